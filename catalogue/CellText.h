@@ -1,0 +1,32 @@
+// The text of each list cell, made from a record on demand.
+#pragma once
+
+#include <string>
+
+#include "catalogue/FileItem.h"
+
+namespace norvane {
+
+// Column numbers of the list; the number is also the sort key.
+enum ListColumn : int {
+    kColumnFileName = 0,
+    kColumnDateTime = 1,
+    kColumnSize = 2,
+    kColumnVersion = 3,
+    kColumnExtension = 4,
+    kColumnDirectory = 5,
+    kColumnSystem = 6,
+    kColumnHidden = 7,
+    kColumnCount = 8,
+};
+
+// Appends the text of one cell of the list (in the code page) to out.
+void AppendCellText(std::string& out, const FileItem& item, int column, bool formattedSize);
+std::string CellText(const FileItem& item, int column, bool formattedSize);
+
+// "1.2.0.15" when dwFileVersionMS is not 0 (the list's rule), else empty.
+void AppendListVersionText(std::string& out, const VS_FIXEDFILEINFO& info);
+// The four parts joined by periods, without any test.
+void AppendVersionParts(std::string& out, const VS_FIXEDFILEINFO& info);
+
+}  // namespace norvane
