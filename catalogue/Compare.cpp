@@ -1,0 +1,61 @@
+#include "catalogue/Compare.h"
+
+#include <cstdint>
+
+#include "catalogue/CellText.h"
+#include "platform/CodePage.h"
+
+namespace norvane {
+
+namespace {
+
+template <typename T>
+int CompareValues(T a, T b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+}  // namespace
+
+int CompareFileVersion(VS_FIXEDFILEINFO a, VS_FIXEDFILEINFO b)
+{
+    // Major, minor, build, revision: each a 16-bit part, so comparing the two
+    // doublewords as unsigned numbers, the high one first, orders them the
+    // same way part by part.
+    const int major = CompareValues(a.dwFileVersionMS, b.dwFileVersionMS);
+    return major != 0 ? major : CompareValues(a.dwFileVersionLS, b.dwFileVersionLS);
+}
+
+int CompareAscending(const FileItem* a, const FileItem* b, int column)
+{
+    // A missing record sorts first rather than crashing the sort.
+    if (a == nullptr || b == nullptr)
+        return CompareValues(a != nullptr, b != nullptr);
+    switch (column) {
+    case kColumnFileName:
+        return MbsICmp(a->fileName, b->fileName);
+    case kColumnDateTime:
+        return CompareValues(a->fileTime, b->fileTime);
+    case kColumnSize:
+        return CompareValues(a->fileSize, b->fileSize);
+    case kColumnVersion:
+        return CompareFileVersion(a->versionInfo, b->versionInfo);
+    case kColumnExtension:
+        return MbsICmp(a->extension(), b->extension());
+    case kColumnDirectory:
+        return MbsICmp(a->directory(), b->directory());
+    case kColumnSystem:
+        return static_cast<int>(a->systemFile) - static_cast<int>(b->systemFile);
+    case kColumnHidden:
+        return static_cast<int>(a->hidden) - static_cast<int>(b->hidden);
+    default:
+        return 0;
+    }
+}
+
+int CompareDescending(const FileItem* a, const FileItem* b, int column)
+{
+    return CompareAscending(b, a, column);
+}
+
+}  // namespace norvane
