@@ -1,0 +1,304 @@
+#include "export/ListExporter.h"
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+
+#include "catalogue/CellText.h"
+#include "platform/ByteSize.h"
+#include "platform/CodePage.h"
+#include "platform/FileTime.h"
+
+// Bytes on disk.
+//
+// Line ends are CR LF: the writer's own line ends are written as "\r\n", and
+// a line feed inside the user's own texts (titles, colours, prefix, suffix)
+// becomes CR LF as well, as a text-mode stream on the original platform
+// would store it. No other byte of those texts is changed.
+//
+// Texts that come from the file system (file name, folder, extension, the
+// folder of a heading) could break a row or the document, so they are
+// written safely:
+//   - TEXT rows, and the folder headings of TEXT and CSV: each TAB, CR or LF
+//     becomes "?" (as characters the code page cannot hold already do);
+//   - HTML rows and headings: "&", "<", ">" and '"' become &amp; &lt; &gt;
+//     &quot;, and TAB, CR, LF the references &#9; &#13; &#10;;
+//   - CSV fields (all quoted, the file name included): '"' is doubled, CR and
+//     LF become "?", a TAB stays (harmless between quotes).
+// So every row is one physical line with the right number of fields. Titles,
+// colours, prefix and suffix are the user's own and stay verbatim (in CSV the
+// prefix and suffix get their quotes doubled, being inside a quoted field).
+//
+// All of this scans byte by byte. That is safe in both code pages: in 932 the
+// bytes replaced here (0x09 0x0A 0x0D 0x22 0x26 0x3C 0x3E) are below 0x40 and
+// so never the trail byte of a double-byte character, and in UTF-8 no byte
+// below 0x80 is ever part of a multibyte sequence.
+
+namespace norvane {
+
+namespace {
+
+// For each byte the index of its replacement text; 0 keeps the byte.
+struct ByteEscapes {
+    std::array<std::uint8_t, 256> index{};
+    std::array<std::string_view, 8> texts{};
+};
+
+constexpr ByteEscapes MakeEscapes(std::initializer_list<std::pair<char, std::string_view>> pairs)
+{
+    ByteEscapes escapes;
+    std::uint8_t next = 1;
+    for (const auto& [byte, text] : pairs) {
+        escapes.index[static_cast<unsigned char>(byte)] = next;
+        escapes.texts[next] = text;
+        next = static_cast<std::uint8_t>(next + 1);
+    }
+    return escapes;
+}
+
+constexpr ByteEscapes kUserText = MakeEscapes({{'\n', "\r\n"}});
+constexpr ByteEscapes kCsvUserText = MakeEscapes({{'"', "\"\""}, {'\n', "\r\n"}});
+constexpr ByteEscapes kTextField = MakeEscapes({{'\t', "?"}, {'\r', "?"}, {'\n', "?"}});
+constexpr ByteEscapes kCsvField = MakeEscapes({{'"', "\"\""}, {'\r', "?"}, {'\n', "?"}});
+constexpr ByteEscapes kHtmlField = MakeEscapes({{'&', "&amp;"},
+                                                {'<', "&lt;"},
+                                                {'>', "&gt;"},
+                                                {'"', "&quot;"},
+                                                {'\t', "&#9;"},
+                                                {'\r', "&#13;"},
+                                                {'\n', "&#10;"}});
+
+void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& escapes)
+{
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::uint8_t index = escapes.index[static_cast<unsigned char>(text[i])];
+        if (index == 0)
+            continue;
+        out.append(text.data() + start, i - start);
+        out += escapes.texts[index];
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+}  // namespace
+
+CListExporter::CListExporter()
+    : m_szTextName("Carvel.txt"), m_szHtmlName("Carvel.html"), m_szCsvName("Carvel.csv")
+{
+}
+
+CListExporter::~CListExporter() = default;
+
+CListExporter::Format CListExporter::ChosenFormat() const
+{
+    if (m_bHtml)
+        return Format::kHtml;
+    if (m_bCsv)
+        return Format::kCsv;
+    return Format::kText;
+}
+
+int CListExporter::WrittenColumnCount() const
+{
+    return static_cast<int>(m_bFileName) + static_cast<int>(m_bFileDateTime) +
+           static_cast<int>(m_bFileSize) + static_cast<int>(m_bVersion) +
+           static_cast<int>(m_bExpansion) + static_cast<int>(m_bDirectory);
+}
+
+void CListExporter::WriteHeader(OutputSink& sink)
+{
+    const Format format = ChosenFormat();
+    if (format == Format::kText)
+        return;
+    const std::pair<bool, const std::string*> columns[] = {
+        {m_bFileName, &m_strTitle1}, {m_bFileDateTime, &m_strTitle2}, {m_bFileSize, &m_strTitle3},
+        {m_bVersion, &m_strTitle4},  {m_bExpansion, &m_strTitle5},    {m_bDirectory, &m_strTitle6},
+    };
+    std::string& line = m_strLine;
+    line.clear();
+    if (format == Format::kHtml) {
+        line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
+        for (const auto& [bWritten, title] : columns) {
+            if (!bWritten)
+                continue;
+            line += "<TD bgColor=";
+            AppendEscaped(line, m_strBgColor, kUserText);
+            line += "><FONT class=VERDANA color=";
+            AppendEscaped(line, m_strFontColor, kUserText);
+            line += '>';
+            AppendEscaped(line, *title, kUserText);
+            line += "</FONT></TD>\r\n";
+        }
+        line += "</TR>\r\n";
+    } else {
+        // Every title is followed by a comma, the last one too.
+        for (const auto& [bWritten, title] : columns) {
+            if (!bWritten)
+                continue;
+            AppendEscaped(line, *title, kUserText);
+            line += ',';
+        }
+        line += "\r\n";
+    }
+    sink.Write(line);
+}
+
+void CListExporter::WriteFooter(OutputSink& sink)
+{
+    if (ChosenFormat() == Format::kHtml)
+        sink.Write("</tbody>\r\n</table>");
+}
+
+void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item)
+{
+    const Format format = ChosenFormat();
+    std::string& line = m_strLine;
+    line.clear();
+    // Equal folder texts are equal byte strings in either code page, so a
+    // byte comparison decides a change of folder.
+    const std::string_view folder = item.directory();
+    if (folder != previousFolder) {
+        if (m_bFolderHeading)
+            AppendHeading(line, format, folder);
+        previousFolder.assign(folder);
+    }
+    AppendRowLine(line, format, item);
+    sink.Write(line);
+}
+
+bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows)
+{
+    WriteHeader(sink);
+    std::string previousFolder;
+    for (const FileItem* item : rows) {
+        if (sink.Failed())
+            break;
+        if (item != nullptr)
+            WriteRow(sink, previousFolder, *item);
+    }
+    WriteFooter(sink);
+    sink.Flush();
+    return !sink.Failed();
+}
+
+void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder) const
+{
+    if (format == Format::kHtml) {
+        line += "<tr><TD colspan=";
+        line += std::to_string(WrittenColumnCount());
+        line += '>';
+        line += MarkBlackCircle();
+        AppendEscaped(line, folder, kHtmlField);
+        line += "</TD></tr>\r\n";
+    } else {
+        // A heading is a line of its own, never quoted, in TEXT and CSV alike.
+        line += MarkBlackCircle();
+        AppendEscaped(line, folder, kTextField);
+        line += "\r\n";
+    }
+}
+
+void CListExporter::AppendNameCell(std::string& line, Format format, const FileItem& item) const
+{
+    const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
+    const ByteEscapes& field =
+        format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
+    if (format == Format::kCsv)
+        line += '"';
+    if (m_bPrefix)
+        AppendEscaped(line, m_strPrefix, userText);
+    // The name text is the folder (which ends with "/") and the name, kept
+    // whole however long.
+    if (!m_bNameOnly)
+        AppendEscaped(line, item.directory(), field);
+    AppendEscaped(line, item.fileName, field);
+    if (m_bSuffix)
+        AppendEscaped(line, m_strSuffix, userText);
+    if (format == Format::kCsv)
+        line += '"';
+}
+
+void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item) const
+{
+    const bool bHtml = format == Format::kHtml;
+    const bool bCsv = format == Format::kCsv;
+    const ByteEscapes& field = bHtml ? kHtmlField : (bCsv ? kCsvField : kTextField);
+    const char separator = bCsv ? ',' : '\t';
+    bool bFirst = true;
+    // TEXT and CSV put the separator before every cell but the first written;
+    // HTML wraps each cell, the size cell aligned right.
+    auto openCell = [&](bool bRightAligned) {
+        if (bHtml)
+            line += bRightAligned ? "<TD align=right>" : "<TD>";
+        else if (!bFirst)
+            line += separator;
+        bFirst = false;
+    };
+    auto closeCell = [&] {
+        if (bHtml)
+            line += "</TD>";
+    };
+    auto quote = [&] {
+        if (bCsv)
+            line += '"';
+    };
+
+    if (bHtml)
+        line += "<tr>";
+    if (m_bFileName) {
+        openCell(false);
+        AppendNameCell(line, format, item);
+        closeCell();
+    }
+    if (m_bFileDateTime) {
+        openCell(false);
+        quote();
+        AppendDateText(line, item.fileTime);
+        quote();
+        closeCell();
+    }
+    if (m_bFileSize) {
+        openCell(true);
+        quote();
+        AppendCellText(line, item, kColumnSize, m_bFormattedSize);
+        quote();
+        closeCell();
+    }
+    if (m_bVersion) {
+        openCell(false);
+        // Here a file counts as versioned only when its major part is not 0,
+        // so 0.5.0.0 is written as no version (the list shows it).
+        if ((item.versionInfo.dwFileVersionMS >> 16) != 0) {
+            quote();
+            AppendVersionParts(line, item.versionInfo);
+            quote();
+        } else if (bHtml) {
+            // An empty HTML cell would lose its border in old browsers.
+            line += MarkFullWidthSpace();
+        }
+        closeCell();
+    }
+    if (m_bExpansion) {
+        openCell(false);
+        quote();
+        AppendEscaped(line, item.extension(), field);
+        quote();
+        closeCell();
+    }
+    if (m_bDirectory) {
+        openCell(false);
+        quote();
+        AppendEscaped(line, item.directory(), field);
+        quote();
+        closeCell();
+    }
+    if (bHtml)
+        line += "</tr>";
+    line += "\r\n";
+}
+
+}  // namespace norvane

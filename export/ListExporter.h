@@ -1,0 +1,81 @@
+// The settings of one export and the writer of its three formats: TEXT
+// (tab-separated), an HTML table, and CSV. The writer only reads the records;
+// its bytes go to an OutputSink.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalogue/FileItem.h"
+#include "export/OutputSink.h"
+
+namespace norvane {
+
+class CListExporter {
+public:
+    CListExporter();
+    virtual ~CListExporter();
+    CListExporter(const CListExporter&) = default;
+    CListExporter& operator=(const CListExporter&) = default;
+
+    // Header of the chosen format (TEXT has none).
+    void WriteHeader(OutputSink& sink);
+    // The folder heading when the folder changed and headings are on, then
+    // the row's line. previousFolder carries the folder of the row before; it
+    // starts empty for a run and is updated here.
+    void WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item);
+    // Footer of the chosen format (HTML only).
+    void WriteFooter(OutputSink& sink);
+    // Header, the rows in the given order, footer; then the sink is flushed.
+    // False when the sink failed (its ErrorText says why); rows after a
+    // failure are not formatted.
+    bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows);
+
+    // Proposed file names, and the output path.
+    std::string m_szTextName;
+    std::string m_szHtmlName;
+    std::string m_szCsvName;
+    std::string m_szPath;
+
+    // The six columns, in output order.
+    bool m_bFileName = true;
+    bool m_bFileDateTime = false;
+    bool m_bFileSize = false;
+    bool m_bVersion = false;
+    bool m_bExpansion = false;
+    bool m_bDirectory = false;
+
+    // The format: one of the three is set. Should more be, HTML wins over
+    // CSV and CSV over TEXT; with none set TEXT is written.
+    bool m_bText = true;
+    bool m_bPrefix = false;
+    bool m_bSuffix = false;
+    std::string m_strPrefix;
+    std::string m_strSuffix;
+    bool m_bFolderHeading = false;
+    bool m_bNameOnly = true;
+    bool m_bHtml = false;
+    bool m_bCsv = false;
+    std::string m_strTitle1;
+    std::string m_strTitle2;
+    std::string m_strTitle3;
+    std::string m_strTitle4;
+    std::string m_strTitle5;
+    std::string m_strTitle6;
+    std::string m_strBgColor;
+    std::string m_strFontColor;
+    bool m_bFormattedSize = false;
+
+private:
+    enum class Format { kText, kHtml, kCsv };
+    Format ChosenFormat() const;
+    int WrittenColumnCount() const;
+    void AppendHeading(std::string& line, Format format, std::string_view folder) const;
+    void AppendRowLine(std::string& line, Format format, const FileItem& item) const;
+    void AppendNameCell(std::string& line, Format format, const FileItem& item) const;
+
+    // Reused for every line, so a long export allocates only while lines grow.
+    std::string m_strLine;
+};
+
+}  // namespace norvane
