@@ -1,0 +1,469 @@
+#include "platform/PrivateProfile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/CodePage.h"
+
+namespace norvane {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kReadChunkBytes = std::size_t{256} << 10;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// ASCII case is ignored; a trail byte in 932 is compared as it stands (it
+// may look like an ASCII letter).
+bool NamesEqual(std::string_view a, std::string_view b, int codePage) {
+    if (a.size() != b.size()) return false;
+    std::size_t i = 0;
+    while (i < a.size()) {
+        auto x = static_cast<unsigned char>(a[i]);
+        if (FoldAscii(x) != FoldAscii(static_cast<unsigned char>(b[i]))) return false;
+        if (IsLeadByte(x, codePage) && i + 1 < a.size()) {
+            if (a[i + 1] != b[i + 1]) return false;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
+enum class LineKind { Other, Comment, Section, Key };
+
+struct ProfileLine {
+    LineKind kind = LineKind::Other;
+    std::string_view name;
+    std::string_view rawValue;
+};
+
+// What a line is to the reader and the writer alike; only the first
+// kMaxProfileLineBytes bytes of a line count.
+ProfileLine ClassifyLine(std::string_view line, int codePage) {
+    line = line.substr(0, kMaxProfileLineBytes);
+    std::size_t start = 0;
+    while (start < line.size() && IsBlank(line[start])) ++start;
+    if (start == line.size()) return {};
+    if (line[start] == ';') return {LineKind::Comment, {}, {}};
+    if (line[start] == '[') {
+        // The last "]" closes the name; in 932 a trail byte 0x5D is no bracket.
+        std::size_t close = std::string_view::npos;
+        std::size_t i = start + 1;
+        while (i < line.size()) {
+            if (IsLeadByte(static_cast<unsigned char>(line[i]), codePage) && i + 1 < line.size()) {
+                i += 2;
+                continue;
+            }
+            if (line[i] == ']') close = i;
+            ++i;
+        }
+        std::size_t end = close == std::string_view::npos ? line.size() : close;
+        return {LineKind::Section, TrimBlanks(line.substr(start + 1, end - start - 1)), {}};
+    }
+    // "=" is never a trail byte, so a plain byte search is right in 932 too.
+    std::size_t equals = line.find('=', start);
+    if (equals == std::string_view::npos) return {};
+    return {LineKind::Key, TrimBlanks(line.substr(start, equals - start)), line.substr(equals + 1)};
+}
+
+std::size_t FindLineEnd(std::string_view text, std::size_t pos) {
+    for (; pos < text.size(); ++pos) {
+        if (text[pos] == '\n' || text[pos] == '\r') return pos;
+    }
+    return std::string_view::npos;
+}
+
+bool EndsWithLoneLeadByte(std::string_view text, int codePage) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (pos + 1 == text.size()) return IsLeadByte(static_cast<unsigned char>(text[pos]), codePage);
+        pos += CharLength(text, pos, codePage);
+    }
+    return false;
+}
+
+// A section written as "[name]" must read back as the same name.
+bool IsWritableSection(std::string_view name, int codePage) {
+    return !name.empty() && name.find_first_of("\r\n") == std::string_view::npos &&
+           !EndsWithLoneLeadByte(name, codePage) && name.size() + 2 <= kMaxProfileLineBytes;
+}
+
+// A key written as "name=value" must read back as a key of that name.
+bool IsWritableKey(std::string_view name) {
+    return !name.empty() && name.front() != ';' && name.front() != '[' &&
+           name.find_first_of("=\r\n") == std::string_view::npos;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_nFd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (m_nFd >= 0) ::close(m_nFd);
+    }
+    int Get() const { return m_nFd; }
+    bool Valid() const { return m_nFd >= 0; }
+
+private:
+    int m_nFd;
+};
+
+std::optional<std::string> ReadProfileValueFromFile(const std::string& path, std::string_view section,
+    std::string_view key, int codePage) {
+    // Non-blocking so that a FIFO at the path cannot hang the open; only
+    // regular files are read.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid()) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    PrivateProfileLookup lookup(section, key, codePage);
+    std::string buffer(kReadChunkBytes, '\0');
+    for (;;) {
+        ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        // A read error ends the text where it stands.
+        if (n <= 0) break;
+        if (!lookup.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) break;
+    }
+    return lookup.Finish();
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The old content for a rewrite: nullopt when the file may not or cannot be
+// rewritten; empty with *exists false when there is none.
+std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name, bool* exists, mode_t* mode) {
+    *exists = false;
+    FileDescriptor fd(::openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid()) {
+        if (errno == ENOENT) return std::string();
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    // No write bit at all: the user made the file read-only.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return std::nullopt;
+    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > kMaxProfileRewriteBytes) return std::nullopt;
+    std::string content;
+    std::string buffer(kReadChunkBytes, '\0');
+    for (;;) {
+        ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        content.append(buffer.data(), static_cast<std::size_t>(n));
+        if (content.size() > kMaxProfileRewriteBytes) return std::nullopt;
+    }
+    *exists = true;
+    *mode = st.st_mode & 07777;
+    return content;
+}
+
+}  // namespace
+
+bool ProfileLineSplitter::Feed(std::string_view chunk, const LineHandler& onLine) {
+    if (m_bStopped) return false;
+    std::size_t pos = 0;
+    if (m_bAfterCr) {
+        m_bAfterCr = false;
+        if (!chunk.empty() && chunk.front() == '\n') pos = 1;
+    }
+    while (pos < chunk.size()) {
+        std::size_t end = FindLineEnd(chunk, pos);
+        if (end == std::string_view::npos) {
+            Append(chunk.substr(pos));
+            break;
+        }
+        Append(chunk.substr(pos, end - pos));
+        if (chunk[end] == '\r') {
+            if (end + 1 == chunk.size()) {
+                m_bAfterCr = true;
+            } else if (chunk[end + 1] == '\n') {
+                ++end;
+            }
+        }
+        pos = end + 1;
+        if (!Emit(onLine)) return false;
+    }
+    return true;
+}
+
+bool ProfileLineSplitter::Finish(const LineHandler& onLine) {
+    if (m_bStopped) return false;
+    // A file of nothing but the byte order mark has no line.
+    if (m_bFirstLine && m_strLine == kByteOrderMark) return true;
+    return !m_bLinePending || Emit(onLine);
+}
+
+void ProfileLineSplitter::Append(std::string_view bytes) {
+    m_bLinePending = true;
+    std::size_t limit = m_nMaxLineBytes;
+    if (m_bFirstLine && limit <= kNoLimit - kByteOrderMark.size()) limit += kByteOrderMark.size();
+    if (m_strLine.size() < limit) m_strLine.append(bytes.substr(0, limit - m_strLine.size()));
+}
+
+bool ProfileLineSplitter::Emit(const LineHandler& onLine) {
+    std::string_view line = m_strLine;
+    if (m_bFirstLine && line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
+    m_bFirstLine = false;
+    bool goOn = onLine(line.substr(0, m_nMaxLineBytes));
+    m_strLine.clear();
+    m_bLinePending = false;
+    m_bStopped = !goOn;
+    return goOn;
+}
+
+PrivateProfileLookup::PrivateProfileLookup(std::string_view section, std::string_view key, int codePage)
+    : m_strSection(TrimBlanks(section)), m_strKey(TrimBlanks(key)), m_nCodePage(codePage) {}
+
+bool PrivateProfileLookup::Feed(std::string_view chunk) {
+    if (m_bDone) return false;
+    m_splitter.Feed(chunk, [this](std::string_view line) { return OnLine(line); });
+    return !m_bDone;
+}
+
+std::optional<std::string> PrivateProfileLookup::Finish() {
+    if (!m_bDone) m_splitter.Finish([this](std::string_view line) { return OnLine(line); });
+    m_bDone = true;
+    return m_strValue;
+}
+
+bool PrivateProfileLookup::OnLine(std::string_view line) {
+    ProfileLine parsed = ClassifyLine(line, m_nCodePage);
+    if (parsed.kind == LineKind::Section) {
+        // The first section of the name is the one read: the end of it ends
+        // the search.
+        if (m_bInSection) {
+            m_bDone = true;
+            return false;
+        }
+        m_bInSection = NamesEqual(parsed.name, m_strSection, m_nCodePage);
+    } else if (parsed.kind == LineKind::Key && m_bInSection && NamesEqual(parsed.name, m_strKey, m_nCodePage)) {
+        m_strValue = std::string(CleanProfileValueForRead(parsed.rawValue));
+        m_bDone = true;
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> FindPrivateProfileValue(std::string_view text, std::string_view section,
+    std::string_view key, int codePage) {
+    PrivateProfileLookup lookup(section, key, codePage);
+    lookup.Feed(text);
+    return lookup.Finish();
+}
+
+std::string_view CleanProfileValueForWrite(std::string_view value) {
+    return TrimBlanks(value.substr(0, value.find_first_of("\r\n")));
+}
+
+std::string_view CleanProfileValueForRead(std::string_view raw) {
+    std::string_view value = TrimBlanks(raw);
+    if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\'')) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::string_view section,
+    const ProfileKeyValues& keyValues, int codePage) {
+    section = TrimBlanks(section);
+    if (!IsWritableSection(section, codePage)) return std::nullopt;
+
+    struct PendingKey {
+        std::string_view name;
+        std::string_view value;
+        bool bWritten = false;
+    };
+    // A key given twice ends as two writes in a row would leave it: the first
+    // spelling, the last value.
+    std::vector<PendingKey> pending;
+    for (const auto& [rawName, rawValue] : keyValues) {
+        std::string_view name = TrimBlanks(rawName);
+        if (!IsWritableKey(name)) return std::nullopt;
+        std::string_view value = CleanProfileValueForWrite(rawValue);
+        bool bKnown = false;
+        for (auto& key : pending) {
+            if (NamesEqual(key.name, name, codePage)) {
+                key.value = value;
+                bKnown = true;
+            }
+        }
+        if (!bKnown) pending.push_back({name, value});
+    }
+
+    std::vector<std::string> lines;
+    ProfileLineSplitter splitter(kNoLimit);
+    auto collect = [&lines](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    };
+    splitter.Feed(text, collect);
+    splitter.Finish(collect);
+
+    auto keyLine = [](std::string_view name, std::string_view value) -> std::optional<std::string> {
+        // A longer line would not be read back whole.
+        if (name.size() + 1 + value.size() > kMaxProfileLineBytes) return std::nullopt;
+        std::string line(name);
+        line += '=';
+        line += value;
+        return line;
+    };
+
+    std::size_t header = lines.size();
+    std::size_t lastKey = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ProfileLine parsed = ClassifyLine(lines[i], codePage);
+        if (parsed.kind == LineKind::Section) {
+            if (header != lines.size()) break;
+            if (NamesEqual(parsed.name, section, codePage)) header = i;
+        } else if (parsed.kind == LineKind::Key && header != lines.size()) {
+            lastKey = i;
+            for (auto& key : pending) {
+                if (!key.bWritten && NamesEqual(parsed.name, key.name, codePage)) {
+                    // The line keeps its own spelling of the key.
+                    auto replaced = keyLine(parsed.name, key.value);
+                    if (!replaced) return std::nullopt;
+                    lines[i] = std::move(*replaced);
+                    key.bWritten = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    std::vector<std::string> added;
+    for (const auto& key : pending) {
+        if (key.bWritten) continue;
+        auto line = keyLine(key.name, key.value);
+        if (!line) return std::nullopt;
+        added.push_back(std::move(*line));
+    }
+    if (header == lines.size()) {
+        lines.push_back("[" + std::string(section) + "]");
+        lines.insert(lines.end(), added.begin(), added.end());
+    } else {
+        // After the section's last key, so blank lines that close it stay last.
+        std::size_t at = (lastKey == lines.size() ? header : lastKey) + 1;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+    }
+
+    std::string out;
+    if (text.starts_with(kByteOrderMark)) out += kByteOrderMark;
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::size_t GetPrivateProfileString(std::string_view section, std::string_view key,
+    std::string_view defaultValue, std::string* value, std::size_t bufferSize,
+    const std::string& path) {
+    if (value == nullptr) return 0;
+    const int codePage = CurrentCodePage();
+    std::optional<std::string> found = ReadProfileValueFromFile(path, section, key, codePage);
+    std::string_view text = found ? std::string_view(*found) : defaultValue;
+    // The buffer keeps one byte for the terminating zero.
+    if (bufferSize == 0) {
+        value->clear();
+        return 0;
+    }
+    value->assign(CutToBytes(text, bufferSize - 1, codePage));
+    return value->size();
+}
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+    std::string_view value, const std::string& path) {
+    return WritePrivateProfileStrings(section, {{std::string(key), std::string(value)}}, path);
+}
+
+bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues,
+    const std::string& path) {
+    if (keyValues.empty()) return true;
+    const int codePage = CurrentCodePage();
+
+    // Through a symbolic link the file it names is replaced, not the link.
+    std::string target = path;
+    struct stat linkStat {};
+    if (::lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) return false;
+        target = real;
+        std::free(real);
+    }
+    std::size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty()) return false;
+
+    FileDescriptor dirFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd.Valid()) return false;
+    // Writers of one folder take turns, so that two programs saving different
+    // sections at once do not drop each other's changes. The lock goes with
+    // the descriptor.
+    while (::flock(dirFd.Get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
+
+    bool exists = false;
+    mode_t mode = 0;
+    std::optional<std::string> old = ReadForRewrite(dirFd.Get(), name, &exists, &mode);
+    if (!old) return false;
+    std::optional<std::string> text = UpdatePrivateProfileText(*old, section, keyValues, codePage);
+    if (!text) return false;
+
+    static std::atomic<unsigned> s_nTempCounter{0};
+    std::string tempName;
+    int tempFd = -1;
+    for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
+        tempName = "." + name.substr(0, 100) + ".tmp-" + std::to_string(::getpid()) + "-" +
+                   std::to_string(s_nTempCounter.fetch_add(1));
+        tempFd = ::openat(dirFd.Get(), tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (tempFd < 0 && errno != EEXIST) return false;
+    }
+    if (tempFd < 0) return false;
+
+    bool ok = WriteAll(tempFd, *text) && (!exists || ::fchmod(tempFd, mode) == 0) && ::fsync(tempFd) == 0;
+    ok = ::close(tempFd) == 0 && ok;
+    ok = ok && ::renameat(dirFd.Get(), tempName.c_str(), dirFd.Get(), name.c_str()) == 0;
+    if (!ok) {
+        ::unlinkat(dirFd.Get(), tempName.c_str(), 0);
+        return false;
+    }
+    // Makes the rename itself durable; the new content is in place either way.
+    if (::fsync(dirFd.Get()) != 0) {
+    }
+    return true;
+}
+
+}  // namespace norvane
