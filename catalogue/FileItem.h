@@ -55,6 +55,7 @@ public:
     FileItem* AddItem(std::string_view name, const Folder* folder);
 
     std::size_t ItemCount() const { return m_nItems; }
+    FileItem* At(std::size_t index) const { return &m_chunks[index / kChunkItems][index % kChunkItems]; }
     void Clear();
 
 private:
@@ -64,7 +65,8 @@ private:
     static constexpr std::size_t kTextBlock = 256 * 1024;
     std::vector<std::unique_ptr<FileItem[]>> m_chunks;
     std::vector<std::unique_ptr<char[]>> m_textBlocks;
-    std::size_t m_nTextUsed = kTextBlock;
+    char* m_pTextBlock = nullptr;  // the block new short texts go into
+    std::size_t m_nTextUsed = 0;
     std::deque<Folder> m_folders;
     std::size_t m_nItems = 0;
 };

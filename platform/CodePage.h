@@ -62,6 +62,9 @@ std::string Utf8ToCodePage(std::string_view text, int codePage = CurrentCodePage
 // page. When both are the same the bytes pass unchanged.
 std::string FileSystemToCodePage(std::string_view raw, int fileSystemCodePage, int codePage = CurrentCodePage());
 
+// A text in the code page as the file system wants it (for system calls).
+std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, int codePage = CurrentCodePage());
+
 // The marks the program writes itself, encoded in the code page.
 std::string_view MarkBlackCircle(int codePage = CurrentCodePage());    // "●"
 std::string_view MarkFullWidthSpace(int codePage = CurrentCodePage()); // "　"

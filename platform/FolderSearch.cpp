@@ -1,0 +1,153 @@
+#include "platform/FolderSearch.h"
+
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/CodePage.h"
+#include "platform/FileTime.h"
+#include "platform/Paths.h"
+#include "platform/SystemCalls.h"
+
+namespace norvane {
+
+namespace {
+
+constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// How a file system keeps the DOS hidden and system bits, if it does.
+enum DosKind { kNoDos = 0, kDosIoctl = 1, kDosXattrNtfs = 2, kDosXattrCifs = 3 };
+
+int DosKindOf(int fd) {
+    struct statfs fs {};
+    if (fstatfs(fd, &fs) != 0) return kNoDos;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x4d44: return kDosIoctl;                             // vfat, msdos
+        case 0x5346544eUL: case 0x7366746eUL: return kDosXattrNtfs;  // ntfs, ntfs3
+        case 0xFF534D42UL: case 0xFE534D42UL: return kDosXattrCifs;  // cifs, smb2
+        default: return kNoDos;
+    }
+}
+
+}  // namespace
+
+FolderSearch::~FolderSearch() { Close(); }
+
+void FolderSearch::Close() {
+    if (m_pDir != nullptr) {
+        Sys().closeDir(m_pDir);  // closes m_nFd too
+    } else if (m_nFd >= 0) {
+        ::close(m_nFd);
+    }
+    m_pDir = nullptr;
+    m_nFd = -1;
+}
+
+std::uint32_t FolderSearch::Start(int fd, bool isRoot) {
+    if (fd < 0) {
+        m_nLastError = WinErrorFromErrno(errno);
+        return m_nLastError;
+    }
+    m_pDir = Sys().fdOpenDir(fd);
+    if (m_pDir == nullptr) {
+        int error = errno;
+        ::close(fd);
+        m_nLastError = WinErrorFromErrno(error);
+        return m_nLastError;
+    }
+    m_nFd = fd;
+    m_bSkipDots = isRoot;
+    m_nDosKind = DosKindOf(fd);
+    m_nLastError = ERROR_SUCCESS;
+    return m_nLastError;
+}
+
+std::uint32_t FolderSearch::Open(const std::string& rawPath) {
+    Close();
+    if (rawPath.empty()) {
+        m_nLastError = ERROR_PATH_NOT_FOUND;
+        return m_nLastError;
+    }
+    return Start(Sys().openAt(AT_FDCWD, rawPath.c_str(), kOpenFolderFlags), IsRootFolder(rawPath));
+}
+
+std::uint32_t FolderSearch::OpenAt(const FolderSearch& parent, const std::string& rawName) {
+    Close();
+    return Start(Sys().openAt(parent.Fd(), rawName.c_str(), kOpenFolderFlags | O_NOFOLLOW), false);
+}
+
+std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {
+    std::uint32_t attributes = 0;
+    if (m_nDosKind == kDosIoctl) {
+        int fd = ::openat(m_nFd, rawName.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            __u32 value = 0;
+            if (ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0) attributes = value;
+            ::close(fd);
+        }
+    } else if (m_nDosKind != kNoDos) {
+        // The value is a little-endian number of one to four bytes.
+        unsigned char value[4] = {};
+        std::string path = "/proc/self/fd/" + std::to_string(m_nFd) + "/" + rawName;
+        const char* name = m_nDosKind == kDosXattrNtfs ? "system.dos_attrib" : "system.cifs_attrib";
+        ssize_t n = lgetxattr(path.c_str(), name, value, sizeof value);
+        for (ssize_t i = 0; i < n && i < 4; ++i) attributes |= static_cast<std::uint32_t>(value[i]) << (8 * i);
+    }
+    return attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+bool FolderSearch::Next(FindData* data) {
+    if (m_pDir == nullptr) {
+        if (m_nLastError == ERROR_SUCCESS) m_nLastError = ERROR_NO_MORE_FILES;
+        return false;
+    }
+    for (;;) {
+        errno = 0;
+        struct dirent* entry = Sys().readDir(m_pDir);
+        if (entry == nullptr) {
+            m_nLastError = errno != 0 ? WinErrorFromErrno(errno) : ERROR_NO_MORE_FILES;
+            return false;
+        }
+        const char* name = entry->d_name;
+        bool dot = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+        if (dot && m_bSkipDots) continue;
+
+        data->rawName.assign(name);
+        data->dwFileAttributes = 0;
+        data->fileSize = 0;
+        data->ftLastWriteTime = 0;
+        data->regularFile = false;
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (!isDirectory || m_bStatDirectories || dot) {
+            struct stat st {};
+            if (Sys().fstatAt(m_nFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                isDirectory = S_ISDIR(st.st_mode);
+                data->regularFile = S_ISREG(st.st_mode);
+                data->fileSize = static_cast<std::uint64_t>(st.st_size);
+                data->ftLastWriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+            } else if (errno == ENOENT) {
+                continue;  // gone since the folder was read
+            }
+            // Otherwise listed with what the folder itself tells.
+        }
+        if (isDirectory) data->dwFileAttributes |= FILE_ATTRIBUTE_DIRECTORY;
+        if (name[0] == '.') data->dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN;
+        if (m_nDosKind != kNoDos && !dot) data->dwFileAttributes |= DosAttributes(data->rawName);
+
+        if (FileSystemCodePage() == CurrentCodePage()) {
+            data->cFileName = data->rawName;
+        } else {
+            data->cFileName = FileSystemToCodePage(data->rawName, FileSystemCodePage());
+        }
+        return true;
+    }
+}
+
+}  // namespace norvane

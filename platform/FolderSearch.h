@@ -1,0 +1,62 @@
+// Enumerates one folder like FindFirstFile/FindNextFile: each entry with its
+// name, attributes, size and last-write time; failures as Windows codes.
+#pragma once
+
+#include <dirent.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/WinTypes.h"
+
+namespace norvane {
+
+struct FindData {
+    std::uint32_t dwFileAttributes = 0;  // directory 0x10, hidden 0x2, system 0x4
+    std::uint64_t fileSize = 0;
+    FILETIME ftLastWriteTime = 0;
+    std::string rawName;    // the bytes the file system gave
+    std::string cFileName;  // the name in the code page
+    bool regularFile = false;  // a regular file (the only kind ever opened)
+};
+
+class FolderSearch {
+public:
+    FolderSearch() = default;
+    ~FolderSearch();
+    FolderSearch(const FolderSearch&) = delete;
+    FolderSearch& operator=(const FolderSearch&) = delete;
+
+    // Opens a folder by its path (the top of a scan); 0 or an error code.
+    std::uint32_t Open(const std::string& rawPath);
+    // Opens a subfolder relative to an open folder, so that depth is not
+    // limited by the length of a path; 0 or an error code.
+    std::uint32_t OpenAt(const FolderSearch& parent, const std::string& rawName);
+
+    // The next entry; false at the end (LastError() is then 18) or on an
+    // error (LastError() says which). An empty folder yields "." and ".."
+    // first, as on Windows; the root yields neither.
+    bool Next(FindData* data);
+    std::uint32_t LastError() const { return m_nLastError; }
+
+    // With false, directories are given without their size and time (saves
+    // a stat per folder entry when only files need them).
+    void SetStatDirectories(bool stat) { m_bStatDirectories = stat; }
+
+    // The descriptor of the open folder (for reads relative to it), or -1.
+    int Fd() const { return m_nFd; }
+    void Close();
+
+private:
+    std::uint32_t Start(int fd, bool isRoot);
+    std::uint32_t DosAttributes(const std::string& rawName);
+
+    DIR* m_pDir = nullptr;
+    int m_nFd = -1;
+    bool m_bSkipDots = false;
+    bool m_bStatDirectories = true;
+    int m_nDosKind = 0;  // which way this file system keeps DOS attributes
+    std::uint32_t m_nLastError = 0;
+};
+
+}  // namespace norvane
