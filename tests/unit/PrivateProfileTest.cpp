@@ -1,0 +1,255 @@
+// The private-profile reader and writer: lookup rules, buffer cuts, the
+// layout of rewritten files and what a failed or hostile write leaves behind.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "platform/PrivateProfile.h"
+
+namespace norvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PrivateProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "norvane-profile-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_strDir = pattern;
+        m_strPath = m_strDir + "/Norvane.ini";
+        m_nOldCodePage = CurrentCodePage();
+        SetCodePage(kCodePageUtf8);
+    }
+    void TearDown() override {
+        SetCodePage(m_nOldCodePage);
+        fs::remove_all(m_strDir);
+    }
+
+    void Put(const std::string& bytes, const std::string& path = {}) {
+        std::ofstream(path.empty() ? m_strPath : path, std::ios::binary) << bytes;
+    }
+    std::string Contents(const std::string& path = {}) {
+        std::ifstream in(path.empty() ? m_strPath : path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string Get(std::string_view section, std::string_view key, std::size_t size = 520) {
+        std::string value = "untouched";
+        std::size_t n = GetPrivateProfileString(section, key, "DEF", &value, size, m_strPath);
+        EXPECT_EQ(n, value.size());
+        return value;
+    }
+    std::vector<std::string> Entries() {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_strDir)) names.push_back(entry.path().filename());
+        return names;
+    }
+
+    std::string m_strDir;
+    std::string m_strPath;
+    int m_nOldCodePage = kCodePageUtf8;
+};
+
+TEST_F(PrivateProfileTest, NamesIgnoreAsciiCaseAndSurroundingBlanks) {
+    Put("[ Title ]\r\n \tValue1 \t= x\r\n");
+    EXPECT_EQ(Get("TITLE", "VALUE1"), "x");
+    EXPECT_EQ(Get(" title\t", "value1 "), "x");
+
+    // In 932 a trail byte that looks like "A" is not folded to "a".
+    SetCodePage(kCodePageShiftJis);
+    Put("[\x83\x41]\r\nk=1\r\n[\x83\x61]\r\nk=2\r\n");
+    EXPECT_EQ(Get("\x83\x61", "K"), "2");
+    EXPECT_EQ(Get("\x83\x41", "K"), "1");
+}
+
+TEST_F(PrivateProfileTest, ValuesLoseOuterBlanksThenOneMatchingQuotePair) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"k= \t a b \t", "a b"},
+        {"k=\"a b\"", "a b"},
+        {"k= \" a \" ", " a "},
+        {"k='x'", "x"},
+        {"k=\"x'", "\"x'"},
+        {"k=\"", "\""},
+        {"k=\"\"", ""},
+        {"k=\"'a'\"", "'a'"},
+        {"k=a;b#c=d", "a;b#c=d"},
+        {"k=\xE3\x80\x80x\xE3\x80\x80", "\xE3\x80\x80x\xE3\x80\x80"},  // full-width space stays
+    };
+    for (const auto& [line, expected] : cases) {
+        Put("[s]\r\n" + line + "\r\n");
+        EXPECT_EQ(Get("s", "k"), expected) << line;
+    }
+}
+
+TEST_F(PrivateProfileTest, EmptyValueIsNotAMissingKey) {
+    EXPECT_EQ(Get("s", "k"), "DEF");  // no file
+    Put("[s]\r\nempty=\r\n;c=1\r\n  ;d=1\r\nbare\r\n#h=1\r\n");
+    EXPECT_EQ(Get("s", "empty"), "");
+    EXPECT_EQ(Get("s", "c"), "DEF");
+    EXPECT_EQ(Get("s", ";c"), "DEF");
+    EXPECT_EQ(Get("s", ";d"), "DEF");
+    EXPECT_EQ(Get("s", "bare"), "DEF");
+    EXPECT_EQ(Get("s", "#h"), "1");
+    EXPECT_EQ(Get("other", "empty"), "DEF");
+    std::string value;
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "DEF", &value, 520, m_strDir), 3u);  // a folder
+}
+
+TEST_F(PrivateProfileTest, FirstOfDuplicateSectionsAndKeysWins) {
+    Put("k=outside\r\n[A]\r\nk=1\r\nk=2\r\n[B]\r\nj=0\r\n[a]\r\nk=3\r\nj=4\r\n");
+    EXPECT_EQ(Get("A", "k"), "1");
+    EXPECT_EQ(Get("A", "j"), "DEF");
+    EXPECT_EQ(Get("B", "k"), "DEF");
+}
+
+TEST_F(PrivateProfileTest, LineEndStylesAndByteOrderMarkReadAlike) {
+    for (std::string bom : {"", "\xEF\xBB\xBF"}) {
+        for (std::string end : {"\r\n", "\n", "\r"}) {
+            std::string text = bom + "[A]" + end + "k=1" + end + end + "[B]" + end + "k=2";
+            Put(text);
+            EXPECT_EQ(Get("A", "k"), "1");
+            EXPECT_EQ(Get("B", "k"), "2");
+            // Fed a byte at a time (a CR LF split between reads) the answer is the same.
+            PrivateProfileLookup lookup("B", "k", kCodePageUtf8);
+            for (char c : text) lookup.Feed(std::string_view(&c, 1));
+            EXPECT_EQ(lookup.Finish(), "2");
+        }
+    }
+}
+
+TEST_F(PrivateProfileTest, BufferSizeCutsValuesAndDefaultsAlike) {
+    Put("[s]\r\nlong=" + std::string(600, 'x') + "\r\nkana=a\x82\xA0\r\n");
+    EXPECT_EQ(Get("s", "long"), std::string(519, 'x'));
+    EXPECT_EQ(Get("s", "long", 1), "");
+    EXPECT_EQ(Get("s", "long", 0), "");
+    SetCodePage(kCodePageShiftJis);
+    EXPECT_EQ(Get("s", "kana", 3), "a");  // never half of the double-byte character
+    std::string value;
+    EXPECT_EQ(GetPrivateProfileString("s", "none", "\x82\xA0\x82\xA0", &value, 4, m_strPath), 2u);
+    EXPECT_EQ(value, "\x82\xA0");
+}
+
+TEST_F(PrivateProfileTest, WritesReplaceInPlaceAndAddKeysAndSectionsWhereWindowsDoes) {
+    Put("\xEF\xBB\xBF; settings\n[TITLE]\n  Value1 = old\nVALUE2=two\n;end of titles\n\n[MAINWINDOW]\nHISTORY1=/a");
+    EXPECT_TRUE(WritePrivateProfileString("title", "VALUE1", "new", m_strPath));
+    EXPECT_TRUE(WritePrivateProfileString("TITLE", " BGCOLOR ", " \t#0066cc ", m_strPath));
+    EXPECT_TRUE(WritePrivateProfileString("NEW", "k", "v", m_strPath));
+    EXPECT_EQ(Contents(),
+        "\xEF\xBB\xBF; settings\r\n[TITLE]\r\nValue1=new\r\nVALUE2=two\r\nBGCOLOR=#0066cc\r\n;end of titles\r\n\r\n"
+        "[MAINWINDOW]\r\nHISTORY1=/a\r\n[NEW]\r\nk=v\r\n");
+
+    Put("[A]\r\n;no keys yet\r\n");
+    EXPECT_TRUE(WritePrivateProfileString("A", "k", "v", m_strPath));
+    EXPECT_EQ(Contents(), "[A]\r\nk=v\r\n;no keys yet\r\n");
+}
+
+TEST_F(PrivateProfileTest, EightKeysInOneWriteCreateTheFile) {
+    ProfileKeyValues history;
+    for (int i = 1; i <= 8; ++i) history.emplace_back("HISTORY" + std::to_string(i), i <= 2 ? "/f" + std::to_string(i) : "");
+    ASSERT_TRUE(WritePrivateProfileStrings("MAINWINDOW", history, m_strPath));
+    EXPECT_EQ(Contents(),
+        "[MAINWINDOW]\r\nHISTORY1=/f1\r\nHISTORY2=/f2\r\nHISTORY3=\r\nHISTORY4=\r\n"
+        "HISTORY5=\r\nHISTORY6=\r\nHISTORY7=\r\nHISTORY8=\r\n");
+    EXPECT_EQ(Get("MAINWINDOW", "HISTORY3"), "");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Norvane.ini"});  // no temporary file left
+}
+
+TEST_F(PrivateProfileTest, ALineBreakInAValueOrANameCannotAddKeys) {
+    ASSERT_TRUE(WritePrivateProfileString("s", "k", "a\r\nEVIL=1\n[x]", m_strPath));
+    EXPECT_EQ(Contents(), "[s]\r\nk=a\r\n");
+    for (auto [section, key] : {std::pair{"s", "a=b"}, {"s", ";c"}, {"s", "[x"}, {"s", " "}, {"a\nb", "k"}, {"", "k"}}) {
+        EXPECT_FALSE(WritePrivateProfileString(section, key, "v", m_strPath)) << section << "/" << key;
+    }
+    EXPECT_EQ(Contents(), "[s]\r\nk=a\r\n");
+}
+
+TEST_F(PrivateProfileTest, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_strDir + "/missing/Norvane.ini"));
+    EXPECT_FALSE(fs::exists(m_strDir + "/missing"));
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_strDir));  // a folder
+
+    Put("[s]\r\nk=old\r\n");
+    ::chmod(m_strPath.c_str(), 0444);  // read-only, also for root
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "new", m_strPath));
+    ::chmod(m_strPath.c_str(), 0640);
+
+    // The temporary file cannot be written whole (the file size limit stands
+    // for a full disk): the old file stays as it was.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 64;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    bool written = WritePrivateProfileString("s", "k", std::string(1000, 'n'), m_strPath);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Contents(), "[s]\r\nk=old\r\n");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Norvane.ini"});
+
+    // A successful write keeps the file's permissions.
+    ASSERT_TRUE(WritePrivateProfileString("s", "k", "new", m_strPath));
+    EXPECT_EQ(fs::status(m_strPath).permissions(), fs::perms(0640));
+}
+
+TEST_F(PrivateProfileTest, WriteThroughASymbolicLinkUpdatesItsTarget) {
+    fs::create_directory(m_strDir + "/real");
+    Put("[s]\r\nk=old\r\n", m_strDir + "/real/Norvane.ini");
+    fs::create_symlink("real/Norvane.ini", m_strPath);
+    ASSERT_TRUE(WritePrivateProfileString("s", "k", "new", m_strPath));
+    EXPECT_TRUE(fs::is_symlink(m_strPath));
+    EXPECT_EQ(Contents(m_strDir + "/real/Norvane.ini"), "[s]\r\nk=new\r\n");
+}
+
+TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
+    constexpr std::size_t kSize = std::size_t{100} << 20;
+    std::string block;
+    while (block.size() < (std::size_t{1} << 20)) block += "key=value\r\n";
+    {
+        std::ofstream out(m_strPath, std::ios::binary);
+        out << "[s]\r\n";
+        for (std::size_t n = 0; n < kSize; n += block.size()) out << block;
+        out << "last=found\r\n";
+    }
+    const std::string binary = m_strDir + "/binary.ini";
+    {
+        // One 100 MB line of binary bytes.
+        std::string bytes(std::size_t{1} << 20, '\0');
+        std::uint32_t seed = 1;
+        for (char& c : bytes) {
+            seed = seed * 1103515245u + 12345u;
+            c = static_cast<char>(seed >> 24);
+            if (c == '\r' || c == '\n') c = '[';
+        }
+        std::ofstream out(binary, std::ios::binary);
+        for (std::size_t n = 0; n < kSize; n += bytes.size()) out << bytes;
+    }
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get("s", "last"), "found");
+    std::string value;
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "DEF", &value, 520, binary), 3u);
+    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 20.0);
+
+    // Too large to be a settings file: not rewritten, left as it was.
+    const auto size = fs::file_size(m_strPath);
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_strPath));
+    EXPECT_EQ(fs::file_size(m_strPath), size);
+    fs::remove(m_strPath);
+    fs::remove(binary);
+}
+
+}  // namespace
+}  // namespace norvane
