@@ -15,8 +15,8 @@
 //
 // Line ends are CR LF: the writer's own line ends are written as "\r\n", and
 // a line feed inside the user's own texts (titles, colours, prefix, suffix)
-// becomes CR LF as well, as a text-mode stream on the original platform
-// would store it. No other byte of those texts is changed.
+// becomes CR LF as well, as a Windows text-mode stream stores it, so a file
+// holds the same bytes on every system. No other byte of those texts changes.
 //
 // Texts that come from the file system (file name, folder, extension, the
 // folder of a heading) could break a row or the document, so they are
