@@ -69,19 +69,11 @@ std::tm LocalTimeFromFileTime(FILETIME time) {
 }
 
 void AppendDateText(std::string& out, FILETIME time) {
-    // Rows of one folder often share the minute: keep the last text.
-    thread_local std::int64_t cachedMinute = std::numeric_limits<std::int64_t>::min();
-    thread_local char cachedText[48];
-    thread_local int cachedLength = 0;
-    std::int64_t seconds = UnixSecondsFromFileTime(time);
-    std::int64_t minute = seconds >= 0 ? seconds / 60 : (seconds - 59) / 60;
-    if (minute != cachedMinute) {
-        std::tm tm = LocalTimeFromFileTime(time);
-        cachedLength = std::snprintf(cachedText, sizeof cachedText, "%04d/%02d/%02d %2d:%02d",
-                                     tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min);
-        cachedMinute = minute;
-    }
-    out.append(cachedText, static_cast<std::size_t>(cachedLength));
+    std::tm tm = LocalTimeFromFileTime(time);
+    char text[48];
+    int length = std::snprintf(text, sizeof text, "%04d/%02d/%02d %2d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                               tm.tm_mday, tm.tm_hour, tm.tm_min);
+    out.append(text, static_cast<std::size_t>(length));
 }
 
 std::string DateText(FILETIME time) {

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+
+#include "platform/ByteSize.h"
+#include "platform/FileTime.h"
+
+using namespace norvane;
+
+namespace {
+
+// Sets TZ for one test and puts the old value back.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) {
+        const char* old = std::getenv("TZ");
+        m_bHad = old != nullptr;
+        if (m_bHad) m_strOld = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (m_bHad) setenv("TZ", m_strOld.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_bHad = false;
+    std::string m_strOld;
+};
+
+FILETIME At(std::int64_t unixSeconds) { return FileTimeFromUnix(unixSeconds, 0); }
+
+}  // namespace
+
+TEST(ByteSize, ThreeSignificantFiguresCutNotRounded) {
+    EXPECT_EQ(ByteSizeText(0, kCodePageUtf8), "0 バイト");
+    EXPECT_EQ(ByteSizeText(1023, kCodePageShiftJis), "1023 \x83\x6F\x83\x43\x83\x67");
+    EXPECT_EQ(ByteSizeText(1024), "1.00 KB");
+    EXPECT_EQ(ByteSizeText(1535), "1.49 KB");
+    EXPECT_EQ(ByteSizeText(10239), "9.99 KB");
+    EXPECT_EQ(ByteSizeText(10240), "10.0 KB");
+    EXPECT_EQ(ByteSizeText(102399), "99.9 KB");
+    EXPECT_EQ(ByteSizeText(1023999), "999 KB");
+    EXPECT_EQ(ByteSizeText(1024000), "0.97 MB");
+    EXPECT_EQ(ByteSizeText(4294967296ULL), "4.00 GB");
+    EXPECT_EQ(ByteSizeText(1ULL << 40), "1.00 TB");
+    EXPECT_EQ(ByteSizeText(1ULL << 50), "1.00 PB");
+    EXPECT_EQ(ByteSizeText(std::numeric_limits<std::uint64_t>::max()), "15.9 EB");
+}
+
+TEST(FileTime, UnixTimesMapOntoThe1601EpochAndClampAtTheEnds) {
+    EXPECT_EQ(FileTimeFromUnix(0, 0), 116444736000000000ULL);
+    EXPECT_EQ(FileTimeFromUnix(0, 150), 116444736000000001ULL);
+    EXPECT_EQ(FileTimeFromUnix(-1, 999999900), 116444735999999999ULL);
+    EXPECT_EQ(FileTimeFromUnix(-kSecondsFrom1601To1970, 0), 0U);
+    EXPECT_EQ(FileTimeFromUnix(-kSecondsFrom1601To1970 - 1, 0), 0U);
+    EXPECT_EQ(FileTimeFromUnix(std::numeric_limits<std::int64_t>::max() / 2, 0),
+              std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(UnixSecondsFromFileTime(FileTimeFromUnix(-86400, 5)), -86400);
+}
+
+TEST(FileTime, DateTextPadsTheHourWithASpaceAndHonoursTheTimeZone) {
+    ScopedTimeZone utc("UTC");
+    EXPECT_EQ(DateText(At(1267780020)), "2010/03/05  9:07");   // 2010-03-05 09:07 UTC
+    EXPECT_EQ(DateText(At(1262303940)), "2009/12/31 23:59");
+    ScopedTimeZone tokyo("JST-9");
+    EXPECT_EQ(DateText(At(1267780020)), "2010/03/05 18:07");
+}
+
+TEST(FileTime, DaylightSavingIsDecidedForTheFilesOwnDate) {
+    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(DateText(At(1262304000)), "2010/01/01  1:00");  // winter: +1
+    EXPECT_EQ(DateText(At(1277942400)), "2010/07/01  2:00");  // summer: +2
+}
+
+TEST(FileTime, EveryRepresentableTimeHasADateText) {
+    ScopedTimeZone utc("UTC");
+    EXPECT_EQ(DateText(0), "1601/01/01  0:00");
+    EXPECT_EQ(DateText(At(-1)), "1969/12/31 23:59");
+    EXPECT_EQ(DateText(At(4102444800)), "2100/01/01  0:00");
+    EXPECT_EQ(DateText(At(2147483648)), "2038/01/19  3:14");
+    // The largest FILETIME is about 58 thousand years after 1601: no failure.
+    std::string last = DateText(std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(last.size(), 17u) << last;
+    EXPECT_EQ(last.substr(0, 6), "60056/");
+}
