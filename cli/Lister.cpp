@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,8 @@ constexpr const char* kUsage =
     "                               (default: Norvane.ini beside the program)\n"
     "      --code-page=932|65001    instead of the locale's\n"
     "  -o, --output=FILE            write to FILE (default: standard output)\n"
+    "      --threads=N              threads reading version resources while the\n"
+    "                               folders are read (default 16; 0: none)\n"
     "  -h, --help                   this text\n"
     "      --version                the version\n"
     "\n"
@@ -56,7 +59,7 @@ constexpr std::array<std::string_view, 8> kSortNames = {"name", "date", "size", 
 
 enum LongOnly {
     kWithPath = 256, kPrefix, kSuffix, kNoHeadings, kFormattedSize, kNoSubfolders,
-    kNoSystem, kNoHidden, kSettings, kCodePage, kVersion,
+    kNoSystem, kNoHidden, kSettings, kCodePage, kVersion, kThreads,
 };
 
 bool ParseColumns(std::string_view list, bool (&columns)[6], std::string* error) {
@@ -159,6 +162,7 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
         {"output", required_argument, nullptr, 'o'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
+        {"threads", required_argument, nullptr, kThreads},
         {nullptr, 0, nullptr, 0},
     };
     optind = 0;  // start afresh, also on a second call
@@ -207,6 +211,16 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
                 }
                 options->outputPath = arg;
                 break;
+            case kThreads: {
+                char* end = nullptr;
+                long threads = std::strtol(optarg, &end, 10);
+                if (arg.empty() || *end != '\0' || threads < 0 || threads > 256) {
+                    *error = "--threads takes a number from 0 to 256";
+                    return false;
+                }
+                options->probeThreads = static_cast<int>(threads);
+                break;
+            }
             case 'h': options->help = true; return true;
             case kVersion: options->version = true; return true;
             default:
@@ -284,6 +298,7 @@ int RunLister(int argc, char** argv) {
     scanOptions.recurse = options.subfolders;
     scanOptions.includeSystem = options.system;
     scanOptions.includeHidden = options.hidden;
+    if (options.probeThreads >= 0) scanOptions.probeThreads = options.probeThreads;
     bool progressShown = false;
     if (showProgress) {
         scanOptions.progress = [&progressShown](std::size_t files) {

@@ -24,6 +24,7 @@ struct ListerOptions {
     bool sortDescending = false;
     std::optional<std::string> settingsPath;
     int codePage = 0;  // 0: the locale's
+    int probeThreads = -1;  // -1: the scan's default
     std::string outputPath;  // empty: standard output
     std::string folder;
     bool help = false;

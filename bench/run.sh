@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# make bench: generates a deterministic tree and measures, side by side on
+# it, norvane-list, a single-threaded C baseline making the same system calls,
+# and find. BENCH_FILES (default 100000), BENCH_RUNS (default 5), BENCH_COLD=1
+# for cold-cache runs (root only: the page cache is dropped before each run).
+set -euo pipefail
+BUILD=${1:-build}
+FILES=${BENCH_FILES:-100000}
+RUNS=${BENCH_RUNS:-5}
+ROOT=${BENCH_ROOT:-/tmp/norvane-bench-$FILES}
+LISTER=$BUILD/norvane-list
+export LC_ALL=C.UTF-8
+
+if [ ! -f "$ROOT.done" ]; then
+  rm -rf "$ROOT"
+  echo "generating $FILES files under $ROOT"
+  "$BUILD/bench/bench_GenerateTree" "$ROOT" --files "$FILES"
+  touch "$ROOT.done"
+fi
+
+drop_caches() {
+  if [ "${BENCH_COLD:-0}" = 1 ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
+}
+
+# Median wall time in seconds of RUNS runs of a command (output discarded).
+median() {
+  local times=() start end
+  for _ in $(seq "$RUNS"); do
+    drop_caches
+    start=$(date +%s%N)
+    "$@" > /dev/null
+    end=$(date +%s%N)
+    times+=("$(( (end - start) / 1000000 ))")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'
+}
+
+lister() { "$LISTER" --settings=/dev/null -f text -c name,date,size,version,ext,folder --no-headings "$@"; }
+lister_single() { lister --threads=0 "$@"; }
+find_same() { find "$1" -type f -printf '%f\t%TY/%Tm/%Td %TH:%TM\t%s\t%h/\n'; }
+
+# Same rows single- and multi-threaded, before anything is timed.
+if ! cmp -s <(lister "$ROOT") <(lister_single "$ROOT"); then
+  echo "rows differ between the threaded and the single-threaded scan" >&2
+  exit 1
+fi
+
+mode=warm; [ "${BENCH_COLD:-0}" = 1 ] && mode=cold
+[ "$mode" = warm ] && { lister "$ROOT" >/dev/null; "$BUILD/bench/bench_baseline" "$ROOT" >/dev/null; }
+echo "== scan of $FILES files, $mode cache, median of $RUNS runs"
+t_base=$(median "$BUILD/bench/bench_baseline" "$ROOT")
+t_list=$(median lister "$ROOT")
+t_single=$(median lister_single "$ROOT")
+t_find=$(median find_same "$ROOT")
+awk -v b="$t_base" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
+  printf "C baseline (readdir, fstatat, open+pread+close) %7.3f s\n", b
+  printf "norvane-list                                   %7.3f s  %.2fx baseline\n", l, l / b
+  printf "norvane-list --threads=0                       %7.3f s  %.2fx baseline\n", s, s / b
+  printf "find -printf                                   %7.3f s  %.2fx baseline; lister %.2fx find\n", f, f / b, l / f
+}'
+
+echo "== records, sorts and writing"
+"$BUILD/bench/bench_ScanSortBench" "$ROOT"
