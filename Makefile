@@ -38,7 +38,10 @@ fuzz: deps
 	  name=$$(basename $$f); corpus=$(FUZZ_BUILD)/corpus-$$name; mkdir -p $$corpus; \
 	  seeds=tests/fuzz/seeds/$$name; [ -d $$seeds ] || seeds=; \
 	  echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$corpus $$seeds 2>&1 | tail -n 12; \
+	  log=$(FUZZ_BUILD)/log-$$name.txt; rc=0; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
+	    $$corpus $$seeds >$$log 2>&1 || rc=$$?; \
+	  tail -n 12 $$log; [ $$rc -eq 0 ] || exit $$rc; \
 	done
 
 bench: build
