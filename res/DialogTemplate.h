@@ -1,0 +1,91 @@
+// Dialog templates as data: what a dialog resource holds (caption, size and
+// font, window styles, the controls in tab order), so that the dialog layer
+// can build each window exactly as it was laid out. Texts are UTF-8 and keep
+// their "&" mnemonics; rectangles are in dialog units.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include <QImage>
+
+namespace norvane {
+
+enum class ControlKind {
+    PushButton,
+    DefPushButton,   // the dialog's default button
+    AutoCheckBox,
+    AutoRadioButton,
+    GroupBox,
+    Static,          // text; alignment and prefix handling from the style
+    Frame,           // a static drawing a black frame, no text
+    Icon,            // a static showing an icon resource
+    Edit,
+    ComboBox,
+    ListView,
+};
+
+// Control styles. The names follow the window styles they stand for.
+namespace ctl {
+inline constexpr std::uint32_t TabStop = 1u << 0;      // WS_TABSTOP
+inline constexpr std::uint32_t Group = 1u << 1;        // WS_GROUP: starts a group
+inline constexpr std::uint32_t Border = 1u << 2;       // WS_BORDER
+inline constexpr std::uint32_t VScroll = 1u << 3;      // WS_VSCROLL
+inline constexpr std::uint32_t Disabled = 1u << 4;     // WS_DISABLED
+inline constexpr std::uint32_t AlignRight = 1u << 5;   // SS_RIGHT (else left)
+inline constexpr std::uint32_t AlignCenter = 1u << 6;  // SS_CENTER
+inline constexpr std::uint32_t NoPrefix = 1u << 7;     // SS_NOPREFIX: "&" shown as is
+inline constexpr std::uint32_t AutoHScroll = 1u << 8;  // ES_AUTOHSCROLL / CBS_AUTOHSCROLL
+inline constexpr std::uint32_t DropDown = 1u << 9;     // CBS_DROPDOWN: editable combo box
+inline constexpr std::uint32_t Sort = 1u << 10;        // CBS_SORT
+inline constexpr std::uint32_t ShowSelAlways = 1u << 11;  // LVS_SHOWSELALWAYS
+inline constexpr std::uint32_t SingleSel = 1u << 12;   // LVS_SINGLESEL
+inline constexpr std::uint32_t Report = 1u << 13;      // LVS_REPORT
+}  // namespace ctl
+
+// Dialog (window) styles.
+namespace dlg {
+inline constexpr std::uint32_t Popup = 1u << 0;        // WS_POPUP
+inline constexpr std::uint32_t Visible = 1u << 1;      // WS_VISIBLE
+inline constexpr std::uint32_t Caption = 1u << 2;      // WS_CAPTION
+inline constexpr std::uint32_t SysMenu = 1u << 3;      // WS_SYSMENU
+inline constexpr std::uint32_t ThickFrame = 1u << 4;   // WS_THICKFRAME: resizable
+inline constexpr std::uint32_t MinimizeBox = 1u << 5;  // WS_MINIMIZEBOX
+inline constexpr std::uint32_t MaximizeBox = 1u << 6;  // WS_MAXIMIZEBOX
+inline constexpr std::uint32_t ModalFrame = 1u << 7;   // DS_MODALFRAME
+inline constexpr std::uint32_t AppWindow = 1u << 8;    // WS_EX_APPWINDOW: own taskbar entry
+}  // namespace dlg
+
+struct ControlTemplate {
+    int nId;
+    ControlKind kind;
+    const char* pszText;   // UTF-8, "&" marks the mnemonic; "" for none
+    int x, y, cx, cy;      // dialog units
+    std::uint32_t nStyle;  // ctl:: flags
+    int nResourceId = 0;   // the icon of an Icon control
+};
+
+struct DialogTemplate {
+    int nId;
+    const char* pszCaption;
+    int cx, cy;  // client size in dialog units
+    const char* pszFontFace;
+    int nPointSize;
+    std::uint32_t nStyle;  // dlg:: flags
+    std::span<const ControlTemplate> controls;  // in tab order
+};
+
+// The template with that id, or nullptr.
+const DialogTemplate* FindDialogTemplate(int nId);
+// Every template, for tools and tests.
+std::span<const DialogTemplate* const> AllDialogTemplates();
+
+// An entry of the string table; empty when there is none.
+std::string_view FindResourceString(int nId);
+
+// An icon resource as an image (32 x 32), drawn by the program; a null image
+// for an unknown id.
+QImage LoadIconImage(int nId);
+
+}  // namespace norvane

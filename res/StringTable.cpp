@@ -1,0 +1,16 @@
+// The string table.
+#include "res/DialogTemplate.h"
+#include "res/Resource.h"
+
+namespace norvane {
+
+std::string_view FindResourceString(int nId) {
+    switch (nId) {
+    case IDS_ABOUTBOX:
+        return "Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+    default:
+        return {};
+    }
+}
+
+}  // namespace norvane
