@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "platform/CodePage.h"
@@ -85,13 +87,6 @@ ProfileLine ClassifyLine(std::string_view line, int codePage) {
     std::size_t equals = line.find('=', start);
     if (equals == std::string_view::npos) return {};
     return {LineKind::Key, TrimBlanks(line.substr(start, equals - start)), line.substr(equals + 1)};
-}
-
-std::size_t FindLineEnd(std::string_view text, std::size_t pos) {
-    for (; pos < text.size(); ++pos) {
-        if (text[pos] == '\n' || text[pos] == '\r') return pos;
-    }
-    return std::string_view::npos;
 }
 
 bool EndsWithLoneLeadByte(std::string_view text, int codePage) {
@@ -191,38 +186,71 @@ std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name, bo
 
 }  // namespace
 
-bool ProfileLineSplitter::Feed(std::string_view chunk, const LineHandler& onLine) {
-    if (m_bStopped) return false;
-    std::size_t pos = 0;
+void ProfileLineSplitter::Feed(std::string_view chunk) {
+    m_chunk = chunk;
+    m_nPos = 0;
+    m_bSearched = false;
     if (m_bAfterCr) {
         m_bAfterCr = false;
-        if (!chunk.empty() && chunk.front() == '\n') pos = 1;
+        if (!chunk.empty() && chunk.front() == '\n') m_nPos = 1;
     }
-    while (pos < chunk.size()) {
-        std::size_t end = FindLineEnd(chunk, pos);
-        if (end == std::string_view::npos) {
-            Append(chunk.substr(pos));
-            break;
-        }
-        Append(chunk.substr(pos, end - pos));
-        if (chunk[end] == '\r') {
-            if (end + 1 == chunk.size()) {
-                m_bAfterCr = true;
-            } else if (chunk[end + 1] == '\n') {
-                ++end;
-            }
-        }
-        pos = end + 1;
-        if (!Emit(onLine)) return false;
+}
+
+void ProfileLineSplitter::Finish() {
+    m_chunk = {};
+    m_nPos = 0;
+    m_bFinished = true;
+}
+
+bool ProfileLineSplitter::Next(std::string_view* line) {
+    if (m_bLineHandedOver) {
+        m_strLine.clear();
+        m_bLinePending = false;
+        m_bLineHandedOver = false;
     }
+    if (m_bFinished) {
+        // A file of nothing but the byte order mark has no line.
+        if (!m_bLinePending || (m_bFirstLine && m_strLine == kByteOrderMark)) return false;
+        *line = HandOver(m_strLine);
+        m_bLineHandedOver = true;
+        return true;
+    }
+    if (m_nPos >= m_chunk.size()) return false;
+    std::size_t end = NextLineEnd();
+    if (end == std::string_view::npos) {
+        Append(m_chunk.substr(m_nPos));
+        m_nPos = m_chunk.size();
+        return false;
+    }
+    // A line that lies whole in the piece is handed over without a copy.
+    std::string_view whole = m_chunk.substr(m_nPos, end - m_nPos);
+    if (m_bLinePending) {
+        Append(whole);
+        whole = m_strLine;
+        m_bLineHandedOver = true;
+    }
+    if (m_chunk[end] == '\r') {
+        if (end + 1 == m_chunk.size()) {
+            m_bAfterCr = true;
+        } else if (m_chunk[end + 1] == '\n') {
+            ++end;
+        }
+    }
+    m_nPos = end + 1;
+    *line = HandOver(whole);
     return true;
 }
 
-bool ProfileLineSplitter::Finish(const LineHandler& onLine) {
-    if (m_bStopped) return false;
-    // A file of nothing but the byte order mark has no line.
-    if (m_bFirstLine && m_strLine == kByteOrderMark) return true;
-    return !m_bLinePending || Emit(onLine);
+std::size_t ProfileLineSplitter::NextLineEnd() {
+    auto find = [this](char c) {
+        const void* hit = std::memchr(m_chunk.data() + m_nPos, c, m_chunk.size() - m_nPos);
+        return hit == nullptr ? std::string_view::npos
+                              : static_cast<std::size_t>(static_cast<const char*>(hit) - m_chunk.data());
+    };
+    if (!m_bSearched || m_nNextCr < m_nPos) m_nNextCr = find('\r');
+    if (!m_bSearched || m_nNextLf < m_nPos) m_nNextLf = find('\n');
+    m_bSearched = true;
+    return std::min(m_nNextCr, m_nNextLf);
 }
 
 void ProfileLineSplitter::Append(std::string_view bytes) {
@@ -232,15 +260,10 @@ void ProfileLineSplitter::Append(std::string_view bytes) {
     if (m_strLine.size() < limit) m_strLine.append(bytes.substr(0, limit - m_strLine.size()));
 }
 
-bool ProfileLineSplitter::Emit(const LineHandler& onLine) {
-    std::string_view line = m_strLine;
+std::string_view ProfileLineSplitter::HandOver(std::string_view line) {
     if (m_bFirstLine && line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
     m_bFirstLine = false;
-    bool goOn = onLine(line.substr(0, m_nMaxLineBytes));
-    m_strLine.clear();
-    m_bLinePending = false;
-    m_bStopped = !goOn;
-    return goOn;
+    return line.substr(0, m_nMaxLineBytes);
 }
 
 PrivateProfileLookup::PrivateProfileLookup(std::string_view section, std::string_view key, int codePage)
@@ -248,12 +271,21 @@ PrivateProfileLookup::PrivateProfileLookup(std::string_view section, std::string
 
 bool PrivateProfileLookup::Feed(std::string_view chunk) {
     if (m_bDone) return false;
-    m_splitter.Feed(chunk, [this](std::string_view line) { return OnLine(line); });
-    return !m_bDone;
+    m_splitter.Feed(chunk);
+    std::string_view line;
+    while (m_splitter.Next(&line)) {
+        if (!OnLine(line)) return false;
+    }
+    return true;
 }
 
 std::optional<std::string> PrivateProfileLookup::Finish() {
-    if (!m_bDone) m_splitter.Finish([this](std::string_view line) { return OnLine(line); });
+    if (!m_bDone) {
+        m_splitter.Finish();
+        std::string_view line;
+        while (m_splitter.Next(&line) && OnLine(line)) {
+        }
+    }
     m_bDone = true;
     return m_strValue;
 }
@@ -324,12 +356,11 @@ std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::
 
     std::vector<std::string> lines;
     ProfileLineSplitter splitter(kNoLimit);
-    auto collect = [&lines](std::string_view line) {
-        lines.emplace_back(line);
-        return true;
-    };
-    splitter.Feed(text, collect);
-    splitter.Finish(collect);
+    std::string_view piece;
+    splitter.Feed(text);
+    while (splitter.Next(&piece)) lines.emplace_back(piece);
+    splitter.Finish();
+    while (splitter.Next(&piece)) lines.emplace_back(piece);
 
     auto keyLine = [](std::string_view name, std::string_view value) -> std::optional<std::string> {
         // A longer line would not be read back whole.
@@ -365,9 +396,9 @@ std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::
     std::vector<std::string> added;
     for (const auto& key : pending) {
         if (key.bWritten) continue;
-        auto line = keyLine(key.name, key.value);
-        if (!line) return std::nullopt;
-        added.push_back(std::move(*line));
+        auto newLine = keyLine(key.name, key.value);
+        if (!newLine) return std::nullopt;
+        added.push_back(std::move(*newLine));
     }
     if (header == lines.size()) {
         lines.push_back("[" + std::string(section) + "]");

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,24 +61,35 @@ inline constexpr std::size_t kMaxProfileRewriteBytes = std::size_t{64} << 20;
 // over with at most maxLineBytes of its bytes (the rest is skipped).
 class ProfileLineSplitter {
 public:
-    // Returns false to stop: no further line is handed over.
-    using LineHandler = std::function<bool(std::string_view line)>;
-
     explicit ProfileLineSplitter(std::size_t maxLineBytes) : m_nMaxLineBytes(maxLineBytes) {}
-    bool Feed(std::string_view chunk, const LineHandler& onLine);
-    // Hands over the last line when it has no line end.
-    bool Finish(const LineHandler& onLine);
+    // Takes the next piece of the text; Next hands over the lines it ends.
+    // The piece must stay valid until Next returns false.
+    void Feed(std::string_view chunk);
+    // Ends the text: Next then hands over its last line if that has no line end.
+    void Finish();
+    // The next whole line, valid until the next call; false when the piece
+    // fed last is used up.
+    bool Next(std::string_view* line);
 
 private:
+    std::size_t NextLineEnd();
     void Append(std::string_view bytes);
-    bool Emit(const LineHandler& onLine);
+    std::string_view HandOver(std::string_view line);
 
     std::size_t m_nMaxLineBytes;
-    std::string m_strLine;
+    std::string_view m_chunk;
+    std::size_t m_nPos = 0;
+    // Where the next CR and LF of the piece are, kept so that a text of many
+    // CRs and one far LF is not scanned again for every line.
+    std::size_t m_nNextCr = 0;
+    std::size_t m_nNextLf = 0;
+    bool m_bSearched = false;
+    std::string m_strLine;  // a line begun in an earlier piece
     bool m_bLinePending = false;
+    bool m_bLineHandedOver = false;
     bool m_bAfterCr = false;
     bool m_bFirstLine = true;
-    bool m_bStopped = false;
+    bool m_bFinished = false;
 };
 
 // Looks a key up in profile text fed in pieces of any size.

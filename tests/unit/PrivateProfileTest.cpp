@@ -241,7 +241,7 @@ TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
     std::string value;
     EXPECT_EQ(GetPrivateProfileString("s", "k", "DEF", &value, 520, binary), 3u);
     auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 20.0);
+    EXPECT_LT(seconds, 60.0);  // linear: about 0.2 s, 5 s in a sanitizer build
 
     // Too large to be a settings file: not rewritten, left as it was.
     const auto size = fs::file_size(m_strPath);
