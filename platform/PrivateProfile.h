@@ -34,9 +34,10 @@ std::size_t GetPrivateProfileString(std::string_view section, std::string_view k
 // from the Windows call, all so that a write cannot damage the file:
 // - the value is cut at its first CR or LF (written raw, a line break would
 //   add a key or a section to the file);
-// - names that could not be read back as written are refused: an empty key or
-//   section, a line break in either, "=" in a key or a key starting with ";"
-//   or "[";
+// - names and lines that could not be read back as written are refused: an
+//   empty key or section, a line break in either, "=" in a key, a key
+//   starting with ";" or "[", a section ending in half a double-byte
+//   character (932), a line longer than kMaxProfileLineBytes;
 // - the file is replaced atomically (temporary file in the same folder, fsync,
 //   rename), writers of one folder take turns (a lock on the folder), and a
 //   file without any write permission bit is left alone (false), like a
@@ -46,7 +47,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     std::string_view value, const std::string& path);
 
 // Several keys of one section in one write (one read, one atomic replace).
-// Keys missing from the section are added in the order given.
+// Keys missing from the section are added in the order given; an empty list
+// writes nothing. Through a symbolic link the file it names is replaced.
 bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues,
     const std::string& path);
 
