@@ -18,6 +18,11 @@ constexpr const char* kHistoryKeys[8] = {"HISTORY1", "HISTORY2", "HISTORY3", "HI
                                          "HISTORY5", "HISTORY6", "HISTORY7", "HISTORY8"};
 constexpr std::size_t kValueBuffer = 520;
 
+std::string& PathForTests() {
+    static std::string path;
+    return path;
+}
+
 bool AnythingExistsAt(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
@@ -43,7 +48,12 @@ bool Save(const char* section, const char* const* keys, const std::array<std::st
 
 }  // namespace
 
-std::string SettingsPath() { return ExecutableFolder() + kSettingsFileName; }
+std::string SettingsPath() {
+    if (!PathForTests().empty()) return PathForTests();
+    return ExecutableFolder() + kSettingsFileName;
+}
+
+void SetSettingsPathForTests(std::string path) { PathForTests() = std::move(path); }
 
 void LoadTitleSettings(std::array<std::string, 8>& values, const std::string& path) {
     Load("TITLE", kTitleKeys, TitleSettings().values, values, path);

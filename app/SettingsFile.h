@@ -12,6 +12,9 @@ inline constexpr const char* kSettingsFileName = "Norvane.ini";
 
 // The executable's folder and "Norvane.ini", worked out anew at every call.
 std::string SettingsPath();
+// Window tests point SettingsPath() at a file of their own; an empty path
+// gives back the file beside the executable.
+void SetSettingsPathForTests(std::string path);
 
 // The six column titles and two colours, in the order of VALUE1..VALUE6,
 // BGCOLOR, FONTCOLOR.
