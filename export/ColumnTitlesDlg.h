@@ -53,7 +53,7 @@ protected:
 
     void OnPaint();
     void OnDefaults();
-    // The colour buttons open a QColorDialog (modal, no owner) at the
+    // The colour buttons open a QColorDialog (modal, over this dialog) at the
     // swatch's colour; its OK takes the chosen colour.
     void OnBgColor();
     void OnSaveSettings();
