@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/Compare.h"
+#include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
@@ -67,9 +67,7 @@ int main(int argc, char** argv) {
         for (int run = 0; run < 3; ++run) {
             std::vector<const FileItem*> sorted = rows;
             auto t = Clock::now();
-            std::stable_sort(sorted.begin(), sorted.end(), [column](const FileItem* a, const FileItem* b) {
-                return CompareAscending(a, b, column) < 0;
-            });
+            SortRows(sorted, column, false);
             times.push_back(Seconds(t));
         }
         std::sort(times.begin(), times.end());

@@ -24,7 +24,7 @@ VersionProbePool::~VersionProbePool() {
 
 void VersionProbePool::Run(int fd, std::vector<Job>& jobs) {
     for (auto& job : jobs) {
-        if (!ReadFileVersionAt(fd, job.rawName.c_str(), &job.item->versionInfo)) {
+        if (!ReadRegularFileVersionAt(fd, job.rawName.c_str(), &job.item->versionInfo)) {
             job.item->versionInfo = VS_FIXEDFILEINFO{};
         }
     }

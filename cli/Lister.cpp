@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/SettingsFile.h"
-#include "catalogue/Compare.h"
+#include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
@@ -317,18 +317,7 @@ int RunLister(int argc, char** argv) {
                                    [&rows](FileItem* item) { rows.push_back(item); }, diagnostics);
     if (progressShown) std::fputs("\r\033[K", stderr);
 
-    if (options.sortColumn >= 0) {
-        int column = options.sortColumn;
-        if (options.sortDescending) {
-            std::stable_sort(rows.begin(), rows.end(), [column](const FileItem* a, const FileItem* b) {
-                return CompareDescending(a, b, column) < 0;
-            });
-        } else {
-            std::stable_sort(rows.begin(), rows.end(), [column](const FileItem* a, const FileItem* b) {
-                return CompareAscending(a, b, column) < 0;
-            });
-        }
-    }
+    if (options.sortColumn >= 0) SortRows(rows, options.sortColumn, options.sortDescending);
 
     bool written = false;
     std::string writeError;

@@ -197,6 +197,11 @@ void AppendSeparatorIfMissing(std::string& text, char separator, int codePage) {
     if (!EndsWithCharacter(text, separator, codePage)) text.push_back(separator);
 }
 
+unsigned FoldedCharacterCode(unsigned code, int codePage) {
+    if (code > 0xFF) return codePage == kCodePageShiftJis ? FoldDoubleByte932(code) : code;
+    return FoldAscii(code);
+}
+
 int MbsCmp(std::string_view a, std::string_view b, int codePage) {
     return codePage == kCodePageShiftJis ? CompareCodes932(a, b, false) : CompareBytes(a, b, false);
 }

@@ -50,6 +50,10 @@ void AppendSeparatorIfMissing(std::string& text, char separator = '/', int codeP
 int MbsCmp(std::string_view a, std::string_view b, int codePage = CurrentCodePage());
 int MbsICmp(std::string_view a, std::string_view b, int codePage = CurrentCodePage());
 
+// The character code that the case-insensitive comparison uses for a
+// character code (a byte, or in 932 a double-byte character's 16-bit code).
+unsigned FoldedCharacterCode(unsigned code, int codePage = CurrentCodePage());
+
 // Cuts text to at most maxBytes bytes, never inside a double-byte character.
 std::string_view CutToBytes(std::string_view text, std::size_t maxBytes, int codePage = CurrentCodePage());
 

@@ -124,8 +124,8 @@ bool FolderSearch::Next(FindData* data) {
         data->fileSize = 0;
         data->ftLastWriteTime = 0;
         data->regularFile = false;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (!isDirectory || m_bStatDirectories || dot) {
+        bool isDirectory = dot || entry->d_type == DT_DIR;
+        if (!dot && (!isDirectory || m_bStatDirectories)) {
             struct stat st {};
             if (Sys().fstatAt(m_nFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 isDirectory = S_ISDIR(st.st_mode);

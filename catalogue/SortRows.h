@@ -1,0 +1,15 @@
+// Sorts rows by a list column in the order CompareAscending and
+// CompareDescending give, stably (equal rows keep their order), but fast:
+// each row gets a numeric key first, and records are compared only where
+// the keys tie.
+#pragma once
+
+#include <vector>
+
+#include "catalogue/FileItem.h"
+
+namespace norvane {
+
+void SortRows(std::vector<const FileItem*>& rows, int column, bool descending);
+
+}  // namespace norvane

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "catalogue/CellText.h"
+#include "catalogue/Compare.h"
+#include "catalogue/SortRows.h"
+#include "platform/CodePage.h"
+
+using namespace norvane;
+
+namespace {
+
+// Rows with many ties and near-ties: shared long prefixes, names that differ
+// only in case (also full-width capitals in 932), a few folders.
+std::vector<const FileItem*> MakeRows(FileStore& store, int codePage, std::mt19937& random) {
+    const char* const pieces932[] = {"a", "A", "\x82\x60", "\x82\x81", "\xB1", "\x83\x41", "\x83\x61", ".", "_", "z"};
+    const char* const piecesUtf8[] = {"a", "A", "b", "B", "\xE3\x81\x82", ".", "_", "z", "\xEF\xBC\xA1", "0"};
+    const char* const* pieces = codePage == kCodePageShiftJis ? pieces932 : piecesUtf8;
+    std::vector<const Folder*> folders = {store.AddFolder("/x/"), store.AddFolder("/X/"), store.AddFolder("/x/sub/"),
+                                          store.AddFolder("/a/")};
+    std::vector<const FileItem*> rows;
+    for (int i = 0; i < 3000; ++i) {
+        // A long shared prefix makes many keys tie.
+        std::string name = (i % 3 == 0) ? "common-prefix-longer-than-key-" : "";
+        int length = static_cast<int>(random() % 6);
+        for (int c = 0; c < length; ++c) name += pieces[random() % 10];
+        FileItem* item = store.AddItem(name, folders[random() % folders.size()]);
+        item->fileSize = random() % 5;
+        item->fileTime = random() % 4;
+        item->versionInfo.dwFileVersionMS = static_cast<std::uint32_t>(random() % 3) << 16;
+        item->versionInfo.dwFileVersionLS = static_cast<std::uint32_t>(random() % 3);
+        item->systemFile = random() % 2 == 0;
+        item->hidden = random() % 2 == 0;
+        rows.push_back(item);
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(SortRows, GivesTheStableOrderOfTheComparisonsForEveryColumnAndCodePage) {
+    for (int codePage : {kCodePageUtf8, kCodePageShiftJis}) {
+        SetCodePage(codePage);
+        std::mt19937 random(7);
+        FileStore store;
+        std::vector<const FileItem*> rows = MakeRows(store, codePage, random);
+        for (int column = 0; column < kColumnCount; ++column) {
+            for (bool descending : {false, true}) {
+                std::vector<const FileItem*> expected = rows;
+                std::stable_sort(expected.begin(), expected.end(), [&](const FileItem* a, const FileItem* b) {
+                    return (descending ? CompareDescending(a, b, column) : CompareAscending(a, b, column)) < 0;
+                });
+                std::vector<const FileItem*> sorted = rows;
+                SortRows(sorted, column, descending);
+                EXPECT_EQ(sorted, expected) << "code page " << codePage << " column " << column
+                                            << (descending ? " descending" : " ascending");
+            }
+        }
+    }
+    SetCodePage(kCodePageUtf8);
+}
