@@ -1,0 +1,396 @@
+#include "app/MainDlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "app/AboutDlg.h"
+#include "app/ListerApp.h"
+#include "catalogue/CellText.h"
+#include "catalogue/Compare.h"
+#include "catalogue/FolderScan.h"
+#include "framework/ListCtrlModel.h"
+#include "platform/CodePage.h"
+#include "platform/Paths.h"
+
+namespace norvane {
+namespace {
+
+constexpr char kSeparator = '/';
+constexpr int kHistorySize = 8;
+
+// The list's columns: heading, alignment, width in pixels. The headings are
+// fixed; the editable titles apply to exported files only.
+struct ColumnSpec {
+    const char* pszHeading;
+    int nFormat;
+    int nWidth;
+};
+constexpr std::array<ColumnSpec, kColumnCount> kColumns{{
+    {"FileName", LVCFMT_LEFT, 128},
+    {"FileDate&Time", LVCFMT_RIGHT, 128},
+    {"FileSize", LVCFMT_RIGHT, 92},
+    {"Version", LVCFMT_RIGHT, 64},
+    {"Expansion", LVCFMT_LEFT, 64},
+    {"Directory", LVCFMT_LEFT, 780},
+    {"SystemFile", LVCFMT_LEFT, 64},
+    {"Hidden", LVCFMT_LEFT, 64},
+}};
+
+int CompareRowsAscending(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort) {
+    return CompareAscending(reinterpret_cast<const FileItem*>(lParam1), reinterpret_cast<const FileItem*>(lParam2),
+                            static_cast<int>(lParamSort));
+}
+
+int CompareRowsDescending(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort) {
+    return CompareDescending(reinterpret_cast<const FileItem*>(lParam1), reinterpret_cast<const FileItem*>(lParam2),
+                             static_cast<int>(lParamSort));
+}
+
+// The wait cursor for as long as the program works without answering.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+FolderBrowser& CurrentFolderBrowser() {
+    static FolderBrowser fnBrowser;
+    return fnBrowser;
+}
+
+// A folder text of the program as the file system names it.
+std::string ToFileSystem(const std::string& strText) {
+    return CodePageToFileSystem(strText, FileSystemCodePage());
+}
+
+}  // namespace
+
+void SetFolderBrowser(FolderBrowser fnBrowser) { CurrentFolderBrowser() = std::move(fnBrowser); }
+
+std::optional<std::string> BrowseForFolder(QWidget* pOwner, const std::string& strStartUtf8) {
+    QFileDialog dialog(pOwner, QStringLiteral("フォルダの選択"));
+    dialog.setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // It opens at the typed folder when that names one (a relative text
+    // against the current folder), else where it would anyway.
+    const QFileInfo start(QString::fromUtf8(strStartUtf8.data(), static_cast<qsizetype>(strStartUtf8.size())));
+    if (!strStartUtf8.empty() && start.isDir()) dialog.setDirectory(start.absoluteFilePath());
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
+    // Without a trailing "/", except the root, which is nothing else.
+    return QDir::cleanPath(chosen.first()).toStdString();
+}
+
+CMainDlg::CMainDlg(QWidget* pParent) : CDialog(IDD_MAIN, pParent), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)) {}
+
+CMainDlg::~CMainDlg() {
+    // The window outlives these members for a moment (it may still paint
+    // while it is hidden): the list must ask for nothing once the records go.
+    m_listFiles.Detach();
+}
+
+void CMainDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LIST_FILES, m_listFiles);
+    DDX_Check(pDX, IDC_FORMATTED_SIZE, m_bFormattedSize);
+    DDX_Check(pDX, IDC_SUBFOLDERS, m_bSubfolders);
+    DDX_Check(pDX, IDC_SYSTEM_FILES, m_bSystemFiles);
+    DDX_Check(pDX, IDC_HIDDEN_FILES, m_bHiddenFiles);
+}
+
+std::span<const MessageMapEntry> CMainDlg::GetMessageMap() const {
+    // The window manager draws the minimised icon and the drag image, and the
+    // close box ends the dialog by default: no entries for those.
+    static const MessageMapEntry kMap[] = {
+        {WM_SYSCOMMAND, &CMainDlg::OnSysCommand},
+        {IDC_OUTPUT_SELECTED, BN_CLICKED, &CMainDlg::OnOutputSelected},
+        {IDC_OUTPUT_ALL, BN_CLICKED, &CMainDlg::OnOutputAll},
+        {IDC_LIST_FILES, LVN_GETDISPINFO, &CMainDlg::OnGetDispInfo},
+        {IDC_LIST_FILES, LVN_COLUMNCLICK, &CMainDlg::OnColumnClick},
+        {WM_DESTROY, &CMainDlg::OnDestroy},
+        {IDC_SELECT_FOLDER, BN_CLICKED, &CMainDlg::OnSelectFolder},
+        {WM_SIZE, &CMainDlg::OnSize},
+        {IDC_FORMATTED_SIZE, BN_CLICKED, &CMainDlg::OnFormattedSize},
+        {IDC_SYSTEM_FILES, BN_CLICKED, &CMainDlg::OnSystemFiles},
+        {IDC_HIDDEN_FILES, BN_CLICKED, &CMainDlg::OnHiddenFiles},
+        {IDC_UPDATE_LIST, BN_CLICKED, &CMainDlg::OnUpdateList},
+    };
+    return kMap;
+}
+
+BOOL CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_cbFolder.Attach(GetDlgItem(IDC_FOLDER), IDC_FOLDER);
+
+    // The About item goes into the window menu (the context menu here).
+    if (CMenu* pSysMenu = GetSystemMenu(false)) {
+        const std::string strAboutMenu = AfxLoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.empty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+    SetIcon(m_hIcon, true);
+    SetIcon(m_hIcon, false);
+
+    m_bSortAscending = false;
+    m_nInsertIndex = 0;
+    if (m_bScanAtStart) {
+        if (!m_szSourceFolder.empty()) AppendSeparatorIfMissing(m_szSourceFolder, kSeparator);
+        if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
+    }
+
+    m_strTitleName = "FileName";
+    m_strTitleDate = "FileDate&Time";
+    m_strTitleSize = "FileSize";
+    m_strTitleVersion = "Version";
+    m_strTitleExt = "Expansion";
+    m_strTitleFolder = "Directory";
+    m_strBgColor = "#0066cc";
+    m_strFontColor = "#ffffff";
+    CListerApp* pApp = AfxGetApp();
+    pApp->LoadTitleSettings(&m_strTitleName, &m_strTitleDate, &m_strTitleSize, &m_strTitleVersion, &m_strTitleExt,
+                            &m_strTitleFolder, &m_strBgColor, &m_strFontColor);
+
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+        const ColumnSpec& column = kColumns[static_cast<std::size_t>(nColumn)];
+        m_listFiles.InsertColumn(nColumn, column.pszHeading, column.nFormat, column.nWidth);
+    }
+
+    // The history shows sorted: the combo box places each entry it is given.
+    std::array<std::string, kHistorySize> history;
+    pApp->LoadFolderHistory(&history[0], &history[1], &history[2], &history[3], &history[4], &history[5],
+                            &history[6], &history[7]);
+    for (const std::string& strEntry : history) {
+        if (!strEntry.empty()) m_cbFolder.AddString(CodePageToUtf8(strEntry));
+    }
+
+    if (m_bScanAtStart) Rescan();
+
+    m_bFolderHeadingAllowed = true;
+    m_bInHelpAbout = false;
+
+    m_listFiles.ModifyStyle(LVS_TYPEMASK, LVS_REPORT);
+    m_listFiles.SetExtendedStyle(m_listFiles.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    return true;
+}
+
+void CMainDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout(this);
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CMainDlg::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
+    // One About box per help request at a time: F1 inside it does nothing.
+    if (m_bInHelpAbout) return;
+    m_bInHelpAbout = true;
+    CAboutDlg dlgAbout(this);
+    dlgAbout.DoModal();
+    m_bInHelpAbout = false;
+}
+
+void CMainDlg::OnSize(UINT /*nType*/, int /*cx*/, int /*cy*/) {
+    QWidget* pList = GetDlgItem(IDC_LIST_FILES);
+    QWidget* pCombo = GetDlgItem(IDC_FOLDER);
+    if (pList == nullptr || pCombo == nullptr) return;
+    // Outer size, frame and caption included; the caption is what the window
+    // manager draws above the client area (nothing without one).
+    const QRect rcWindow = frameGeometry();
+    const int nCaption = std::max(0, geometry().top() - rcWindow.top());
+    const QRect rcCombo = pCombo->geometry();
+    const QRect rcList = pList->geometry();
+    // Sizes below zero (a tiny window) become zero.
+    pCombo->setGeometry(rcCombo.left(), rcCombo.top(), std::max(0, rcWindow.width() - rcCombo.left() - 20),
+                        rcCombo.height());
+    pList->setGeometry(rcList.left(), rcList.top(), std::max(0, rcWindow.width() - rcList.left() - 20),
+                       std::max(0, rcWindow.height() - rcList.top() - 20 - nCaption));
+    pCombo->update();
+    pList->update();
+}
+
+void CMainDlg::OnDestroy() {
+    std::array<std::string, kHistorySize> history;
+    for (int i = 0; i < kHistorySize; ++i) {
+        history[static_cast<std::size_t>(i)] = Utf8ToCodePage(m_cbFolder.GetLBText(i));
+    }
+    AfxGetApp()->SaveFolderHistory(history[0], history[1], history[2], history[3], history[4], history[5], history[6],
+                                   history[7]);
+    ClearItems();
+    m_listFiles.Detach();
+}
+
+// ---- The list ----
+
+void CMainDlg::ClearItems() {
+    // The view asks for no cell from here until the rows are gone.
+    ListCtrlModel* pModel = m_listFiles.GetModel();
+    if (pModel != nullptr) pModel->SetDetached(true);
+    m_pendingRows.clear();
+    m_store.Clear();
+    m_listFiles.DeleteAllItems();
+    if (pModel != nullptr) pModel->SetDetached(false);
+}
+
+bool CMainDlg::Rescan() {
+    UpdateData(true);
+    return ScanFolder(m_szSourceFolder, m_szTargetFolder, m_bSubfolders, m_bSystemFiles, m_bHiddenFiles);
+}
+
+bool CMainDlg::AddFileItem(int nIndex, FileItem* pItem) {
+    if (pItem == nullptr) return false;
+    if (m_pendingRows.empty()) m_nPendingIndex = nIndex;
+    m_pendingRows.push_back(reinterpret_cast<DWORD_PTR>(pItem));
+    return true;
+}
+
+bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFolder, bool recurse,
+                          bool includeSystem, bool includeHidden) {
+    ScanResult result;
+    {
+        BusyCursor busy;
+        ScanOptions options;
+        options.recurse = recurse != false;
+        options.includeSystem = includeSystem != false;
+        options.includeHidden = includeHidden != false;
+        m_pendingRows.clear();
+        result = norvane::ScanFolder(
+            folder, targetFolder, options, m_store,
+            [this](FileItem* pItem) {
+                AddFileItem(m_nInsertIndex, pItem);
+                ++m_nInsertIndex;
+            },
+            [](std::string_view text) {
+                // The diagnostics go to standard output, as they always did.
+                std::fwrite(text.data(), 1, text.size(), stdout);
+                std::fflush(stdout);
+            });
+        // Every row of the scan in one insertion.
+        if (!m_pendingRows.empty()) m_listFiles.InsertItems(m_nPendingIndex, m_pendingRows);
+        m_pendingRows.clear();
+        m_pendingRows.shrink_to_fit();
+    }
+    if (!result.completed && !result.reason.empty()) {
+        // Standard output is seldom seen from a window: a list cut short is
+        // said so, lest it be exported as the whole folder.
+        std::string strReason = CodePageToUtf8(result.reason);
+        while (!strReason.empty() && (strReason.back() == '\n' || strReason.back() == '\r')) strReason.pop_back();
+        const std::string strText = "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
+                                    CodePageToUtf8(folder) + "\n" + strReason;
+        MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    }
+    return result.completed;
+}
+
+void CMainDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
+    auto* pDispInfo = reinterpret_cast<NMLVDISPINFO*>(pNMHDR);
+    LVITEM& item = pDispInfo->item;
+    const auto* pFileItem = reinterpret_cast<const FileItem*>(item.lParam);
+    if ((item.mask & LVIF_TEXT) && pFileItem != nullptr && item.pszText != nullptr && item.cchTextMax > 0) {
+        m_strCell.clear();
+        AppendCellText(m_strCell, *pFileItem, item.iSubItem, m_bFormattedSize);
+        if (CurrentCodePage() != kCodePageUtf8) m_strCell = CodePageToUtf8(m_strCell);
+        // Cut to the buffer; the list never shows half a character.
+        const std::size_t nLength = std::min(m_strCell.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+        std::memcpy(item.pszText, m_strCell.data(), nLength);
+        item.pszText[nLength] = '\0';
+    }
+    if (pResult != nullptr) *pResult = 0;
+}
+
+void CMainDlg::OnFormattedSize() {
+    UpdateData(true);
+    m_listFiles.Invalidate();
+}
+
+void CMainDlg::OnSystemFiles() {
+    UpdateData(true);
+    ClearItems();
+    Rescan();
+    m_listFiles.Invalidate();
+}
+
+void CMainDlg::OnHiddenFiles() {
+    UpdateData(true);
+    ClearItems();
+    Rescan();
+    m_listFiles.Invalidate();
+}
+
+void CMainDlg::OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult) {
+    const int nColumn = reinterpret_cast<NMLISTVIEW*>(pNMHDR)->iSubItem;
+    {
+        BusyCursor busy;
+        // The selection mark remembers the column of the last sort; a row
+        // clicked since has put its own index there.
+        const int nMark = m_listFiles.GetSelectionMark();
+        if (nMark == nColumn && m_bSortAscending) {
+            m_listFiles.SortItems(CompareRowsDescending, static_cast<DWORD_PTR>(nColumn));
+            m_bSortAscending = false;
+        } else {
+            m_listFiles.SortItems(CompareRowsAscending, static_cast<DWORD_PTR>(nColumn));
+            m_bSortAscending = true;
+        }
+    }
+    // Only a sort by folder keeps each folder's rows together (the sort is
+    // stable, so a folder's rows stay in one run in either direction); after
+    // any other the export's folder headings would split folders apart.
+    m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
+    m_listFiles.SetSelectionMark(nColumn);
+    if (pResult != nullptr) *pResult = 0;
+}
+
+// ---- Folder choice and history ----
+
+void CMainDlg::SetFolder(const std::string& strFolder) {
+    m_szSourceFolder = strFolder;
+    m_szTargetFolder = strFolder;
+    if (!m_szSourceFolder.empty()) AppendSeparatorIfMissing(m_szSourceFolder, kSeparator);
+    if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
+    ClearItems();
+    Rescan();
+}
+
+void CMainDlg::InsertHistory(const std::string& strFolderUtf8) {
+    // Newest first, at most eight; an equal entry further down stays.
+    if (m_cbFolder.GetCount() >= kHistorySize) m_cbFolder.DeleteString(kHistorySize - 1);
+    m_cbFolder.InsertString(0, strFolderUtf8);
+}
+
+void CMainDlg::OnSelectFolder() {
+    const std::string strStart = m_cbFolder.GetWindowText();
+    const FolderBrowser& fnBrowser = CurrentFolderBrowser();
+    const std::optional<std::string> chosen = fnBrowser ? fnBrowser(this, strStart) : BrowseForFolder(this, strStart);
+    if (!chosen || chosen->empty()) return;
+    SetFolder(Utf8ToCodePage(*chosen));
+    m_cbFolder.SetWindowText(*chosen);
+    InsertHistory(*chosen);
+}
+
+void CMainDlg::OnUpdateList() {
+    const std::string strTyped = m_cbFolder.GetWindowText();
+    const std::string strFolder = Utf8ToCodePage(strTyped);
+    if (!FolderExists(ToFileSystem(strFolder))) {
+        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    SetFolder(strFolder);
+    InsertHistory(strTyped);
+}
+
+}  // namespace norvane

@@ -1,0 +1,17 @@
+// Norvane: lists the files of a folder and writes the list out as text, an
+// HTML table or CSV.
+#include <QApplication>
+
+#include "app/ListerApp.h"
+#include "platform/CodePage.h"
+
+int main(int argc, char** argv) {
+    // Every string of the program is in the locale's code page.
+    const int nCodePage = norvane::CodePageFromEnvironment();
+    norvane::SetCodePage(nCodePage);
+    norvane::SetFileSystemCodePage(nCodePage);
+    QApplication app(argc, argv);
+    norvane::CListerApp theApp;
+    theApp.InitInstance(argc, argv);
+    return 0;
+}
