@@ -317,7 +317,9 @@ bool PeReader::Read(VS_FIXEDFILEINFO* info)
         return false;
     const std::uint64_t length = Le16(block);
     const std::uint64_t valueLength = Le16(block + 2);
-    if (length < kVersionBlockMinSize || length > dataSize || valueLength < kFixedInfoSize)
+    // A block length past the resource's end is left alone: only the fixed
+    // info is read, and it lies inside the resource.
+    if (length < kVersionBlockMinSize || valueLength < kFixedInfoSize)
         return false;
     for (std::size_t i = 0; i < std::size(kVersionKey); ++i) {
         if (Le16(block + kVersionHeaderSize + 2 * i) != kVersionKey[i])

@@ -382,8 +382,6 @@ TEST(VersionInfo, HostileResourceTreesEndTheRead)
         {"data too small for the block",
          [](Image& i, const PeLayout& l) { PokeLe32(i, l.dataEntry + 4, 91); }},
         {"block length too small", [](Image& i, const PeLayout& l) { PokeLe16(i, l.versionBlock, 91); }},
-        {"block longer than its data",
-         [](Image& i, const PeLayout& l) { PokeLe16(i, l.versionBlock, 0xFFFF); }},
         {"value too short for the fixed info",
          [](Image& i, const PeLayout& l) { PokeLe16(i, l.versionBlock + 2, 51); }},
         {"wrong key", [](Image& i, const PeLayout& l) { i[l.versionBlock + 6 + 2 * 14] = 'X'; }},
