@@ -1,0 +1,300 @@
+// Window tests of the column titles dialog: colour texts, title limits in
+// code page bytes, the swatches, the colour chooser, Defaults and Save.
+#include <QColorDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QtTest>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/SettingsFile.h"
+#include "export/ColumnTitlesDlg.h"
+#include "framework/CWnd.h"
+#include "platform/CodePage.h"
+#include "support/ModalDriver.h"
+#include "support/TempDir.h"
+
+using namespace norvane;
+using namespace norvane::test;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+QLineEdit* Edit(CDialog* pDlg, int nId) { return pDlg->GetDlgItemAs<QLineEdit>(nId); }
+
+QString OutputPath(const char* pszName) {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
+}
+
+// The colour of the pixel at a point of a control, from a picture of the
+// whole dialog (painting the dialog is what fills the swatches).
+QColor PixelOf(const QImage& image, QWidget* pControl, int x, int y) {
+    return image.pixelColor(pControl->geometry().topLeft() + QPoint(x, y));
+}
+
+// The swatch shows its colour inside a one-pixel black frame.
+void VerifySwatch(const QImage& image, QWidget* pSwatch, const QColor& color) {
+    const int w = pSwatch->width();
+    const int h = pSwatch->height();
+    QVERIFY(w > 4 && h > 4);
+    for (const QPoint& corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)}) {
+        QCOMPARE(PixelOf(image, pSwatch, corner.x(), corner.y()), QColor(Qt::black));
+    }
+    QCOMPARE(PixelOf(image, pSwatch, w / 2, 0), QColor(Qt::black));
+    QCOMPARE(PixelOf(image, pSwatch, 1, 1), color);
+    QCOMPARE(PixelOf(image, pSwatch, w - 2, h - 2), color);
+    QCOMPARE(PixelOf(image, pSwatch, w / 2, h / 2), color);
+}
+
+void SetAllTitles(CColumnTitlesDlg& dlg, const std::string& strPrefix) {
+    dlg.m_strTitle1 = strPrefix + "1";
+    dlg.m_strTitle2 = strPrefix + "2";
+    dlg.m_strTitle3 = strPrefix + "3";
+    dlg.m_strTitle4 = strPrefix + "4";
+    dlg.m_strTitle5 = strPrefix + "5";
+    dlg.m_strTitle6 = strPrefix + "6";
+}
+
+// Clicks a button that opens a modal window from a timer of its own, once the
+// driver's step has returned: the driver then sees the new window while the
+// click's modal loop runs.
+void ClickLater(CDialog* pDlg, int nId) {
+    QTimer::singleShot(0, pDlg, [pDlg, nId] { QVERIFY(ClickButton(pDlg, nId)); });
+}
+
+const char* const kTooLongMessage = "32 文字以内で入力してください。";
+
+}  // namespace
+
+class ColumnTitlesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { SetCodePage(kCodePageUtf8); }
+    void cleanup() {
+        SetCodePage(kCodePageUtf8);
+        SetSettingsPathForTests({});
+    }
+
+    // Colour texts: any case in, lower case out; the first character is not
+    // looked at; only seven characters set a colour.
+    void colourTexts() {
+        QCOMPARE(HexToInt("0a"), 10);
+        QCOMPARE(HexToInt("FF"), 255);
+        QCOMPARE(HexToInt("7"), 7);
+        QCOMPARE(HexToInt("7z"), 7);
+        QCOMPARE(HexToInt(" c"), 12);
+        QCOMPARE(HexToInt("zz"), 0);
+        QCOMPARE(HexToInt(""), 0);
+        QCOMPARE(HexToInt("fffffffffffffffffffff"), 0);
+
+        CColumnTitlesDlg dlg;
+        // Never set: the defaults of the settings file.
+        QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
+        QCOMPARE(dlg.GetFontColorText(), std::string("#ffffff"));
+
+        QVERIFY(dlg.SetBgColorText("#0066CC"));
+        QCOMPARE(dlg.m_clrBgColor, RGB(0x00, 0x66, 0xCC));
+        QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
+        QVERIFY(dlg.SetFontColorText("X1A2b3C"));
+        QCOMPARE(dlg.GetFontColorText(), std::string("#1a2b3c"));
+        QVERIFY(dlg.SetBgColorText("#000000"));
+        QCOMPARE(dlg.GetBgColorText(), std::string("#000000"));
+
+        for (const char* pszRejected : {"#fffff", "#ffffff0", "", "#1234567890"}) {
+            QVERIFY(!dlg.SetBgColorText(pszRejected));
+            QVERIFY(!dlg.SetFontColorText(pszRejected));
+        }
+        QCOMPARE(dlg.GetBgColorText(), std::string("#000000"));
+        QCOMPARE(dlg.GetFontColorText(), std::string("#1a2b3c"));
+
+        // Pieces that are no hexadecimal number give 0 for their component;
+        // a double-byte character in the middle is just bytes.
+        QVERIFY(dlg.SetBgColorText("#zz10q7"));
+        QCOMPARE(dlg.GetBgColorText(), std::string("#001000"));
+        SetCodePage(kCodePageShiftJis);
+        QVERIFY(dlg.SetBgColorText("#\x93\xFA" "ffff"));
+        QCOMPARE(dlg.GetBgColorText(), std::string("#00ffff"));
+    }
+
+    // In 932 a title holds 32 bytes: typing stops at 16 double-byte
+    // characters; an over-long title from outside is shown whole and fails OK
+    // at the first over-long edit in exchange order, focus on it.
+    void titleLimitsInShiftJis() {
+        SetCodePage(kCodePageShiftJis);
+        const std::string strKanji16 = Utf8ToCodePage(QString(16, QChar(0x65E5)).toStdString());
+        QCOMPARE(strKanji16.size(), std::size_t(32));
+        CColumnTitlesDlg dlg;
+        SetAllTitles(dlg, "T");
+        dlg.m_strTitle1 = std::string(40, 'a');  // 1023, late in exchange order
+        dlg.m_strTitle6 = std::string(33, 'f');  // 1029, second in exchange order
+        dlg.m_strTitle3 = strKanji16;
+
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([&](CColumnTitlesDlg* d) {
+            QCOMPARE(Edit(d, IDC_EDIT_TITLE1)->text().size(), 40);
+            QCOMPARE(Edit(d, IDC_EDIT_TITLE3)->text(), QString(16, QChar(0x65E5)));
+            QLineEdit* pEdit = Edit(d, IDC_EDIT_TITLE4);
+            pEdit->clear();
+            TypeText(pEdit, QString(15, QChar(0x65E5)));          // 30 bytes
+            TypeText(pEdit, QStringLiteral("本ｶ"));               // 2 + 1: only the first fits
+            QCOMPARE(pEdit->text(), QString(15, QChar(0x65E5)) + QStringLiteral("本"));
+            pEdit->setText(QString(15, QChar(0x65E5)));
+            TypeText(pEdit, QStringLiteral("ｶﾅ"));                // half-width: one byte each
+            QCOMPARE(pEdit->text(), QString(15, QChar(0x65E5)) + QStringLiteral("ｶﾅ"));
+            ClickLater(d, IDOK);
+        });
+        driver.Then<QMessageBox>([](QMessageBox* box) {
+            QCOMPARE(box->text(), QString::fromUtf8(kTooLongMessage));
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+        });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            QTRY_COMPARE(d->focusWidget(), d->GetDlgItem(IDC_EDIT_TITLE6));
+            Edit(d, IDC_EDIT_TITLE6)->setText(QStringLiteral("Folder"));
+            ClickLater(d, IDOK);
+        });
+        driver.Then<QMessageBox>([](QMessageBox* box) { QVERIFY(ClickButtonText(box, QStringLiteral("OK"))); });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            QTRY_COMPARE(d->focusWidget(), d->GetDlgItem(IDC_EDIT_TITLE1));
+            Edit(d, IDC_EDIT_TITLE1)->setText(QString(32, QLatin1Char('n')));
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_strTitle1, std::string(32, 'n'));
+        QCOMPARE(dlg.m_strTitle3, strKanji16);
+        QCOMPARE(dlg.m_strTitle4, Utf8ToCodePage(QString(15, QChar(0x65E5)).toStdString()) + "\xB6\xC5");
+        QCOMPARE(dlg.m_strTitle6, std::string("Folder"));
+        QCOMPARE(dlg.m_strTitle2, std::string("T2"));
+    }
+
+    // In UTF-8 the limit counts UTF-8 bytes and never cuts a character.
+    void titleLimitsInUtf8() {
+        CColumnTitlesDlg dlg;
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            QLineEdit* pEdit = Edit(d, IDC_EDIT_TITLE2);
+            TypeText(pEdit, QString(10, QChar(0x65E5)));  // 30 bytes
+            TypeText(pEdit, QStringLiteral("日"));  // 3 bytes do not fit
+            QCOMPARE(pEdit->text(), QString(10, QChar(0x65E5)));
+            TypeText(pEdit, QStringLiteral("é"));   // 2 do
+            QCOMPARE(pEdit->text(), QString(10, QChar(0x65E5)) + QStringLiteral("é"));
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_strTitle2, (QString(10, QChar(0x65E5)) + QStringLiteral("é")).toStdString());
+    }
+
+    // The chooser opens at the swatch's colour; its OK repaints the swatch
+    // inside its frame, its Cancel changes nothing. Defaults then OK gives
+    // the six default titles and both default colours.
+    void coloursAndDefaults() {
+        CColumnTitlesDlg dlg;
+        SetAllTitles(dlg, "Mine");
+        dlg.SetBgColorText("#102030");
+        dlg.SetFontColorText("#A0B0C0");
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            const QImage image = d->grab().toImage();
+            VerifySwatch(image, d->GetDlgItem(IDC_STC_BGCOLOR), QColor(0x10, 0x20, 0x30));
+            VerifySwatch(image, d->GetDlgItem(IDC_STC_FONTCOLOR), QColor(0xA0, 0xB0, 0xC0));
+            ClickLater(d, IDC_FONTCOLOR);
+        });
+        driver.Then<QColorDialog>([](QColorDialog* c) {
+            QCOMPARE(c->currentColor(), QColor(0xA0, 0xB0, 0xC0));
+            c->setCurrentColor(QColor(0xFE, 0xDC, 0xBA));
+            c->accept();
+        });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            QCOMPARE(d->GetFontColorText(), std::string("#fedcba"));
+            const QImage image = d->grab().toImage();
+            image.save(OutputPath("column-titles-dialog.png"));
+            VerifySwatch(image, d->GetDlgItem(IDC_STC_FONTCOLOR), QColor(0xFE, 0xDC, 0xBA));
+            VerifySwatch(image, d->GetDlgItem(IDC_STC_BGCOLOR), QColor(0x10, 0x20, 0x30));
+            ClickLater(d, IDC_BGCOLOR);
+        });
+        driver.Then<QColorDialog>([](QColorDialog* c) {
+            QCOMPARE(c->currentColor(), QColor(0x10, 0x20, 0x30));
+            c->setCurrentColor(QColor(Qt::red));
+            c->reject();
+        });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            QCOMPARE(d->GetBgColorText(), std::string("#102030"));
+            QVERIFY(ClickButton(d, IDC_DEFAULTS));
+            QCOMPARE(Edit(d, IDC_EDIT_TITLE2)->text(), QStringLiteral("FileDate&Time"));
+            const QImage image = d->grab().toImage();
+            VerifySwatch(image, d->GetDlgItem(IDC_STC_BGCOLOR), QColor(0x00, 0x66, 0xCC));
+            VerifySwatch(image, d->GetDlgItem(IDC_STC_FONTCOLOR), QColor(Qt::white));
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        const TitleSettings defaults;
+        const std::string titles[6] = {dlg.m_strTitle1, dlg.m_strTitle2, dlg.m_strTitle3,
+                                       dlg.m_strTitle4, dlg.m_strTitle5, dlg.m_strTitle6};
+        for (std::size_t i = 0; i < 6; ++i) QCOMPARE(titles[i], defaults.values[i]);
+        QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
+        QCOMPARE(dlg.GetFontColorText(), std::string("#ffffff"));
+    }
+
+    // Save writes all eight TITLE keys (defaults too) and leaves the dialog
+    // open; Cancel afterwards still cancels. A refused title saves nothing;
+    // a file that cannot be written is reported.
+    void saveThenCancel() {
+        TempDir dir;
+        const std::string strPath = dir / "Norvane.ini";
+        SetSettingsPathForTests(strPath);
+        CColumnTitlesDlg dlg;
+        const TitleSettings defaults;
+        dlg.m_strTitle1 = defaults.values[0];
+        dlg.m_strTitle2 = defaults.values[1];
+        dlg.m_strTitle3 = defaults.values[2];
+        dlg.m_strTitle4 = defaults.values[3];
+        dlg.m_strTitle5 = defaults.values[4];
+        dlg.m_strTitle6 = std::string(33, 'x');
+        dlg.SetBgColorText("#ABCDEF");
+
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
+            ClickLater(d, IDC_SAVE_SETTINGS);  // title 6 is too long
+        });
+        driver.Then<QMessageBox>([&strPath](QMessageBox* box) {
+            QCOMPARE(box->text(), QString::fromUtf8(kTooLongMessage));
+            QVERIFY(ReadAll(strPath).empty());
+            QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+        });
+        driver.Then<CColumnTitlesDlg>([&strPath](CColumnTitlesDlg* d) {
+            Edit(d, IDC_EDIT_TITLE6)->setText(QStringLiteral("Dir"));
+            QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
+            QVERIFY(d->isVisible());
+            QCOMPARE(ReadAll(strPath),
+                     std::string("[TITLE]\r\nVALUE1=FileName\r\nVALUE2=FileDate&Time\r\nVALUE3=FileSize\r\n"
+                                 "VALUE4=Version\r\nVALUE5=Expansion\r\nVALUE6=Dir\r\nBGCOLOR=#abcdef\r\n"
+                                 "FONTCOLOR=#ffffff\r\n"));
+            SetSettingsPathForTests(strPath + ".missing/Norvane.ini");
+            ClickLater(d, IDC_SAVE_SETTINGS);
+        });
+        driver.Then<QMessageBox>([](QMessageBox* box) {
+            QVERIFY(box->text().startsWith(QStringLiteral("設定を保存できませんでした。\n")));
+            QVERIFY(box->text().endsWith(QStringLiteral(".missing/Norvane.ini")));
+            QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+        });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        QCOMPARE(dlg.DoModal(), IDCANCEL);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+};
+
+QTEST_MAIN(ColumnTitlesTest)
+#include "ColumnTitlesTest.moc"
