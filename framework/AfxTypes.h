@@ -21,6 +21,9 @@ using DWORD_PTR = std::uintptr_t;
 using UINT_PTR = std::uintptr_t;
 using COLORREF = std::uint32_t;
 
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+
 constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b) {
     return (r & 0xFFu) | ((g & 0xFFu) << 8) | ((b & 0xFFu) << 16);
 }

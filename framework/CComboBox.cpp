@@ -1,11 +1,23 @@
 #include "framework/CComboBox.h"
 
 #include <QComboBox>
+#include <QSignalBlocker>
 
 namespace norvane {
 namespace {
 
 QString FromUtf8(std::string_view str) { return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size())); }
+
+// Adding an entry selects nothing and leaves the edit text alone; a
+// QComboBox would select its first entry and show it.
+void InsertKeepingSelection(QComboBox* pCombo, int nAt, const QString& strItem) {
+    const QString strEdit = pCombo->currentText();
+    const bool bNoSelection = pCombo->currentIndex() < 0;
+    const QSignalBlocker blocker(pCombo);
+    pCombo->insertItem(nAt, strItem);
+    if (bNoSelection) pCombo->setCurrentIndex(-1);
+    if (pCombo->isEditable() && pCombo->currentText() != strEdit) pCombo->setEditText(strEdit);
+}
 
 }  // namespace
 
@@ -19,9 +31,7 @@ int CComboBox::AddString(std::string_view strUtf8) {
         nAt = 0;
         while (nAt < pCombo->count() && QString::compare(pCombo->itemText(nAt), strItem, Qt::CaseInsensitive) <= 0) ++nAt;
     }
-    const QString strEdit = pCombo->currentText();
-    pCombo->insertItem(nAt, strItem);
-    if (pCombo->isEditable() && pCombo->currentText() != strEdit) pCombo->setEditText(strEdit);
+    InsertKeepingSelection(pCombo, nAt, strItem);
     return nAt;
 }
 
@@ -29,11 +39,7 @@ int CComboBox::InsertString(int nIndex, std::string_view strUtf8) {
     auto* pCombo = qobject_cast<QComboBox*>(m_pWidget.data());
     if (pCombo == nullptr || nIndex > pCombo->count() || nIndex < -1) return CB_ERR;
     const int nAt = nIndex < 0 ? pCombo->count() : nIndex;
-    // Inserting must not change the edit text, which a QComboBox with no
-    // entries would otherwise take from the first entry.
-    const QString strEdit = pCombo->currentText();
-    pCombo->insertItem(nAt, FromUtf8(strUtf8));
-    if (pCombo->isEditable() && pCombo->currentText() != strEdit) pCombo->setEditText(strEdit);
+    InsertKeepingSelection(pCombo, nAt, FromUtf8(strUtf8));
     return nAt;
 }
 

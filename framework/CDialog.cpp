@@ -592,7 +592,11 @@ void CDialog::contextMenuEvent(QContextMenuEvent* pEvent) {
             pAction->setData(QVariant::fromValue<qulonglong>(item.nId));
         }
     }
-    QAction* pChosen = menu.exec(pEvent->globalPos());
+    // The chosen item, however it was chosen (exec reports only mouse and
+    // keyboard choices).
+    QAction* pChosen = nullptr;
+    connect(&menu, &QMenu::triggered, this, [&pChosen](QAction* pAction) { pChosen = pAction; });
+    menu.exec(pEvent->globalPos());
     if (pChosen == nullptr) return;
     MessageParams params;
     params.nMessage = WM_SYSCOMMAND;

@@ -23,8 +23,10 @@ class EditLimiter : public QObject {
 public:
     EditLimiter(QLineEdit* pEdit, int nMaxLength, bool bFitWidth)
         : QObject(pEdit), m_pEdit(pEdit), m_nMaxLength(nMaxLength), m_bFitWidth(bFitWidth), m_strLast(pEdit->text()) {
-        connect(pEdit, &QLineEdit::textChanged, this, [this](const QString& strText) {
-            if (!m_bEditing) m_strLast = strText;
+        // The edit's own text, not the signal's: a change signal of the text
+        // before a cut can arrive after the cut.
+        connect(pEdit, &QLineEdit::textChanged, this, [this] {
+            if (!m_bEditing) m_strLast = m_pEdit->text();
         });
         connect(pEdit, &QLineEdit::textEdited, this, [this](const QString& strText) { OnEdited(strText); });
     }
@@ -178,9 +180,13 @@ int CountTextLength(const QString& strText) {
 
 void LimitEditText(QLineEdit* pEdit, int nMaxLength, bool bFitWidth) {
     if (pEdit == nullptr) return;
-    if (auto* pLimiter = pEdit->findChild<EditLimiter*>(QString(), Qt::FindDirectChildrenOnly)) {
-        pLimiter->SetLimits(nMaxLength, bFitWidth);
-        return;
+    // The limiter has no meta-object of its own, so findChild cannot tell it
+    // from the edit's other children.
+    for (QObject* pChild : pEdit->children()) {
+        if (auto* pLimiter = dynamic_cast<EditLimiter*>(pChild)) {
+            pLimiter->SetLimits(nMaxLength, bFitWidth);
+            return;
+        }
     }
     new EditLimiter(pEdit, nMaxLength, bFitWidth);
 }

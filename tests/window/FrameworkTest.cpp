@@ -1,0 +1,659 @@
+// Window tests of the dialog layer: dialogs made from the templates, their
+// outcomes and keys, data exchange, message maps, message boxes and the list
+// control with a million rows.
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QtTest>
+
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "framework/CComboBox.h"
+#include "framework/CDialog.h"
+#include "framework/CListCtrl.h"
+#include "framework/ListCtrlModel.h"
+#include "framework/MessageBox.h"
+#include "res/DialogTemplate.h"
+#include "res/Resource.h"
+#include "support/ModalDriver.h"
+
+using namespace norvane;
+using namespace norvane::test;
+
+namespace {
+
+// The output options template with data exchange and a few handlers.
+class OptionsDlg : public CDialog {
+public:
+    OptionsDlg() : CDialog(IDD_OUTPUT_OPTIONS) {}
+
+    int m_bFileName = 0;
+    bool m_bPrefix = false;
+    int m_nFormat = 1;
+    int m_nNameDisplay = 0;
+    std::string m_strPrefix;
+    QString m_strSuffix;
+    CButton m_btnOK;
+    int m_nFileNameClicks = 0;
+    int m_nPrefixChanges = 0;
+    int m_nDestroys = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Control(pDX, IDOK, m_btnOK);
+        DDX_Check(pDX, IDC_CHK_FILENAME, m_bFileName);
+        DDX_Check(pDX, IDC_CHK_PREFIX, m_bPrefix);
+        DDX_Radio(pDX, IDC_RAD_TEXT, m_nFormat);
+        DDX_Radio(pDX, IDC_RAD_NAMEONLY, m_nNameDisplay);
+        DDX_Text(pDX, IDC_EDIT_PREFIX, m_strPrefix);
+        DDX_Text(pDX, IDC_EDIT_SUFFIX, m_strSuffix);
+    }
+    std::span<const MessageMapEntry> GetMessageMap() const override {
+        static const MessageMapEntry kMap[] = {
+            {IDC_CHK_FILENAME, BN_CLICKED, &OptionsDlg::OnFileNameCheck},
+            {IDC_EDIT_PREFIX, EN_CHANGE, &OptionsDlg::OnPrefixChange},
+            {WM_DESTROY, &OptionsDlg::OnDestroy},
+        };
+        return kMap;
+    }
+
+private:
+    void OnFileNameCheck() {
+        ++m_nFileNameClicks;
+        m_btnOK.EnableWindow(IsDlgButtonChecked(IDC_CHK_FILENAME) != 0);
+    }
+    void OnPrefixChange() { ++m_nPrefixChanges; }
+    void OnDestroy() { ++m_nDestroys; }
+};
+
+// The main window template: no default button, a list with callback texts,
+// and handlers for the window messages.
+class MainLikeDlg : public CDialog {
+public:
+    MainLikeDlg() : CDialog(IDD_MAIN) {}
+
+    CListCtrl m_listFiles;
+    CComboBox m_cbFolder;
+    int m_bFormattedSize = 0;
+    std::vector<std::string> m_log;
+    std::vector<int> m_records{10, 20, 30};
+    int m_nHelps = 0;
+    int m_nDispInfos = 0;
+
+    void WinHelp(DWORD, UINT) override { ++m_nHelps; }
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Control(pDX, IDC_LIST_FILES, m_listFiles);
+        DDX_Control(pDX, IDC_FOLDER, m_cbFolder);
+        DDX_Check(pDX, IDC_FORMATTED_SIZE, m_bFormattedSize);
+    }
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        if (CMenu* pMenu = GetSystemMenu(false)) {
+            pMenu->AppendMenu(MF_SEPARATOR);
+            pMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, AfxLoadString(IDS_ABOUTBOX));
+        }
+        m_listFiles.InsertColumn(0, "FileName", LVCFMT_LEFT, 128);
+        m_listFiles.InsertColumn(1, "FileSize", LVCFMT_RIGHT, 92);
+        for (std::size_t i = 0; i < m_records.size(); ++i) {
+            m_listFiles.InsertItem(static_cast<int>(i), reinterpret_cast<DWORD_PTR>(&m_records[i]));
+        }
+        m_listFiles.SetExtendedStyle(m_listFiles.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+        return 1;
+    }
+    std::span<const MessageMapEntry> GetMessageMap() const override {
+        static const MessageMapEntry kMap[] = {
+            {WM_SYSCOMMAND, &MainLikeDlg::OnSysCommand},
+            {IDC_OUTPUT_SELECTED, BN_CLICKED, &MainLikeDlg::OnOutputSelected},
+            {IDC_LIST_FILES, LVN_GETDISPINFO, &MainLikeDlg::OnGetDispInfo},
+            {IDC_LIST_FILES, LVN_COLUMNCLICK, &MainLikeDlg::OnColumnClick},
+            {WM_DESTROY, &MainLikeDlg::OnDestroy},
+            {WM_SIZE, &MainLikeDlg::OnSize},
+            {IDC_FOLDER, CBN_SELCHANGE, &MainLikeDlg::OnFolderPicked},
+        };
+        return kMap;
+    }
+
+private:
+    void OnSysCommand(UINT nId, LPARAM) { m_log.push_back("syscommand " + std::to_string(nId)); }
+    void OnOutputSelected() { m_log.push_back("output selected"); }
+    void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
+        auto* pInfo = reinterpret_cast<NMLVDISPINFO*>(pNMHDR);
+        ++m_nDispInfos;
+        const int nValue = *reinterpret_cast<const int*>(pInfo->item.lParam);
+        const std::string strText = pInfo->item.iSubItem == 0 ? "ファイル" + std::to_string(nValue) : std::to_string(nValue);
+        std::snprintf(pInfo->item.pszText, static_cast<std::size_t>(pInfo->item.cchTextMax), "%s", strText.c_str());
+        *pResult = 0;
+    }
+    void OnColumnClick(NMHDR* pNMHDR, LRESULT*) {
+        m_log.push_back("column " + std::to_string(reinterpret_cast<NMLISTVIEW*>(pNMHDR)->iSubItem));
+    }
+    void OnDestroy() {
+        m_log.push_back("destroy");
+        m_listFiles.Detach();
+        m_records.clear();
+    }
+    void OnSize(UINT, int cx, int cy) { m_log.push_back("size " + std::to_string(cx) + "x" + std::to_string(cy)); }
+    void OnFolderPicked() { m_log.push_back("picked " + m_cbFolder.GetWindowText()); }
+};
+
+// The column titles template with a length limit of 32.
+class TitlesDlg : public CDialog {
+public:
+    TitlesDlg() : CDialog(IDD_COLUMN_TITLES) {}
+    QString m_strTitle1;
+    QString m_strTitle2;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Text(pDX, IDC_EDIT_TITLE2, m_strTitle2);
+        DDV_MaxChars(pDX, m_strTitle2, 32);
+        DDX_Text(pDX, IDC_EDIT_TITLE1, m_strTitle1);
+        DDV_MaxChars(pDX, m_strTitle1, 32);
+    }
+};
+
+// Counts like a double-byte code page: one byte for ASCII and half-width
+// katakana, two for the rest.
+int CountLikeShiftJis(const QString& strText) {
+    int nBytes = 0;
+    for (QChar c : strText) nBytes += (c.unicode() < 0x80 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F)) ? 1 : 2;
+    return nBytes;
+}
+
+QString OutputPath(const char* pszName) {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
+}
+
+int CompareDescending(LPARAM a, LPARAM b, LPARAM) { return a < b ? 1 : a > b ? -1 : 0; }
+
+}  // namespace
+
+class FrameworkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("qt.modeltest.debug=false")); }
+
+    // Any warning fails, but those of the offscreen platform about what it
+    // cannot do (size hints, raising and keyboard grabs of popups).
+    void init() {
+        QTest::failOnWarning(QRegularExpression(
+            QStringLiteral("^(?!This plugin does not support (propagateSizeHints|raise|grabbing the keyboard)).*")));
+    }
+
+    // Every text of every template draws with the substituted Japanese font,
+    // and the templates hold together: ids, rectangles, radio groups.
+    void templatesAndFont() {
+        const QFont font = DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9);
+        QCOMPARE(QFontInfo(font).family(), SubstituteFontFamily(QStringLiteral("ＭＳ Ｐゴシック")));
+        QVERIFY(QFontDatabase::writingSystems(QFontInfo(font).family()).contains(QFontDatabase::Japanese));
+        const QRawFont raw = QRawFont::fromFont(font);
+        auto drawable = [&](const char* pszText) {
+            for (char32_t c : QString::fromUtf8(pszText).toUcs4()) {
+                if (!raw.supportsCharacter(c)) return false;
+            }
+            return true;
+        };
+        QVERIFY(drawable(AfxLoadString(IDS_ABOUTBOX).c_str()));
+        for (const DialogTemplate* pTemplate : AllDialogTemplates()) {
+            QVERIFY2(drawable(pTemplate->pszCaption), pTemplate->pszCaption);
+            std::vector<int> ids;
+            for (const ControlTemplate& control : pTemplate->controls) {
+                QVERIFY2(drawable(control.pszText), control.pszText);
+                QVERIFY(control.x >= 0 && control.y >= 0 && control.x + control.cx <= pTemplate->cx &&
+                        control.y + control.cy <= pTemplate->cy);
+                if (control.nId != IDC_STATIC) ids.push_back(control.nId);
+            }
+            std::sort(ids.begin(), ids.end());
+            QVERIFY(std::adjacent_find(ids.begin(), ids.end()) == ids.end());
+        }
+        const QImage icon = LoadIconImage(IDR_MAINFRAME);
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QCOMPARE(qAlpha(icon.pixel(0, 31)), 0);
+        QCOMPARE(qAlpha(icon.pixel(16, 20)), 255);
+        QVERIFY(LoadIconImage(12345).isNull());
+
+        // Radio groups end where the next group starts.
+        OptionsDlg dlg;
+        dlg.CreateControls();
+        dlg.CheckDlgButton(IDC_RAD_CSV, BST_CHECKED);
+        dlg.CheckDlgButton(IDC_RAD_WITHPATH, BST_CHECKED);
+        QCOMPARE(dlg.IsDlgButtonChecked(IDC_RAD_CSV), BST_CHECKED);
+        dlg.CheckDlgButton(IDC_RAD_HTML, BST_CHECKED);
+        QCOMPARE(dlg.IsDlgButtonChecked(IDC_RAD_CSV), BST_UNCHECKED);
+        QCOMPARE(dlg.IsDlgButtonChecked(IDC_RAD_WITHPATH), BST_CHECKED);
+        // The program may uncheck the checked radio button.
+        dlg.CheckDlgButton(IDC_RAD_HTML, BST_UNCHECKED);
+        QCOMPARE(dlg.IsDlgButtonChecked(IDC_RAD_HTML), BST_UNCHECKED);
+    }
+
+    // The About box: laid out in dialog units of its font, ended by OK,
+    // Enter, Esc and the close box with the Windows codes. Grabbed to PNG.
+    void aboutBoxOutcomes() {
+        {
+            CDialog about(IDD_ABOUTBOX);
+            const DialogBaseUnits units = about.GetBaseUnits();
+            QVERIFY(units.cx >= 5 && units.cx <= 8 && units.cy >= 11 && units.cy <= 16);
+            QCOMPARE(about.size(), QSize(MulDiv(235, units.cx, 4), MulDiv(55, units.cy, 8)));
+            about.CreateControls();
+            QCOMPARE(about.GetDlgItem(IDOK)->geometry(), about.MapDialogRect(QRect(178, 7, 50, 14)));
+            auto* pText = qobject_cast<QLabel*>(about.findChildren<QLabel*>().at(1));
+            QCOMPARE(pText->geometry(), about.MapDialogRect(QRect(40, 10, 119, 8)));
+            QCOMPARE(pText->text(), QStringLiteral("Norvane Version 1.2"));
+        }
+        struct Case {
+            const char* pszHow;
+            std::function<void(CDialog*)> fnEnd;
+            int nExpected;
+        };
+        const Case cases[] = {
+            {"OK", [](CDialog* d) { QVERIFY(ClickButton(d, IDOK)); }, IDOK},
+            {"Enter", [](CDialog* d) { QTest::keyClick(d, Qt::Key_Return); }, IDOK},
+            {"Esc", [](CDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }, IDCANCEL},
+            {"close box", [](CDialog* d) { d->close(); }, IDCANCEL},
+        };
+        bool bGrabbed = false;
+        for (const Case& c : cases) {
+            CDialog about(IDD_ABOUTBOX);
+            ModalDriver driver;
+            driver.Then<CDialog>([&](CDialog* d) {
+                if (!bGrabbed) bGrabbed = d->grab().save(OutputPath("about-box.png"));
+                c.fnEnd(d);
+            });
+            QCOMPARE(about.DoModal(), c.nExpected);
+            QVERIFY2(driver.Finished(), qPrintable(QString::fromUtf8(c.pszHow) + driver.Error()));
+            QVERIFY(!about.HasControls());
+        }
+        QVERIFY(bGrabbed);
+        CDialog missing(4242);
+        QCOMPARE(missing.DoModal(), -1);
+    }
+
+    // The main window's template has no default button: Enter clicks a
+    // focused push button, and elsewhere ends the dialog through OnOK, which
+    // takes the check boxes. Window messages reach the message map.
+    void mainWindowKeysAndMessages() {
+        MainLikeDlg dlg;
+        AfxSetMainWnd(&dlg);
+        ModalDriver driver;
+        driver.Then<MainLikeDlg>([&](MainLikeDlg* d) {
+            d->grab().save(OutputPath("main-window.png"));
+            QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));  // first tab stop
+            QCOMPARE(d->m_listFiles.GetItemCount(), 3);
+            // Enter on a focused push button clicks it, and the dialog stays.
+            d->GotoDlgCtrl(IDC_OUTPUT_SELECTED);
+            QTest::keyClick(d->GetDlgItem(IDC_OUTPUT_SELECTED), Qt::Key_Return);
+            QCOMPARE(d->m_log.back(), std::string("output selected"));
+            QVERIFY(d->isVisible());
+            // A header click is a column-click notification.
+            QHeaderView* pHeader = d->m_listFiles.GetView()->horizontalHeader();
+            QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(pHeader->sectionViewportPosition(1) + 5, 5));
+            QCOMPARE(d->m_log.back(), std::string("column 1"));
+            // Resizing sends WM_SIZE with the client size.
+            d->resize(d->width() + 40, d->height() + 10);
+            QCOMPARE(d->m_log.back(), "size " + std::to_string(d->width()) + "x" + std::to_string(d->height()));
+            // Picking a folder from the list is CBN_SELCHANGE; the sorted
+            // style places added entries, insertion keeps the edit text.
+            d->m_cbFolder.AddString("/srv/zeta");
+            d->m_cbFolder.AddString("/srv/Alpha");
+            d->m_cbFolder.InsertString(0, "/srv/beta");
+            QCOMPARE(d->m_cbFolder.GetLBText(1), std::string("/srv/Alpha"));
+            QCOMPARE(d->m_cbFolder.GetWindowText(), std::string());
+            auto* pCombo = d->GetDlgItemAs<QComboBox>(IDC_FOLDER);
+            pCombo->setFocus();
+            QTest::keyClick(pCombo, Qt::Key_Down);
+            QVERIFY2(d->m_log.back().starts_with("picked /srv/"), d->m_log.back().c_str());
+            // F1 goes to the main window's WinHelp.
+            QTest::keyClick(d->GetDlgItem(IDC_FORMATTED_SIZE), Qt::Key_F1);
+            QCOMPARE(d->m_nHelps, 1);
+            // Enter on a check box: the framework's OK takes the boxes.
+            QTest::mouseClick(d->GetDlgItem(IDC_FORMATTED_SIZE), Qt::LeftButton);
+            QTest::keyClick(d->GetDlgItem(IDC_FORMATTED_SIZE), Qt::Key_Return);
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_bFormattedSize, 1);
+        QCOMPARE(dlg.m_log.back(), std::string("destroy"));
+
+        // The context menu holds the About item and sends WM_SYSCOMMAND; a
+        // dialog ends with the code given to EndDialog.
+        ModalDriver menuDriver;
+        menuDriver.Then<MainLikeDlg>([](MainLikeDlg* d) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), d->mapToGlobal(QPoint(5, 5)));
+            QCoreApplication::sendEvent(d, &event);
+        });
+        menuDriver.ThenPopup([](QMenu* pMenu) {
+            QVERIFY(TriggerMenuItem(pMenu, QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...")));
+        });
+        menuDriver.Then<MainLikeDlg>([](MainLikeDlg* d) {
+            QTRY_VERIFY(!d->m_log.empty() && d->m_log.back() == "syscommand 16");
+            d->EndDialog(7);
+        });
+        QCOMPARE(dlg.DoModal(), 7);
+        QVERIFY2(menuDriver.Finished(), qPrintable(menuDriver.Error()));
+        AfxSetMainWnd(nullptr);
+    }
+
+    // Values go into the controls and come back after the user changed them:
+    // check boxes (also by mnemonic), both radio groups, Japanese text.
+    void dataExchangeRoundTrip() {
+        OptionsDlg dlg;
+        dlg.m_bFileName = 1;
+        dlg.m_nFormat = 2;
+        dlg.m_nNameDisplay = 1;
+        dlg.m_strPrefix = "前";
+        dlg.m_strSuffix = QStringLiteral("ｻﾌｨｯｸｽ");
+        ModalDriver driver;
+        driver.Then<OptionsDlg>([](OptionsDlg* d) {
+            QCOMPARE(d->IsDlgButtonChecked(IDC_CHK_FILENAME), BST_CHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_CSV), BST_CHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_WITHPATH), BST_CHECKED);
+            QCOMPARE(d->GetDlgItemText(IDC_EDIT_PREFIX), std::string("前"));
+            d->grab().save(OutputPath("output-options.png"));
+            // Alt+N is File&Name: the click reaches the handler.
+            QTest::keyClick(d, Qt::Key_N, Qt::AltModifier);
+            QTRY_COMPARE(d->m_nFileNameClicks, 1);
+            QVERIFY(!d->m_btnOK.IsWindowEnabled());
+            QTest::mouseClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::LeftButton);
+            QVERIFY(ClickButton(d, IDC_RAD_TEXT));
+            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_CSV), BST_UNCHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_WITHPATH), BST_CHECKED);
+            const int nChanges = d->m_nPrefixChanges;
+            TypeText(d->GetDlgItem(IDC_EDIT_PREFIX), QStringLiteral("ﾌｧｲﾙ名"));
+            QCOMPARE(d->m_nPrefixChanges, nChanges + 1);
+            // OK is greyed: Enter on a check box does nothing.
+            QTest::keyClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::Key_Return);
+            QVERIFY(d->isVisible());
+            d->EnableWindow(IDOK, true);
+            QTest::keyClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::Key_Return);  // the default button
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_bFileName, 0);
+        QCOMPARE(dlg.m_bPrefix, true);
+        QCOMPARE(dlg.m_nFormat, 0);
+        QCOMPARE(dlg.m_nNameDisplay, 1);
+        QCOMPARE(dlg.m_strPrefix, std::string("前ﾌｧｲﾙ名"));
+        QCOMPARE(dlg.m_strSuffix, QStringLiteral("ｻﾌｨｯｸｽ"));
+        QCOMPARE(dlg.m_nDestroys, 1);
+
+        // After Cancel the members keep their values.
+        ModalDriver cancel;
+        cancel.Then<OptionsDlg>([](OptionsDlg* d) {
+            QVERIFY(ClickButton(d, IDC_RAD_HTML));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        QCOMPARE(dlg.DoModal(), IDCANCEL);
+        QVERIFY2(cancel.Finished(), qPrintable(cancel.Error()));
+        QCOMPARE(dlg.m_nFormat, 0);
+    }
+
+    // A limited edit stops typing at the limit as the program counts it; a
+    // longer text set by the program shows in full and fails OK with a
+    // message, the focus on that edit and the dialog open.
+    void lengthLimit() {
+        SetTextLengthCounter(CountLikeShiftJis);
+        TitlesDlg dlg;
+        dlg.m_strTitle1 = QStringLiteral("FileName");
+        dlg.m_strTitle2 = QString(40, QLatin1Char('x'));
+        ModalDriver driver;
+        driver.Then<TitlesDlg>([](TitlesDlg* d) {
+            d->grab().save(OutputPath("column-titles.png"));
+            auto* pEdit = d->GetDlgItemAs<QLineEdit>(IDC_EDIT_TITLE1);
+            QCOMPARE(d->GetDlgItemAs<QLineEdit>(IDC_EDIT_TITLE2)->text().size(), 40);
+            pEdit->clear();
+            TypeText(pEdit, QString(15, QChar(0x65E5)));  // 30 bytes
+            TypeText(pEdit, QStringLiteral("日本"));       // only one more fits
+            QCOMPARE(pEdit->text(), QString(16, QChar(0x65E5)));
+            TypeText(pEdit, QStringLiteral("a"));
+            QCOMPARE(pEdit->text().size(), 16);
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        driver.Then<QMessageBox>([](QMessageBox* box) {
+            QVERIFY(box->text().contains(QStringLiteral("32")));
+            QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+        });
+        driver.Then<TitlesDlg>([](TitlesDlg* d) {
+            QTRY_COMPARE(d->focusWidget(), d->GetDlgItem(IDC_EDIT_TITLE2));
+            d->SetDlgItemText(IDC_EDIT_TITLE2, "FileDate&Time");
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_strTitle1, QString(16, QChar(0x65E5)));
+        QCOMPARE(dlg.m_strTitle2, QStringLiteral("FileDate&Time"));
+        SetTextLengthCounter(nullptr);
+    }
+
+    // Message boxes give the Windows outcomes; Yes is the default of Yes/No,
+    // and a Yes/No box cannot be escaped.
+    void messageBoxes() {
+        ModalDriver driver;
+        driver.Then<QMessageBox>([](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("出力先"));
+            QCOMPARE(box->text(), QStringLiteral("/tmp/a.txt\n出力されたファイルを表示しますか？"));
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QTest::keyClick(box, Qt::Key_Escape);
+            QVERIFY(box->isVisible());
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(MessageBox(nullptr, "/tmp/a.txt\r\n出力されたファイルを表示しますか？", "出力先", MB_YESNO), IDYES);
+        driver.Then<QMessageBox>([](QMessageBox* box) { QVERIFY(ClickButtonText(box, QStringLiteral("いいえ(&N)"))); });
+        QCOMPARE(MessageBox(nullptr, "?", "出力先", MB_YESNO), IDNO);
+        driver.Then<QMessageBox>([](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
+            QCOMPARE(box->icon(), QMessageBox::Information);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(AfxMessageBox("出力する行が選択されていません。", MB_ICONINFORMATION), IDOK);
+        driver.Then<QMessageBox>([](QMessageBox* box) {
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+        });
+        QCOMPARE(MessageBox(nullptr, "フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
+    // A million rows: one-by-one insertion is announced to the view at once,
+    // sorting follows the callback and keeps the selection on its rows, the
+    // selected rows are counted and walked in display order, and only the
+    // visible cells are asked for.
+    void listCtrlMillionRows() {
+        constexpr int kRows = 1'000'000;
+        QWidget window;
+        window.resize(600, 400);
+        CListCtrl list;
+        QTableView* pView = list.Create(&window, IDC_LIST_FILES);
+        pView->setGeometry(0, 0, 600, 400);
+        long long nAsked = 0;
+        list.SetNotifyHandler([&](NMHDR* pHdr, LRESULT*) {
+            if (pHdr->code != LVN_GETDISPINFO) return;
+            auto* pInfo = reinterpret_cast<NMLVDISPINFO*>(pHdr);
+            ++nAsked;
+            std::snprintf(pInfo->item.pszText, 32, "%ld", static_cast<long>(pInfo->item.lParam));
+        });
+        list.InsertColumn(0, "Value", LVCFMT_RIGHT, 100);
+        list.InsertColumn(1, "Other", LVCFMT_LEFT, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < kRows; ++i) list.InsertItem(i, static_cast<DWORD_PTR>(i));
+        QCoreApplication::processEvents();
+        const qint64 nInsertMs = timer.elapsed();
+        QCOMPARE(list.GetItemCount(), kRows);
+        QCOMPARE(pView->model()->rowCount(), kRows);
+
+        // Select every third row in one go, as a user's many clicks would.
+        QItemSelection selection;
+        for (int i = 0; i < kRows; i += 3) selection.select(pView->model()->index(i, 0), pView->model()->index(i, 1));
+        pView->selectionModel()->select(selection, QItemSelectionModel::Select);
+        QCOMPARE(list.GetSelectedCount(), static_cast<UINT>((kRows + 2) / 3));
+
+        timer.restart();
+        QVERIFY(list.SortItems(CompareDescending, 0));
+        const qint64 nSortMs = timer.elapsed();
+        QCOMPARE(list.GetItemData(0), static_cast<DWORD_PTR>(kRows - 1));
+        QCOMPARE(list.GetSelectedCount(), static_cast<UINT>((kRows + 2) / 3));
+        timer.restart();
+        int nItem = -1;
+        int nWalked = 0;
+        DWORD_PTR previous = kRows;
+        bool bOrdered = true;
+        while ((nItem = list.GetNextItem(nItem, LVNI_SELECTED)) != -1) {
+            const DWORD_PTR value = list.GetItemData(nItem);
+            bOrdered = bOrdered && value % 3 == 0 && value < previous;
+            previous = value;
+            ++nWalked;
+        }
+        const qint64 nWalkMs = timer.elapsed();
+        QVERIFY(bOrdered);
+        QCOMPARE(nWalked, (kRows + 2) / 3);
+
+        nAsked = 0;
+        QVERIFY(!pView->grab().isNull());
+        QVERIFY(nAsked > 0 && nAsked < 200);
+        QCOMPARE(pView->model()->data(pView->model()->index(0, 0)).toString(), QString::number(kRows - 1));
+
+        timer.restart();
+        list.DeleteAllItems();
+        std::vector<DWORD_PTR> bulk(kRows);
+        std::iota(bulk.begin(), bulk.end(), DWORD_PTR{0});
+        list.InsertItems(0, bulk);
+        QCoreApplication::processEvents();
+        const qint64 nBulkMs = timer.elapsed();
+        QCOMPARE(list.GetItemCount(), kRows);
+        qInfo("1M rows: insert one by one %lld ms, sort %lld ms, walk selection %lld ms, clear and bulk insert %lld ms",
+              nInsertMs, nSortMs, nWalkMs, nBulkMs);
+        QVERIFY(nInsertMs < 10000 && nSortMs < 10000 && nWalkMs < 10000 && nBulkMs < 10000);
+    }
+
+    // The selection mark: -1 at first, the row of the last click, any number
+    // the program sets, the anchor of Shift+click when it names a row.
+    void selectionMark() {
+        QWidget window;
+        window.resize(400, 300);
+        CListCtrl list;
+        QTableView* pView = list.Create(&window, IDC_LIST_FILES);
+        pView->setGeometry(0, 0, 400, 300);
+        list.InsertColumn(0, "FileName", LVCFMT_LEFT, 200);
+        for (int i = 0; i < 10; ++i) list.InsertItem(i, static_cast<DWORD_PTR>(i));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(list.GetSelectionMark(), -1);
+        auto click = [&](int nRow, Qt::KeyboardModifiers mods = {}) {
+            QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods, pView->visualRect(pView->model()->index(nRow, 0)).center());
+        };
+        auto selected = [&] {
+            std::vector<int> rows;
+            for (int i = list.GetNextItem(-1, LVNI_SELECTED); i != -1; i = list.GetNextItem(i, LVNI_SELECTED)) rows.push_back(i);
+            return rows;
+        };
+        click(3);
+        QCOMPARE(list.GetSelectionMark(), 3);
+        click(6, Qt::ShiftModifier);
+        QCOMPARE(selected(), (std::vector<int>{3, 4, 5, 6}));
+        QCOMPARE(list.GetSelectionMark(), 3);
+        QCOMPARE(list.SetSelectionMark(1), 3);
+        click(4, Qt::ShiftModifier);
+        QCOMPARE(selected(), (std::vector<int>{1, 2, 3, 4}));
+        // A column number written as the mark is the anchor too.
+        list.SetSelectionMark(7);
+        click(8, Qt::ShiftModifier | Qt::ControlModifier);
+        QCOMPARE(selected(), (std::vector<int>{1, 2, 3, 4, 7, 8}));
+        // A mark that names no row: Shift+click selects from the click.
+        list.SetSelectionMark(50);
+        click(2, Qt::ShiftModifier);
+        QCOMPARE(list.GetSelectionMark(), 2);
+        QTest::keyClick(pView, Qt::Key_Down);
+        QCOMPARE(list.GetSelectionMark(), 3);
+        QTest::keyClick(pView, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(selected(), (std::vector<int>{3, 4}));
+        list.SetItemState(-1, 0, LVIS_SELECTED);
+        QCOMPARE(list.GetSelectedCount(), 0u);
+        list.DeleteAllItems();
+        QCOMPARE(list.GetSelectionMark(), -1);
+    }
+
+    // The model keeps Qt's model rules through every change the list makes.
+    void modelRules() {
+        QWidget window;
+        CListCtrl list;
+        list.Create(&window, IDC_LIST_FILES);
+        list.SetNotifyHandler([](NMHDR* pHdr, LRESULT*) {
+            auto* pInfo = reinterpret_cast<NMLVDISPINFO*>(pHdr);
+            if (pHdr->code == LVN_GETDISPINFO) std::snprintf(pInfo->item.pszText, 16, "r%ld", static_cast<long>(pInfo->item.lParam));
+        });
+        QAbstractItemModelTester tester(list.GetModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.InsertColumn(0, "A");
+        list.InsertColumn(1, "B", LVCFMT_RIGHT, 50);
+        for (int i = 0; i < 50; ++i) list.InsertItem(0, static_cast<DWORD_PTR>(i * 7 % 13));
+        QCoreApplication::processEvents();
+        list.InsertItem(10, 99);
+        list.SetItemState(5, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        QVERIFY(list.SortItems([](LPARAM a, LPARAM b) { return static_cast<int>(a - b); }));
+        QVERIFY(list.DeleteItem(3));
+        QVERIFY(!list.DeleteItem(500));
+        QCOMPARE(list.InsertItem(-1, 1), -1);
+        const int nAppendedAt = list.InsertItem(1000, 1);
+        QCOMPARE(nAppendedAt, list.GetItemCount() - 1);
+        // An inconsistent comparison still sorts every row safely.
+        QVERIFY(list.SortItems([](LPARAM, LPARAM) { return QRandomGenerator::global()->bounded(3) - 1; }));
+        QCOMPARE(list.GetItemCount(), 51);
+        list.DeleteAllItems();
+        QCOMPARE(list.GetItemCount(), 0);
+    }
+
+    // Once detached, the view asks for no cell: the owner may free the
+    // records. A dialog whose records go before the window does not crash.
+    void detachedViewAsksNothing() {
+        auto pDlg = std::make_unique<MainLikeDlg>();
+        pDlg->CreateControls();
+        pDlg->UpdateData(false);
+        pDlg->m_listFiles.InsertColumn(0, "FileName", LVCFMT_LEFT, 128);
+        for (std::size_t i = 0; i < pDlg->m_records.size(); ++i) {
+            pDlg->m_listFiles.InsertItem(static_cast<int>(i), reinterpret_cast<DWORD_PTR>(&pDlg->m_records[i]));
+        }
+        QCoreApplication::processEvents();
+        QTableView* pView = pDlg->m_listFiles.GetView();
+        QCOMPARE(pView->model()->data(pView->model()->index(1, 0)).toString(), QStringLiteral("ファイル20"));
+        pDlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pDlg.get()));
+        QVERIFY(pDlg->m_nDispInfos > 0);
+        pDlg->m_listFiles.Detach();
+        pDlg->m_records.clear();
+        const int nAsked = pDlg->m_nDispInfos;
+        pView->viewport()->repaint();
+        pDlg->m_listFiles.Invalidate();
+        QCoreApplication::processEvents();
+        QVERIFY(!pView->grab().isNull());
+        QCOMPARE(pDlg->m_nDispInfos, nAsked);
+        QCOMPARE(pView->model(), nullptr);
+        QCOMPARE(pDlg->m_listFiles.GetItemCount(), 3);
+        pDlg.reset();  // shown, with rows whose records are gone
+    }
+};
+
+QTEST_MAIN(FrameworkTest)
+#include "FrameworkTest.moc"
