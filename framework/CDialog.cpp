@@ -90,6 +90,29 @@ QString StripMnemonic(const QString& strText) {
     return strOut;
 }
 
+// A one-line label keeps to one line. The substitute font is a little wider
+// than the one the templates were laid out for, so a label whose text does
+// not fit grows (away from its aligned edge) rather than lose characters.
+QRect FitStaticText(QLabel* pLabel, const ControlTemplate& control, const QRect& rc) {
+    const QFontMetrics metrics = pLabel->fontMetrics();
+    if (rc.height() >= 2 * metrics.lineSpacing()) return rc;
+    pLabel->setWordWrap(false);
+    const QString strShown = (control.nStyle & ctl::NoPrefix) ? pLabel->text() : StripMnemonic(pLabel->text());
+    const int nNeeded = metrics.horizontalAdvance(strShown) + 1;
+    if (nNeeded <= rc.width()) return rc;
+    QRect rcFit = rc;
+    if (control.nStyle & ctl::AlignRight) {
+        rcFit.setLeft(std::max(0, rc.right() + 1 - nNeeded));
+    } else if (control.nStyle & ctl::AlignCenter) {
+        const int nGrow = nNeeded - rc.width();
+        rcFit.adjust(-nGrow / 2, 0, nGrow - nGrow / 2, 0);
+        if (rcFit.left() < 0) rcFit.moveLeft(0);
+    } else {
+        rcFit.setWidth(nNeeded);
+    }
+    return rcFit;
+}
+
 }  // namespace
 
 CDialog::CDialog(int nIdTemplate, QWidget* pParent)
@@ -249,6 +272,8 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control, std::size_t /*nI
         pWidget->setGeometry(QRect(rc.topLeft(), QSize(rc.width(), nHeight)));
         const int nItemHeight = std::max(1, fontMetrics().height() + 2);
         pCombo->setMaxVisibleItems(std::max(1, (rc.height() - nHeight) / nItemHeight));
+    } else if (control.kind == ControlKind::Static) {
+        pWidget->setGeometry(FitStaticText(static_cast<QLabel*>(pWidget), control, rc));
     } else {
         pWidget->setGeometry(rc);
     }
