@@ -44,14 +44,9 @@ BOOL TextToColor(std::string_view text, COLORREF& clrColor) {
     return 1;
 }
 
-int CountCodePageBytes(const QString& strText) {
-    const QByteArray utf8 = strText.toUtf8();
-    return static_cast<int>(
-        Utf8ToCodePage(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))).size());
-}
-
 // A title edit against a code page member: Qt holds the text in Unicode, the
-// member in the code page; the length check counts code page bytes.
+// member in the code page. The length check counts what start-up told the
+// framework to count: bytes of the code page.
 void DDX_TitleText(CDataExchange* pDX, int nId, std::string& strTitle) {
     QString strText = QString::fromStdString(CodePageToUtf8(strTitle));
     DDX_Text(pDX, nId, strText);
@@ -71,12 +66,7 @@ int HexToInt(const char* pszText) {
 }
 
 CColumnTitlesDlg::CColumnTitlesDlg(QWidget* pParent)
-    : CDialog(IDD_COLUMN_TITLES, pParent), m_clrBgColor(RGB(0x00, 0x66, 0xCC)), m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {
-    // The edit limits of the program count bytes of the process code page;
-    // the framework cannot know the code page, so it is told here, where the
-    // limits are set.
-    SetTextLengthCounter(CountCodePageBytes);
-}
+    : CDialog(IDD_COLUMN_TITLES, pParent), m_clrBgColor(RGB(0x00, 0x66, 0xCC)), m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {}
 
 std::span<const MessageMapEntry> CColumnTitlesDlg::GetMessageMap() const {
     static const MessageMapEntry kMap[] = {

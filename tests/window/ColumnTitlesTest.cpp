@@ -79,6 +79,12 @@ class ColumnTitlesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // As start-up does: edit limits count bytes of the code page.
+    void initTestCase() {
+        SetTextLengthCounter([](const QString& strText) {
+            return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size());
+        });
+    }
     void init() { SetCodePage(kCodePageUtf8); }
     void cleanup() {
         SetCodePage(kCodePageUtf8);
