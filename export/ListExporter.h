@@ -1,15 +1,30 @@
 // The settings of one export and the writer of its three formats: TEXT
 // (tab-separated), an HTML table, and CSV. The writer only reads the records;
-// its bytes go to an OutputSink.
+// its bytes go to an OutputSink. The runs of the window's export buttons
+// (save dialog, file, completion question) are built with the window layer;
+// this header names the list and the owner window only by declaration, so
+// the lister uses it without Qt.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "catalogue/FileItem.h"
 #include "export/OutputSink.h"
 
+class QWidget;
+
 namespace norvane {
+
+class CListCtrl;
+
+// Opens a written file with the desktop's application for its type; the path
+// is UTF-8. False when nothing could be started. Tests put their own in place
+// so that no application is ever started; an empty function restores the
+// real one. Returns the one it replaces.
+using FileOpener = std::function<bool(const std::string& strPathUtf8)>;
+FileOpener SetFileOpener(FileOpener fnOpener);
 
 class CListExporter {
 public:
@@ -30,6 +45,20 @@ public:
     // False when the sink failed (its ErrorText says why); rows after a
     // failure are not formatted.
     bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows);
+
+    // The export runs of the main window's two buttons: a save dialog that
+    // proposes the format's default name in the program's own folder, the
+    // file written whole (header, rows, footer), then the question whether
+    // to open it. A file that cannot be opened or written is reported in a
+    // message box instead. True only when the file was written whole; false
+    // when the user cancelled the save dialog or the file failed.
+    bool ExportSelectedRows(const CListCtrl& list, QWidget* pOwner);
+    bool ExportAllRows(const CListCtrl& list, QWidget* pOwner);
+    // The rows of a list, each row's item data a FileItem*: the selected
+    // ones in display order, or all. They stop at the sink's first failure;
+    // false then.
+    bool WriteSelectedRows(OutputSink& sink, const CListCtrl& list);
+    bool WriteAllRows(OutputSink& sink, const CListCtrl& list);
 
     // Proposed file names, and the output path.
     std::string m_szTextName;
@@ -68,6 +97,7 @@ public:
 
 private:
     enum class Format { kText, kHtml, kCsv };
+    bool RunExport(const CListCtrl& list, QWidget* pOwner, bool bSelectedRows);
     Format ChosenFormat() const;
     int WrittenColumnCount() const;
     void AppendHeading(std::string& line, Format format, std::string_view folder) const;

@@ -1,0 +1,161 @@
+// The export runs of the main window: where the file goes, writing it, and
+// what the user is told afterwards.
+#include <sys/stat.h>
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include "export/ListExporter.h"
+#include "framework/CListCtrl.h"
+#include "framework/MessageBox.h"
+#include "platform/CodePage.h"
+#include "platform/Paths.h"
+
+namespace norvane {
+
+namespace {
+
+bool OpenWithDesktop(const std::string& strPathUtf8) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(strPathUtf8)));
+}
+
+FileOpener& CurrentOpener() {
+    static FileOpener fnOpener = OpenWithDesktop;
+    return fnOpener;
+}
+
+// One filter that lists every file: the label names the pattern the user
+// knows from Windows, where "*.*" also matches names without a period; the
+// pattern behind it, which the dialog does not show, is "*". The pattern has
+// no extension, so choosing the filter never rewrites the typed name's.
+const QString kAllFilesFilter = QStringLiteral("全て(*.*) (*)");
+
+// The save dialog: proposes strName in strFolder, does not ask before
+// replacing a file, adds no extension. Empty when it is cancelled.
+QString AskSavePath(const QString& strFolder, const QString& strName) {
+    QFileDialog dialog(nullptr);
+    // Qt's own dialog everywhere, so that the filter and the no-overwrite
+    // question behave the same on every desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(kAllFilesFilter);
+    if (!strFolder.isEmpty()) dialog.setDirectory(strFolder);
+    dialog.selectFile(strName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.front();
+}
+
+// The sink's error names the path in the file system's bytes; the box shows
+// the path on a line of its own, so only the reason is kept.
+std::string ReasonOf(const OutputSink& sink, const std::string& strRawPath) {
+    const std::string& strError = sink.ErrorText();
+    const std::string strPrefix = strRawPath + ": ";
+    if (strError.compare(0, strPrefix.size(), strPrefix) == 0) return strError.substr(strPrefix.size());
+    return strError;
+}
+
+void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string& strPathUtf8,
+                   const std::string& strReason) {
+    std::string strText(strWhat);
+    strText += "\r\n";
+    strText += strPathUtf8;
+    if (!strReason.empty()) {
+        strText += "\r\n";
+        strText += strReason;
+    }
+    MessageBox(pOwner, strText, {}, MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+
+FileOpener SetFileOpener(FileOpener fnOpener) {
+    FileOpener fnOld = std::move(CurrentOpener());
+    CurrentOpener() = fnOpener ? std::move(fnOpener) : FileOpener(OpenWithDesktop);
+    return fnOld;
+}
+
+bool CListExporter::ExportSelectedRows(const CListCtrl& list, QWidget* pOwner) {
+    return RunExport(list, pOwner, true);
+}
+
+bool CListExporter::ExportAllRows(const CListCtrl& list, QWidget* pOwner) { return RunExport(list, pOwner, false); }
+
+bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSelectedRows) {
+    // Every run proposes the program's own folder and the format's default
+    // name, whatever an earlier run chose.
+    const std::string strRawFolder = ExecutableFolder();
+    const std::string& strName = m_bText ? m_szTextName : (m_bHtml ? m_szHtmlName : m_szCsvName);
+    m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
+    // The dialog gets the folder decoded straight from the file system's
+    // bytes, so a folder name the code page cannot hold still opens.
+    const QString strPath = AskSavePath(
+        QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8)),
+        QString::fromStdString(CodePageToUtf8(strName)));
+    if (strPath.isEmpty()) return false;
+
+    const std::string strPathUtf8 = strPath.toStdString();
+    m_szPath = Utf8ToCodePage(strPathUtf8);
+    const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
+
+    // Opening a pipe for writing waits for a reader that may never come.
+    struct stat st {};
+    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, "パイプには出力できません。");
+        return false;
+    }
+
+    FileOutputSink sink;
+    if (!sink.Open(strRawPath)) {
+        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ReasonOf(sink, strRawPath));
+        return false;
+    }
+    WriteHeader(sink);
+    if (bSelectedRows) WriteSelectedRows(sink, list);
+    else WriteAllRows(sink, list);
+    WriteFooter(sink);
+    // Close writes what is still buffered and reports a failure the file
+    // system deferred; only then is the file known to be whole.
+    if (!sink.Close()) {
+        ReportFailure(pOwner, "出力先のファイルに書き込めませんでした。ファイルは不完全です。", strPathUtf8,
+                      ReasonOf(sink, strRawPath));
+        return false;
+    }
+
+    std::string strQuestion = strPathUtf8;
+    strQuestion += "\r\n出力されたファイルを表示しますか？";
+    if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(strPathUtf8);
+    return true;
+}
+
+bool CListExporter::WriteAllRows(OutputSink& sink, const CListCtrl& list) {
+    std::string strPreviousFolder;
+    const int nCount = list.GetItemCount();
+    for (int i = 0; i < nCount && !sink.Failed(); ++i) {
+        if (const auto* pItem = reinterpret_cast<const FileItem*>(list.GetItemData(i))) {
+            WriteRow(sink, strPreviousFolder, *pItem);
+        }
+    }
+    return !sink.Failed();
+}
+
+bool CListExporter::WriteSelectedRows(OutputSink& sink, const CListCtrl& list) {
+    std::string strPreviousFolder;
+    if (list.GetSelectedCount() == 0) return !sink.Failed();
+    // Display order, whatever order the rows were selected in.
+    for (int i = list.GetNextItem(-1, LVNI_SELECTED); i != -1 && !sink.Failed();
+         i = list.GetNextItem(i, LVNI_SELECTED)) {
+        if (const auto* pItem = reinterpret_cast<const FileItem*>(list.GetItemData(i))) {
+            WriteRow(sink, strPreviousFolder, *pItem);
+        }
+    }
+    return !sink.Failed();
+}
+
+}  // namespace norvane

@@ -1,0 +1,200 @@
+// Window tests of the output options dialog on its own: the state it opens
+// in, the OK rule, the controls that follow the file-name column, the texts
+// it reports in the code page, and the column titles button.
+#include <QLineEdit>
+#include <QtTest>
+
+#include <initializer_list>
+#include <string>
+
+#include "export/ColumnTitlesDlg.h"
+#include "export/OutputOptionsDlg.h"
+#include "platform/CodePage.h"
+#include "res/Resource.h"
+#include "support/ModalDriver.h"
+
+using namespace norvane;
+using namespace norvane::test;
+
+namespace {
+
+QString OutputPath(const char* pszName) {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
+}
+
+bool Checked(CDialog* d, int nId) { return d->IsDlgButtonChecked(nId) == BST_CHECKED; }
+
+// Replaces an edit's text the way a user selects it all and types.
+void ReplaceText(CDialog* d, int nId, const QString& strText) {
+    auto* pEdit = qobject_cast<QLineEdit*>(d->GetDlgItem(nId));
+    QVERIFY(pEdit != nullptr);
+    pEdit->selectAll();
+    pEdit->del();
+    TypeText(pEdit, strText);
+}
+
+}  // namespace
+
+class ExportOptionsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { SetCodePage(kCodePageUtf8); }
+
+    // Opened with headings not allowed: the state every export starts from,
+    // the heading box greyed but checked, and OK reports what is shown.
+    void opensWithDefaultsAndReportsThem() {
+        COutputOptionsDlg dlg;
+        dlg.m_bFolderHeadingAllowed = false;
+        ModalDriver driver;
+        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
+            QVERIFY(d->grab().save(OutputPath("output-options.png")));
+            QCOMPARE(d->windowTitle(), QStringLiteral("列と出力形式を指定"));
+            for (int nId : {IDC_CHK_FILENAME, IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION}) {
+                QVERIFY2(Checked(d, nId), qPrintable(QString::number(nId)));
+            }
+            QVERIFY(!Checked(d, IDC_CHK_EXPANSION) && !Checked(d, IDC_CHK_DIRECTORY));
+            QVERIFY(Checked(d, IDC_RAD_HTML) && !Checked(d, IDC_RAD_TEXT) && !Checked(d, IDC_RAD_CSV));
+            QVERIFY(Checked(d, IDC_RAD_NAMEONLY) && !Checked(d, IDC_RAD_WITHPATH));
+            QVERIFY(Checked(d, IDC_CHK_FOLDERHEADING));
+            QVERIFY(!d->IsWindowEnabled(IDC_CHK_FOLDERHEADING));
+            QVERIFY(!Checked(d, IDC_CHK_PREFIX) && !Checked(d, IDC_CHK_SUFFIX));
+            for (int nId : {IDOK, IDCANCEL, IDC_RAD_NAMEONLY, IDC_RAD_WITHPATH, IDC_COLUMN_TITLES, IDC_CHK_PREFIX,
+                            IDC_CHK_SUFFIX}) {
+                QVERIFY2(d->IsWindowEnabled(nId), qPrintable(QString::number(nId)));
+            }
+            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_PREFIX) && !d->IsWindowEnabled(IDC_EDIT_SUFFIX));
+            QVERIFY(d->GetDlgItemText(IDC_EDIT_PREFIX).empty() && d->GetDlgItemText(IDC_EDIT_SUFFIX).empty());
+            // Enter is the default OK button.
+            QTest::keyClick(d, Qt::Key_Return);
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_bHtml + dlg.m_bText * 2 + dlg.m_bCsv * 4, 1);
+        QCOMPARE(dlg.m_bFileName + dlg.m_bFileDateTime + dlg.m_bFileSize + dlg.m_bVersion, 4);
+        QCOMPARE(dlg.m_bExpansion + dlg.m_bDirectory + dlg.m_bPrefix + dlg.m_bSuffix, 0);
+        QCOMPARE(dlg.m_bFolderHeading, 1);
+        QCOMPARE(dlg.m_nNameDisplay, 0);
+    }
+
+    // No column, no OK (Enter included); the name's options grey with the
+    // name column and come back as they were, each edit only with its box.
+    void okRuleAndNameOptions() {
+        COutputOptionsDlg dlg;
+        ModalDriver driver;
+        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
+            QVERIFY(d->IsWindowEnabled(IDC_CHK_FOLDERHEADING));
+            for (int nId : {IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION, IDC_CHK_FILENAME}) {
+                QVERIFY(ClickButton(d, nId));
+            }
+            QVERIFY(!d->IsWindowEnabled(IDOK));
+            QVERIFY(d->IsWindowEnabled(IDCANCEL));
+            QTest::keyClick(d, Qt::Key_Return);
+            QVERIFY(d->isVisible());
+            QVERIFY(ClickButton(d, IDC_CHK_EXPANSION));
+            QVERIFY(d->IsWindowEnabled(IDOK));
+            QVERIFY(ClickButton(d, IDC_CHK_EXPANSION));
+            QVERIFY(!d->IsWindowEnabled(IDOK));
+            QVERIFY(ClickButton(d, IDC_CHK_DIRECTORY));
+            QVERIFY(d->IsWindowEnabled(IDOK));
+
+            // Name column off: radios, boxes and edits grey, states kept.
+            QVERIFY(ClickButton(d, IDC_CHK_FILENAME));
+            QVERIFY(ClickButton(d, IDC_RAD_WITHPATH));
+            QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
+            QVERIFY(d->IsWindowEnabled(IDC_EDIT_PREFIX));
+            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_SUFFIX));
+            QVERIFY(ClickButton(d, IDC_CHK_FILENAME));
+            for (int nId : {IDC_RAD_NAMEONLY, IDC_RAD_WITHPATH, IDC_CHK_PREFIX, IDC_CHK_SUFFIX, IDC_EDIT_PREFIX,
+                            IDC_EDIT_SUFFIX}) {
+                QVERIFY2(!d->IsWindowEnabled(nId), qPrintable(QString::number(nId)));
+            }
+            QVERIFY(Checked(d, IDC_RAD_WITHPATH) && Checked(d, IDC_CHK_PREFIX));
+            QVERIFY(d->IsWindowEnabled(IDOK));  // the folder column is still on
+            QVERIFY(ClickButton(d, IDC_CHK_FILENAME));
+            for (int nId : {IDC_RAD_NAMEONLY, IDC_RAD_WITHPATH, IDC_CHK_PREFIX, IDC_CHK_SUFFIX, IDC_EDIT_PREFIX}) {
+                QVERIFY2(d->IsWindowEnabled(nId), qPrintable(QString::number(nId)));
+            }
+            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_SUFFIX));
+
+            QVERIFY(ClickButton(d, IDC_CHK_SUFFIX));
+            QVERIFY(d->IsWindowEnabled(IDC_EDIT_SUFFIX));
+            ReplaceText(d, IDC_EDIT_SUFFIX, QStringLiteral("]"));
+            QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
+            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_PREFIX));
+            QVERIFY(ClickButton(d, IDC_RAD_CSV));
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_bCsv, 1);
+        QCOMPARE(dlg.m_bHtml + dlg.m_bText, 0);
+        QCOMPARE(dlg.m_nNameDisplay, 1);
+        QCOMPARE(dlg.m_bFileName, 1);
+        QCOMPARE(dlg.m_bDirectory, 1);
+        QCOMPARE(dlg.m_bFileDateTime + dlg.m_bFileSize + dlg.m_bVersion + dlg.m_bExpansion, 0);
+        QCOMPARE(dlg.m_bPrefix, 0);
+        QCOMPARE(dlg.m_bSuffix, 1);
+        QCOMPARE(dlg.m_strSuffix, std::string("]"));
+    }
+
+    // Typed texts come back in the code page; Cancel ends with IDCANCEL.
+    void textsInCodePage() {
+        SetCodePage(kCodePageShiftJis);
+        COutputOptionsDlg dlg;
+        ModalDriver driver;
+        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
+            QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
+            ReplaceText(d, IDC_EDIT_PREFIX, QStringLiteral("【表"));
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_strPrefix, std::string("\x81\x79\x95\x5c"));  // "【表" in 932
+
+        COutputOptionsDlg second;
+        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) { QTest::keyClick(d, Qt::Key_Escape); });
+        QCOMPARE(second.DoModal(), IDCANCEL);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
+    // The titles button: a cancelled titles dialog changes nothing; a
+    // confirmed one replaces all eight strings, colours in lower case.
+    void columnTitlesButton() {
+        COutputOptionsDlg dlg;
+        dlg.m_strTitle1 = "FileName";
+        dlg.m_strTitle2 = "FileDate&Time";
+        dlg.m_strTitle3 = "FileSize";
+        dlg.m_strTitle4 = "Version";
+        dlg.m_strTitle5 = "Expansion";
+        dlg.m_strTitle6 = "Directory";
+        dlg.m_strBgColor = "#0066CC";
+        dlg.m_strFontColor = "#FFFFFF";
+        ModalDriver driver;
+        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) { QVERIFY(ClickButton(d, IDC_COLUMN_TITLES)); })
+            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
+                QCOMPARE(t->GetDlgItemText(IDC_EDIT_TITLE6), std::string("Directory"));
+                ReplaceText(t, IDC_EDIT_TITLE1, QStringLiteral("名前"));
+                QVERIFY(ClickButton(t, IDCANCEL));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
+                QCOMPARE(d->m_strTitle1, std::string("FileName"));
+                QCOMPARE(d->m_strBgColor, std::string("#0066CC"));
+                QVERIFY(ClickButton(d, IDC_COLUMN_TITLES));
+            })
+            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
+                ReplaceText(t, IDC_EDIT_TITLE1, QStringLiteral("名前"));
+                QVERIFY(ClickButton(t, IDOK));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* d) { QVERIFY(ClickButton(d, IDOK)); });
+        QCOMPARE(dlg.DoModal(), IDOK);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_strTitle1, std::string("名前"));
+        QCOMPARE(dlg.m_strTitle6, std::string("Directory"));
+        QCOMPARE(dlg.m_strBgColor, std::string("#0066cc"));
+        QCOMPARE(dlg.m_strFontColor, std::string("#ffffff"));
+    }
+};
+
+QTEST_MAIN(ExportOptionsTest)
+#include "ExportOptionsTest.moc"
