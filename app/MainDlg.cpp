@@ -181,6 +181,7 @@ BOOL CMainDlg::OnInitDialog() {
 
     m_bFolderHeadingAllowed = true;
     m_bInHelpAbout = false;
+    m_sizeLast = size();
 
     m_listFiles.ModifyStyle(LVS_TYPEMASK, LVS_REPORT);
     m_listFiles.SetExtendedStyle(m_listFiles.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
@@ -209,6 +210,10 @@ void CMainDlg::OnSize(UINT /*nType*/, int /*cx*/, int /*cy*/) {
     QWidget* pList = GetDlgItem(IDC_LIST_FILES);
     QWidget* pCombo = GetDlgItem(IDC_FOLDER);
     if (pList == nullptr || pCombo == nullptr) return;
+    // The first showing announces the size the window was made with: the
+    // controls keep the template's places until the size changes.
+    if (size() == m_sizeLast) return;
+    m_sizeLast = size();
     // Outer size, frame and caption included; the caption is what the window
     // manager draws above the client area (nothing without one).
     const QRect rcWindow = frameGeometry();

@@ -107,6 +107,7 @@ private:
     std::vector<DWORD_PTR> m_pendingRows;  // rows of the running scan
     int m_nPendingIndex = 0;               // where they go
     std::string m_strCell;                 // a cell's text, reused
+    QSize m_sizeLast;                      // the size the controls were placed for
 };
 
 // The folder browser of "フォルダを選択(&F)...": the chosen folder (UTF-8,

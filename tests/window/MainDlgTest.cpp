@@ -1,0 +1,659 @@
+// Window tests of the main window, driven as a user would: start-up on a
+// command-line folder, the settings and the history, every cell, the check
+// boxes, header-click sorting and its quirks, F1 and the About box, resizing,
+// the folder choice and its history, and scans that stop early.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTableView>
+#include <QThread>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <sstream>
+
+#include "app/AboutDlg.h"
+#include "app/ListerApp.h"
+#include "app/MainDlg.h"
+#include "app/SettingsFile.h"
+#include "catalogue/CellText.h"
+#include "catalogue/Compare.h"
+#include "framework/ListCtrlModel.h"
+#include "platform/CodePage.h"
+#include "platform/SystemCalls.h"
+#include "support/ModalDriver.h"
+#include "support/PeBuilder.h"
+#include "support/TempDir.h"
+
+using namespace norvane;
+using namespace norvane::test;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+QString OutputPath(const char* pszName) { return QCoreApplication::applicationDirPath() + "/" + pszName; }
+
+// The test tree: own files of every kind, a subfolder with a versioned DLL.
+// ".hidden" is hidden; "big" is a sparse file of 4 GiB.
+void MakeTree(const TempDir& tree) {
+    tree.MakeFile("A.TXT", "12345");
+    tree.MakeFile("b.txt", std::string(300, 'b'));
+    tree.MakeFile(".hidden", "0123456789");
+    tree.MakeFile("日本語ﾌｧｲﾙ.txt", "ja");
+    tree.MakeFile("big");
+    QVERIFY(truncate((tree / "big").c_str(), 4294967296LL) == 0);
+    tree.MakeFolder("sub");
+    PeOptions options;
+    options.fileVersionMS = 0x00060001;  // 6.1
+    options.fileVersionLS = 0x1DB04001;  // .7600.16385
+    QVERIFY(PeBuilder::WriteFile(tree / "sub/d.dll", PeBuilder(options).Build()));
+    tree.MakeFile("sub/e", "e");
+    // 2009-12-31 23:59:30 UTC
+    const timespec times[2] = {{1262303970, 0}, {1262303970, 0}};
+    QVERIFY(utimensat(AT_FDCWD, (tree / "b.txt").c_str(), times, 0) == 0);
+}
+
+const FileItem* Item(CMainDlg* d, int nRow) { return reinterpret_cast<const FileItem*>(d->m_listFiles.GetItemData(nRow)); }
+
+std::vector<std::string> Names(CMainDlg* d) {
+    std::vector<std::string> names;
+    for (int i = 0; i < d->m_listFiles.GetItemCount(); ++i) names.emplace_back(Item(d, i)->fileName);
+    return names;
+}
+
+int RowOf(CMainDlg* d, std::string_view name) {
+    for (int i = 0; i < d->m_listFiles.GetItemCount(); ++i) {
+        if (Item(d, i)->fileName == name) return i;
+    }
+    return -1;
+}
+
+QString Cell(CMainDlg* d, int nRow, int nColumn) {
+    QCoreApplication::processEvents();  // rows are announced to the view from the event loop
+    QAbstractItemModel* pModel = d->m_listFiles.GetView()->model();
+    return pModel->data(pModel->index(nRow, nColumn)).toString();
+}
+
+// Whether the rows stand in the order of a column (ascending or not).
+bool SortedBy(CMainDlg* d, int nColumn, bool bAscending) {
+    for (int i = 1; i < d->m_listFiles.GetItemCount(); ++i) {
+        const int nCompare = CompareAscending(Item(d, i - 1), Item(d, i), nColumn);
+        if (bAscending ? nCompare > 0 : nCompare < 0) return false;
+    }
+    return true;
+}
+
+void ClickHeader(CMainDlg* d, int nColumn) {
+    QHeaderView* pHeader = d->m_listFiles.GetView()->horizontalHeader();
+    const int x = pHeader->sectionViewportPosition(nColumn) + 5;
+    if (x < pHeader->viewport()->width()) QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+    else d->m_listFiles.GetModel()->NotifyColumnClick(nColumn);  // scrolled out of sight
+}
+
+void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
+    QTableView* pView = d->m_listFiles.GetView();
+    QCoreApplication::processEvents();
+    QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods, pView->visualRect(pView->model()->index(nRow, 0)).center());
+}
+
+QComboBox* Combo(CMainDlg* d) { return d->GetDlgItemAs<QComboBox>(IDC_FOLDER); }
+
+std::vector<std::string> History(CMainDlg* d) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < d->m_cbFolder.GetCount(); ++i) entries.push_back(d->m_cbFolder.GetLBText(i));
+    return entries;
+}
+
+void TypeFolder(CMainDlg* d, const std::string& strText) {
+    Combo(d)->setEditText(QString());
+    TypeText(Combo(d), QString::fromStdString(strText));
+}
+
+// Runs the dialog modally; fnSteps acts on it, then it is closed with "終了".
+int RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
+    ModalDriver driver(10000);
+    driver.Then<CMainDlg>([&](CMainDlg* d) {
+        fnSteps(d);
+        if (d->isVisible()) ClickButton(d, IDCANCEL);
+    });
+    const int nResult = dlg.DoModal();
+    if (!driver.Finished()) qWarning("driver: %s", qPrintable(driver.Error()));
+    return nResult;
+}
+
+struct BoxSeen {
+    QString strTitle;
+    QString strText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool bShown = false;
+};
+
+// Runs an action that is to show one message box, and confirms it with OK.
+BoxSeen ExpectBox(const std::function<void()>& fnAction) {
+    BoxSeen seen;
+    ModalDriver driver;
+    driver.Then<QMessageBox>([&](QMessageBox* box) {
+        seen = {box->windowTitle(), box->text(), box->icon(), true};
+        ClickButtonText(box, QStringLiteral("OK"));
+    });
+    fnAction();
+    return seen;
+}
+
+// The folder browser: answers given in advance, start texts recorded.
+std::deque<std::optional<std::string>> g_browserAnswers;
+std::vector<std::string> g_browserStarts;
+
+// A scan hook: the state of the window when the scan opens a folder, and a
+// folder whose opening fails as a broken disk would.
+CMainDlg* g_pWatched = nullptr;
+bool g_bBusyWhileScanning = false;
+bool g_bLoadedBeforeScan = false;
+std::string g_strBrokenFolder;
+
+int HookedOpenAt(int dirFd, const char* name, int flags) {
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        g_bBusyWhileScanning = QApplication::overrideCursor() != nullptr &&
+                               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        if (g_pWatched != nullptr) {
+            g_bLoadedBeforeScan = g_pWatched->m_strTitleName == "名前" && g_pWatched->m_cbFolder.GetCount() == 3;
+        }
+    }
+    if (!g_strBrokenFolder.empty() && g_strBrokenFolder == name) {
+        errno = EIO;
+        return -1;
+    }
+    return RealSystemCalls().openAt(dirFd, name, flags);
+}
+
+}  // namespace
+
+class MainDlgTest : public QObject {
+    Q_OBJECT
+
+    CListerApp m_app;
+    std::unique_ptr<TempDir> m_pSettingsDir;
+
+    std::string SettingsFile() const { return *m_pSettingsDir / "Norvane.ini"; }
+
+private slots:
+    void init() {
+        QTest::failOnWarning(QRegularExpression(
+            QStringLiteral("^(?!This plugin does not support (propagateSizeHints|raise|grabbing the keyboard)).*")));
+        m_pSettingsDir = std::make_unique<TempDir>();
+        m_app.SetSettingsPath(SettingsFile());
+        g_browserAnswers.clear();
+        g_browserStarts.clear();
+        SetFolderBrowser([](QWidget*, const std::string& strStart) {
+            g_browserStarts.push_back(strStart);
+            std::optional<std::string> answer;
+            if (!g_browserAnswers.empty()) {
+                answer = g_browserAnswers.front();
+                g_browserAnswers.pop_front();
+            }
+            return answer;
+        });
+        Sys().openAt = HookedOpenAt;
+    }
+    void cleanup() {
+        Sys() = RealSystemCalls();
+        g_pWatched = nullptr;
+        g_strBrokenFolder.clear();
+    }
+
+    // Start-up: flags are skipped, the first other argument is the folder;
+    // titles and history are loaded before it is scanned with every box at
+    // its default; the list's headings are fixed; the history comes back
+    // sorted and is saved in its displayed order.
+    void startUpOnCommandLineFolder() {
+        TempDir tree;
+        MakeTree(tree);
+        char arg0[] = "norvane", arg1[] = "-x", arg3[] = "/ignored";
+        std::string strFolder = tree.Path();
+        char* argv[] = {arg0, arg1, strFolder.data(), arg3};
+        QCOMPARE(ParseCommandLineFolder(4, argv), strFolder);
+        QCOMPARE(ParseCommandLineFolder(2, argv), std::string());
+
+        WriteAll(SettingsFile(), "[TITLE]\r\nVALUE1=名前\r\nBGCOLOR=#123456\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
+                                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\n");
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            QVERIFY(g_bLoadedBeforeScan);
+            QVERIFY(g_bBusyWhileScanning);
+            QCOMPARE(d->m_szSourceFolder, strFolder + "/");
+            QCOMPARE(d->m_szTargetFolder, strFolder + "/");
+            QCOMPARE(d->m_listFiles.GetItemCount(), 7);  // hidden and subfolder files included
+            QCOMPARE(d->m_strTitleName, std::string("名前"));
+            QCOMPARE(d->m_strTitleDate, std::string("FileDate&Time"));
+            QCOMPARE(d->m_strBgColor, std::string("#123456"));
+            QCOMPARE(d->m_listFiles.GetView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("FileName"));
+            QCOMPARE(History(d), (std::vector<std::string>{"/srv/alpha", "/srv/Beta", "/srv/Zeta"}));
+            QCOMPARE(d->m_cbFolder.GetWindowText(), std::string());
+            QVERIFY(d->m_bFolderHeadingAllowed);
+            ClickButton(d, IDCANCEL);
+        });
+        // InitInstance makes its own dialog: the hook finds it through the
+        // main window pointer when the scan opens the folder.
+        Sys().openAt = [](int dirFd, const char* name, int flags) {
+            if (g_pWatched == nullptr) g_pWatched = dynamic_cast<CMainDlg*>(AfxGetMainWnd());
+            return HookedOpenAt(dirFd, name, flags);
+        };
+        QVERIFY(!m_app.InitInstance(4, argv));
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        const std::string strSaved = ReadAll(SettingsFile());
+        QVERIFY(strSaved.find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/Beta\r\nHISTORY3=/srv/Zeta\r\nHISTORY4=\r\n") !=
+                std::string::npos);
+        QVERIFY(strSaved.find("HISTORY8=\r\n") != std::string::npos);
+    }
+
+    // The window as the template lays it out, with the list's eight columns,
+    // the boxes at their defaults, the About item and the icon. Grabbed to PNG
+    // with a folder listed.
+    void windowAsLaidOut() {
+        TempDir tree;
+        MakeTree(tree);
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
+        dlg.m_bScanAtStart = true;
+        RunMain(dlg, [](CMainDlg* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Norvane"));
+            QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));
+            QVERIFY(!d->windowIcon().isNull());
+            for (const ControlTemplate& control : d->GetTemplate()->controls) {
+                if (control.nId == IDC_STATIC || control.kind == ControlKind::ComboBox) continue;
+                QCOMPARE(d->GetDlgItem(control.nId)->geometry(),
+                         d->MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
+            }
+            const char* kHeadings[] = {"FileName", "FileDate&Time", "FileSize", "Version", "Expansion", "Directory",
+                                       "SystemFile", "Hidden"};
+            const int kWidths[] = {128, 128, 92, 64, 64, 780, 64, 64};
+            QAbstractItemModel* pModel = d->m_listFiles.GetView()->model();
+            QCOMPARE(pModel->columnCount(), 8);
+            for (int i = 0; i < 8; ++i) {
+                QCOMPARE(pModel->headerData(i, Qt::Horizontal).toString(), QString::fromUtf8(kHeadings[i]));
+                QCOMPARE(d->m_listFiles.GetColumnWidth(i), kWidths[i]);
+                const bool bRight = i >= 1 && i <= 3;
+                QCOMPARE(pModel->headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
+                         bRight ? Qt::AlignRight : Qt::Alignment());
+            }
+            QVERIFY(d->m_listFiles.GetView()->showGrid());
+            QCOMPARE(d->IsDlgButtonChecked(IDC_FORMATTED_SIZE), BST_UNCHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_SUBFOLDERS), BST_CHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_SYSTEM_FILES), BST_CHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_HIDDEN_FILES), BST_CHECKED);
+            const auto& items = d->GetSystemMenu(false)->Items();
+            QCOMPARE(items.size(), std::size_t{2});
+            QCOMPARE(items[1].nId, UINT_PTR{IDM_ABOUTBOX});
+            QCOMPARE(items[1].strText, std::string("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+            d->m_listFiles.SetItemState(RowOf(d, "日本語ﾌｧｲﾙ.txt"), LVIS_SELECTED, LVIS_SELECTED);
+            QVERIFY(d->grab().save(OutputPath("main-window.png")));
+        });
+    }
+
+    // Every column's text, the formatted size (a repaint that keeps order and
+    // selection), the hidden and system boxes (rescans in scan order), the
+    // subfolder box (read at the next scan). The model keeps Qt's rules.
+    void cellsAndCheckBoxes() {
+        TempDir tree;
+        MakeTree(tree);
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
+        dlg.m_bScanAtStart = true;
+        RunMain(dlg, [&](CMainDlg* d) {
+            QAbstractItemModelTester tester(d->m_listFiles.GetModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+            const std::vector<std::string> scanOrder = Names(d);
+            const int nBig = RowOf(d, "big");
+            const int nDll = RowOf(d, "d.dll");
+            const int nHidden = RowOf(d, ".hidden");
+            const int nDated = RowOf(d, "b.txt");
+            QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4294967296"));
+            QCOMPARE(Cell(d, nBig, kColumnExtension), QString());
+            QCOMPARE(Cell(d, nDated, kColumnDateTime), QStringLiteral("2009/12/31 23:59"));
+            QCOMPARE(Cell(d, nDll, kColumnVersion), QStringLiteral("6.1.7600.16385"));
+            QCOMPARE(Cell(d, nDll, kColumnExtension), QStringLiteral(".dll"));
+            QCOMPARE(Cell(d, nDll, kColumnDirectory), QString::fromStdString(tree.Path() + "/sub/"));
+            QCOMPARE(Cell(d, nDated, kColumnVersion), QString());
+            QCOMPARE(Cell(d, nHidden, kColumnHidden), QStringLiteral("○"));
+            QCOMPARE(Cell(d, nHidden, kColumnSystem), QString());
+            QCOMPARE(Cell(d, RowOf(d, "日本語ﾌｧｲﾙ.txt"), kColumnFileName), QStringLiteral("日本語ﾌｧｲﾙ.txt"));
+
+            d->m_listFiles.SetItemState(nDll, LVIS_SELECTED, LVIS_SELECTED);
+            QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
+            QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4.00 GB"));
+            QCOMPARE(Names(d), scanOrder);
+            QCOMPARE(d->m_listFiles.GetNextItem(-1, LVNI_SELECTED), nDll);
+
+            // Sorted first: the rescans bring back scan order, the sort state stays.
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+            QCOMPARE(RowOf(d, ".hidden"), -1);
+            QCOMPARE(d->m_listFiles.GetItemCount(), 6);
+            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+            QCOMPARE(Names(d), scanOrder);
+            QVERIFY(d->m_bSortAscending);
+            QCOMPARE(d->m_listFiles.GetSelectedCount(), 0u);
+            QVERIFY(ClickButton(d, IDC_SYSTEM_FILES));
+            QCOMPARE(Names(d), scanOrder);  // no system files here
+
+            QVERIFY(ClickButton(d, IDC_SUBFOLDERS));
+            QCOMPARE(d->m_listFiles.GetItemCount(), 7);
+            QVERIFY(ClickButton(d, IDC_SYSTEM_FILES));
+            QCOMPARE(d->m_listFiles.GetItemCount(), 5);
+            QCOMPARE(RowOf(d, "d.dll"), -1);
+            QCOMPARE(Cell(d, 0, kColumnDirectory), QString::fromStdString(tree.Path() + "/"));
+        });
+    }
+
+    // Header clicks: ascending, descending, ascending; another column starts
+    // ascending; a row click in between replaces the remembered column by the
+    // row's index, and the column number becomes the Shift+click anchor.
+    // Only the folder column allows folder headings.
+    void headerClicks() {
+        TempDir tree;
+        MakeTree(tree);
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
+        dlg.m_bScanAtStart = true;
+        RunMain(dlg, [&](CMainDlg* d) {
+            QCOMPARE(d->m_listFiles.GetSelectionMark(), -1);
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, true));
+            QCOMPARE(Item(d, 6)->fileSize, 4294967296u);
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, false));
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, true));
+            QVERIFY(!d->m_bFolderHeadingAllowed);
+
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, true));
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, true));
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, true));
+
+            ClickRow(d, 0);  // the row's index equals the column: a repeat
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, false));
+            ClickHeader(d, kColumnFileName);
+            ClickRow(d, 2);  // another index: a new column
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, true));
+            QCOMPARE(d->m_listFiles.GetSelectionMark(), int{kColumnFileName});
+            ClickRow(d, 3, Qt::ShiftModifier);
+            QCOMPARE(d->m_listFiles.GetSelectedCount(), 4u);
+            QCOMPARE(d->m_listFiles.GetNextItem(-1, LVNI_SELECTED), 0);
+
+            ClickHeader(d, kColumnDirectory);
+            QVERIFY(SortedBy(d, kColumnDirectory, true));
+            QVERIFY(d->m_bFolderHeadingAllowed);
+            ClickHeader(d, kColumnHidden);
+            QVERIFY(SortedBy(d, kColumnHidden, true));
+            QVERIFY(!d->m_bFolderHeadingAllowed);
+            ClickHeader(d, kColumnVersion);
+            QVERIFY(!d->m_bFolderHeadingAllowed);
+            ClickHeader(d, kColumnDirectory);
+            ClickHeader(d, kColumnDirectory);
+            QVERIFY(SortedBy(d, kColumnDirectory, false));
+            QVERIFY(d->m_bFolderHeadingAllowed);
+        });
+    }
+
+    // F1 opens the About box once: F1 inside it does nothing. The About item
+    // of the context menu opens one without the guard, so F1 there opens a
+    // second box on top, and F1 in that one does nothing.
+    void helpAndAboutBox() {
+        CMainDlg dlg;
+        CAboutDlg* pFirst = nullptr;
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            QTest::keyClick(d->GetDlgItem(IDC_SUBFOLDERS), Qt::Key_F1);
+            QVERIFY(!d->m_bInHelpAbout);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), d->mapToGlobal(QPoint(5, 5)));
+            QCoreApplication::sendEvent(d, &event);
+            ClickButton(d, IDCANCEL);
+        });
+        driver.Then<CAboutDlg>([](CAboutDlg* about) {
+            QVERIFY(about->grab().save(OutputPath("about-box.png")));
+            QCOMPARE(about->windowTitle(), QStringLiteral("Norvaneのﾊﾞｰｼﾞｮﾝ情報"));
+            QTest::keyClick(about, Qt::Key_F1);
+            QCOMPARE(QApplication::activeModalWidget(), about);
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        driver.ThenPopup([](QMenu* pMenu) { TriggerMenuItem(pMenu, QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...")); });
+        driver.Then<CAboutDlg>([&](CAboutDlg* about) {
+            pFirst = about;
+            QTest::keyClick(about, Qt::Key_F1);  // opens the second box
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        driver.Then<CAboutDlg>([&](CAboutDlg* about) {
+            QVERIFY(about != pFirst);
+            QTest::keyClick(about, Qt::Key_F1);
+            QCOMPARE(QApplication::activeModalWidget(), about);
+            QVERIFY(ClickButton(about, IDOK));
+        });
+        AfxSetMainWnd(&dlg);
+        dlg.DoModal();
+        AfxSetMainWnd(nullptr);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
+    // Resizing moves the right edges of the combo box and the list to 20
+    // pixels inside the window and the list's bottom above it; the buttons
+    // stay; a tiny window gives empty controls, not negative ones. Enter in
+    // the folder box ends the program.
+    void resizingAndEnter() {
+        CMainDlg dlg;
+        const int nResult = RunMain(dlg, [](CMainDlg* d) {
+            QWidget* pList = d->GetDlgItem(IDC_LIST_FILES);
+            QWidget* pCombo = d->GetDlgItem(IDC_FOLDER);
+            const QRect rcButton = d->GetDlgItem(IDC_UPDATE_LIST)->geometry();
+            const QRect rcComboBefore = pCombo->geometry();
+            const QRect rcListBefore = pList->geometry();
+            d->resize(900, 650);
+            const QRect rcWindow = d->frameGeometry();
+            const int nCaption = d->geometry().top() - rcWindow.top();
+            QCOMPARE(pCombo->geometry(), QRect(rcComboBefore.topLeft(),
+                                              QSize(rcWindow.width() - rcComboBefore.left() - 20, rcComboBefore.height())));
+            QCOMPARE(pList->geometry(),
+                     QRect(rcListBefore.topLeft(), QSize(rcWindow.width() - rcListBefore.left() - 20,
+                                                         rcWindow.height() - rcListBefore.top() - 20 - nCaption)));
+            QCOMPARE(d->GetDlgItem(IDC_UPDATE_LIST)->geometry(), rcButton);
+            d->resize(30, 30);
+            QCOMPARE(pList->size(), QSize(std::max(0, d->frameGeometry().width() - rcListBefore.left() - 20), 0));
+            QCOMPARE(pCombo->width(), 0);
+            d->resize(600, 400);
+            TypeFolder(d, "/tmp");
+            QTest::keyClick(Combo(d)->lineEdit(), Qt::Key_Return);
+            QTRY_VERIFY(!d->isVisible());
+            QCOMPARE(d->m_listFiles.GetItemCount(), 0);  // not listed
+        });
+        QCOMPARE(nResult, IDOK);
+    }
+
+    // The folder browser and the update button: the list, the edit text and
+    // the history (newest first, duplicates kept, eight at most, a history
+    // pick only fills the edit field); a typed folder that does not exist
+    // changes nothing; a relative folder resolves against the current one.
+    // After a restart the history shows sorted without regard to case.
+    void folderChoiceAndHistory() {
+        TempDir tree;
+        MakeTree(tree);
+        for (int i = 0; i < 8; ++i) tree.MakeFolder("f" + std::to_string(i));
+        tree.MakeFolder("Beta");
+        tree.MakeFolder("alpha");
+        const std::string strSub = tree / "sub";
+        CMainDlg dlg;
+        RunMain(dlg, [&](CMainDlg* d) {
+            g_browserAnswers = {strSub, std::nullopt, strSub};
+            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
+            QCOMPARE(d->m_szSourceFolder, strSub + "/");
+            QCOMPARE(d->m_listFiles.GetItemCount(), 2);
+            QCOMPARE(Item(d, 0)->directory(), std::string_view(strSub + "/"));
+            QCOMPARE(d->m_cbFolder.GetWindowText(), strSub);
+            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));  // cancelled
+            QCOMPARE(g_browserStarts, (std::vector<std::string>{"", strSub}));
+            QCOMPARE(d->m_listFiles.GetItemCount(), 2);
+            QCOMPARE(History(d), std::vector<std::string>{strSub});
+            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
+            QCOMPARE(History(d), (std::vector<std::string>{strSub, strSub}));
+
+            TypeFolder(d, tree.Path());
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QCOMPARE(d->m_listFiles.GetItemCount(), 7);
+            QCOMPARE(d->m_cbFolder.GetWindowText(), tree.Path());
+            for (int i = 0; i < 6; ++i) {
+                TypeFolder(d, tree / ("f" + std::to_string(i)));
+                QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            }
+            std::vector<std::string> history = History(d);
+            QCOMPARE(history.size(), std::size_t{8});
+            QCOMPARE(history.front(), tree / "f5");
+            QCOMPARE(history.back(), strSub);
+            QCOMPARE(history[5], tree / "f0");
+            QCOMPARE(history[6], tree.Path());
+            QCOMPARE(history[7], strSub);  // the newer of the two
+
+            // A folder that is not there, a file, an empty text: a box, nothing else.
+            const std::string strBefore = d->m_szSourceFolder;
+            for (const std::string& strBad : {tree / "missing", tree / "A.TXT", std::string()}) {
+                TypeFolder(d, strBad);
+                const BoxSeen box = ExpectBox([&] { ClickButton(d, IDC_UPDATE_LIST); });
+                QVERIFY(box.bShown);
+                QCOMPARE(box.strText, QStringLiteral("フォルダが見つかりません"));
+                QCOMPARE(box.icon, QMessageBox::Warning);
+                QCOMPARE(box.strTitle, QCoreApplication::applicationName());
+            }
+            QCOMPARE(d->m_szSourceFolder, strBefore);
+            QCOMPARE(History(d), history);
+
+            // Picking an entry changes the edit text only; updating then lists it.
+            Combo(d)->setFocus();
+            QTest::keyClick(Combo(d), Qt::Key_Down);
+            QVERIFY(d->m_cbFolder.GetWindowText().starts_with(tree.Path()));
+            QCOMPARE(d->m_szSourceFolder, strBefore);
+
+            const std::string strCwd = QDir::currentPath().toStdString();
+            QVERIFY(chdir(tree.Path().c_str()) == 0);
+            TypeFolder(d, "sub");
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(chdir(strCwd.c_str()) == 0);
+            QCOMPARE(d->m_szSourceFolder, std::string("sub/"));
+            QCOMPARE(d->m_listFiles.GetItemCount(), 2);
+            QCOMPARE(Item(d, 0)->directory(), std::string_view("sub/"));
+            QCOMPARE(History(d).front(), std::string("sub"));
+            QCOMPARE(History(d).back(), tree.Path());
+
+            d->m_cbFolder.ResetContent();
+            for (const char* pszName : {"f1", "Beta", "alpha"}) {
+                TypeFolder(d, tree / pszName);
+                QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            }
+        });
+        std::array<std::string, 8> saved;
+        LoadFolderHistory(saved, SettingsFile());
+        QCOMPARE(saved, (std::array<std::string, 8>{tree / "alpha", tree / "Beta", tree / "f1"}));
+        CMainDlg restarted;
+        RunMain(restarted, [&](CMainDlg* d) {
+            QCOMPARE(History(d), (std::vector<std::string>{tree / "alpha", tree / "Beta", tree / "f1"}));
+        });
+    }
+
+    // Settings that are odd in any way reach the window as the reader gives
+    // them, and never the list's headings; a folder in the settings file's
+    // place gives the defaults and no crash at exit.
+    void settingsWithOddContents() {
+        WriteAll(SettingsFile(), std::string("\xff\xfe garbage\r\n[title]\r\nvalue1=\r\nVALUE2 = \"  Date \" \r\n"
+                                             "VALUE3=") +
+                                     std::string(600, 'S') +
+                                     "\nFONTCOLOR=red\n[MAINWINDOW]\nHISTORY2=/x\nHISTORY5=/x\nHISTORY1=\n");
+        CMainDlg dlg;
+        RunMain(dlg, [](CMainDlg* d) {
+            QCOMPARE(d->m_strTitleName, std::string("FileName"));
+            QCOMPARE(d->m_strTitleDate, std::string("  Date "));
+            QCOMPARE(d->m_strTitleSize, std::string(519, 'S'));
+            QCOMPARE(d->m_strFontColor, std::string("red"));
+            QCOMPARE(d->m_strBgColor, std::string("#0066cc"));
+            QCOMPARE(d->m_listFiles.GetView()->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("FileSize"));
+            QCOMPARE(History(d), (std::vector<std::string>{"/x", "/x"}));
+        });
+        std::array<std::string, 8> saved;
+        LoadFolderHistory(saved, SettingsFile());
+        QCOMPARE(saved, (std::array<std::string, 8>{"/x", "/x"}));
+
+        QVERIFY(::unlink(SettingsFile().c_str()) == 0 && ::mkdir(SettingsFile().c_str(), 0755) == 0);
+        CMainDlg inFolder;
+        RunMain(inFolder, [](CMainDlg* d) {
+            QCOMPARE(d->m_strTitleName, std::string("FileName"));
+            QCOMPARE(d->m_cbFolder.GetCount(), 0);
+        });
+    }
+
+    // A scan that stops on an error keeps the rows found so far, writes the
+    // reason to standard output and says so in a box; one that stops at the
+    // target folder (no folder chosen yet) says nothing.
+    void scanStoppedEarly() {
+        TempDir tree;
+        MakeTree(tree);
+        tree.MakeFolder("zz-broken");
+        g_strBrokenFolder = "zz-broken";
+        const std::string strOut = *m_pSettingsDir / "stdout.txt";
+        CMainDlg dlg;
+        RunMain(dlg, [&](CMainDlg* d) {
+            bool bBox = false;
+            {
+                ModalDriver guard;
+                guard.Then<QMessageBox>([&](QMessageBox* box) {
+                    bBox = true;
+                    box->done(0);
+                });
+                QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));  // no folder yet: silent
+            }
+            QVERIFY(!bBox);
+            QCOMPARE(d->m_listFiles.GetItemCount(), 0);
+            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+
+            TypeFolder(d, tree.Path());
+            std::fflush(stdout);
+            const int nSaved = dup(STDOUT_FILENO);
+            const int nFile = ::open(strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(nFile, STDOUT_FILENO);
+            const BoxSeen box = ExpectBox([&] { ClickButton(d, IDC_UPDATE_LIST); });
+            std::fflush(stdout);
+            dup2(nSaved, STDOUT_FILENO);
+            ::close(nSaved);
+            ::close(nFile);
+            const QString strReason = QStringLiteral("指定されたデバイスから読み取ることができません。");
+            QVERIFY(box.bShown);
+            QCOMPARE(box.icon, QMessageBox::Warning);
+            QCOMPARE(box.strTitle, QCoreApplication::applicationName());
+            QVERIFY2(box.strText.contains(strReason) && box.strText.contains(QString::fromStdString(tree.Path())),
+                     qPrintable(box.strText));
+            // Standard output holds the reason (and whatever the test log wrote after it).
+            QVERIFY(QString::fromStdString(ReadAll(strOut)).startsWith(strReason + "\n"));
+            QVERIFY(d->m_listFiles.GetItemCount() >= 5);  // the folder's own files at least
+            QCOMPARE(History(d).front(), tree.Path());
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+        });
+    }
+};
+
+QTEST_MAIN(MainDlgTest)
+#include "MainDlgTest.moc"
