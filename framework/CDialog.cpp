@@ -244,6 +244,9 @@ QWidget* CDialog::CreateControl(const ControlTemplate& control, std::size_t /*nI
         const bool bEditable = (control.nStyle & ctl::DropDown) != 0;
         pCombo->setEditable(bEditable);
         pCombo->setInsertPolicy(QComboBox::NoInsert);
+        // Enter in the edit field must not pick a matching entry (which
+        // would send CBN_SELCHANGE): only the list picks entries.
+        pCombo->setDuplicatesEnabled(true);
         pCombo->setProperty("norvane.sorted", (control.nStyle & ctl::Sort) != 0);
         if (bEditable) {
             pCombo->setCompleter(nullptr);

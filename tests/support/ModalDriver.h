@@ -137,12 +137,12 @@ private:
             return;
         }
         if (m_steps.empty()) {
-            // Every step ran; a modal window still open past the deadline was
-            // expected to close.
-            if (QApplication::activeModalWidget() == nullptr) {
+            // Every step ran; the window of the last step was expected to
+            // close, and one still open past the deadline fails.
+            if (m_pLastTarget.isNull() || !m_pLastTarget->isVisible()) {
                 m_timer.stop();
             } else if (m_clock.elapsed() > m_nTimeoutMs) {
-                Fail(QStringLiteral("a modal window stayed open after the last step"));
+                Fail(QStringLiteral("the window of the last step stayed open"));
             }
             return;
         }
@@ -159,6 +159,7 @@ private:
             // timer does not fire again while its own event is handled, and the
             // action may open a nested modal window the next step must reach.
             QPointer<QWidget> pTarget(pWidget);
+            m_pLastTarget = pTarget;
             QMetaObject::invokeMethod(
                 this,
                 [this, step, nStep, pTarget] {
@@ -197,6 +198,7 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     std::deque<Step> m_steps;
+    QPointer<QWidget> m_pLastTarget;
     int m_nTimeoutMs;
     int m_nStep = 0;
     bool m_bFailed = false;
