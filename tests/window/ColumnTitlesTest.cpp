@@ -1,6 +1,7 @@
 // Window tests of the column titles dialog: colour texts, title limits in
 // code page bytes, the swatches, the colour chooser, Defaults and Save.
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,8 +11,10 @@
 #include <sstream>
 #include <string>
 
+#include "app/MainDlg.h"
 #include "app/SettingsFile.h"
 #include "export/ColumnTitlesDlg.h"
+#include "export/OutputOptionsDlg.h"
 #include "framework/CWnd.h"
 #include "platform/CodePage.h"
 #include "support/ModalDriver.h"
@@ -299,6 +302,89 @@ private slots:
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         QCOMPARE(dlg.DoModal(), IDCANCEL);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+    // Main window -> options -> titles. Save then Cancel writes the file and
+    // leaves the main window's strings alone; OK in both dialogs carries the
+    // titles and colours (lower case) back into the main window and into the
+    // exported file.
+    void chainFromMainWindow() {
+        TempDir dir;
+        const std::string strSettings = dir / "Norvane.ini";
+        SetSettingsPathForTests(strSettings);
+        {
+            std::ofstream(strSettings, std::ios::binary) << "[TITLE]\r\nVALUE1=Alpha\r\nBGCOLOR=#00FF00\r\n";
+        }
+        QVERIFY(dir.MakeFolder("tree"));
+        QVERIFY(dir.MakeFile("tree/a.txt"));
+        const std::string strOutput = dir / "out.html";
+
+        CMainDlg main;
+        main.m_bScanAtStart = true;
+        main.m_szSourceFolder = dir / "tree/";
+        main.m_szTargetFolder = main.m_szSourceFolder;
+
+        ModalDriver driver;
+        // Save, then Cancel, then Cancel.
+        driver.Then<CMainDlg>([](CMainDlg* m) { ClickLater(m, IDC_OUTPUT_ALL); })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { ClickLater(o, IDC_COLUMN_TITLES); })
+            .Then<CColumnTitlesDlg>([&strSettings](CColumnTitlesDlg* t) {
+                QCOMPARE(Edit(t, IDC_EDIT_TITLE1)->text(), QStringLiteral("Alpha"));
+                QCOMPARE(Edit(t, IDC_EDIT_TITLE2)->text(), QStringLiteral("FileDate&Time"));
+                QCOMPARE(t->GetBgColorText(), std::string("#00ff00"));
+                Edit(t, IDC_EDIT_TITLE1)->setText(QStringLiteral("Beta"));
+                QVERIFY(ClickButton(t, IDC_SAVE_SETTINGS));
+                QVERIFY(ReadAll(strSettings).find("VALUE1=Beta\r\n") != std::string::npos);
+                QVERIFY(ReadAll(strSettings).find("BGCOLOR=#00ff00\r\n") != std::string::npos);
+                QVERIFY(ClickButton(t, IDCANCEL));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
+                QCOMPARE(o->m_strTitle1, std::string("Alpha"));
+                QVERIFY(ClickButton(o, IDCANCEL));
+            })
+            // OK, OK, then the export writes the file.
+            .Then<CMainDlg>([](CMainDlg* m) {
+                QCOMPARE(m->m_strTitleName, std::string("Alpha"));
+                QCOMPARE(m->m_strBgColor, std::string("#00FF00"));
+                ClickLater(m, IDC_OUTPUT_ALL);
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { ClickLater(o, IDC_COLUMN_TITLES); })
+            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
+                QCOMPARE(Edit(t, IDC_EDIT_TITLE1)->text(), QStringLiteral("Alpha"));
+                Edit(t, IDC_EDIT_TITLE1)->setText(QStringLiteral("名前"));
+                ClickLater(t, IDC_BGCOLOR);
+            })
+            .Then<QColorDialog>([](QColorDialog* c) {
+                QCOMPARE(c->currentColor(), QColor(0x00, 0xFF, 0x00));
+                c->setCurrentColor(QColor(0xAB, 0x12, 0xCD));
+                c->accept();
+            })
+            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) { QVERIFY(ClickButton(t, IDOK)); })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
+                QCOMPARE(o->m_strTitle1, std::string("名前"));
+                QCOMPARE(o->m_strBgColor, std::string("#ab12cd"));
+                ClickLater(o, IDOK);
+            })
+            .Then<QFileDialog>([&strOutput](QFileDialog* f) {
+                // The name field, as a user types into it.
+                auto* pName = f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(pName != nullptr);
+                pName->setText(QString::fromStdString(strOutput));
+                static_cast<QDialog*>(f)->accept();  // QFileDialog::accept, reached through QDialog
+            })
+            .Then<QMessageBox>([](QMessageBox* box) { QVERIFY(ClickButtonText(box, QStringLiteral("いいえ(&N)"))); })
+            .Then<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDCANCEL)); });
+        main.DoModal();
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(main.m_strTitleName, std::string("名前"));
+        QCOMPARE(main.m_strTitleDate, std::string("FileDate&Time"));
+        QCOMPARE(main.m_strBgColor, std::string("#ab12cd"));
+        QCOMPARE(main.m_strFontColor, std::string("#ffffff"));
+        const std::string strHtml = ReadAll(strOutput);
+        QVERIFY2(strHtml.find("<TD bgColor=#ab12cd><FONT class=VERDANA color=#ffffff>名前</FONT></TD>") !=
+                     std::string::npos,
+                 strHtml.c_str());
+        // The saved titles are not what the main window exported with.
+        QVERIFY(ReadAll(strSettings).find("VALUE1=Beta\r\n") != std::string::npos);
     }
 };
 
