@@ -61,3 +61,31 @@ awk -v b="$t_base" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
 
 echo "== records, sorts and writing"
 "$BUILD/bench/bench_ScanSortBench" "$ROOT"
+
+# An export of every row from the main window (offscreen, driven through its
+# dialogs) against norvane-list writing the same rows to a file; the two
+# files must hold the same bytes.
+if [ -x "$BUILD/bench/bench_ExportBench" ]; then
+  echo "== export of all rows, TEXT, all columns, median of $RUNS runs"
+  list_file=$(mktemp) window_file=$(mktemp)
+  t_list_file=$(median lister -o "$list_file" "$ROOT")
+  if ! export_out=$(QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_ExportBench" "$ROOT" "$window_file" "$RUNS" 2>"$window_file.log"); then
+    cat "$window_file.log" >&2
+    exit 1
+  fi
+  if ! cmp -s "$list_file" "$window_file"; then
+    echo "the window's export differs from the lister's" >&2
+    exit 1
+  fi
+  rm -f "$list_file" "$window_file" "$window_file.log"
+  echo "$export_out" | awk -v l="$t_list_file" '
+    $1 == "rows" { rows = $2 }
+    $1 == "window_export" { w = $2 }
+    $1 == "writer_alone" { a = $2 }
+    END {
+      printf "rows exported                                  %7d (same bytes as the lister)\n", rows
+      printf "norvane-list -o FILE (scan, write)             %7.3f s\n", l
+      printf "window: Save clicked to completion question    %7.3f s  %.2fx the lister (limit 2x)\n", w, w / l
+      printf "writer alone on the window'"'"'s rows             %7.3f s  window %.2fx of it\n", a, w / a
+    }'
+fi

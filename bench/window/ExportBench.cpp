@@ -1,0 +1,173 @@
+// Exports every row of the main window, as its user does, on the offscreen
+// platform: the window lists the tree, then "全行を出力" runs through the
+// options dialog (TEXT, all six columns, no folder headings), the save dialog
+// (a path typed in) and the completion question. Measures the export from
+// the click on Save to the completion question, and, on the same rows, the
+// writer alone as norvane-list drives it. Prints
+//   rows N
+//   window_export SECONDS   (median of the runs)
+//   writer_alone SECONDS    (median of the runs)
+// and leaves the window's file at OUT, to be compared with the lister's.
+//
+//   bench_ExportBench ROOT OUT [RUNS]
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/ListerApp.h"
+#include "app/MainDlg.h"
+#include "export/ListExporter.h"
+#include "export/OutputOptionsDlg.h"
+#include "export/OutputSink.h"
+#include "platform/CodePage.h"
+#include "support/ModalDriver.h"
+#include "support/TempDir.h"
+
+using namespace norvane;
+using namespace norvane::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Notes the moment a message box is shown: the end of a run, without the
+// driver's polling delay.
+class BoxWatch : public QObject {
+public:
+    Clock::time_point shown;
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::Show && qobject_cast<QMessageBox*>(pWatched) != nullptr) shown = Clock::now();
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+};
+
+bool ClickSave(QFileDialog* pDialog) {
+    auto* pButtons = pDialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    if (pButtons == nullptr) return false;
+    for (QAbstractButton* pButton : pButtons->buttons()) {
+        if (pButtons->buttonRole(pButton) == QDialogButtonBox::AcceptRole) return ClickWidget(pButton);
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_ExportBench ROOT OUT [RUNS]\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int nCodePage = CodePageFromEnvironment();
+    SetCodePage(nCodePage);
+    SetFileSystemCodePage(nCodePage);
+    QApplication app(argc, argv);
+    const std::string strRoot = argv[1];
+    const std::string strOut = argv[2];
+    const int nRuns = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+
+    TempDir settings;  // the window saves its history when it closes
+    CListerApp theApp;
+    theApp.SetSettingsPath(settings / "Norvane.ini");
+    SetFileOpener([](const std::string&) { return true; });
+
+    CMainDlg dlg;
+    dlg.m_bScanAtStart = 1;
+    dlg.m_szSourceFolder = strRoot;
+    dlg.m_szTargetFolder = strRoot;
+    AfxSetMainWnd(&dlg);
+
+    BoxWatch watch;
+    app.installEventFilter(&watch);
+    std::vector<double> windowTimes;
+    std::vector<double> writerTimes;
+    Clock::time_point start;
+    int nRows = 0;
+    bool bOk = true;
+    auto check = [&bOk](bool bCondition, const char* pszWhat) {
+        if (!bCondition) {
+            std::fprintf(stderr, "bench_ExportBench: %s\n", pszWhat);
+            bOk = false;
+        }
+    };
+
+    ModalDriver driver(600000);
+    for (int nRun = 0; nRun < nRuns; ++nRun) {
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+                  nRows = d->m_listFiles.GetItemCount();
+                  check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
+              })
+            .Then<COutputOptionsDlg>([&](COutputOptionsDlg* o) {
+                // The lister's "-f text -c name,date,size,version,ext,folder --no-headings".
+                check(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDC_CHK_EXPANSION) &&
+                          ClickButton(o, IDC_CHK_DIRECTORY) && ClickButton(o, IDC_CHK_FOLDERHEADING),
+                      "options not set");
+                check(ClickButton(o, IDOK), "no OK");
+            })
+            .Then<QFileDialog>([&](QFileDialog* f) {
+                auto* pEdit = f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                check(pEdit != nullptr, "no file name field");
+                if (pEdit == nullptr) return;
+                pEdit->selectAll();
+                pEdit->del();
+                TypeText(pEdit, QString::fromStdString(strOut));
+                if (QWidget* pPopup = QApplication::activePopupWidget()) pPopup->close();
+                start = Clock::now();
+                check(ClickSave(f), "no Save button");
+            })
+            .Then<QMessageBox>([&](QMessageBox* b) {
+                windowTimes.push_back(std::chrono::duration<double>(watch.shown - start).count());
+                check(b->windowTitle() == QStringLiteral("出力先"), "no completion question");
+                check(ClickButtonText(b, QStringLiteral("いいえ(&N)")), "no No button");
+            });
+    }
+    // The writer alone on the same rows, to a file, as norvane-list writes.
+    driver.Then<CMainDlg>([&](CMainDlg* d) {
+        std::vector<const FileItem*> rows;
+        rows.reserve(static_cast<std::size_t>(d->m_listFiles.GetItemCount()));
+        for (int i = 0; i < d->m_listFiles.GetItemCount(); ++i) {
+            rows.push_back(reinterpret_cast<const FileItem*>(d->m_listFiles.GetItemData(i)));
+        }
+        const std::string strWriterOut = strOut + ".writer";
+        for (int nRun = 0; nRun < nRuns; ++nRun) {
+            CListExporter exporter;
+            exporter.m_bFileDateTime = exporter.m_bFileSize = exporter.m_bVersion = true;
+            exporter.m_bExpansion = exporter.m_bDirectory = true;
+            const auto t = Clock::now();
+            FileOutputSink sink;
+            const bool bWritten = sink.Open(strWriterOut) && exporter.WriteRows(sink, rows) && sink.Close();
+            writerTimes.push_back(Seconds(t));
+            check(bWritten, "the writer failed");
+        }
+        std::remove(strWriterOut.c_str());
+        ClickButton(d, IDCANCEL);
+    });
+    dlg.DoModal();
+    if (!driver.Finished()) {
+        std::fprintf(stderr, "bench_ExportBench: %s\n", qPrintable(driver.Error()));
+        return 1;
+    }
+    if (!bOk) return 1;
+    std::printf("rows %d\n", nRows);
+    std::printf("window_export %.3f\n", Median(windowTimes));
+    std::printf("writer_alone %.3f\n", Median(writerTimes));
+    return 0;
+}
