@@ -70,7 +70,7 @@ std::unordered_map<const Folder*, std::uint64_t> FolderRanks(const std::vector<c
 
 }  // namespace
 
-void SortRows(std::vector<const FileItem*>& rows, int column, bool descending) {
+std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column, bool descending) {
     int codePage = CurrentCodePage();
     std::vector<Keyed> keyed(rows.size());
     std::unordered_map<const Folder*, std::uint64_t> ranks;
@@ -107,7 +107,16 @@ void SortRows(std::vector<const FileItem*>& rows, int column, bool descending) {
         }
         return a.index < b.index;  // equal rows keep their order
     });
-    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = keyed[i].item;
+    std::vector<int> order(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) order[i] = static_cast<int>(keyed[i].index);
+    return order;
+}
+
+void SortRows(std::vector<const FileItem*>& rows, int column, bool descending) {
+    std::vector<int> order = SortOrder(rows, column, descending);
+    std::vector<const FileItem*> sorted(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) sorted[i] = rows[static_cast<std::size_t>(order[i])];
+    rows.swap(sorted);
 }
 
 }  // namespace norvane

@@ -11,5 +11,8 @@
 namespace norvane {
 
 void SortRows(std::vector<const FileItem*>& rows, int column, bool descending);
+// The same order as a permutation: position i of the sorted rows holds
+// rows[order[i]].
+std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column, bool descending);
 
 }  // namespace norvane

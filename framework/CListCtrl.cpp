@@ -141,6 +141,13 @@ bool CListCtrl::SortItems(const std::function<int(LPARAM, LPARAM)>& fnCompare) {
     return true;
 }
 
+bool CListCtrl::SortItemsByOrder(const std::function<std::vector<int>(const std::vector<DWORD_PTR>&)>& fnOrder) {
+    if (!m_pModel || !fnOrder) return false;
+    m_pModel->ReorderItems(fnOrder);
+    m_bSelDirty = true;
+    return true;
+}
+
 const std::vector<std::pair<int, int>>& CListCtrl::SelectedRuns() const {
     if (!m_bSelDirty) return m_selRuns;
     m_selRuns.clear();

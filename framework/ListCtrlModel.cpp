@@ -225,6 +225,27 @@ void ListCtrlModel::SortItems(const std::function<int(LPARAM, LPARAM)>& fnCompar
         return fnCompare(static_cast<LPARAM>(m_rows[static_cast<std::size_t>(a)]),
                          static_cast<LPARAM>(m_rows[static_cast<std::size_t>(b)])) < 0;
     });
+    ApplyOrder(order);
+}
+
+void ListCtrlModel::ReorderItems(const std::function<std::vector<int>(const std::vector<DWORD_PTR>&)>& fnOrder) {
+    Flush();
+    if (m_rows.size() < 2) return;
+    std::vector<int> order = fnOrder(m_rows);
+    // Only a permutation of the rows is taken.
+    std::vector<char> seen(m_rows.size(), 0);
+    if (order.size() != m_rows.size()) return;
+    for (int nRow : order) {
+        if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_rows.size() || seen[static_cast<std::size_t>(nRow)]) return;
+        seen[static_cast<std::size_t>(nRow)] = 1;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    ApplyOrder(order);
+}
+
+// Puts old row order[i] at row i; the caller has announced the layout change.
+void ListCtrlModel::ApplyOrder(const std::vector<int>& order) {
+    const std::size_t nCount = order.size();
     std::vector<DWORD_PTR> sorted(nCount);
     std::vector<int> newRow(nCount);
     for (std::size_t i = 0; i < nCount; ++i) {

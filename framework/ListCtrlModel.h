@@ -51,6 +51,10 @@ public:
     bool SetItemData(int nItem, DWORD_PTR dwData);
     // Stable; any comparison result is safe, even an inconsistent one.
     void SortItems(const std::function<int(LPARAM, LPARAM)>& fnCompare);
+    // Reorders the rows by a permutation the function computes from the
+    // rows' item data: row i becomes old row order[i]. Anything but a
+    // permutation leaves the rows as they are.
+    void ReorderItems(const std::function<std::vector<int>(const std::vector<DWORD_PTR>&)>& fnOrder);
     // Announces the rows appended since the last announcement.
     void Flush();
 
@@ -58,6 +62,8 @@ public:
     int SetSelectionMark(int nMark);
 
 private:
+    void ApplyOrder(const std::vector<int>& order);
+
     struct Column {
         QString strHeading;
         int nFormat;

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -622,6 +623,40 @@ private slots:
         // An inconsistent comparison still sorts every row safely.
         QVERIFY(list.SortItems([](LPARAM, LPARAM) { return QRandomGenerator::global()->bounded(3) - 1; }));
         QCOMPARE(list.GetItemCount(), 51);
+
+        // A sort by a computed order: the selection follows its rows, and
+        // anything but a permutation leaves the rows as they were.
+        std::vector<DWORD_PTR> before;
+        for (int i = 0; i < list.GetItemCount(); ++i) before.push_back(list.GetItemData(i));
+        list.SetItemState(-1, 0, LVIS_SELECTED);
+        list.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+        const DWORD_PTR selectedData = list.GetItemData(2);
+        auto reversed = [](const std::vector<DWORD_PTR>& rows) {
+            std::vector<int> order(rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) order[i] = static_cast<int>(rows.size() - 1 - i);
+            return order;
+        };
+        QVERIFY(list.SortItemsByOrder(reversed));
+        for (int i = 0; i < list.GetItemCount(); ++i) {
+            QCOMPARE(list.GetItemData(i), before[before.size() - 1 - static_cast<std::size_t>(i)]);
+        }
+        QCOMPARE(list.GetSelectedCount(), 1U);
+        QCOMPARE(list.GetItemData(list.GetNextItem(-1, LVNI_SELECTED)), selectedData);
+        QCOMPARE(list.GetNextItem(-1, LVNI_SELECTED), list.GetItemCount() - 3);
+        std::reverse(before.begin(), before.end());
+        const std::vector<std::function<std::vector<int>(const std::vector<DWORD_PTR>&)>> bad{
+            [](const std::vector<DWORD_PTR>&) { return std::vector<int>{0, 1}; },
+            [](const std::vector<DWORD_PTR>& rows) { return std::vector<int>(rows.size(), 0); },
+            [](const std::vector<DWORD_PTR>& rows) {
+                std::vector<int> order(rows.size());
+                std::iota(order.begin(), order.end(), 1);
+                return order;
+            },
+        };
+        for (const auto& fnOrder : bad) {
+            list.SortItemsByOrder(fnOrder);
+            for (int i = 0; i < list.GetItemCount(); ++i) QCOMPARE(list.GetItemData(i), before[static_cast<std::size_t>(i)]);
+        }
         list.DeleteAllItems();
         QCOMPARE(list.GetItemCount(), 0);
     }
