@@ -13,7 +13,7 @@
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
 #include "catalogue/CellText.h"
-#include "catalogue/Compare.h"
+#include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
 #include "framework/ListCtrlModel.h"
 #include "platform/CodePage.h"
@@ -42,16 +42,6 @@ constexpr std::array<ColumnSpec, kColumnCount> kColumns{{
     {"SystemFile", LVCFMT_LEFT, 64},
     {"Hidden", LVCFMT_LEFT, 64},
 }};
-
-int CompareRowsAscending(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort) {
-    return CompareAscending(reinterpret_cast<const FileItem*>(lParam1), reinterpret_cast<const FileItem*>(lParam2),
-                            static_cast<int>(lParamSort));
-}
-
-int CompareRowsDescending(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort) {
-    return CompareDescending(reinterpret_cast<const FileItem*>(lParam1), reinterpret_cast<const FileItem*>(lParam2),
-                             static_cast<int>(lParamSort));
-}
 
 // The wait cursor for as long as the program works without answering.
 class BusyCursor {
@@ -344,13 +334,16 @@ void CMainDlg::OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult) {
         // The selection mark remembers the column of the last sort; a row
         // clicked since has put its own index there.
         const int nMark = m_listFiles.GetSelectionMark();
-        if (nMark == nColumn && m_bSortAscending) {
-            m_listFiles.SortItems(CompareRowsDescending, static_cast<DWORD_PTR>(nColumn));
-            m_bSortAscending = false;
-        } else {
-            m_listFiles.SortItems(CompareRowsAscending, static_cast<DWORD_PTR>(nColumn));
-            m_bSortAscending = true;
-        }
+        const bool bDescending = nMark == nColumn && m_bSortAscending;
+        // The order the row comparisons give (stable, so equal rows keep
+        // theirs), worked out from keys: a million rows sort in well under a
+        // second, where comparing records one pair at a time does not.
+        m_listFiles.SortItemsByOrder([nColumn, bDescending](const std::vector<DWORD_PTR>& items) {
+            std::vector<const FileItem*> rows(items.size());
+            for (std::size_t i = 0; i < items.size(); ++i) rows[i] = reinterpret_cast<const FileItem*>(items[i]);
+            return SortOrder(rows, nColumn, bDescending);
+        });
+        m_bSortAscending = !bDescending;
     }
     // Only a sort by folder keeps each folder's rows together (the sort is
     // stable, so a folder's rows stay in one run in either direction); after
