@@ -29,9 +29,10 @@ FileOpener& CurrentOpener() {
 
 // One filter that lists every file: the label names the pattern the user
 // knows from Windows, where "*.*" also matches names without a period; the
-// pattern behind it, which the dialog does not show, is "*". The pattern has
-// no extension, so choosing the filter never rewrites the typed name's.
-const QString kAllFilesFilter = QStringLiteral("全て(*.*) (*)");
+// pattern behind it, which the dialog does not show, is "*". Picking a filter
+// in Qt's save dialog gives the typed name the pattern's extension; "*" has
+// none, so the name stays as typed.
+constexpr const char* kAllFilesFilter = "全て(*.*) (*)";
 
 // The save dialog: proposes strName in strFolder, does not ask before
 // replacing a file, adds no extension. Empty when it is cancelled.
@@ -44,7 +45,7 @@ QString AskSavePath(const QString& strFolder, const QString& strName) {
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(kAllFilesFilter);
+    dialog.setNameFilter(QString::fromUtf8(kAllFilesFilter));
     if (!strFolder.isEmpty()) dialog.setDirectory(strFolder);
     dialog.selectFile(strName);
     if (dialog.exec() != QDialog::Accepted) return {};

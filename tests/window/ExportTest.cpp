@@ -213,6 +213,11 @@ private slots:
                 auto* pModel = f->findChild<QFileSystemModel*>();
                 QVERIFY(pModel != nullptr);
                 QTRY_COMPARE(pModel->rowCount(pModel->index(Q(ListFolder()))), 4);
+                // Picking the filter leaves a typed name as it is.
+                auto* pName = f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                pName->setText(QStringLiteral("list.txt"));
+                emit pTypes->activated(0);
+                QCOMPARE(pName->text(), QStringLiteral("list.txt"));
                 TypeSavePath(f, strOut);
             })
             .Then<QMessageBox>([&](QMessageBox* b) {
