@@ -62,6 +62,17 @@ awk -v b="$t_base" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
 echo "== records, sorts and writing"
 "$BUILD/bench/bench_ScanSortBench" "$ROOT"
 
+# The main window on the same tree (offscreen): what its user waits for,
+# against the lister's scan of the same tree.
+if [ -x "$BUILD/bench/bench_WindowBench" ]; then
+  echo "== the main window, median of $RUNS runs (offscreen)"
+  window_out=$(QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_WindowBench" "$ROOT" "$RUNS" 2>/dev/null)
+  echo "$window_out" | head -n 1
+  echo "$window_out" | awk -v l="$t_list" 'NR > 1 {
+    printf "%-22s %7.3f s  %.2fx the lister\x27s scan\n", $1, $2, $2 / l
+  }'
+fi
+
 # An export of every row from the main window (offscreen, driven through its
 # dialogs) against norvane-list writing the same rows to a file; the two
 # files must hold the same bytes.
