@@ -278,7 +278,7 @@ private slots:
             CDialog about(IDD_ABOUTBOX);
             ModalDriver driver;
             driver.Then<CDialog>([&](CDialog* d) {
-                if (!bGrabbed) bGrabbed = d->grab().save(OutputPath("about-box.png"));
+                if (!bGrabbed) bGrabbed = d->grab().save(OutputPath("template-about-box.png"));
                 c.fnEnd(d);
             });
             QCOMPARE(about.DoModal(), c.nExpected);
@@ -298,7 +298,7 @@ private slots:
         AfxSetMainWnd(&dlg);
         ModalDriver driver;
         driver.Then<MainLikeDlg>([&](MainLikeDlg* d) {
-            d->grab().save(OutputPath("main-window.png"));
+            d->grab().save(OutputPath("template-main-window.png"));
             QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));  // first tab stop
             QCOMPARE(d->m_listFiles.GetItemCount(), 3);
             // Enter on a focused push button clicks it, and the dialog stays.
@@ -371,7 +371,7 @@ private slots:
             QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_CSV), BST_CHECKED);
             QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_WITHPATH), BST_CHECKED);
             QCOMPARE(d->GetDlgItemText(IDC_EDIT_PREFIX), std::string("前"));
-            d->grab().save(OutputPath("output-options.png"));
+            d->grab().save(OutputPath("template-output-options.png"));
             // Alt+N is File&Name: the click reaches the handler.
             QTest::keyClick(d, Qt::Key_N, Qt::AltModifier);
             QTRY_COMPARE(d->m_nFileNameClicks, 1);
@@ -420,7 +420,7 @@ private slots:
         dlg.m_strTitle2 = QString(40, QLatin1Char('x'));
         ModalDriver driver;
         driver.Then<TitlesDlg>([](TitlesDlg* d) {
-            d->grab().save(OutputPath("column-titles.png"));
+            d->grab().save(OutputPath("template-column-titles.png"));
             auto* pEdit = d->GetDlgItemAs<QLineEdit>(IDC_EDIT_TITLE1);
             QCOMPARE(d->GetDlgItemAs<QLineEdit>(IDC_EDIT_TITLE2)->text().size(), 40);
             pEdit->clear();
