@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -21,7 +22,8 @@ public:
     };
 
     // threads 0: every probe runs in Submit, on the caller's thread.
-    explicit VersionProbePool(int threads, std::size_t maxPendingFolders);
+    // maxOpenFolders bounds the folder descriptors held by pending probes.
+    explicit VersionProbePool(int threads, std::size_t maxOpenFolders);
     ~VersionProbePool();
     VersionProbePool(const VersionProbePool&) = delete;
     VersionProbePool& operator=(const VersionProbePool&) = delete;
@@ -33,20 +35,33 @@ public:
     void Wait();
 
 private:
-    struct Batch {
-        int fd;  // a duplicate of the folder's descriptor, closed when done
+    // The files of one folder, with a duplicate of its descriptor that is
+    // closed when they are done.
+    struct Group {
+        int fd;
         std::vector<Job> jobs;
     };
+    // Several folders' files go to a thread at once: a thread woken for
+    // every small folder spends more on waking than on probing when the
+    // files are in the cache.
+    struct Batch {
+        std::vector<Group> groups;
+        std::size_t jobCount = 0;
+    };
     static void Run(int fd, std::vector<Job>& jobs);
+    static void CloseAll(Batch& batch);
+    void Queue();
     void Work();
 
     std::mutex m_mutex;
     std::condition_variable m_workReady;
     std::condition_variable m_spaceOrDone;
     std::deque<Batch> m_queue;
+    std::size_t m_nOpenFolders = 0;  // descriptors held by queued and running batches
     std::size_t m_nBusy = 0;
-    std::size_t m_nMaxPending;
+    std::size_t m_nMaxOpenFolders;
     bool m_bStopping = false;
+    Batch m_filling;  // the caller's batch, not yet queued
     std::vector<std::thread> m_threads;
 };
 
