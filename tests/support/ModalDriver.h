@@ -31,6 +31,11 @@
 
 namespace norvane::test {
 
+// Where a test puts the pictures it grabs of its windows: beside the test.
+inline QString OutputPath(const char* pszName) {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
+}
+
 inline QString WithoutMnemonic(QString strText) {
     strText.remove(QLatin1Char('&'));
     return strText;

@@ -8,21 +8,6 @@
 
 using namespace norvane;
 
-namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-}  // namespace
-
 TEST(SettingsFile, TitlesKeepTheirDefaultsWhenKeysAreMissingOrEmpty) {
     TempDir dir;
     std::string path = dir / "Norvane.ini";

@@ -26,18 +26,7 @@ using namespace norvane::test;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 QLineEdit* Edit(CDialog* pDlg, int nId) { return pDlg->GetDlgItemAs<QLineEdit>(nId); }
-
-QString OutputPath(const char* pszName) {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
-}
 
 // The colour of the pixel at a point of a control, from a picture of the
 // whole dialog (painting the dialog is what fills the swatches).

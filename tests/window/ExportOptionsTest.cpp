@@ -18,10 +18,6 @@ using namespace norvane::test;
 
 namespace {
 
-QString OutputPath(const char* pszName) {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
-}
-
 bool Checked(CDialog* d, int nId) { return d->IsDlgButtonChecked(nId) == BST_CHECKED; }
 
 // Replaces an edit's text the way a user selects it all and types.

@@ -181,10 +181,6 @@ int CountLikeShiftJis(const QString& strText) {
     return nBytes;
 }
 
-QString OutputPath(const char* pszName) {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(pszName);
-}
-
 int CompareDescending(LPARAM a, LPARAM b, LPARAM) { return a < b ? 1 : a > b ? -1 : 0; }
 
 }  // namespace

@@ -39,17 +39,6 @@ using namespace norvane::test;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-QString OutputPath(const char* pszName) { return QCoreApplication::applicationDirPath() + "/" + pszName; }
-
 // The test tree: own files of every kind, a subfolder with a versioned DLL.
 // ".hidden" is hidden; "big" is a sparse file of 4 GiB.
 void MakeTree(const TempDir& tree) {
