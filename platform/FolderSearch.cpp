@@ -30,6 +30,7 @@ int DosKindOf(int fd) {
     if (fstatfs(fd, &fs) != 0) return kNoDos;
     switch (static_cast<unsigned long>(fs.f_type)) {
         case 0x4d44: return kDosIoctl;                             // vfat, msdos
+        case 0x2011BAB0UL: return kDosIoctl;                       // exfat (newer kernels answer the call)
         case 0x5346544eUL: case 0x7366746eUL: return kDosXattrNtfs;  // ntfs, ntfs3
         case 0xFF534D42UL: case 0xFE534D42UL: return kDosXattrCifs;  // cifs, smb2
         default: return kNoDos;
@@ -89,7 +90,11 @@ std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {
         int fd = ::openat(m_nFd, rawName.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0) {
             __u32 value = 0;
-            if (ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0) attributes = value;
+            if (ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0) {
+                attributes = value;
+            } else if (errno == ENOTTY || errno == EINVAL) {
+                m_nDosKind = kNoDos;  // a driver without the call: ask no more in this folder
+            }
             ::close(fd);
         }
     } else if (m_nDosKind != kNoDos) {
