@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "catalogue/FolderScan.h"
+#include "catalogue/VersionProbePool.h"
 #include "platform/CodePage.h"
 #include "platform/FileTime.h"
 #include "platform/SystemCalls.h"
@@ -379,4 +380,51 @@ TEST_F(FolderScanTest, VersionsAreTheSameWithAndWithoutProbeThreads) {
         }
     }
     EXPECT_EQ(withVersion, 120);
+}
+
+// The probe threads get several folders at a time under any limit of open
+// folders, one included: every probe finishes, in every folder, and every
+// descriptor the pool took is closed again.
+TEST_F(FolderScanTest, ProbeBatchesKeepToTheOpenFolderLimit) {
+    PeOptions pe;
+    pe.fileVersionMS = 0x00050006;
+    const std::vector<std::uint8_t> image = PeBuilder(pe).Build();
+    constexpr int kFolders = 150;
+    std::vector<int> fds;
+    for (int f = 0; f < kFolders; ++f) {
+        const std::string folder = "p" + std::to_string(f);
+        ASSERT_TRUE(m_dir.MakeFolder(folder));
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(PeBuilder::WriteFile(m_dir / (folder + "/" + std::to_string(i) + ".dll"), image));
+        }
+        fds.push_back(::open((m_dir / folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_GE(fds.back(), 0);
+    }
+    auto openDescriptors = [] {
+        int count = 0;
+        for (int fd = 0; fd < 4096; ++fd) count += fcntl(fd, F_GETFD) != -1;
+        return count;
+    };
+    const int before = openDescriptors();
+    FileStore store;
+    const Folder* folder = store.AddFolder("/x/");
+    for (std::size_t maxOpen : {std::size_t{1}, std::size_t{3}, std::size_t{1024}}) {
+        std::vector<FileItem*> items;
+        {
+            VersionProbePool pool(4, maxOpen);
+            for (int f = 0; f < kFolders; ++f) {
+                std::vector<VersionProbePool::Job> jobs;
+                for (int i = 0; i < 3; ++i) {
+                    items.push_back(store.AddItem("n", folder));
+                    jobs.push_back(VersionProbePool::Job{items.back(), std::to_string(i) + ".dll"});
+                }
+                pool.Submit(fds[static_cast<std::size_t>(f)], jobs);
+                EXPECT_TRUE(jobs.empty());
+            }
+            pool.Wait();
+            EXPECT_EQ(openDescriptors(), before) << maxOpen;
+        }
+        for (const FileItem* item : items) ASSERT_EQ(item->versionInfo.dwFileVersionMS, 0x00050006u) << maxOpen;
+    }
+    for (int fd : fds) ::close(fd);
 }
