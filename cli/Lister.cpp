@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -106,39 +104,6 @@ bool ParseSort(std::string_view text, ListerOptions* options, std::string* error
     options->sortColumn = static_cast<int>(it - kSortNames.begin());
     return true;
 }
-
-// Standard output as a sink.
-class DescriptorOutputSink final : public OutputSink {
-public:
-    explicit DescriptorOutputSink(int fd) : m_nFd(fd) {}
-    ~DescriptorOutputSink() override = default;
-
-protected:
-    bool WriteBytes(std::string_view bytes) override {
-        m_strBuffer.append(bytes);
-        return m_strBuffer.size() < kBufferSize || FlushBytes();
-    }
-    bool FlushBytes() override {
-        std::size_t done = 0;
-        while (done < m_strBuffer.size()) {
-            ssize_t n = ::write(m_nFd, m_strBuffer.data() + done, m_strBuffer.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                SetFailed(std::strerror(errno));
-                m_strBuffer.clear();
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        m_strBuffer.clear();
-        return true;
-    }
-
-private:
-    static constexpr std::size_t kBufferSize = 256 * 1024;
-    int m_nFd;
-    std::string m_strBuffer;
-};
 
 void PrintError(const std::string& text) { std::fprintf(stderr, "norvane-list: %s\n", text.c_str()); }
 
@@ -321,13 +286,11 @@ int RunLister(int argc, char** argv) {
 
     bool written = false;
     std::string writeError;
-    if (options.outputPath.empty()) {
-        DescriptorOutputSink sink(STDOUT_FILENO);
-        written = exporter.WriteRows(sink, rows) && sink.Flush();
-        writeError = sink.ErrorText();
-    } else {
+    {
         FileOutputSink sink;
-        if (sink.Open(options.outputPath)) {
+        const bool bOpen = options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output")
+                                                      : sink.Open(options.outputPath);
+        if (bOpen) {
             bool rowsWritten = exporter.WriteRows(sink, rows);
             written = sink.Close() && rowsWritten;
         }

@@ -63,6 +63,21 @@ bool FileOutputSink::Open(const std::string& path)
     return true;
 }
 
+bool FileOutputSink::Attach(int fd, const std::string& name)
+{
+    if (m_nFd >= 0) {
+        SetFailed(m_strPath + ": the output file is already open");
+        return false;
+    }
+    m_strPath = name;
+    if (Failed())
+        return false;
+    m_nFd = fd;
+    m_bOwnsFd = false;
+    m_strBuffer.reserve(kBufferSize);
+    return true;
+}
+
 bool FileOutputSink::Close()
 {
     if (m_nFd < 0)
@@ -71,9 +86,10 @@ bool FileOutputSink::Close()
         FlushBytes();
     // close() can report a write error that the file system deferred (NFS,
     // quota); the descriptor is gone either way, so it is never retried.
-    if (::close(m_nFd) != 0)
+    if (m_bOwnsFd && ::close(m_nFd) != 0)
         FailWithErrno(errno);
     m_nFd = -1;
+    m_bOwnsFd = true;
     m_strBuffer.clear();
     m_strBuffer.shrink_to_fit();
     return !Failed();

@@ -39,8 +39,9 @@ private:
     std::string m_strError;
 };
 
-// A file opened for writing: created when missing, truncated when present.
-// Bytes are buffered and written in large blocks.
+// A file opened for writing (created when missing, truncated when
+// present), or a descriptor handed over. Bytes are buffered and written in
+// large blocks.
 class FileOutputSink final : public OutputSink {
 public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
@@ -52,6 +53,10 @@ public:
 
     // False (and the sink failed) when the file cannot be opened.
     bool Open(const std::string& path);
+    // Writes to a descriptor the caller owns (standard output): Close writes
+    // what is buffered and leaves the descriptor open. name stands for the
+    // path in error texts.
+    bool Attach(int fd, const std::string& name);
     bool IsOpen() const { return m_nFd >= 0; }
     // Writes what is buffered and closes the file. False when anything since
     // Open failed, the close included.
@@ -66,6 +71,7 @@ private:
     void FailWithErrno(int error);
 
     int m_nFd = -1;
+    bool m_bOwnsFd = true;
     std::string m_strPath;
     std::string m_strBuffer;
 };
