@@ -12,6 +12,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
+#include "app/SettingsFile.h"
 #include "catalogue/CellText.h"
 #include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
@@ -142,14 +143,9 @@ BOOL CMainDlg::OnInitDialog() {
         if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
     }
 
-    m_strTitleName = "FileName";
-    m_strTitleDate = "FileDate&Time";
-    m_strTitleSize = "FileSize";
-    m_strTitleVersion = "Version";
-    m_strTitleExt = "Expansion";
-    m_strTitleFolder = "Directory";
-    m_strBgColor = "#0066cc";
-    m_strFontColor = "#ffffff";
+    const std::array<std::string*, 8> titles = TitleStrings();
+    const TitleSettings defaults;
+    for (std::size_t i = 0; i < titles.size(); ++i) *titles[i] = defaults.values[i];
     CListerApp* pApp = AfxGetApp();
     pApp->LoadTitleSettings(&m_strTitleName, &m_strTitleDate, &m_strTitleSize, &m_strTitleVersion, &m_strTitleExt,
                             &m_strTitleFolder, &m_strBgColor, &m_strFontColor);

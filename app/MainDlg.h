@@ -3,6 +3,7 @@
 // output strings (column titles and HTML colours) and the sort state.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,6 +43,12 @@ public:
     std::string m_strTitleFolder;
     std::string m_strBgColor;
     std::string m_strFontColor;
+    // The eight above in the settings file's order: six titles, then the
+    // background and the text colour.
+    std::array<std::string*, 8> TitleStrings() {
+        return {&m_strTitleName, &m_strTitleDate, &m_strTitleSize, &m_strTitleVersion,
+                &m_strTitleExt,  &m_strTitleFolder, &m_strBgColor,  &m_strFontColor};
+    }
 
     // Control 1000; each row's item data is a FileItem* owned by m_store.
     CListCtrl m_listFiles;

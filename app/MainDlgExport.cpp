@@ -1,4 +1,7 @@
 // The export buttons of the main window: the options, then the run.
+#include <array>
+#include <string>
+
 #include "app/MainDlg.h"
 #include "export/ListExporter.h"
 #include "export/OutputOptionsDlg.h"
@@ -9,40 +12,31 @@ namespace {
 
 enum class Rows { kSelected, kAll };
 
+// The options dialog's and the exporter's copies of the window's eight
+// strings, in the same order as CMainDlg::TitleStrings.
+template <class T>
+std::array<std::string*, 8> NumberedTitleStrings(T& owner) {
+    return {&owner.m_strTitle1, &owner.m_strTitle2, &owner.m_strTitle3, &owner.m_strTitle4,
+            &owner.m_strTitle5, &owner.m_strTitle6, &owner.m_strBgColor, &owner.m_strFontColor};
+}
+
 // Asks for the options and writes the rows. The titles and colours changed
 // in the options dialog stay with the window once it is confirmed, even when
 // the save dialog is cancelled afterwards.
 void ExportRows(CMainDlg& wnd, Rows rows) {
     COutputOptionsDlg dlg;
-    dlg.m_strTitle1 = wnd.m_strTitleName;
-    dlg.m_strTitle2 = wnd.m_strTitleDate;
-    dlg.m_strTitle3 = wnd.m_strTitleSize;
-    dlg.m_strTitle4 = wnd.m_strTitleVersion;
-    dlg.m_strTitle5 = wnd.m_strTitleExt;
-    dlg.m_strTitle6 = wnd.m_strTitleFolder;
-    dlg.m_strBgColor = wnd.m_strBgColor;
-    dlg.m_strFontColor = wnd.m_strFontColor;
+    const std::array<std::string*, 8> windowStrings = wnd.TitleStrings();
+    const std::array<std::string*, 8> dialogStrings = NumberedTitleStrings(dlg);
+    for (std::size_t i = 0; i < windowStrings.size(); ++i) *dialogStrings[i] = *windowStrings[i];
     dlg.m_bFolderHeadingAllowed = wnd.m_bFolderHeadingAllowed;
     if (dlg.DoModal() != IDOK) return;
 
     CListExporter exporter;
-    wnd.m_strTitleName = dlg.m_strTitle1;
-    wnd.m_strTitleDate = dlg.m_strTitle2;
-    wnd.m_strTitleSize = dlg.m_strTitle3;
-    wnd.m_strTitleVersion = dlg.m_strTitle4;
-    wnd.m_strTitleExt = dlg.m_strTitle5;
-    wnd.m_strTitleFolder = dlg.m_strTitle6;
-    wnd.m_strBgColor = dlg.m_strBgColor;
-    wnd.m_strFontColor = dlg.m_strFontColor;
-
-    exporter.m_strTitle1 = dlg.m_strTitle1;
-    exporter.m_strTitle2 = dlg.m_strTitle2;
-    exporter.m_strTitle3 = dlg.m_strTitle3;
-    exporter.m_strTitle4 = dlg.m_strTitle4;
-    exporter.m_strTitle5 = dlg.m_strTitle5;
-    exporter.m_strTitle6 = dlg.m_strTitle6;
-    exporter.m_strBgColor = dlg.m_strBgColor;
-    exporter.m_strFontColor = dlg.m_strFontColor;
+    const std::array<std::string*, 8> exporterStrings = NumberedTitleStrings(exporter);
+    for (std::size_t i = 0; i < windowStrings.size(); ++i) {
+        *windowStrings[i] = *dialogStrings[i];
+        *exporterStrings[i] = *dialogStrings[i];
+    }
     exporter.m_bFileName = dlg.m_bFileName != 0;
     exporter.m_bFileDateTime = dlg.m_bFileDateTime != 0;
     exporter.m_bFileSize = dlg.m_bFileSize != 0;

@@ -19,9 +19,6 @@ namespace {
 // double-byte characters in 932.
 constexpr int kMaxTitleLength = 32;
 
-constexpr const char* kDefaultBgColor = "#0066cc";
-constexpr const char* kDefaultFontColor = "#ffffff";
-
 // The getter's mark for "no colour"; no setter ever produces it.
 constexpr COLORREF kNoColor = 0xFFFFFFFF;
 
@@ -128,14 +125,12 @@ void CColumnTitlesDlg::OnBgColor() { ChooseColor(m_clrBgColor); }
 void CColumnTitlesDlg::OnFontColor() { ChooseColor(m_clrFontColor); }
 
 void CColumnTitlesDlg::OnDefaults() {
-    SetBgColorText(kDefaultBgColor);
-    SetFontColorText(kDefaultFontColor);
-    m_strTitle1 = "FileName";
-    m_strTitle2 = "FileDate&Time";
-    m_strTitle3 = "FileSize";
-    m_strTitle4 = "Version";
-    m_strTitle5 = "Expansion";
-    m_strTitle6 = "Directory";
+    const TitleSettings defaults;
+    std::string* const titles[] = {&m_strTitle1, &m_strTitle2, &m_strTitle3,
+                                   &m_strTitle4, &m_strTitle5, &m_strTitle6};
+    for (std::size_t i = 0; i < std::size(titles); ++i) *titles[i] = defaults.values[i];
+    SetBgColorText(defaults.values[6]);
+    SetFontColorText(defaults.values[7]);
     UpdateData(false);
     update();
 }
