@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "catalogue/CellText.h"
 #include "framework/ListCtrlModel.h"
 #include "platform/CodePage.h"
+#include "support/TempDir.h"
 
 using namespace norvane;
 using Clock = std::chrono::steady_clock;
@@ -64,10 +64,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     // Settings of its own, so the history of a real run stays untouched.
-    char settingsFolder[] = "/tmp/norvane-bench-settings-XXXXXX";
-    if (mkdtemp(settingsFolder) == nullptr) return 1;
+    TempDir settings;
     CListerApp theApp;
-    theApp.SetSettingsPath(std::string(settingsFolder) + "/Norvane.ini");
+    theApp.SetSettingsPath(settings / "Norvane.ini");
 
     const std::string strFolder = FileSystemToCodePage(argv[1], FileSystemCodePage());
     int nRows = 0;
@@ -94,9 +93,6 @@ int main(int argc, char** argv) {
         dlg.hide();
         AfxSetMainWnd(nullptr);
     }
-    std::error_code error;
-    std::filesystem::remove_all(settingsFolder, error);
-    if (error) std::fprintf(stderr, "could not remove %s\n", settingsFolder);
 
     std::printf("rows %d, median of %d runs\n", nRows, nRuns);
     std::printf("rescan-to-first-paint %.3f\n", Median(rescans));
