@@ -7,15 +7,14 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/PrivateProfile.h"
+#include "support/TempDir.h"
 
 namespace norvane {
 namespace {
@@ -24,26 +23,10 @@ namespace fs = std::filesystem;
 
 class PrivateProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "norvane-profile-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_strDir = pattern;
-        m_strPath = m_strDir + "/Norvane.ini";
-        m_nOldCodePage = CurrentCodePage();
-        SetCodePage(kCodePageUtf8);
-    }
-    void TearDown() override {
-        SetCodePage(m_nOldCodePage);
-        fs::remove_all(m_strDir);
-    }
+    PrivateProfileTest() { SetCodePage(kCodePageUtf8); }
+    ~PrivateProfileTest() override { SetCodePage(m_nOldCodePage); }
 
-    void Put(const std::string& bytes, const std::string& path = {}) {
-        std::ofstream(path.empty() ? m_strPath : path, std::ios::binary) << bytes;
-    }
-    std::string Contents(const std::string& path = {}) {
-        std::ifstream in(path.empty() ? m_strPath : path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    void Put(const std::string& bytes) { WriteAll(m_strPath, bytes); }
     std::string Get(std::string_view section, std::string_view key, std::size_t size = 520) {
         std::string value = "untouched";
         std::size_t n = GetPrivateProfileString(section, key, "DEF", &value, size, m_strPath);
@@ -52,19 +35,29 @@ protected:
     }
     std::vector<std::string> Entries() {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_strDir)) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(m_dir.Path())) names.push_back(entry.path().filename());
         return names;
     }
 
-    std::string m_strDir;
-    std::string m_strPath;
-    int m_nOldCodePage = kCodePageUtf8;
+    const int m_nOldCodePage = CurrentCodePage();
+    TempDir m_dir;
+    const std::string m_strPath = m_dir / "Norvane.ini";
 };
 
-TEST_F(PrivateProfileTest, NamesIgnoreAsciiCaseAndSurroundingBlanks) {
-    Put("[ Title ]\r\n \tValue1 \t= x\r\n");
-    EXPECT_EQ(Get("TITLE", "VALUE1"), "x");
-    EXPECT_EQ(Get(" title\t", "value1 "), "x");
+TEST_F(PrivateProfileTest, LookupRulesForNamesCommentsEmptyValuesAndDuplicates) {
+    EXPECT_EQ(Get("s", "k"), "DEF");  // no file
+    std::string value;
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "DEF", &value, 520, m_dir.Path()), 3u);  // a folder
+    Put("k=outside\r\n[ Title ]\r\n \tValue1 \t= x\r\nempty=\r\n;c=1\r\n  ;d=1\r\nbare\r\n#h=1\r\n"
+        "k=1\r\nk=2\r\n[B]\r\nj=0\r\n[title]\r\nk=3\r\nj=4\r\n");
+    const char* cases[][3] = {
+        {"TITLE", "VALUE1", "x"}, {" title\t", "value1 ", "x"},  // ASCII case, outer blanks
+        {"title", "empty", ""}, {"other", "empty", "DEF"},                // KEY= is not a missing key
+        {"title", "c", "DEF"}, {"title", ";c", "DEF"}, {"title", ";d", "DEF"}, {"title", "bare", "DEF"},
+        {"title", "#h", "1"},                                             // only ";" starts a comment
+        {"title", "k", "1"}, {"title", "j", "DEF"}, {"B", "k", "DEF"},  // the first of duplicates wins
+    };
+    for (auto [section, key, expected] : cases) EXPECT_EQ(Get(section, key), expected) << section << "/" << key;
 
     // In 932 a trail byte that looks like "A" is not folded to "a".
     SetCodePage(kCodePageShiftJis);
@@ -75,42 +68,14 @@ TEST_F(PrivateProfileTest, NamesIgnoreAsciiCaseAndSurroundingBlanks) {
 
 TEST_F(PrivateProfileTest, ValuesLoseOuterBlanksThenOneMatchingQuotePair) {
     const std::pair<std::string, std::string> cases[] = {
-        {"k= \t a b \t", "a b"},
-        {"k=\"a b\"", "a b"},
-        {"k= \" a \" ", " a "},
-        {"k='x'", "x"},
-        {"k=\"x'", "\"x'"},
-        {"k=\"", "\""},
-        {"k=\"\"", ""},
-        {"k=\"'a'\"", "'a'"},
-        {"k=a;b#c=d", "a;b#c=d"},
+        {"k= \t a b \t", "a b"}, {"k=\"a b\"", "a b"}, {"k= \" a \" ", " a "}, {"k='x'", "x"},
+        {"k=\"x'", "\"x'"}, {"k=\"", "\""}, {"k=\"\"", ""}, {"k=\"'a'\"", "'a'"}, {"k=a;b#c=d", "a;b#c=d"},
         {"k=\xE3\x80\x80x\xE3\x80\x80", "\xE3\x80\x80x\xE3\x80\x80"},  // full-width space stays
     };
     for (const auto& [line, expected] : cases) {
         Put("[s]\r\n" + line + "\r\n");
         EXPECT_EQ(Get("s", "k"), expected) << line;
     }
-}
-
-TEST_F(PrivateProfileTest, EmptyValueIsNotAMissingKey) {
-    EXPECT_EQ(Get("s", "k"), "DEF");  // no file
-    Put("[s]\r\nempty=\r\n;c=1\r\n  ;d=1\r\nbare\r\n#h=1\r\n");
-    EXPECT_EQ(Get("s", "empty"), "");
-    EXPECT_EQ(Get("s", "c"), "DEF");
-    EXPECT_EQ(Get("s", ";c"), "DEF");
-    EXPECT_EQ(Get("s", ";d"), "DEF");
-    EXPECT_EQ(Get("s", "bare"), "DEF");
-    EXPECT_EQ(Get("s", "#h"), "1");
-    EXPECT_EQ(Get("other", "empty"), "DEF");
-    std::string value;
-    EXPECT_EQ(GetPrivateProfileString("s", "k", "DEF", &value, 520, m_strDir), 3u);  // a folder
-}
-
-TEST_F(PrivateProfileTest, FirstOfDuplicateSectionsAndKeysWins) {
-    Put("k=outside\r\n[A]\r\nk=1\r\nk=2\r\n[B]\r\nj=0\r\n[a]\r\nk=3\r\nj=4\r\n");
-    EXPECT_EQ(Get("A", "k"), "1");
-    EXPECT_EQ(Get("A", "j"), "DEF");
-    EXPECT_EQ(Get("B", "k"), "DEF");
 }
 
 TEST_F(PrivateProfileTest, LineEndStylesAndByteOrderMarkReadAlike) {
@@ -145,39 +110,37 @@ TEST_F(PrivateProfileTest, WritesReplaceInPlaceAndAddKeysAndSectionsWhereWindows
     EXPECT_TRUE(WritePrivateProfileString("title", "VALUE1", "new", m_strPath));
     EXPECT_TRUE(WritePrivateProfileString("TITLE", " BGCOLOR ", " \t#0066cc ", m_strPath));
     EXPECT_TRUE(WritePrivateProfileString("NEW", "k", "v", m_strPath));
-    EXPECT_EQ(Contents(),
+    EXPECT_EQ(ReadAll(m_strPath),
         "\xEF\xBB\xBF; settings\r\n[TITLE]\r\nValue1=new\r\nVALUE2=two\r\nBGCOLOR=#0066cc\r\n;end of titles\r\n\r\n"
         "[MAINWINDOW]\r\nHISTORY1=/a\r\n[NEW]\r\nk=v\r\n");
 
     Put("[A]\r\n;no keys yet\r\n");
     EXPECT_TRUE(WritePrivateProfileString("A", "k", "v", m_strPath));
-    EXPECT_EQ(Contents(), "[A]\r\nk=v\r\n;no keys yet\r\n");
+    EXPECT_EQ(ReadAll(m_strPath), "[A]\r\nk=v\r\n;no keys yet\r\n");
 }
 
 TEST_F(PrivateProfileTest, EightKeysInOneWriteCreateTheFile) {
     ProfileKeyValues history;
     for (int i = 1; i <= 8; ++i) history.emplace_back("HISTORY" + std::to_string(i), i <= 2 ? "/f" + std::to_string(i) : "");
     ASSERT_TRUE(WritePrivateProfileStrings("MAINWINDOW", history, m_strPath));
-    EXPECT_EQ(Contents(),
+    EXPECT_EQ(ReadAll(m_strPath),
         "[MAINWINDOW]\r\nHISTORY1=/f1\r\nHISTORY2=/f2\r\nHISTORY3=\r\nHISTORY4=\r\n"
         "HISTORY5=\r\nHISTORY6=\r\nHISTORY7=\r\nHISTORY8=\r\n");
-    EXPECT_EQ(Get("MAINWINDOW", "HISTORY3"), "");
     EXPECT_EQ(Entries(), std::vector<std::string>{"Norvane.ini"});  // no temporary file left
 }
 
 TEST_F(PrivateProfileTest, ALineBreakInAValueOrANameCannotAddKeys) {
     ASSERT_TRUE(WritePrivateProfileString("s", "k", "a\r\nEVIL=1\n[x]", m_strPath));
-    EXPECT_EQ(Contents(), "[s]\r\nk=a\r\n");
-    for (auto [section, key] : {std::pair{"s", "a=b"}, {"s", ";c"}, {"s", "[x"}, {"s", " "}, {"a\nb", "k"}, {"", "k"}}) {
+    EXPECT_EQ(ReadAll(m_strPath), "[s]\r\nk=a\r\n");
+    for (auto [section, key] : {std::pair{"s", "a=b"}, {"s", ";c"}, {"s", "[x"}, {"s", " "}, {"a\nb", "k"}, {"", "k"}})
         EXPECT_FALSE(WritePrivateProfileString(section, key, "v", m_strPath)) << section << "/" << key;
-    }
-    EXPECT_EQ(Contents(), "[s]\r\nk=a\r\n");
+    EXPECT_EQ(ReadAll(m_strPath), "[s]\r\nk=a\r\n");
 }
 
 TEST_F(PrivateProfileTest, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
-    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_strDir + "/missing/Norvane.ini"));
-    EXPECT_FALSE(fs::exists(m_strDir + "/missing"));
-    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_strDir));  // a folder
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_dir / "missing/Norvane.ini"));
+    EXPECT_FALSE(fs::exists(m_dir / "missing"));
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_dir.Path()));  // a folder
 
     Put("[s]\r\nk=old\r\n");
     ::chmod(m_strPath.c_str(), 0444);  // read-only, also for root
@@ -188,15 +151,14 @@ TEST_F(PrivateProfileTest, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
     // for a full disk): the old file stays as it was.
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 64;
+    const struct rlimit small {64, old.rlim_max};
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &small);
     bool written = WritePrivateProfileString("s", "k", std::string(1000, 'n'), m_strPath);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
-    EXPECT_EQ(Contents(), "[s]\r\nk=old\r\n");
+    EXPECT_EQ(ReadAll(m_strPath), "[s]\r\nk=old\r\n");
     EXPECT_EQ(Entries(), std::vector<std::string>{"Norvane.ini"});
 
     // A successful write keeps the file's permissions.
@@ -205,36 +167,28 @@ TEST_F(PrivateProfileTest, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
 }
 
 TEST_F(PrivateProfileTest, WriteThroughASymbolicLinkUpdatesItsTarget) {
-    fs::create_directory(m_strDir + "/real");
-    Put("[s]\r\nk=old\r\n", m_strDir + "/real/Norvane.ini");
+    ASSERT_TRUE(m_dir.MakeFolder("real"));
+    WriteAll(m_dir / "real/Norvane.ini", "[s]\r\nk=old\r\n");
     fs::create_symlink("real/Norvane.ini", m_strPath);
     ASSERT_TRUE(WritePrivateProfileString("s", "k", "new", m_strPath));
     EXPECT_TRUE(fs::is_symlink(m_strPath));
-    EXPECT_EQ(Contents(m_strDir + "/real/Norvane.ini"), "[s]\r\nk=new\r\n");
+    EXPECT_EQ(ReadAll(m_dir / "real/Norvane.ini"), "[s]\r\nk=new\r\n");
 }
 
 TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
     constexpr std::size_t kSize = std::size_t{100} << 20;
-    std::string block;
+    std::string block, noise;
     while (block.size() < (std::size_t{1} << 20)) block += "key=value\r\n";
+    while (noise.size() < (std::size_t{1} << 20)) noise += std::string("\0\x81=[\xFF;\x7F\xE3", 8);
+    const std::string binary = m_dir / "binary.ini";  // one 100 MB line of binary bytes
     {
-        std::ofstream out(m_strPath, std::ios::binary);
+        std::ofstream out(m_strPath, std::ios::binary), bytes(binary, std::ios::binary);
         out << "[s]\r\n";
-        for (std::size_t n = 0; n < kSize; n += block.size()) out << block;
-        out << "last=found\r\n";
-    }
-    const std::string binary = m_strDir + "/binary.ini";
-    {
-        // One 100 MB line of binary bytes.
-        std::string bytes(std::size_t{1} << 20, '\0');
-        std::uint32_t seed = 1;
-        for (char& c : bytes) {
-            seed = seed * 1103515245u + 12345u;
-            c = static_cast<char>(seed >> 24);
-            if (c == '\r' || c == '\n') c = '[';
+        for (std::size_t n = 0; n < kSize; n += block.size()) {
+            out << block;
+            bytes << noise;
         }
-        std::ofstream out(binary, std::ios::binary);
-        for (std::size_t n = 0; n < kSize; n += bytes.size()) out << bytes;
+        out << "last=found\r\n";
     }
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Get("s", "last"), "found");
@@ -247,8 +201,6 @@ TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
     const auto size = fs::file_size(m_strPath);
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_strPath));
     EXPECT_EQ(fs::file_size(m_strPath), size);
-    fs::remove(m_strPath);
-    fs::remove(binary);
 }
 
 }  // namespace
