@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <tuple>
+
 #include "platform/CodePage.h"
 
 using namespace norvane;
@@ -10,39 +14,26 @@ constexpr int kUtf8 = kCodePageUtf8;
 }  // namespace
 
 TEST(CodePage, ChosenFromTheLocaleTextsCodeset) {
-    EXPECT_EQ(CodePageFromLocaleName("ja_JP.SJIS"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("ja_JP.sjis"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("ja_JP.Shift_JIS@euro"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("ja_JP.SHIFT-JIS"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("x.CP932"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("x.WINDOWS-31J"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("x.MS_KANJI"), kSjis);
-    EXPECT_EQ(CodePageFromLocaleName("ja_JP.UTF-8"), kUtf8);
-    EXPECT_EQ(CodePageFromLocaleName("ja_JP.eucJP"), kUtf8);
-    EXPECT_EQ(CodePageFromLocaleName("C"), kUtf8);
-    EXPECT_EQ(CodePageFromLocaleName("SJIS"), kUtf8);  // no codeset part
-    EXPECT_EQ(CodePageFromLocaleName(""), kUtf8);
+    const std::pair<const char*, int> cases[] = {
+        {"ja_JP.SJIS", kSjis}, {"ja_JP.sjis", kSjis}, {"ja_JP.Shift_JIS@euro", kSjis}, {"ja_JP.SHIFT-JIS", kSjis},
+        {"x.CP932", kSjis}, {"x.WINDOWS-31J", kSjis}, {"x.MS_KANJI", kSjis},
+        {"ja_JP.UTF-8", kUtf8}, {"ja_JP.eucJP", kUtf8}, {"C", kUtf8}, {"SJIS", kUtf8} /* no codeset part */, {"", kUtf8},
+    };
+    for (auto [locale, expected] : cases) EXPECT_EQ(CodePageFromLocaleName(locale), expected) << locale;
 }
 
 TEST(CodePage, EnvironmentOrderIsLcAllThenLcCtypeThenLang) {
-    const char* saved[3] = {getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")};
-    std::string copies[3];
-    for (int i = 0; i < 3; ++i) copies[i] = saved[i] ? saved[i] : "";
-    setenv("LC_ALL", "", 1);
-    setenv("LC_CTYPE", "ja_JP.SJIS", 1);
-    setenv("LANG", "en_US.UTF-8", 1);
-    EXPECT_EQ(CodePageFromEnvironment(), kSjis);
-    setenv("LC_ALL", "C.UTF-8", 1);
-    EXPECT_EQ(CodePageFromEnvironment(), kUtf8);
-    unsetenv("LC_ALL");
-    unsetenv("LC_CTYPE");
-    setenv("LANG", "ja_JP.CP932", 1);
-    EXPECT_EQ(CodePageFromEnvironment(), kSjis);
-    const char* names[3] = {"LC_ALL", "LC_CTYPE", "LANG"};
-    for (int i = 0; i < 3; ++i) {
-        if (saved[i]) setenv(names[i], copies[i].c_str(), 1);
-        else unsetenv(names[i]);
+    const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    std::optional<std::string> saved[3];
+    for (int i = 0; i < 3; ++i) if (const char* value = getenv(names[i])) saved[i] = value;
+    const char* cases[][3] = {  // LC_ALL, LC_CTYPE, LANG (null: unset); the first set and not empty decides
+        {"", "ja_JP.SJIS", "en_US.UTF-8"}, {"C.UTF-8", "ja_JP.SJIS", "en_US.UTF-8"}, {nullptr, nullptr, "ja_JP.CP932"}};
+    const int expected[] = {kSjis, kUtf8, kSjis};
+    for (int c = 0; c < 3; ++c) {
+        for (int i = 0; i < 3; ++i) cases[c][i] ? setenv(names[i], cases[c][i], 1) : unsetenv(names[i]);
+        EXPECT_EQ(CodePageFromEnvironment(), expected[c]) << "case " << c;
     }
+    for (int i = 0; i < 3; ++i) saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 TEST(CodePage, TrailByteThatLooksLikeASeparatorIsNoSeparator) {
@@ -54,39 +45,33 @@ TEST(CodePage, TrailByteThatLooksLikeASeparatorIsNoSeparator) {
     std::string folder = kanji;
     AppendSeparatorIfMissing(folder, '\\', kSjis);
     EXPECT_EQ(folder, kanji + "\\");
-    std::string ends = "dir\x95\x5C\\";
-    EXPECT_TRUE(EndsWithCharacter(ends, '\\', kSjis));
+    EXPECT_TRUE(EndsWithCharacter(folder, '\\', kSjis));
     std::string slash = "/tmp/a/";
     AppendSeparatorIfMissing(slash, '/', kSjis);
     EXPECT_EQ(slash, "/tmp/a/");
     EXPECT_FALSE(EndsWithCharacter("", '/', kSjis));
 }
 
-TEST(CodePage, CaseSensitiveOrderIsByCharacterCode) {
-    // Half-width katakana 0xB1 is a single byte: it sorts before 0x82A0.
-    EXPECT_LT(MbsCmp("\xB1", "\x82\xA0", kSjis), 0);
-    // Byte-wise it would be the other way round for the lead byte 0x82 < 0xB1.
-    EXPECT_GT(MbsCmp("\x82\xA0", "\xB1", kSjis), 0);
-    EXPECT_LT(MbsCmp("A", "a", kSjis), 0);
-    EXPECT_LT(MbsCmp("ab", "abc", kUtf8), 0);
-    EXPECT_EQ(MbsCmp("same", "same", kSjis), 0);
-}
-
-TEST(CodePage, CaseInsensitiveFoldsAsciiAndFullWidthCapitalsOnly) {
-    EXPECT_EQ(MbsICmp("README.TXT", "readme.txt", kSjis), 0);
-    EXPECT_EQ(MbsICmp("README.TXT", "readme.txt", kUtf8), 0);
-    // Full-width Ａ (82 60) equals ａ (82 81); Greek Α (83 9F) equals α (83 BF);
-    // Cyrillic А (84 40) equals а (84 70) and О (84 4F) equals о (84 80).
-    EXPECT_EQ(MbsICmp("\x82\x60", "\x82\x81", kSjis), 0);
-    EXPECT_EQ(MbsICmp("\x83\x9F", "\x83\xBF", kSjis), 0);
-    EXPECT_EQ(MbsICmp("\x84\x40", "\x84\x70", kSjis), 0);
-    EXPECT_EQ(MbsICmp("\x84\x4F", "\x84\x80", kSjis), 0);
-    // A trail byte is never folded: 83 41 (ア) and 83 61 (ヂ) differ.
-    EXPECT_NE(MbsICmp("\x83\x41", "\x83\x61", kSjis), 0);
-    // Full-width and half-width forms are not equal.
-    EXPECT_NE(MbsICmp("\x82\x60", "A", kSjis), 0);
-    // Folding is to small letters: "_" (0x5F) sorts before "a" but after "A"-"Z" unfolded.
-    EXPECT_LT(MbsICmp("_", "A", kSjis), 0);
+TEST(CodePage, ComparisonsGoByCharacterCodeAndFoldAsciiAndFullWidthCapitalsOnly) {
+    auto sign = [](int n) { return (n > 0) - (n < 0); };
+    // a, b, code page, then the sign of MbsCmp and of MbsICmp.
+    const std::tuple<const char*, const char*, int, int, int> cases[] = {
+        // Half-width katakana 0xB1 is one byte: it sorts before 0x82A0 (byte-wise it would not).
+        {"\xB1", "\x82\xA0", kSjis, -1, -1}, {"\x82\xA0", "\xB1", kSjis, 1, 1}, {"ab", "abc", kUtf8, -1, -1},
+        {"same", "same", kSjis, 0, 0}, {"README.TXT", "readme.txt", kSjis, -1, 0}, {"README.TXT", "readme.txt", kUtf8, -1, 0},
+        // Full-width Ａ (82 60) folds to ａ (82 81), Greek Α (83 9F) to α (83 BF),
+        // Cyrillic А (84 40) to а (84 70) and О (84 4F) to о (84 80).
+        {"\x82\x60", "\x82\x81", kSjis, -1, 0}, {"\x83\x9F", "\x83\xBF", kSjis, -1, 0},
+        {"\x84\x40", "\x84\x70", kSjis, -1, 0}, {"\x84\x4F", "\x84\x80", kSjis, -1, 0},
+        // A trail byte is never folded: 83 41 (ア) and 83 61 (ヂ) differ; nor are
+        // full-width and half-width forms equal. Folding is to small letters:
+        // "_" (0x5F) sorts before "a" but after "A".
+        {"\x83\x41", "\x83\x61", kSjis, -1, -1}, {"\x82\x60", "A", kSjis, 1, 1}, {"_", "A", kSjis, 1, -1},
+    };
+    for (auto [a, b, codePage, cmp, icmp] : cases) {
+        EXPECT_EQ(sign(MbsCmp(a, b, codePage)), cmp) << a << " / " << b << " in " << codePage;
+        EXPECT_EQ(sign(MbsICmp(a, b, codePage)), icmp) << a << " / " << b << " in " << codePage;
+    }
 }
 
 TEST(CodePage, CutNeverSplitsACharacter) {
@@ -112,10 +97,10 @@ TEST(CodePage, ConversionsMarkWhatTheTargetCannotHold) {
 }
 
 TEST(CodePage, MarksAreEncodedInTheCodePage) {
-    EXPECT_EQ(MarkBlackCircle(kSjis), "\x81\x9C");
-    EXPECT_EQ(MarkFullWidthSpace(kSjis), "\x81\x40");
-    EXPECT_EQ(MarkWhiteCircle(kSjis), "\x81\x9B");
-    EXPECT_EQ(MarkBlackCircle(kUtf8), "●");
-    EXPECT_EQ(MarkFullWidthSpace(kUtf8), "　");
-    EXPECT_EQ(MarkWhiteCircle(kUtf8), "○");
+    const std::tuple<std::string_view (*)(int), const char*, const char*> marks[] = {
+        {&MarkBlackCircle, "\x81\x9C", "●"}, {&MarkFullWidthSpace, "\x81\x40", "　"}, {&MarkWhiteCircle, "\x81\x9B", "○"}};
+    for (auto [mark, sjis, utf8] : marks) {
+        EXPECT_EQ(mark(kSjis), sjis);
+        EXPECT_EQ(mark(kUtf8), utf8);
+    }
 }
