@@ -1,7 +1,7 @@
 // The list's cell texts and the row order of a column sort.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -13,29 +13,14 @@
 #include "catalogue/FileItem.h"
 #include "platform/ByteSize.h"
 #include "platform/CodePage.h"
+#include "platform/FileTime.h"
 
 namespace norvane {
 namespace {
 
-// The FILETIME of a local time; the tests run with TZ=UTC.
-FILETIME LocalFileTime(int year, int month, int day, int hour, int minute, int second = 0)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    const std::int64_t seconds = std::mktime(&tm);
-    return static_cast<FILETIME>(seconds + 11644473600LL) * 10000000u;
-}
-
 VS_FIXEDFILEINFO Version(unsigned major, unsigned minor, unsigned build, unsigned revision)
 {
     VS_FIXEDFILEINFO info;
-    info.dwSignature = kFixedFileInfoSignature;
     info.dwFileVersionMS = (major << 16) | minor;
     info.dwFileVersionLS = (build << 16) | revision;
     return info;
@@ -58,16 +43,13 @@ protected:
         return m_store.AddItem(name, folder ? folder : m_pFolder);
     }
 
-    // The names of items sorted ascending by a column.
-    static std::vector<std::string> Sorted(std::vector<const FileItem*> items, int column)
+    // Each item compares below the next by the column, and the next above it.
+    static void ExpectAscending(const std::vector<const FileItem*>& items, int column)
     {
-        std::stable_sort(items.begin(), items.end(), [&](const FileItem* a, const FileItem* b) {
-            return CompareAscending(a, b, column) < 0;
-        });
-        std::vector<std::string> names;
-        for (const FileItem* item : items)
-            names.emplace_back(item->fileName);
-        return names;
+        for (std::size_t i = 1; i < items.size(); ++i) {
+            EXPECT_LT(CompareAscending(items[i - 1], items[i], column), 0) << "item " << i;
+            EXPECT_GT(CompareAscending(items[i], items[i - 1], column), 0) << "item " << i;
+        }
     }
 
     FileStore m_store;
@@ -78,12 +60,12 @@ protected:
 TEST_F(CellTextCompareTest, EveryColumnShowsItsRecordField)
 {
     FileItem* item = Add("setup.exe");
-    item->fileTime = LocalFileTime(2009, 12, 31, 23, 59);
+    item->fileTime = FileTimeFromUnix(1262303940, 0);  // 2009-12-31 23:59 UTC
     item->fileSize = 4294967296u;
     item->versionInfo = Version(6, 1, 7600, 16385);
     item->hidden = true;
     FileItem* bare = Add("README");
-    bare->fileTime = LocalFileTime(2010, 3, 5, 9, 7);
+    bare->fileTime = FileTimeFromUnix(1267780020, 0);  // 2010-03-05 09:07 UTC
 
     const std::vector<std::string> texts = {"setup.exe", "2009/12/31 23:59", "4294967296", "6.1.7600.16385",
                                             ".exe",      "/data/",           "",           "\xE2\x97\x8B"};
@@ -103,50 +85,39 @@ TEST_F(CellTextCompareTest, EveryColumnShowsItsRecordField)
     EXPECT_EQ(CellText(*bare, kColumnVersion, false), "0.5.0.0");
 }
 
-TEST_F(CellTextCompareTest, VersionsSortNumericallyPartByPart)
+TEST_F(CellTextCompareTest, VersionsSizesAndTimesCompareByValue)
 {
+    // Versions part by part; 0.0.5.1 shows empty in the list but still sorts
+    // by its build.
     std::vector<const FileItem*> items;
-    auto add = [&](const char* name, VS_FIXEDFILEINFO info) {
-        FileItem* item = Add(name);
+    for (const VS_FIXEDFILEINFO& info : {VS_FIXEDFILEINFO{}, Version(0, 0, 5, 1), Version(1, 0, 0, 0),
+                                         Version(1, 0, 0, 9), Version(1, 0, 0, 10), Version(1, 2, 0, 0),
+                                         Version(40000, 0, 0, 0)}) {
+        FileItem* item = Add("v");
         item->versionInfo = info;
         items.push_back(item);
-    };
-    add("v1.2.0.0", Version(1, 2, 0, 0));
-    add("v1.0.0.10", Version(1, 0, 0, 10));
-    add("none", VS_FIXEDFILEINFO{});
-    add("v0.0.5.1", Version(0, 0, 5, 1));
-    add("v1.0.0.0", Version(1, 0, 0, 0));
-    add("v1.0.0.9", Version(1, 0, 0, 9));
-    add("v40000.0.0.0", Version(40000, 0, 0, 0));
-
-    // 0.0.5.1 shows empty in the list but still sorts by its build.
-    const std::vector<std::string> expected = {"none",     "v0.0.5.1",  "v1.0.0.0",    "v1.0.0.9",
-                                               "v1.0.0.10", "v1.2.0.0", "v40000.0.0.0"};
-    EXPECT_EQ(Sorted(items, kColumnVersion), expected);
+    }
+    ExpectAscending(items, kColumnVersion);
     EXPECT_EQ(CompareFileVersion(Version(1, 0, 0, 10), Version(1, 0, 0, 9)), 1);
     EXPECT_EQ(CompareFileVersion(Version(2, 3, 4, 5), Version(2, 3, 4, 5)), 0);
-}
 
-TEST_F(CellTextCompareTest, SizesAndTimesCompareByValue)
-{
-    FileItem* threeGb = Add("3GB");
-    threeGb->fileSize = 3000000000u;
-    FileItem* fiveGb = Add("5GB");
-    fiveGb->fileSize = 5000000000u;
-    FileItem* empty = Add("empty");
-    FileItem* huge = Add("huge");
-    huge->fileSize = UINT64_MAX;
-    EXPECT_EQ(Sorted({huge, fiveGb, empty, threeGb}, kColumnSize),
-              (std::vector<std::string>{"empty", "3GB", "5GB", "huge"}));
-    // A difference beyond 32 bits still gives its sign.
-    EXPECT_EQ(CompareAscending(huge, empty, kColumnSize), 1);
+    // Sizes whose difference goes beyond 32 bits.
+    items.clear();
+    for (std::uint64_t size : {std::uint64_t{0}, std::uint64_t{3000000000u}, std::uint64_t{5000000000u}, UINT64_MAX}) {
+        FileItem* item = Add("s");
+        item->fileSize = size;
+        items.push_back(item);
+    }
+    ExpectAscending(items, kColumnSize);
 
     // Two files shown with the same minute still order by the exact time.
-    threeGb->fileTime = LocalFileTime(2010, 3, 5, 9, 7, 30);
-    fiveGb->fileTime = LocalFileTime(2010, 3, 5, 9, 7, 10);
-    EXPECT_EQ(CellText(*threeGb, kColumnDateTime, false), CellText(*fiveGb, kColumnDateTime, false));
-    EXPECT_EQ(CompareAscending(fiveGb, threeGb, kColumnDateTime), -1);
-    EXPECT_EQ(CompareAscending(threeGb, fiveGb, kColumnDateTime), 1);
+    FileItem* early = Add("early");
+    early->fileTime = FileTimeFromUnix(1267780030, 0);  // 2010-03-05 09:07:10 UTC
+    FileItem* late = Add("late");
+    late->fileTime = FileTimeFromUnix(1267780050, 0);  // 09:07:30
+    EXPECT_EQ(CellText(*late, kColumnDateTime, false), CellText(*early, kColumnDateTime, false));
+    EXPECT_EQ(CompareAscending(early, late, kColumnDateTime), -1);
+    EXPECT_EQ(CompareAscending(late, early, kColumnDateTime), 1);
 }
 
 TEST_F(CellTextCompareTest, TextsCompareWithoutRegardToAsciiCase)
@@ -164,9 +135,6 @@ TEST_F(CellTextCompareTest, TextsCompareWithoutRegardToAsciiCase)
     EXPECT_LT(CompareAscending(other, lower, kColumnExtension), 0);
     // A folder sorts before its own subfolders.
     EXPECT_LT(CompareAscending(lower, other, kColumnDirectory), 0);
-
-    FileItem* bare = Add("Makefile");
-    EXPECT_LT(CompareAscending(bare, other, kColumnExtension), 0);
 }
 
 TEST_F(CellTextCompareTest, MarkedRowsComeLastAndDescendingIsTheSwap)
