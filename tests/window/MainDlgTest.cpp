@@ -1,7 +1,7 @@
 // Window tests of the main window, driven as a user would: start-up on a
-// command-line folder, the settings and the history, every cell, the check
-// boxes, header-click sorting and its quirks, F1 and the About box, resizing,
-// the folder choice and its history, and scans that stop early.
+// command-line folder, the settings and the history, the layout, the cells
+// and check boxes, header-click sorting and its quirks, F1 and the About box,
+// resizing, the folder choice and its history, and scans that stop early.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,10 +16,7 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <deque>
-#include <fstream>
-#include <sstream>
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
@@ -28,7 +25,6 @@
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
 #include "framework/ListCtrlModel.h"
-#include "platform/CodePage.h"
 #include "platform/SystemCalls.h"
 #include "support/ModalDriver.h"
 #include "support/PeBuilder.h"
@@ -127,49 +123,23 @@ int RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
     return nResult;
 }
 
-struct BoxSeen {
-    QString strTitle;
-    QString strText;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool bShown = false;
-};
+// What the window was like when the scan at start-up opened a folder.
+bool g_bBusyWhileScanning = false;
+bool g_bLoadedBeforeScan = false;
 
-// Runs an action that is to show one message box, and confirms it with OK.
-BoxSeen ExpectBox(const std::function<void()>& fnAction) {
-    BoxSeen seen;
+// Runs an action that is to show one warning box titled with the program's
+// name, confirms it with OK and gives its text (empty when none showed).
+QString ExpectWarning(const std::function<void()>& fnAction) {
+    QString strText;
     ModalDriver driver;
     driver.Then<QMessageBox>([&](QMessageBox* box) {
-        seen = {box->windowTitle(), box->text(), box->icon(), true};
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
+        strText = box->text();
         ClickButtonText(box, QStringLiteral("OK"));
     });
     fnAction();
-    return seen;
-}
-
-// The folder browser: answers given in advance, start texts recorded.
-std::deque<std::optional<std::string>> g_browserAnswers;
-std::vector<std::string> g_browserStarts;
-
-// A scan hook: the state of the window when the scan opens a folder, and a
-// folder whose opening fails as a broken disk would.
-CMainDlg* g_pWatched = nullptr;
-bool g_bBusyWhileScanning = false;
-bool g_bLoadedBeforeScan = false;
-std::string g_strBrokenFolder;
-
-int HookedOpenAt(int dirFd, const char* name, int flags) {
-    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
-        g_bBusyWhileScanning = QApplication::overrideCursor() != nullptr &&
-                               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        if (g_pWatched != nullptr) {
-            g_bLoadedBeforeScan = g_pWatched->m_strTitleName == "名前" && g_pWatched->m_cbFolder.GetCount() == 3;
-        }
-    }
-    if (!g_strBrokenFolder.empty() && g_strBrokenFolder == name) {
-        errno = EIO;
-        return -1;
-    }
-    return RealSystemCalls().openAt(dirFd, name, flags);
+    return strText;
 }
 
 }  // namespace
@@ -188,23 +158,10 @@ private slots:
             QStringLiteral("^(?!This plugin does not support (propagateSizeHints|raise|grabbing the keyboard)).*")));
         m_pSettingsDir = std::make_unique<TempDir>();
         m_app.SetSettingsPath(SettingsFile());
-        g_browserAnswers.clear();
-        g_browserStarts.clear();
-        SetFolderBrowser([](QWidget*, const std::string& strStart) {
-            g_browserStarts.push_back(strStart);
-            std::optional<std::string> answer;
-            if (!g_browserAnswers.empty()) {
-                answer = g_browserAnswers.front();
-                g_browserAnswers.pop_front();
-            }
-            return answer;
-        });
-        Sys().openAt = HookedOpenAt;
     }
     void cleanup() {
         Sys() = RealSystemCalls();
-        g_pWatched = nullptr;
-        g_strBrokenFolder.clear();
+        SetFolderBrowser(nullptr);
     }
 
     // Start-up: flags are skipped, the first other argument is the folder;
@@ -220,7 +177,7 @@ private slots:
         QCOMPARE(ParseCommandLineFolder(4, argv), strFolder);
         QCOMPARE(ParseCommandLineFolder(2, argv), std::string());
 
-        WriteAll(SettingsFile(), "[TITLE]\r\nVALUE1=名前\r\nBGCOLOR=#123456\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
+        WriteAll(SettingsFile(), "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
                                  "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\n");
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
@@ -229,39 +186,43 @@ private slots:
             QCOMPARE(d->m_szSourceFolder, strFolder + "/");
             QCOMPARE(d->m_szTargetFolder, strFolder + "/");
             QCOMPARE(d->m_listFiles.GetItemCount(), 7);  // hidden and subfolder files included
-            QCOMPARE(d->m_strTitleName, std::string("名前"));
-            QCOMPARE(d->m_strTitleDate, std::string("FileDate&Time"));
-            QCOMPARE(d->m_strBgColor, std::string("#123456"));
             QCOMPARE(d->m_listFiles.GetView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("FileName"));
             QCOMPARE(History(d), (std::vector<std::string>{"/srv/alpha", "/srv/Beta", "/srv/Zeta"}));
             QCOMPARE(d->m_cbFolder.GetWindowText(), std::string());
-            QVERIFY(d->m_bFolderHeadingAllowed);
             ClickButton(d, IDCANCEL);
         });
         // InitInstance makes its own dialog: the hook finds it through the
         // main window pointer when the scan opens the folder.
         Sys().openAt = [](int dirFd, const char* name, int flags) {
-            if (g_pWatched == nullptr) g_pWatched = dynamic_cast<CMainDlg*>(AfxGetMainWnd());
-            return HookedOpenAt(dirFd, name, flags);
+            if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+                const QCursor* pCursor = QApplication::overrideCursor();
+                g_bBusyWhileScanning = pCursor != nullptr && pCursor->shape() == Qt::WaitCursor;
+                if (auto* pMain = dynamic_cast<CMainDlg*>(AfxGetMainWnd())) {
+                    g_bLoadedBeforeScan = pMain->m_strTitleName == "名前" && pMain->m_cbFolder.GetCount() == 3;
+                }
+            }
+            return RealSystemCalls().openAt(dirFd, name, flags);
         };
         QVERIFY(!m_app.InitInstance(4, argv));
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        const std::string strSaved = ReadAll(SettingsFile());
-        QVERIFY(strSaved.find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/Beta\r\nHISTORY3=/srv/Zeta\r\nHISTORY4=\r\n") !=
-                std::string::npos);
-        QVERIFY(strSaved.find("HISTORY8=\r\n") != std::string::npos);
+        QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/Beta\r\nHISTORY3=/srv/Zeta\r\n"
+                                              "HISTORY4=\r\n") != std::string::npos);
     }
 
     // The window as the template lays it out, with the list's eight columns,
-    // the boxes at their defaults, the About item and the icon. Grabbed to PNG
-    // with a folder listed.
-    void windowAsLaidOut() {
+    // the boxes at their defaults, the About item and the icon; grabbed to PNG
+    // with a folder listed. The cells of what the scan found, the formatted
+    // size (a repaint that keeps order and selection), the hidden and system
+    // boxes (rescans in scan order), the subfolder box (read at the next
+    // scan). The model keeps Qt's rules.
+    void windowCellsAndCheckBoxes() {
         TempDir tree;
         MakeTree(tree);
         CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
         dlg.m_bScanAtStart = true;
-        RunMain(dlg, [](CMainDlg* d) {
+        RunMain(dlg, [&](CMainDlg* d) {
+            QAbstractItemModelTester tester(d->m_listFiles.GetModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
             QCOMPARE(d->windowTitle(), QStringLiteral("Norvane"));
             QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));
             QVERIFY(!d->windowIcon().isNull());
@@ -283,45 +244,29 @@ private slots:
                          bRight ? Qt::AlignRight : Qt::Alignment());
             }
             QVERIFY(d->m_listFiles.GetView()->showGrid());
+            for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES})
+                QCOMPARE(d->IsDlgButtonChecked(nId), BST_CHECKED);
             QCOMPARE(d->IsDlgButtonChecked(IDC_FORMATTED_SIZE), BST_UNCHECKED);
-            QCOMPARE(d->IsDlgButtonChecked(IDC_SUBFOLDERS), BST_CHECKED);
-            QCOMPARE(d->IsDlgButtonChecked(IDC_SYSTEM_FILES), BST_CHECKED);
-            QCOMPARE(d->IsDlgButtonChecked(IDC_HIDDEN_FILES), BST_CHECKED);
             const auto& items = d->GetSystemMenu(false)->Items();
             QCOMPARE(items.size(), std::size_t{2});
             QCOMPARE(items[1].nId, UINT_PTR{IDM_ABOUTBOX});
             QCOMPARE(items[1].strText, std::string("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-            d->m_listFiles.SetItemState(RowOf(d, "日本語ﾌｧｲﾙ.txt"), LVIS_SELECTED, LVIS_SELECTED);
+            const int nJapanese = RowOf(d, "日本語ﾌｧｲﾙ.txt");
+            d->m_listFiles.SetItemState(nJapanese, LVIS_SELECTED, LVIS_SELECTED);
             QVERIFY(d->grab().save(OutputPath("main-window.png")));
-        });
-    }
+            d->m_listFiles.SetItemState(nJapanese, 0, LVIS_SELECTED);
 
-    // Every column's text, the formatted size (a repaint that keeps order and
-    // selection), the hidden and system boxes (rescans in scan order), the
-    // subfolder box (read at the next scan). The model keeps Qt's rules.
-    void cellsAndCheckBoxes() {
-        TempDir tree;
-        MakeTree(tree);
-        CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-        dlg.m_bScanAtStart = true;
-        RunMain(dlg, [&](CMainDlg* d) {
-            QAbstractItemModelTester tester(d->m_listFiles.GetModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+            // What the scan found reaches the cells; how each field becomes
+            // text is the cell formatter's own business.
             const std::vector<std::string> scanOrder = Names(d);
             const int nBig = RowOf(d, "big");
             const int nDll = RowOf(d, "d.dll");
-            const int nHidden = RowOf(d, ".hidden");
-            const int nDated = RowOf(d, "b.txt");
             QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4294967296"));
-            QCOMPARE(Cell(d, nBig, kColumnExtension), QString());
-            QCOMPARE(Cell(d, nDated, kColumnDateTime), QStringLiteral("2009/12/31 23:59"));
+            QCOMPARE(Cell(d, RowOf(d, "b.txt"), kColumnDateTime), QStringLiteral("2009/12/31 23:59"));
             QCOMPARE(Cell(d, nDll, kColumnVersion), QStringLiteral("6.1.7600.16385"));
-            QCOMPARE(Cell(d, nDll, kColumnExtension), QStringLiteral(".dll"));
             QCOMPARE(Cell(d, nDll, kColumnDirectory), QString::fromStdString(tree.Path() + "/sub/"));
-            QCOMPARE(Cell(d, nDated, kColumnVersion), QString());
-            QCOMPARE(Cell(d, nHidden, kColumnHidden), QStringLiteral("○"));
-            QCOMPARE(Cell(d, nHidden, kColumnSystem), QString());
-            QCOMPARE(Cell(d, RowOf(d, "日本語ﾌｧｲﾙ.txt"), kColumnFileName), QStringLiteral("日本語ﾌｧｲﾙ.txt"));
+            QCOMPARE(Cell(d, RowOf(d, ".hidden"), kColumnHidden), QStringLiteral("○"));
+            QCOMPARE(Cell(d, nJapanese, kColumnFileName), QStringLiteral("日本語ﾌｧｲﾙ.txt"));
 
             d->m_listFiles.SetItemState(nDll, LVIS_SELECTED, LVIS_SELECTED);
             QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
@@ -338,9 +283,8 @@ private slots:
             QCOMPARE(Names(d), scanOrder);
             QVERIFY(d->m_bSortAscending);
             QCOMPARE(d->m_listFiles.GetSelectedCount(), 0u);
-            QVERIFY(ClickButton(d, IDC_SYSTEM_FILES));
-            QCOMPARE(Names(d), scanOrder);  // no system files here
 
+            // Nothing here is a system file: only the subfolder's two go.
             QVERIFY(ClickButton(d, IDC_SUBFOLDERS));
             QCOMPARE(d->m_listFiles.GetItemCount(), 7);
             QVERIFY(ClickButton(d, IDC_SYSTEM_FILES));
@@ -395,8 +339,6 @@ private slots:
             QVERIFY(d->m_bFolderHeadingAllowed);
             ClickHeader(d, kColumnHidden);
             QVERIFY(SortedBy(d, kColumnHidden, true));
-            QVERIFY(!d->m_bFolderHeadingAllowed);
-            ClickHeader(d, kColumnVersion);
             QVERIFY(!d->m_bFolderHeadingAllowed);
             ClickHeader(d, kColumnDirectory);
             ClickHeader(d, kColumnDirectory);
@@ -485,20 +427,24 @@ private slots:
     void folderChoiceAndHistory() {
         TempDir tree;
         MakeTree(tree);
-        for (int i = 0; i < 8; ++i) tree.MakeFolder("f" + std::to_string(i));
-        tree.MakeFolder("Beta");
-        tree.MakeFolder("alpha");
+        for (const char* pszName : {"f0", "f1", "f2", "f3", "f4", "f5", "Beta", "alpha"}) tree.MakeFolder(pszName);
         const std::string strSub = tree / "sub";
+        std::deque<std::optional<std::string>> answers{strSub, std::nullopt, strSub};
+        std::vector<std::string> starts;
+        SetFolderBrowser([&](QWidget*, const std::string& strStart) {
+            starts.push_back(strStart);
+            std::optional<std::string> answer;
+            if (!answers.empty()) answer = answers.front(), answers.pop_front();
+            return answer;
+        });
         CMainDlg dlg;
         RunMain(dlg, [&](CMainDlg* d) {
-            g_browserAnswers = {strSub, std::nullopt, strSub};
             QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
             QCOMPARE(d->m_szSourceFolder, strSub + "/");
             QCOMPARE(d->m_listFiles.GetItemCount(), 2);
-            QCOMPARE(Item(d, 0)->directory(), std::string_view(strSub + "/"));
             QCOMPARE(d->m_cbFolder.GetWindowText(), strSub);
             QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));  // cancelled
-            QCOMPARE(g_browserStarts, (std::vector<std::string>{"", strSub}));
+            QCOMPARE(starts, (std::vector<std::string>{"", strSub}));
             QCOMPARE(d->m_listFiles.GetItemCount(), 2);
             QCOMPARE(History(d), std::vector<std::string>{strSub});
             QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
@@ -512,28 +458,20 @@ private slots:
                 TypeFolder(d, tree / ("f" + std::to_string(i)));
                 QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
             }
-            std::vector<std::string> history = History(d);
-            QCOMPARE(history.size(), std::size_t{8});
-            QCOMPARE(history.front(), tree / "f5");
-            QCOMPARE(history.back(), strSub);
-            QCOMPARE(history[5], tree / "f0");
-            QCOMPARE(history[6], tree.Path());
-            QCOMPARE(history[7], strSub);  // the newer of the two
+            const std::vector<std::string> history = History(d);  // the newer strSub is the one kept
+            QCOMPARE(history, (std::vector<std::string>{tree / "f5", tree / "f4", tree / "f3", tree / "f2", tree / "f1",
+                                                        tree / "f0", tree.Path(), strSub}));
 
             // A folder that is not there, a file, an empty text: a box, nothing else.
             const std::string strBefore = d->m_szSourceFolder;
             for (const std::string& strBad : {tree / "missing", tree / "A.TXT", std::string()}) {
                 TypeFolder(d, strBad);
-                const BoxSeen box = ExpectBox([&] { ClickButton(d, IDC_UPDATE_LIST); });
-                QVERIFY(box.bShown);
-                QCOMPARE(box.strText, QStringLiteral("フォルダが見つかりません"));
-                QCOMPARE(box.icon, QMessageBox::Warning);
-                QCOMPARE(box.strTitle, QCoreApplication::applicationName());
+                QCOMPARE(ExpectWarning([&] { ClickButton(d, IDC_UPDATE_LIST); }), QStringLiteral("フォルダが見つかりません"));
             }
             QCOMPARE(d->m_szSourceFolder, strBefore);
             QCOMPARE(History(d), history);
 
-            // Picking an entry changes the edit text only; updating then lists it.
+            // Picking an entry changes the edit text only.
             Combo(d)->setFocus();
             QTest::keyClick(Combo(d), Qt::Key_Down);
             QVERIFY(d->m_cbFolder.GetWindowText().starts_with(tree.Path()));
@@ -548,7 +486,6 @@ private slots:
             QCOMPARE(d->m_listFiles.GetItemCount(), 2);
             QCOMPARE(Item(d, 0)->directory(), std::string_view("sub/"));
             QCOMPARE(History(d).front(), std::string("sub"));
-            QCOMPARE(History(d).back(), tree.Path());
 
             d->m_cbFolder.ResetContent();
             for (const char* pszName : {"f1", "Beta", "alpha"}) {
@@ -565,24 +502,14 @@ private slots:
         });
     }
 
-    // Settings that are odd in any way reach the window as the reader gives
-    // them, and never the list's headings; a folder in the settings file's
-    // place gives the defaults and no crash at exit.
+    // Odd settings (a garbage line, empty and repeated history keys): the
+    // empty ones are skipped, the repeats kept and saved back as shown. A
+    // folder in the settings file's place gives the defaults and no crash at
+    // exit.
     void settingsWithOddContents() {
-        WriteAll(SettingsFile(), std::string("\xff\xfe garbage\r\n[title]\r\nvalue1=\r\nVALUE2 = \"  Date \" \r\n"
-                                             "VALUE3=") +
-                                     std::string(600, 'S') +
-                                     "\nFONTCOLOR=red\n[MAINWINDOW]\nHISTORY2=/x\nHISTORY5=/x\nHISTORY1=\n");
+        WriteAll(SettingsFile(), "\xff\xfe garbage\r\n[MAINWINDOW]\nHISTORY2=/x\nHISTORY5=/x\nHISTORY1=\n");
         CMainDlg dlg;
-        RunMain(dlg, [](CMainDlg* d) {
-            QCOMPARE(d->m_strTitleName, std::string("FileName"));
-            QCOMPARE(d->m_strTitleDate, std::string("  Date "));
-            QCOMPARE(d->m_strTitleSize, std::string(519, 'S'));
-            QCOMPARE(d->m_strFontColor, std::string("red"));
-            QCOMPARE(d->m_strBgColor, std::string("#0066cc"));
-            QCOMPARE(d->m_listFiles.GetView()->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("FileSize"));
-            QCOMPARE(History(d), (std::vector<std::string>{"/x", "/x"}));
-        });
+        RunMain(dlg, [](CMainDlg* d) { QCOMPARE(History(d), (std::vector<std::string>{"/x", "/x"})); });
         std::array<std::string, 8> saved;
         LoadFolderHistory(saved, SettingsFile());
         QCOMPARE(saved, (std::array<std::string, 8>{"/x", "/x"}));
@@ -602,20 +529,15 @@ private slots:
         TempDir tree;
         MakeTree(tree);
         tree.MakeFolder("zz-broken");
-        g_strBrokenFolder = "zz-broken";
+        Sys().openAt = [](int dirFd, const char* name, int flags) {
+            if (std::string_view(name) != "zz-broken") return RealSystemCalls().openAt(dirFd, name, flags);
+            errno = EIO;  // as a broken disk would
+            return -1;
+        };
         const std::string strOut = *m_pSettingsDir / "stdout.txt";
         CMainDlg dlg;
         RunMain(dlg, [&](CMainDlg* d) {
-            bool bBox = false;
-            {
-                ModalDriver guard;
-                guard.Then<QMessageBox>([&](QMessageBox* box) {
-                    bBox = true;
-                    box->done(0);
-                });
-                QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));  // no folder yet: silent
-            }
-            QVERIFY(!bBox);
+            QCOMPARE(ExpectWarning([&] { QVERIFY(ClickButton(d, IDC_HIDDEN_FILES)); }), QString());  // no folder yet
             QCOMPARE(d->m_listFiles.GetItemCount(), 0);
             QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
 
@@ -624,17 +546,14 @@ private slots:
             const int nSaved = dup(STDOUT_FILENO);
             const int nFile = ::open(strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(nFile, STDOUT_FILENO);
-            const BoxSeen box = ExpectBox([&] { ClickButton(d, IDC_UPDATE_LIST); });
+            const QString strText = ExpectWarning([&] { ClickButton(d, IDC_UPDATE_LIST); });
             std::fflush(stdout);
             dup2(nSaved, STDOUT_FILENO);
             ::close(nSaved);
             ::close(nFile);
             const QString strReason = QStringLiteral("指定されたデバイスから読み取ることができません。");
-            QVERIFY(box.bShown);
-            QCOMPARE(box.icon, QMessageBox::Warning);
-            QCOMPARE(box.strTitle, QCoreApplication::applicationName());
-            QVERIFY2(box.strText.contains(strReason) && box.strText.contains(QString::fromStdString(tree.Path())),
-                     qPrintable(box.strText));
+            QVERIFY2(strText.contains(strReason) && strText.contains(QString::fromStdString(tree.Path())),
+                     qPrintable(strText));
             // Standard output holds the reason (and whatever the test log wrote after it).
             QVERIFY(QString::fromStdString(ReadAll(strOut)).startsWith(strReason + "\n"));
             QVERIFY(d->m_listFiles.GetItemCount() >= 5);  // the folder's own files at least
