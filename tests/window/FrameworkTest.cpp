@@ -2,9 +2,7 @@
 // outcomes and keys, data exchange, message maps, message boxes and the list
 // control with a million rows.
 #include <QAbstractItemModelTester>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QRandomGenerator>
@@ -16,12 +14,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
 
-#include "framework/CComboBox.h"
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
 #include "framework/ListCtrlModel.h"
@@ -69,64 +65,6 @@ private:
     void OnPrefixChange() { ++m_nPrefixChanges; }
 };
 
-// The main window template: no default button, a list with callback texts,
-// a sorted folder box, and handlers for their notifications.
-class MainLikeDlg : public CDialog {
-public:
-    MainLikeDlg() : CDialog(IDD_MAIN) {}
-
-    CListCtrl m_listFiles;
-    CComboBox m_cbFolder;
-    int m_bFormattedSize = 0;
-    std::vector<std::string> m_log;
-    std::vector<int> m_records{10, 20, 30};
-    int m_nDispInfos = 0;
-
-    void FillList() {
-        m_listFiles.InsertColumn(0, "FileName", LVCFMT_LEFT, 128);
-        for (std::size_t i = 0; i < m_records.size(); ++i) {
-            m_listFiles.InsertItem(static_cast<int>(i), reinterpret_cast<DWORD_PTR>(&m_records[i]));
-        }
-    }
-
-protected:
-    void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Control(pDX, IDC_LIST_FILES, m_listFiles);
-        DDX_Control(pDX, IDC_FOLDER, m_cbFolder);
-        DDX_Check(pDX, IDC_FORMATTED_SIZE, m_bFormattedSize);
-    }
-    BOOL OnInitDialog() override {
-        CDialog::OnInitDialog();
-        FillList();
-        return 1;
-    }
-    std::span<const MessageMapEntry> GetMessageMap() const override {
-        static const MessageMapEntry kMap[] = {
-            {IDC_OUTPUT_SELECTED, BN_CLICKED, &MainLikeDlg::OnOutputSelected},
-            {IDC_LIST_FILES, LVN_GETDISPINFO, &MainLikeDlg::OnGetDispInfo},
-            {WM_DESTROY, &MainLikeDlg::OnDestroy},
-            {IDC_FOLDER, CBN_SELCHANGE, &MainLikeDlg::OnFolderPicked},
-        };
-        return kMap;
-    }
-
-private:
-    void OnOutputSelected() { m_log.push_back("output selected"); }
-    void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
-        auto* pInfo = reinterpret_cast<NMLVDISPINFO*>(pNMHDR);
-        ++m_nDispInfos;
-        const std::string strText = "ファイル" + std::to_string(*reinterpret_cast<const int*>(pInfo->item.lParam));
-        std::snprintf(pInfo->item.pszText, static_cast<std::size_t>(pInfo->item.cchTextMax), "%s", strText.c_str());
-        *pResult = 0;
-    }
-    void OnDestroy() {
-        m_log.push_back("destroy");
-        m_listFiles.Detach();
-        m_records.clear();
-    }
-    void OnFolderPicked() { m_log.push_back("picked " + m_cbFolder.GetWindowText()); }
-};
-
 int CompareDescending(LPARAM a, LPARAM b, LPARAM) { return a < b ? 1 : a > b ? -1 : 0; }
 
 }  // namespace
@@ -145,16 +83,14 @@ private slots:
     }
 
     // Every text of every template draws with the substituted Japanese font,
-    // and the templates hold together: ids, rectangles, radio groups.
+    // and the templates hold together: ids, rectangles. The icon's mask.
     void templatesAndFont() {
         const QFont font = DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9);
         QCOMPARE(QFontInfo(font).family(), SubstituteFontFamily(QStringLiteral("ＭＳ Ｐゴシック")));
         const QRawFont raw = QRawFont::fromFont(font);
         auto drawable = [&](const char* pszText) {
-            for (char32_t c : QString::fromUtf8(pszText).toUcs4()) {
-                if (!raw.supportsCharacter(c)) return false;
-            }
-            return true;
+            const QList<uint> chars = QString::fromUtf8(pszText).toUcs4();
+            return std::all_of(chars.begin(), chars.end(), [&](uint c) { return raw.supportsCharacter(c); });
         };
         QVERIFY(drawable(AfxLoadString(IDS_ABOUTBOX).c_str()));
         for (const DialogTemplate* pTemplate : AllDialogTemplates()) {
@@ -174,29 +110,17 @@ private slots:
         QCOMPARE(qAlpha(icon.pixel(0, 31)), 0);
         QCOMPARE(qAlpha(icon.pixel(16, 20)), 255);
         QVERIFY(LoadIconImage(12345).isNull());
-
-        // Checking a radio button unchecks the others of its group; the
-        // program may uncheck the checked one.
-        OptionsDlg dlg;
-        dlg.CreateControls();
-        dlg.CheckDlgButton(IDC_RAD_CSV, BST_CHECKED);
-        dlg.CheckDlgButton(IDC_RAD_HTML, BST_CHECKED);
-        QCOMPARE(dlg.IsDlgButtonChecked(IDC_RAD_CSV), BST_UNCHECKED);
-        dlg.CheckDlgButton(IDC_RAD_HTML, BST_UNCHECKED);
-        QCOMPARE(dlg.IsDlgButtonChecked(IDC_RAD_HTML), BST_UNCHECKED);
     }
 
-    // The About box: laid out in dialog units of its font (a label that fits
-    // keeps its rectangle), ended by OK, Enter, Esc and the close box with
-    // the Windows codes, by EndDialog with its code. Grabbed to PNG.
+    // The About box: sized in dialog units of its font, ended by OK, Enter,
+    // Esc and the close box with the Windows codes, by EndDialog with its
+    // code. Grabbed to PNG. A missing template gives -1.
     void aboutBoxOutcomes() {
         {
             CDialog about(IDD_ABOUTBOX);
             const DialogBaseUnits units = about.GetBaseUnits();
             QVERIFY(units.cx >= 5 && units.cx <= 8 && units.cy >= 11 && units.cy <= 16);
             QCOMPARE(about.size(), QSize(MulDiv(235, units.cx, 4), MulDiv(55, units.cy, 8)));
-            about.CreateControls();
-            QCOMPARE(about.findChildren<QLabel*>().at(1)->geometry(), about.MapDialogRect(QRect(40, 10, 119, 8)));
         }
         struct Case {
             const char* pszHow;
@@ -210,61 +134,28 @@ private slots:
             {"close box", [](CDialog* d) { d->close(); }, IDCANCEL},
             {"EndDialog", [](CDialog* d) { d->EndDialog(7); }, 7},
         };
-        bool bGrabbed = false;
         for (const Case& c : cases) {
             CDialog about(IDD_ABOUTBOX);
             ModalDriver driver;
             driver.Then<CDialog>([&](CDialog* d) {
-                if (!bGrabbed) bGrabbed = d->grab().save(OutputPath("template-about-box.png"));
+                if (&c == cases) QVERIFY(d->grab().save(OutputPath("template-about-box.png")));
                 c.fnEnd(d);
             });
             QCOMPARE(about.DoModal(), c.nExpected);
             QVERIFY2(driver.Finished(), qPrintable(QString::fromUtf8(c.pszHow) + driver.Error()));
             QVERIFY(!about.HasControls());
         }
-        QVERIFY(bGrabbed);
         CDialog missing(4242);
         QCOMPARE(missing.DoModal(), -1);
     }
 
-    // The main window's template has no default button: Enter clicks a
-    // focused push button, and elsewhere ends the dialog through OnOK, which
-    // takes the check boxes. Picking a folder from the list is CBN_SELCHANGE.
-    void mainWindowKeysAndMessages() {
-        MainLikeDlg dlg;
-        ModalDriver driver;
-        driver.Then<MainLikeDlg>([&](MainLikeDlg* d) {
-            d->grab().save(OutputPath("template-main-window.png"));
-            // Enter on a focused push button clicks it, and the dialog stays.
-            d->GotoDlgCtrl(IDC_OUTPUT_SELECTED);
-            QTest::keyClick(d->GetDlgItem(IDC_OUTPUT_SELECTED), Qt::Key_Return);
-            QCOMPARE(d->m_log.back(), std::string("output selected"));
-            QVERIFY(d->isVisible());
-            // The sorted style places added entries, insertion keeps the edit text.
-            d->m_cbFolder.AddString("/srv/zeta");
-            d->m_cbFolder.AddString("/srv/Alpha");
-            d->m_cbFolder.InsertString(0, "/srv/beta");
-            QCOMPARE(d->m_cbFolder.GetLBText(1), std::string("/srv/Alpha"));
-            QCOMPARE(d->m_cbFolder.GetWindowText(), std::string());
-            auto* pCombo = d->GetDlgItemAs<QComboBox>(IDC_FOLDER);
-            pCombo->setFocus();
-            QTest::keyClick(pCombo, Qt::Key_Down);
-            QVERIFY2(d->m_log.back().starts_with("picked /srv/"), d->m_log.back().c_str());
-            // Enter in the folder box: the framework's OK takes the boxes.
-            QTest::mouseClick(d->GetDlgItem(IDC_FORMATTED_SIZE), Qt::LeftButton);
-            TypeText(pCombo, QStringLiteral("/srv/データ"));
-            QTest::keyClick(pCombo, Qt::Key_Return);
-        });
-        QCOMPARE(dlg.DoModal(), IDOK);
-        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(dlg.m_bFormattedSize, 1);
-        QCOMPARE(dlg.m_log.back(), std::string("destroy"));
-    }
-
     // Values go into the controls and come back after the user changed them:
     // check boxes (also by mnemonic, whose click reaches the handler), both
-    // radio groups, Japanese text (each change notified). After Cancel the
-    // members keep their values.
+    // radio groups, Japanese text (each change notified); Enter on a check box
+    // is the default button. Checking a radio button unchecks the others of
+    // its group, and the program may uncheck the checked one. Enter on a
+    // focused push button clicks it: Cancel, after which the members keep
+    // their values.
     void dataExchangeRoundTrip() {
         OptionsDlg dlg;
         dlg.m_bFileName = 1;
@@ -275,7 +166,6 @@ private slots:
         driver.Then<OptionsDlg>([](OptionsDlg* d) {
             // Loading the second group leaves the first alone.
             QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_CSV), BST_CHECKED);
-            d->grab().save(OutputPath("template-output-options.png"));
             QTest::keyClick(d, Qt::Key_N, Qt::AltModifier);  // File&Name
             QTRY_COMPARE(d->m_nFileNameClicks, 1);
             QTest::mouseClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::LeftButton);
@@ -283,7 +173,7 @@ private slots:
             const int nChanges = d->m_nPrefixChanges;
             TypeText(d->GetDlgItem(IDC_EDIT_PREFIX), QStringLiteral("ﾌｧｲﾙ名"));
             QCOMPARE(d->m_nPrefixChanges, nChanges + 1);
-            QTest::keyClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::Key_Return);  // the default button
+            QTest::keyClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::Key_Return);
         });
         QCOMPARE(dlg.DoModal(), IDOK);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
@@ -294,34 +184,29 @@ private slots:
         QCOMPARE(dlg.m_strPrefix, std::string("前ﾌｧｲﾙ名"));
 
         driver.Then<OptionsDlg>([](OptionsDlg* d) {
-            QVERIFY(ClickButton(d, IDC_RAD_HTML));
-            QVERIFY(ClickButton(d, IDCANCEL));
+            d->CheckDlgButton(IDC_RAD_HTML, BST_CHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_TEXT), BST_UNCHECKED);
+            d->CheckDlgButton(IDC_RAD_HTML, BST_UNCHECKED);
+            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_HTML), BST_UNCHECKED);
+            d->GotoDlgCtrl(IDCANCEL);
+            QTest::keyClick(d->GetDlgItem(IDCANCEL), Qt::Key_Return);
         });
         QCOMPARE(dlg.DoModal(), IDCANCEL);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QCOMPARE(dlg.m_nFormat, 0);
     }
 
-    // Message boxes give the Windows outcomes; Yes is the default of Yes/No,
+    // Message boxes give the Windows outcomes: Yes is the default of Yes/No,
     // a Yes/No box cannot be escaped, Esc on a lone OK is OK.
     void messageBoxes() {
         ModalDriver driver;
         driver.Then<QMessageBox>([](QMessageBox* box) {
-            QCOMPARE(box->windowTitle(), QStringLiteral("出力先"));
-            QCOMPARE(box->text(), QStringLiteral("/tmp/a.txt\n出力されたファイルを表示しますか？"));
-            QCOMPARE(box->icon(), QMessageBox::NoIcon);
             QTest::keyClick(box, Qt::Key_Escape);
             QVERIFY(box->isVisible());
             QTest::keyClick(box, Qt::Key_Return);
         });
-        QCOMPARE(MessageBox(nullptr, "/tmp/a.txt\r\n出力されたファイルを表示しますか？", "出力先", MB_YESNO), IDYES);
-        driver.Then<QMessageBox>([](QMessageBox* box) { QVERIFY(ClickButtonText(box, QStringLiteral("いいえ(&N)"))); });
-        QCOMPARE(MessageBox(nullptr, "?", "出力先", MB_YESNO), IDNO);
-        driver.Then<QMessageBox>([](QMessageBox* box) {
-            QCOMPARE(box->windowTitle(), QCoreApplication::applicationName());
-            QCOMPARE(box->icon(), QMessageBox::Information);
-            QTest::keyClick(box, Qt::Key_Escape);
-        });
+        QCOMPARE(MessageBox(nullptr, "?", "出力先", MB_YESNO), IDYES);
+        driver.Then<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
         QCOMPARE(AfxMessageBox("出力する行が選択されていません。", MB_ICONINFORMATION), IDOK);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
@@ -329,7 +214,10 @@ private slots:
     // A million rows: one-by-one insertion is announced to the view at once,
     // sorting follows the callback and keeps the selection on its rows, the
     // selected rows are counted and walked in display order, and only the
-    // visible cells are asked for.
+    // visible cells are asked for. The selection mark: the row of the last
+    // click, any number the program sets, the anchor of Shift+click when it
+    // names a row; -1 once emptied. Once detached, the view asks for no cell
+    // (the owner may then free the records behind the rows).
     void listCtrlMillionRows() {
         constexpr int kRows = 1'000'000;
         QWidget window;
@@ -369,18 +257,14 @@ private slots:
         QCOMPARE(list.GetItemData(0), static_cast<DWORD_PTR>(kRows - 1));
         QCOMPARE(list.GetSelectedCount(), static_cast<UINT>((kRows + 2) / 3));
         timer.restart();
-        int nItem = -1;
         int nWalked = 0;
         DWORD_PTR previous = kRows;
-        bool bOrdered = true;
-        while ((nItem = list.GetNextItem(nItem, LVNI_SELECTED)) != -1) {
-            const DWORD_PTR value = list.GetItemData(nItem);
-            bOrdered = bOrdered && value % 3 == 0 && value < previous;
+        for (int n = list.GetNextItem(-1, LVNI_SELECTED); n != -1; n = list.GetNextItem(n, LVNI_SELECTED), ++nWalked) {
+            const DWORD_PTR value = list.GetItemData(n);
+            if (value % 3 != 0 || value >= previous) QFAIL(qPrintable(QStringLiteral("walked row %1 out of order").arg(n)));
             previous = value;
-            ++nWalked;
         }
         const qint64 nWalkMs = timer.elapsed();
-        QVERIFY(bOrdered);
         QCOMPARE(nWalked, (kRows + 2) / 3);
 
         nAsked = 0;
@@ -388,32 +272,6 @@ private slots:
         QVERIFY(nAsked > 0 && nAsked < 200);
         QCOMPARE(pView->model()->data(pView->model()->index(0, 0)).toString(), QString::number(kRows - 1));
 
-        timer.restart();
-        list.DeleteAllItems();
-        std::vector<DWORD_PTR> bulk(kRows);
-        std::iota(bulk.begin(), bulk.end(), DWORD_PTR{0});
-        list.InsertItems(0, bulk);
-        QCoreApplication::processEvents();
-        const qint64 nBulkMs = timer.elapsed();
-        QCOMPARE(list.GetItemCount(), kRows);
-        qInfo("1M rows: insert one by one %lld ms, sort %lld ms, walk selection %lld ms, clear and bulk insert %lld ms",
-              nInsertMs, nSortMs, nWalkMs, nBulkMs);
-        QVERIFY(nInsertMs < 10000 && nSortMs < 10000 && nWalkMs < 10000 && nBulkMs < 10000);
-    }
-
-    // The selection mark: -1 at first, the row of the last click, any number
-    // the program sets, the anchor of Shift+click when it names a row.
-    void selectionMark() {
-        QWidget window;
-        window.resize(400, 300);
-        CListCtrl list;
-        QTableView* pView = list.Create(&window, IDC_LIST_FILES);
-        pView->setGeometry(0, 0, 400, 300);
-        list.InsertColumn(0, "FileName", LVCFMT_LEFT, 200);
-        for (int i = 0; i < 10; ++i) list.InsertItem(i, static_cast<DWORD_PTR>(i));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(list.GetSelectionMark(), -1);
         auto click = [&](int nRow, Qt::KeyboardModifiers mods = {}) {
             QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods, pView->visualRect(pView->model()->index(nRow, 0)).center());
         };
@@ -430,20 +288,37 @@ private slots:
         QCOMPARE(list.SetSelectionMark(1), 3);
         click(4, Qt::ShiftModifier);
         QCOMPARE(selected(), (std::vector<int>{1, 2, 3, 4}));
-        // A column number written as the mark is the anchor too.
-        list.SetSelectionMark(7);
-        click(8, Qt::ShiftModifier | Qt::ControlModifier);
-        QCOMPARE(selected(), (std::vector<int>{1, 2, 3, 4, 7, 8}));
         // A mark that names no row: Shift+click selects from the click.
-        list.SetSelectionMark(50);
+        list.SetSelectionMark(kRows);
         click(2, Qt::ShiftModifier);
         QCOMPARE(list.GetSelectionMark(), 2);
         QTest::keyClick(pView, Qt::Key_Down);
         QCOMPARE(list.GetSelectionMark(), 3);
         QTest::keyClick(pView, Qt::Key_Down, Qt::ShiftModifier);
         QCOMPARE(selected(), (std::vector<int>{3, 4}));
+
+        timer.restart();
         list.DeleteAllItems();
         QCOMPARE(list.GetSelectionMark(), -1);
+        std::vector<DWORD_PTR> bulk(kRows);
+        std::iota(bulk.begin(), bulk.end(), DWORD_PTR{0});
+        list.InsertItems(0, bulk);
+        QCoreApplication::processEvents();
+        const qint64 nBulkMs = timer.elapsed();
+        QCOMPARE(list.GetItemCount(), kRows);
+        qInfo("1M rows: insert one by one %lld ms, sort %lld ms, walk selection %lld ms, clear and bulk insert %lld ms",
+              nInsertMs, nSortMs, nWalkMs, nBulkMs);
+        QVERIFY(nInsertMs < 10000 && nSortMs < 10000 && nWalkMs < 10000 && nBulkMs < 10000);
+
+        list.Detach();
+        nAsked = 0;
+        pView->viewport()->repaint();
+        list.Invalidate();
+        QCoreApplication::processEvents();
+        QVERIFY(!pView->grab().isNull());
+        QCOMPARE(nAsked, 0);
+        QCOMPARE(pView->model(), nullptr);
+        QCOMPARE(list.GetItemCount(), kRows);
     }
 
     // The model keeps Qt's model rules through every change the list makes.
@@ -472,62 +347,25 @@ private slots:
         QVERIFY(list.SortItems([](LPARAM, LPARAM) { return QRandomGenerator::global()->bounded(3) - 1; }));
 
         // A sort by a computed order: the selection follows its rows, and
-        // anything but a permutation leaves the rows as they were.
+        // anything but a permutation (too short, a repeat, out of range)
+        // leaves the rows as they were.
+        const int nCount = list.GetItemCount();
         std::vector<DWORD_PTR> before;
-        for (int i = 0; i < list.GetItemCount(); ++i) before.push_back(list.GetItemData(i));
+        for (int i = 0; i < nCount; ++i) before.push_back(list.GetItemData(i));
         list.SetItemState(-1, 0, LVIS_SELECTED);
         list.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
-        auto reversed = [](const std::vector<DWORD_PTR>& rows) {
-            std::vector<int> order(rows.size());
-            std::iota(order.rbegin(), order.rend(), 0);
-            return order;
-        };
-        QVERIFY(list.SortItemsByOrder(reversed));
-        for (int i = 0; i < list.GetItemCount(); ++i) {
-            QCOMPARE(list.GetItemData(i), before[before.size() - 1 - static_cast<std::size_t>(i)]);
+        std::vector<int> reversed(before.size());
+        std::iota(reversed.rbegin(), reversed.rend(), 0);
+        std::vector<int> shifted(before.size());
+        std::iota(shifted.begin(), shifted.end(), 1);
+        std::reverse(before.begin(), before.end());  // the reversed rows, which the other orders then leave
+        for (const std::vector<int>& order : {reversed, std::vector<int>{0, 1}, std::vector<int>(before.size(), 0), shifted}) {
+            list.SortItemsByOrder([&](const std::vector<DWORD_PTR>&) { return order; });
+            for (int i = 0; i < nCount; ++i) QCOMPARE(list.GetItemData(i), before[static_cast<std::size_t>(i)]);
         }
         QCOMPARE(list.GetSelectedCount(), 1U);
-        QCOMPARE(list.GetNextItem(-1, LVNI_SELECTED), list.GetItemCount() - 3);
-        std::reverse(before.begin(), before.end());
-        const std::vector<std::function<std::vector<int>(const std::vector<DWORD_PTR>&)>> bad{
-            [](const std::vector<DWORD_PTR>&) { return std::vector<int>{0, 1}; },
-            [](const std::vector<DWORD_PTR>& rows) { return std::vector<int>(rows.size(), 0); },
-            [](const std::vector<DWORD_PTR>& rows) {
-                std::vector<int> order(rows.size());
-                std::iota(order.begin(), order.end(), 1);
-                return order;
-            },
-        };
-        for (const auto& fnOrder : bad) {
-            list.SortItemsByOrder(fnOrder);
-            for (int i = 0; i < list.GetItemCount(); ++i) QCOMPARE(list.GetItemData(i), before[static_cast<std::size_t>(i)]);
-        }
+        QCOMPARE(list.GetNextItem(-1, LVNI_SELECTED), nCount - 3);
         list.DeleteAllItems();
-    }
-
-    // Once detached, the view asks for no cell: the owner may free the
-    // records. A dialog whose records go before the window does not crash.
-    void detachedViewAsksNothing() {
-        auto pDlg = std::make_unique<MainLikeDlg>();
-        pDlg->UpdateData(false);  // makes the controls and attaches the list
-        pDlg->FillList();
-        QCoreApplication::processEvents();
-        QTableView* pView = pDlg->m_listFiles.GetView();
-        QCOMPARE(pView->model()->data(pView->model()->index(1, 0)).toString(), QStringLiteral("ファイル20"));
-        pDlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(pDlg.get()));
-        QVERIFY(pDlg->m_nDispInfos > 0);
-        pDlg->m_listFiles.Detach();
-        pDlg->m_records.clear();
-        const int nAsked = pDlg->m_nDispInfos;
-        pView->viewport()->repaint();
-        pDlg->m_listFiles.Invalidate();
-        QCoreApplication::processEvents();
-        QVERIFY(!pView->grab().isNull());
-        QCOMPARE(pDlg->m_nDispInfos, nAsked);
-        QCOMPARE(pView->model(), nullptr);
-        QCOMPARE(pDlg->m_listFiles.GetItemCount(), 3);
-        pDlg.reset();  // shown, with rows whose records are gone
     }
 };
 
