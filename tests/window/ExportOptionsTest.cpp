@@ -1,13 +1,11 @@
 // Window tests of the output options dialog on its own: the state it opens
-// in, the OK rule, the controls that follow the file-name column, the texts
-// it reports in the code page, and the column titles button.
-#include <QLineEdit>
+// in, the OK rule, the controls that follow the file-name column and the
+// texts it reports in the code page.
 #include <QtTest>
 
 #include <initializer_list>
 #include <string>
 
-#include "export/ColumnTitlesDlg.h"
 #include "export/OutputOptionsDlg.h"
 #include "platform/CodePage.h"
 #include "res/Resource.h"
@@ -15,19 +13,6 @@
 
 using namespace norvane;
 using namespace norvane::test;
-
-namespace {
-
-// Replaces an edit's text the way a user selects it all and types.
-void ReplaceText(CDialog* d, int nId, const QString& strText) {
-    auto* pEdit = qobject_cast<QLineEdit*>(d->GetDlgItem(nId));
-    QVERIFY(pEdit != nullptr);
-    pEdit->selectAll();
-    pEdit->del();
-    TypeText(pEdit, strText);
-}
-
-}  // namespace
 
 class ExportOptionsTest : public QObject {
     Q_OBJECT
@@ -99,7 +84,7 @@ private slots:
 
             QVERIFY(ClickButton(d, IDC_CHK_SUFFIX));
             QVERIFY(d->IsWindowEnabled(IDC_EDIT_SUFFIX));
-            ReplaceText(d, IDC_EDIT_SUFFIX, QStringLiteral("]"));
+            TypeText(d->GetDlgItem(IDC_EDIT_SUFFIX), QStringLiteral("]"));
             QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
             QVERIFY(!d->IsWindowEnabled(IDC_EDIT_PREFIX));
             QVERIFY(ClickButton(d, IDC_RAD_CSV));
@@ -125,45 +110,12 @@ private slots:
         ModalDriver driver;
         driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
             QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
-            ReplaceText(d, IDC_EDIT_PREFIX, QStringLiteral("【表"));
+            TypeText(d->GetDlgItem(IDC_EDIT_PREFIX), QStringLiteral("【表"));
             QVERIFY(ClickButton(d, IDOK));
         });
         QCOMPARE(dlg.DoModal(), IDOK);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QCOMPARE(dlg.m_strPrefix, std::string("\x81\x79\x95\x5c"));  // "【表" in 932
-    }
-
-    // The titles button: a cancelled titles dialog changes nothing; a
-    // confirmed one replaces all eight strings, colours in lower case.
-    void columnTitlesButton() {
-        COutputOptionsDlg dlg;
-        dlg.m_strTitle1 = "FileName";
-        dlg.m_strTitle6 = "Directory";
-        dlg.m_strBgColor = "#0066CC";
-        dlg.m_strFontColor = "#FFFFFF";
-        ModalDriver driver;
-        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) { QVERIFY(ClickButton(d, IDC_COLUMN_TITLES)); })
-            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
-                QCOMPARE(t->GetDlgItemText(IDC_EDIT_TITLE6), std::string("Directory"));
-                ReplaceText(t, IDC_EDIT_TITLE1, QStringLiteral("名前"));
-                QVERIFY(ClickButton(t, IDCANCEL));
-            })
-            .Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
-                QCOMPARE(d->m_strTitle1, std::string("FileName"));
-                QCOMPARE(d->m_strBgColor, std::string("#0066CC"));
-                QVERIFY(ClickButton(d, IDC_COLUMN_TITLES));
-            })
-            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
-                ReplaceText(t, IDC_EDIT_TITLE1, QStringLiteral("名前"));
-                QVERIFY(ClickButton(t, IDOK));
-            })
-            .Then<COutputOptionsDlg>([](COutputOptionsDlg* d) { QVERIFY(ClickButton(d, IDOK)); });
-        QCOMPARE(dlg.DoModal(), IDOK);
-        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(dlg.m_strTitle1, std::string("名前"));
-        QCOMPARE(dlg.m_strTitle6, std::string("Directory"));
-        QCOMPARE(dlg.m_strBgColor, std::string("#0066cc"));
-        QCOMPARE(dlg.m_strFontColor, std::string("#ffffff"));
     }
 };
 
