@@ -1,12 +1,10 @@
 // Window tests of the main window, driven as a user would: start-up on a
-// command-line folder, the settings and the history, the layout, the cells
-// and check boxes, header-click sorting and its quirks, F1 and the About box,
-// resizing, the folder choice and its history, and scans that stop early.
-#include <fcntl.h>
-#include <sys/stat.h>
+// command-line folder with the settings and the history, the layout, the
+// cells and check boxes, header-click sorting and its quirks, F1 and the
+// About box, resizing, the folder choice and its history, and scans that
+// stop early.
 #include <unistd.h>
 
-#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -15,16 +13,12 @@
 #include <QtTest>
 
 #include <cerrno>
-#include <cstdio>
-#include <deque>
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
 #include "app/MainDlg.h"
-#include "app/SettingsFile.h"
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
-#include "framework/ListCtrlModel.h"
 #include "platform/SystemCalls.h"
 #include "support/ModalDriver.h"
 #include "support/PeBuilder.h"
@@ -50,9 +44,6 @@ void MakeTree(const TempDir& tree) {
     options.fileVersionLS = 0x1DB04001;  // .7600.16385
     QVERIFY(PeBuilder::WriteFile(tree / "sub/d.dll", PeBuilder(options).Build()));
     tree.MakeFile("sub/e", "e");
-    // 2009-12-31 23:59:30 UTC
-    const timespec times[2] = {{1262303970, 0}, {1262303970, 0}};
-    QVERIFY(utimensat(AT_FDCWD, (tree / "b.txt").c_str(), times, 0) == 0);
 }
 
 const FileItem* Item(CMainDlg* d, int nRow) { return reinterpret_cast<const FileItem*>(d->m_listFiles.GetItemData(nRow)); }
@@ -87,9 +78,7 @@ bool SortedBy(CMainDlg* d, int nColumn, bool bAscending) {
 
 void ClickHeader(CMainDlg* d, int nColumn) {
     QHeaderView* pHeader = d->m_listFiles.GetView()->horizontalHeader();
-    const int x = pHeader->sectionViewportPosition(nColumn) + 5;
-    if (x < pHeader->viewport()->width()) QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
-    else d->m_listFiles.GetModel()->NotifyColumnClick(nColumn);  // scrolled out of sight
+    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
@@ -98,8 +87,6 @@ void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods, pView->visualRect(pView->model()->index(nRow, 0)).center());
 }
 
-QComboBox* Combo(CMainDlg* d) { return d->GetDlgItemAs<QComboBox>(IDC_FOLDER); }
-
 std::vector<std::string> History(CMainDlg* d) {
     std::vector<std::string> entries;
     for (int i = 0; i < d->m_cbFolder.GetCount(); ++i) entries.push_back(d->m_cbFolder.GetLBText(i));
@@ -107,20 +94,19 @@ std::vector<std::string> History(CMainDlg* d) {
 }
 
 void TypeFolder(CMainDlg* d, const std::string& strText) {
-    Combo(d)->setEditText(QString());
-    TypeText(Combo(d), QString::fromStdString(strText));
+    d->GetDlgItemAs<QComboBox>(IDC_FOLDER)->setEditText(QString());
+    TypeText(d->GetDlgItem(IDC_FOLDER), QString::fromStdString(strText));
 }
 
 // Runs the dialog modally; fnSteps acts on it, then it is closed with "終了".
-int RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
+void RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
     ModalDriver driver(10000);
     driver.Then<CMainDlg>([&](CMainDlg* d) {
         fnSteps(d);
         if (d->isVisible()) ClickButton(d, IDCANCEL);
     });
-    const int nResult = dlg.DoModal();
+    dlg.DoModal();
     if (!driver.Finished()) qWarning("driver: %s", qPrintable(driver.Error()));
-    return nResult;
 }
 
 // What the window was like when the scan at start-up opened a folder.
@@ -167,7 +153,8 @@ private slots:
     // Start-up: flags are skipped, the first other argument is the folder;
     // titles and history are loaded before it is scanned with every box at
     // its default; the list's headings are fixed; the history comes back
-    // sorted and is saved in its displayed order.
+    // sorted, empty entries skipped and repeats kept, and is saved in its
+    // displayed order.
     void startUpOnCommandLineFolder() {
         TempDir tree;
         MakeTree(tree);
@@ -178,7 +165,7 @@ private slots:
         QCOMPARE(ParseCommandLineFolder(2, argv), std::string());
 
         WriteAll(SettingsFile(), "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
-                                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\n");
+                                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\nHISTORY5=/srv/alpha\r\n");
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
             QVERIFY(g_bLoadedBeforeScan);
@@ -187,7 +174,7 @@ private slots:
             QCOMPARE(d->m_szTargetFolder, strFolder + "/");
             QCOMPARE(d->m_listFiles.GetItemCount(), 7);  // hidden and subfolder files included
             QCOMPARE(d->m_listFiles.GetView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("FileName"));
-            QCOMPARE(History(d), (std::vector<std::string>{"/srv/alpha", "/srv/Beta", "/srv/Zeta"}));
+            QCOMPARE(History(d), (std::vector<std::string>{"/srv/alpha", "/srv/alpha", "/srv/Beta", "/srv/Zeta"}));
             QCOMPARE(d->m_cbFolder.GetWindowText(), std::string());
             ClickButton(d, IDCANCEL);
         });
@@ -198,31 +185,32 @@ private slots:
                 const QCursor* pCursor = QApplication::overrideCursor();
                 g_bBusyWhileScanning = pCursor != nullptr && pCursor->shape() == Qt::WaitCursor;
                 if (auto* pMain = dynamic_cast<CMainDlg*>(AfxGetMainWnd())) {
-                    g_bLoadedBeforeScan = pMain->m_strTitleName == "名前" && pMain->m_cbFolder.GetCount() == 3;
+                    g_bLoadedBeforeScan = pMain->m_strTitleName == "名前" && pMain->m_cbFolder.GetCount() == 4;
                 }
             }
             return RealSystemCalls().openAt(dirFd, name, flags);
         };
         QVERIFY(!m_app.InitInstance(4, argv));
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/Beta\r\nHISTORY3=/srv/Zeta\r\n"
-                                              "HISTORY4=\r\n") != std::string::npos);
+        QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/alpha\r\nHISTORY3=/srv/Beta\r\n"
+                                              "HISTORY4=/srv/Zeta\r\nHISTORY5=\r\n") != std::string::npos);
     }
 
-    // The window as the template lays it out, with the list's eight columns,
-    // the boxes at their defaults, the About item and the icon; grabbed to PNG
-    // with a folder listed. The cells of what the scan found, the formatted
-    // size (a repaint that keeps order and selection), the hidden and system
-    // boxes (rescans in scan order), the subfolder box (read at the next
-    // scan). The model keeps Qt's rules.
-    void windowCellsAndCheckBoxes() {
+    // The window as the template lays it out (its first showing moves
+    // nothing), the boxes at their defaults; grabbed to PNG with a folder
+    // listed. What the scan found reaches the cells; the formatted size is a
+    // repaint that keeps order and selection. Header clicks: ascending,
+    // descending, ascending; a row click in between replaces the remembered
+    // column by the row's index, and the column number becomes the
+    // Shift+click anchor. The hidden and system boxes rescan in scan order
+    // and keep the sort state; the subfolder box is read at the next scan.
+    void windowSortingAndCheckBoxes() {
         TempDir tree;
         MakeTree(tree);
         CMainDlg dlg;
         dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
         dlg.m_bScanAtStart = true;
         RunMain(dlg, [&](CMainDlg* d) {
-            QAbstractItemModelTester tester(d->m_listFiles.GetModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
             QCOMPARE(d->windowTitle(), QStringLiteral("Norvane"));
             QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));
             QVERIFY(!d->windowIcon().isNull());
@@ -231,51 +219,41 @@ private slots:
                 QCOMPARE(d->GetDlgItem(control.nId)->geometry(),
                          d->MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
             }
-            const char* kHeadings[] = {"FileName", "FileDate&Time", "FileSize", "Version", "Expansion", "Directory",
-                                       "SystemFile", "Hidden"};
-            const int kWidths[] = {128, 128, 92, 64, 64, 780, 64, 64};
-            QAbstractItemModel* pModel = d->m_listFiles.GetView()->model();
-            QCOMPARE(pModel->columnCount(), 8);
-            for (int i = 0; i < 8; ++i) {
-                QCOMPARE(pModel->headerData(i, Qt::Horizontal).toString(), QString::fromUtf8(kHeadings[i]));
-                QCOMPARE(d->m_listFiles.GetColumnWidth(i), kWidths[i]);
-                const bool bRight = i >= 1 && i <= 3;
-                QCOMPARE(pModel->headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
-                         bRight ? Qt::AlignRight : Qt::Alignment());
-            }
-            QVERIFY(d->m_listFiles.GetView()->showGrid());
             for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES})
                 QCOMPARE(d->IsDlgButtonChecked(nId), BST_CHECKED);
             QCOMPARE(d->IsDlgButtonChecked(IDC_FORMATTED_SIZE), BST_UNCHECKED);
-            const auto& items = d->GetSystemMenu(false)->Items();
-            QCOMPARE(items.size(), std::size_t{2});
-            QCOMPARE(items[1].nId, UINT_PTR{IDM_ABOUTBOX});
-            QCOMPARE(items[1].strText, std::string("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-            const int nJapanese = RowOf(d, "日本語ﾌｧｲﾙ.txt");
-            d->m_listFiles.SetItemState(nJapanese, LVIS_SELECTED, LVIS_SELECTED);
-            QVERIFY(d->grab().save(OutputPath("main-window.png")));
-            d->m_listFiles.SetItemState(nJapanese, 0, LVIS_SELECTED);
 
-            // What the scan found reaches the cells; how each field becomes
-            // text is the cell formatter's own business.
+            // How each field becomes text is the cell formatter's business.
             const std::vector<std::string> scanOrder = Names(d);
             const int nBig = RowOf(d, "big");
             const int nDll = RowOf(d, "d.dll");
             QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4294967296"));
-            QCOMPARE(Cell(d, RowOf(d, "b.txt"), kColumnDateTime), QStringLiteral("2009/12/31 23:59"));
             QCOMPARE(Cell(d, nDll, kColumnVersion), QStringLiteral("6.1.7600.16385"));
-            QCOMPARE(Cell(d, nDll, kColumnDirectory), QString::fromStdString(tree.Path() + "/sub/"));
-            QCOMPARE(Cell(d, RowOf(d, ".hidden"), kColumnHidden), QStringLiteral("○"));
-            QCOMPARE(Cell(d, nJapanese, kColumnFileName), QStringLiteral("日本語ﾌｧｲﾙ.txt"));
-
             d->m_listFiles.SetItemState(nDll, LVIS_SELECTED, LVIS_SELECTED);
             QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
             QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4.00 GB"));
             QCOMPARE(Names(d), scanOrder);
             QCOMPARE(d->m_listFiles.GetNextItem(-1, LVNI_SELECTED), nDll);
+            QVERIFY(d->grab().save(OutputPath("main-window.png")));
 
-            // Sorted first: the rescans bring back scan order, the sort state stays.
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, true));
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, false));
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, true));
+            ClickRow(d, 0);  // the row's index equals the column: a repeat
             ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, false));
+            ClickHeader(d, kColumnFileName);
+            ClickRow(d, 2);  // another index: a new column
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, true));
+            QCOMPARE(d->m_listFiles.GetSelectionMark(), int{kColumnFileName});
+            ClickRow(d, 3, Qt::ShiftModifier);
+            QCOMPARE(d->m_listFiles.GetSelectedCount(), 4u);
+            QCOMPARE(d->m_listFiles.GetNextItem(-1, LVNI_SELECTED), 0);
+
             QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
             QCOMPARE(RowOf(d, ".hidden"), -1);
             QCOMPARE(d->m_listFiles.GetItemCount(), 6);
@@ -294,63 +272,13 @@ private slots:
         });
     }
 
-    // Header clicks: ascending, descending, ascending; another column starts
-    // ascending; a row click in between replaces the remembered column by the
-    // row's index, and the column number becomes the Shift+click anchor.
-    // Only the folder column allows folder headings.
-    void headerClicks() {
-        TempDir tree;
-        MakeTree(tree);
-        CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
-        dlg.m_bScanAtStart = true;
-        RunMain(dlg, [&](CMainDlg* d) {
-            QCOMPARE(d->m_listFiles.GetSelectionMark(), -1);
-            ClickHeader(d, kColumnSize);
-            QVERIFY(SortedBy(d, kColumnSize, true));
-            QCOMPARE(Item(d, 6)->fileSize, 4294967296u);
-            ClickHeader(d, kColumnSize);
-            QVERIFY(SortedBy(d, kColumnSize, false));
-            ClickHeader(d, kColumnSize);
-            QVERIFY(SortedBy(d, kColumnSize, true));
-            QVERIFY(!d->m_bFolderHeadingAllowed);
-
-            ClickHeader(d, kColumnFileName);
-            QVERIFY(SortedBy(d, kColumnFileName, true));
-            ClickHeader(d, kColumnSize);
-            QVERIFY(SortedBy(d, kColumnSize, true));
-            ClickHeader(d, kColumnFileName);
-            QVERIFY(SortedBy(d, kColumnFileName, true));
-
-            ClickRow(d, 0);  // the row's index equals the column: a repeat
-            ClickHeader(d, kColumnFileName);
-            QVERIFY(SortedBy(d, kColumnFileName, false));
-            ClickHeader(d, kColumnFileName);
-            ClickRow(d, 2);  // another index: a new column
-            ClickHeader(d, kColumnFileName);
-            QVERIFY(SortedBy(d, kColumnFileName, true));
-            QCOMPARE(d->m_listFiles.GetSelectionMark(), int{kColumnFileName});
-            ClickRow(d, 3, Qt::ShiftModifier);
-            QCOMPARE(d->m_listFiles.GetSelectedCount(), 4u);
-            QCOMPARE(d->m_listFiles.GetNextItem(-1, LVNI_SELECTED), 0);
-
-            ClickHeader(d, kColumnDirectory);
-            QVERIFY(SortedBy(d, kColumnDirectory, true));
-            QVERIFY(d->m_bFolderHeadingAllowed);
-            ClickHeader(d, kColumnHidden);
-            QVERIFY(SortedBy(d, kColumnHidden, true));
-            QVERIFY(!d->m_bFolderHeadingAllowed);
-            ClickHeader(d, kColumnDirectory);
-            ClickHeader(d, kColumnDirectory);
-            QVERIFY(SortedBy(d, kColumnDirectory, false));
-            QVERIFY(d->m_bFolderHeadingAllowed);
-        });
-    }
-
     // F1 opens the About box once: F1 inside it does nothing. The About item
     // of the context menu opens one without the guard, so F1 there opens a
-    // second box on top, and F1 in that one does nothing.
-    void helpAndAboutBox() {
+    // second box on top. Resizing moves the right edges of the combo box and
+    // the list to 20 pixels inside the window and the list's bottom above
+    // it; the buttons stay; a tiny window gives empty controls, not negative
+    // ones.
+    void helpAboutAndResizing() {
         CMainDlg dlg;
         CAboutDlg* pFirst = nullptr;
         ModalDriver driver(10000);
@@ -359,40 +287,7 @@ private slots:
             QVERIFY(!d->m_bInHelpAbout);
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), d->mapToGlobal(QPoint(5, 5)));
             QCoreApplication::sendEvent(d, &event);
-            ClickButton(d, IDCANCEL);
-        });
-        driver.Then<CAboutDlg>([](CAboutDlg* about) {
-            QVERIFY(about->grab().save(OutputPath("about-box.png")));
-            QCOMPARE(about->windowTitle(), QStringLiteral("Norvaneのﾊﾞｰｼﾞｮﾝ情報"));
-            QTest::keyClick(about, Qt::Key_F1);
-            QCOMPARE(QApplication::activeModalWidget(), about);
-            QTest::keyClick(about, Qt::Key_Escape);
-        });
-        driver.ThenPopup([](QMenu* pMenu) { TriggerMenuItem(pMenu, QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...")); });
-        driver.Then<CAboutDlg>([&](CAboutDlg* about) {
-            pFirst = about;
-            QTest::keyClick(about, Qt::Key_F1);  // opens the second box
-            QTest::keyClick(about, Qt::Key_Escape);
-        });
-        driver.Then<CAboutDlg>([&](CAboutDlg* about) {
-            QVERIFY(about != pFirst);
-            QTest::keyClick(about, Qt::Key_F1);
-            QCOMPARE(QApplication::activeModalWidget(), about);
-            QVERIFY(ClickButton(about, IDOK));
-        });
-        AfxSetMainWnd(&dlg);
-        dlg.DoModal();
-        AfxSetMainWnd(nullptr);
-        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-    }
 
-    // Resizing moves the right edges of the combo box and the list to 20
-    // pixels inside the window and the list's bottom above it; the buttons
-    // stay; a tiny window gives empty controls, not negative ones. Enter in
-    // the folder box ends the program.
-    void resizingAndEnter() {
-        CMainDlg dlg;
-        const int nResult = RunMain(dlg, [](CMainDlg* d) {
             QWidget* pList = d->GetDlgItem(IDC_LIST_FILES);
             QWidget* pCombo = d->GetDlgItem(IDC_FOLDER);
             const QRect rcButton = d->GetDlgItem(IDC_UPDATE_LIST)->geometry();
@@ -410,35 +305,53 @@ private slots:
             d->resize(30, 30);
             QCOMPARE(pList->size(), QSize(std::max(0, d->frameGeometry().width() - rcListBefore.left() - 20), 0));
             QCOMPARE(pCombo->width(), 0);
-            d->resize(600, 400);
-            TypeFolder(d, "/tmp");
-            QTest::keyClick(Combo(d)->lineEdit(), Qt::Key_Return);
-            QTRY_VERIFY(!d->isVisible());
-            QCOMPARE(d->m_listFiles.GetItemCount(), 0);  // not listed
+            ClickButton(d, IDCANCEL);
         });
-        QCOMPARE(nResult, IDOK);
+        driver.Then<CAboutDlg>([](CAboutDlg* about) {
+            QVERIFY(about->grab().save(OutputPath("about-box.png")));
+            QTest::keyClick(about, Qt::Key_F1);
+            QCOMPARE(QApplication::activeModalWidget(), about);
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        driver.ThenPopup([](QMenu* pMenu) { TriggerMenuItem(pMenu, QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...")); });
+        driver.Then<CAboutDlg>([&](CAboutDlg* about) {
+            pFirst = about;
+            QTest::keyClick(about, Qt::Key_F1);  // opens the second box
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        driver.Then<CAboutDlg>([&](CAboutDlg* about) {
+            QVERIFY(about != pFirst);
+            QVERIFY(ClickButton(about, IDOK));
+        });
+        AfxSetMainWnd(&dlg);
+        dlg.DoModal();
+        AfxSetMainWnd(nullptr);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
-    // The folder browser and the update button: the list, the edit text and
-    // the history (newest first, duplicates kept, eight at most, a history
-    // pick only fills the edit field); a typed folder that does not exist
-    // changes nothing; a relative folder resolves against the current one.
-    // After a restart the history shows sorted without regard to case.
-    void folderChoiceAndHistory() {
+    // The folder choice: before any, a scan stops at the target folder and
+    // says nothing. The browser and the update button set the list, the edit
+    // text and the history (newest first, duplicates kept, eight at most); a
+    // typed folder that does not exist changes nothing but a box; a relative
+    // folder resolves against the current one. A scan that stops on an error
+    // keeps the rows found so far and says so in a box with the folder and
+    // the reason.
+    void folderChoiceHistoryAndScanErrors() {
         TempDir tree;
         MakeTree(tree);
-        for (const char* pszName : {"f0", "f1", "f2", "f3", "f4", "f5", "Beta", "alpha"}) tree.MakeFolder(pszName);
+        for (int i = 0; i < 6; ++i) tree.MakeFolder("f" + std::to_string(i));
         const std::string strSub = tree / "sub";
-        std::deque<std::optional<std::string>> answers{strSub, std::nullopt, strSub};
         std::vector<std::string> starts;
         SetFolderBrowser([&](QWidget*, const std::string& strStart) {
             starts.push_back(strStart);
-            std::optional<std::string> answer;
-            if (!answers.empty()) answer = answers.front(), answers.pop_front();
-            return answer;
+            return starts.size() == 2 ? std::nullopt : std::optional<std::string>(strSub);  // the second cancelled
         });
         CMainDlg dlg;
         RunMain(dlg, [&](CMainDlg* d) {
+            QCOMPARE(ExpectWarning([&] { QVERIFY(ClickButton(d, IDC_HIDDEN_FILES)); }), QString());  // no folder yet
+            QCOMPARE(d->m_listFiles.GetItemCount(), 0);
+            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+
             QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
             QCOMPARE(d->m_szSourceFolder, strSub + "/");
             QCOMPARE(d->m_listFiles.GetItemCount(), 2);
@@ -453,7 +366,6 @@ private slots:
             TypeFolder(d, tree.Path());
             QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
             QCOMPARE(d->m_listFiles.GetItemCount(), 7);
-            QCOMPARE(d->m_cbFolder.GetWindowText(), tree.Path());
             for (int i = 0; i < 6; ++i) {
                 TypeFolder(d, tree / ("f" + std::to_string(i)));
                 QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
@@ -471,12 +383,6 @@ private slots:
             QCOMPARE(d->m_szSourceFolder, strBefore);
             QCOMPARE(History(d), history);
 
-            // Picking an entry changes the edit text only.
-            Combo(d)->setFocus();
-            QTest::keyClick(Combo(d), Qt::Key_Down);
-            QVERIFY(d->m_cbFolder.GetWindowText().starts_with(tree.Path()));
-            QCOMPARE(d->m_szSourceFolder, strBefore);
-
             const std::string strCwd = QDir::currentPath().toStdString();
             QVERIFY(chdir(tree.Path().c_str()) == 0);
             TypeFolder(d, "sub");
@@ -487,75 +393,17 @@ private slots:
             QCOMPARE(Item(d, 0)->directory(), std::string_view("sub/"));
             QCOMPARE(History(d).front(), std::string("sub"));
 
-            d->m_cbFolder.ResetContent();
-            for (const char* pszName : {"f1", "Beta", "alpha"}) {
-                TypeFolder(d, tree / pszName);
-                QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
-            }
-        });
-        std::array<std::string, 8> saved;
-        LoadFolderHistory(saved, SettingsFile());
-        QCOMPARE(saved, (std::array<std::string, 8>{tree / "alpha", tree / "Beta", tree / "f1"}));
-        CMainDlg restarted;
-        RunMain(restarted, [&](CMainDlg* d) {
-            QCOMPARE(History(d), (std::vector<std::string>{tree / "alpha", tree / "Beta", tree / "f1"}));
-        });
-    }
-
-    // Odd settings (a garbage line, empty and repeated history keys): the
-    // empty ones are skipped, the repeats kept and saved back as shown. A
-    // folder in the settings file's place gives the defaults and no crash at
-    // exit.
-    void settingsWithOddContents() {
-        WriteAll(SettingsFile(), "\xff\xfe garbage\r\n[MAINWINDOW]\nHISTORY2=/x\nHISTORY5=/x\nHISTORY1=\n");
-        CMainDlg dlg;
-        RunMain(dlg, [](CMainDlg* d) { QCOMPARE(History(d), (std::vector<std::string>{"/x", "/x"})); });
-        std::array<std::string, 8> saved;
-        LoadFolderHistory(saved, SettingsFile());
-        QCOMPARE(saved, (std::array<std::string, 8>{"/x", "/x"}));
-
-        QVERIFY(::unlink(SettingsFile().c_str()) == 0 && ::mkdir(SettingsFile().c_str(), 0755) == 0);
-        CMainDlg inFolder;
-        RunMain(inFolder, [](CMainDlg* d) {
-            QCOMPARE(d->m_strTitleName, std::string("FileName"));
-            QCOMPARE(d->m_cbFolder.GetCount(), 0);
-        });
-    }
-
-    // A scan that stops on an error keeps the rows found so far, writes the
-    // reason to standard output and says so in a box; one that stops at the
-    // target folder (no folder chosen yet) says nothing.
-    void scanStoppedEarly() {
-        TempDir tree;
-        MakeTree(tree);
-        tree.MakeFolder("zz-broken");
-        Sys().openAt = [](int dirFd, const char* name, int flags) {
-            if (std::string_view(name) != "zz-broken") return RealSystemCalls().openAt(dirFd, name, flags);
-            errno = EIO;  // as a broken disk would
-            return -1;
-        };
-        const std::string strOut = *m_pSettingsDir / "stdout.txt";
-        CMainDlg dlg;
-        RunMain(dlg, [&](CMainDlg* d) {
-            QCOMPARE(ExpectWarning([&] { QVERIFY(ClickButton(d, IDC_HIDDEN_FILES)); }), QString());  // no folder yet
-            QCOMPARE(d->m_listFiles.GetItemCount(), 0);
-            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
-
+            tree.MakeFolder("zz-broken");
+            Sys().openAt = [](int dirFd, const char* name, int flags) {
+                if (std::string_view(name) != "zz-broken") return RealSystemCalls().openAt(dirFd, name, flags);
+                errno = EIO;  // as a broken disk would
+                return -1;
+            };
             TypeFolder(d, tree.Path());
-            std::fflush(stdout);
-            const int nSaved = dup(STDOUT_FILENO);
-            const int nFile = ::open(strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(nFile, STDOUT_FILENO);
             const QString strText = ExpectWarning([&] { ClickButton(d, IDC_UPDATE_LIST); });
-            std::fflush(stdout);
-            dup2(nSaved, STDOUT_FILENO);
-            ::close(nSaved);
-            ::close(nFile);
-            const QString strReason = QStringLiteral("指定されたデバイスから読み取ることができません。");
-            QVERIFY2(strText.contains(strReason) && strText.contains(QString::fromStdString(tree.Path())),
+            QVERIFY2(strText.contains(QStringLiteral("指定されたデバイスから読み取ることができません。")) &&
+                         strText.contains(QString::fromStdString(tree.Path())),
                      qPrintable(strText));
-            // Standard output holds the reason (and whatever the test log wrote after it).
-            QVERIFY(QString::fromStdString(ReadAll(strOut)).startsWith(strReason + "\n"));
             QVERIFY(d->m_listFiles.GetItemCount() >= 5);  // the folder's own files at least
             QCOMPARE(History(d).front(), tree.Path());
             QVERIFY(QApplication::overrideCursor() == nullptr);
