@@ -13,42 +13,38 @@ constexpr int kSjis = kCodePageShiftJis;
 constexpr int kUtf8 = kCodePageUtf8;
 }  // namespace
 
-TEST(CodePage, ChosenFromTheLocaleTextsCodeset) {
+// From the codeset of the first of LC_ALL, LC_CTYPE and LANG that is set and
+// not empty.
+TEST(CodePage, ChosenFromTheLocalesCodeset) {
     const std::pair<const char*, int> cases[] = {
         {"ja_JP.SJIS", kSjis}, {"ja_JP.sjis", kSjis}, {"ja_JP.Shift_JIS@euro", kSjis}, {"ja_JP.SHIFT-JIS", kSjis},
         {"x.CP932", kSjis}, {"x.WINDOWS-31J", kSjis}, {"x.MS_KANJI", kSjis},
         {"ja_JP.UTF-8", kUtf8}, {"ja_JP.eucJP", kUtf8}, {"C", kUtf8}, {"SJIS", kUtf8} /* no codeset part */, {"", kUtf8},
     };
     for (auto [locale, expected] : cases) EXPECT_EQ(CodePageFromLocaleName(locale), expected) << locale;
-}
 
-TEST(CodePage, EnvironmentOrderIsLcAllThenLcCtypeThenLang) {
     const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     std::optional<std::string> saved[3];
     for (int i = 0; i < 3; ++i) if (const char* value = getenv(names[i])) saved[i] = value;
-    const char* cases[][3] = {  // LC_ALL, LC_CTYPE, LANG (null: unset); the first set and not empty decides
+    const char* environments[][3] = {  // LC_ALL, LC_CTYPE, LANG (null: unset)
         {"", "ja_JP.SJIS", "en_US.UTF-8"}, {"C.UTF-8", "ja_JP.SJIS", "en_US.UTF-8"}, {nullptr, nullptr, "ja_JP.CP932"}};
     const int expected[] = {kSjis, kUtf8, kSjis};
     for (int c = 0; c < 3; ++c) {
-        for (int i = 0; i < 3; ++i) cases[c][i] ? setenv(names[i], cases[c][i], 1) : unsetenv(names[i]);
+        for (int i = 0; i < 3; ++i) environments[c][i] ? setenv(names[i], environments[c][i], 1) : unsetenv(names[i]);
         EXPECT_EQ(CodePageFromEnvironment(), expected[c]) << "case " << c;
     }
     for (int i = 0; i < 3; ++i) saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 TEST(CodePage, TrailByteThatLooksLikeASeparatorIsNoSeparator) {
-    // 0x95 0x5C is a kanji whose trail byte is a backslash; 0x83 0x2F does
-    // not exist, but a trail byte never ends a text as a character of its own.
-    std::string kanji = "dir\x95\x5C";
-    EXPECT_FALSE(EndsWithCharacter(kanji, '\\', kSjis));
-    EXPECT_TRUE(EndsWithCharacter(kanji, '\\', kUtf8));
-    std::string folder = kanji;
+    // 0x95 0x5C is a kanji whose trail byte is a backslash.
+    std::string folder = "dir\x95\x5C";
+    EXPECT_FALSE(EndsWithCharacter(folder, '\\', kSjis));
+    EXPECT_TRUE(EndsWithCharacter(folder, '\\', kUtf8));
     AppendSeparatorIfMissing(folder, '\\', kSjis);
-    EXPECT_EQ(folder, kanji + "\\");
+    EXPECT_EQ(folder, "dir\x95\x5C\\");
     EXPECT_TRUE(EndsWithCharacter(folder, '\\', kSjis));
-    std::string slash = "/tmp/a/";
-    AppendSeparatorIfMissing(slash, '/', kSjis);
-    EXPECT_EQ(slash, "/tmp/a/");
+    EXPECT_TRUE(EndsWithCharacter("/tmp/a/", '/', kSjis));
     EXPECT_FALSE(EndsWithCharacter("", '/', kSjis));
 }
 
@@ -74,17 +70,8 @@ TEST(CodePage, ComparisonsGoByCharacterCodeAndFoldAsciiAndFullWidthCapitalsOnly)
     }
 }
 
-TEST(CodePage, CutNeverSplitsACharacter) {
-    std::string sjis = "a\x82\xA0\x82\xA2";  // a, two double-byte characters
-    EXPECT_EQ(CutToBytes(sjis, 2, kSjis), "a");
-    EXPECT_EQ(CutToBytes(sjis, 3, kSjis), "a\x82\xA0");
-    EXPECT_EQ(CutToBytes(sjis, 10, kSjis), sjis);
-    std::string utf8 = "a\xE3\x81\x82";  // a, あ
-    EXPECT_EQ(CutToBytes(utf8, 3, kUtf8), "a");
-    EXPECT_EQ(CutToBytes(utf8, 4, kUtf8), utf8);
-}
-
-TEST(CodePage, ConversionsMarkWhatTheTargetCannotHold) {
+// Cuts in 932 are checked through the settings reader's buffer sizes.
+TEST(CodePage, ConversionsMarkWhatTheTargetCannotHoldAndCutsKeepCharactersWhole) {
     EXPECT_EQ(Utf8ToCodePage("\xE3\x81\x82", kSjis), "\x82\xA0");
     EXPECT_EQ(CodePageToUtf8("\x82\xA0\xB1", kSjis), "\xE3\x81\x82\xEF\xBD\xB1");
     // Hangul has no place in 932; an invalid UTF-8 byte is one "?".
@@ -94,13 +81,7 @@ TEST(CodePage, ConversionsMarkWhatTheTargetCannotHold) {
     EXPECT_EQ(CodePageToUtf8("ok\x82", kSjis), "ok?");
     // The same code page passes bytes unchanged, invalid ones included.
     EXPECT_EQ(FileSystemToCodePage("a\xFF", kUtf8, kUtf8), "a\xFF");
-}
 
-TEST(CodePage, MarksAreEncodedInTheCodePage) {
-    const std::tuple<std::string_view (*)(int), const char*, const char*> marks[] = {
-        {&MarkBlackCircle, "\x81\x9C", "●"}, {&MarkFullWidthSpace, "\x81\x40", "　"}, {&MarkWhiteCircle, "\x81\x9B", "○"}};
-    for (auto [mark, sjis, utf8] : marks) {
-        EXPECT_EQ(mark(kSjis), sjis);
-        EXPECT_EQ(mark(kUtf8), utf8);
-    }
+    EXPECT_EQ(CutToBytes("a\xE3\x81\x82", 3, kUtf8), "a");  // a, あ
+    EXPECT_EQ(CutToBytes("a\xE3\x81\x82", 4, kUtf8), "a\xE3\x81\x82");
 }
