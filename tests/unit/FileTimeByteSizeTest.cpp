@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "platform/ByteSize.h"
 #include "platform/FileTime.h"
@@ -12,24 +14,17 @@ using namespace norvane;
 namespace {
 
 // Sets TZ for one test and puts the old value back.
-class ScopedTimeZone {
-public:
+struct ScopedTimeZone {
     explicit ScopedTimeZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        m_bHad = old != nullptr;
-        if (m_bHad) m_strOld = old;
+        if (const char* value = std::getenv("TZ")) old = value;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ScopedTimeZone() {
-        if (m_bHad) setenv("TZ", m_strOld.c_str(), 1);
-        else unsetenv("TZ");
+        old ? setenv("TZ", old->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
-
-private:
-    bool m_bHad = false;
-    std::string m_strOld;
+    std::optional<std::string> old;
 };
 
 FILETIME At(std::int64_t unixSeconds) { return FileTimeFromUnix(unixSeconds, 0); }
@@ -39,17 +34,11 @@ FILETIME At(std::int64_t unixSeconds) { return FileTimeFromUnix(unixSeconds, 0);
 TEST(ByteSize, ThreeSignificantFiguresCutNotRounded) {
     EXPECT_EQ(ByteSizeText(0, kCodePageUtf8), "0 バイト");
     EXPECT_EQ(ByteSizeText(1023, kCodePageShiftJis), "1023 \x83\x6F\x83\x43\x83\x67");
-    EXPECT_EQ(ByteSizeText(1024), "1.00 KB");
-    EXPECT_EQ(ByteSizeText(1535), "1.49 KB");
-    EXPECT_EQ(ByteSizeText(10239), "9.99 KB");
-    EXPECT_EQ(ByteSizeText(10240), "10.0 KB");
-    EXPECT_EQ(ByteSizeText(102399), "99.9 KB");
-    EXPECT_EQ(ByteSizeText(1023999), "999 KB");
-    EXPECT_EQ(ByteSizeText(1024000), "0.97 MB");
-    EXPECT_EQ(ByteSizeText(4294967296ULL), "4.00 GB");
-    EXPECT_EQ(ByteSizeText(1ULL << 40), "1.00 TB");
-    EXPECT_EQ(ByteSizeText(1ULL << 50), "1.00 PB");
-    EXPECT_EQ(ByteSizeText(std::numeric_limits<std::uint64_t>::max()), "15.9 EB");
+    const std::pair<std::uint64_t, const char*> sizes[] = {
+        {1024, "1.00 KB"}, {1535, "1.49 KB"}, {10239, "9.99 KB"}, {10240, "10.0 KB"}, {102399, "99.9 KB"},
+        {1023999, "999 KB"}, {1024000, "0.97 MB"}, {4294967296ULL, "4.00 GB"}, {1ULL << 40, "1.00 TB"},
+        {1ULL << 50, "1.00 PB"}, {std::numeric_limits<std::uint64_t>::max(), "15.9 EB"}};
+    for (auto [size, text] : sizes) EXPECT_EQ(ByteSizeText(size), text) << size;
 }
 
 TEST(FileTime, UnixTimesMapOntoThe1601EpochAndClampAtTheEnds) {
@@ -63,21 +52,9 @@ TEST(FileTime, UnixTimesMapOntoThe1601EpochAndClampAtTheEnds) {
     EXPECT_EQ(UnixSecondsFromFileTime(FileTimeFromUnix(-86400, 5)), -86400);
 }
 
-TEST(FileTime, DateTextPadsTheHourWithASpaceAndHonoursTheTimeZone) {
-    ScopedTimeZone utc("UTC");
-    EXPECT_EQ(DateText(At(1267780020)), "2010/03/05  9:07");   // 2010-03-05 09:07 UTC
-    EXPECT_EQ(DateText(At(1262303940)), "2009/12/31 23:59");
-    ScopedTimeZone tokyo("JST-9");
-    EXPECT_EQ(DateText(At(1267780020)), "2010/03/05 18:07");
-}
-
-TEST(FileTime, DaylightSavingIsDecidedForTheFilesOwnDate) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    EXPECT_EQ(DateText(At(1262304000)), "2010/01/01  1:00");  // winter: +1
-    EXPECT_EQ(DateText(At(1277942400)), "2010/07/01  2:00");  // summer: +2
-}
-
-TEST(FileTime, EveryRepresentableTimeHasADateText) {
+// Every representable time has a text, in the time zone and with the
+// daylight saving of the file's own date; the hour is padded with a space.
+TEST(FileTime, DateTextForEveryTimeInTheTimeZoneOfTheFilesOwnDate) {
     ScopedTimeZone utc("UTC");
     EXPECT_EQ(DateText(0), "1601/01/01  0:00");
     EXPECT_EQ(DateText(At(-1)), "1969/12/31 23:59");
@@ -87,4 +64,10 @@ TEST(FileTime, EveryRepresentableTimeHasADateText) {
     std::string last = DateText(std::numeric_limits<std::uint64_t>::max());
     EXPECT_EQ(last.size(), 17u) << last;
     EXPECT_EQ(last.substr(0, 6), "60056/");
+
+    ScopedTimeZone tokyo("JST-9");
+    EXPECT_EQ(DateText(At(1267780020)), "2010/03/05 18:07");  // 2010-03-05 09:07 UTC
+    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(DateText(At(1262304000)), "2010/01/01  1:00");  // winter: +1
+    EXPECT_EQ(DateText(At(1277942400)), "2010/07/01  2:00");  // summer: +2
 }
