@@ -93,9 +93,11 @@ std::vector<std::string> History(CMainDlg* d) {
     return entries;
 }
 
+QComboBox* Combo(CMainDlg* d) { return d->GetDlgItemAs<QComboBox>(IDC_FOLDER); }
+
 void TypeFolder(CMainDlg* d, const std::string& strText) {
-    d->GetDlgItemAs<QComboBox>(IDC_FOLDER)->setEditText(QString());
-    TypeText(d->GetDlgItem(IDC_FOLDER), QString::fromStdString(strText));
+    Combo(d)->setEditText(QString());
+    TypeText(Combo(d), QString::fromStdString(strText));
 }
 
 // Runs the dialog modally; fnSteps acts on it, then it is closed with "終了".
@@ -277,7 +279,8 @@ private slots:
     // second box on top. Resizing moves the right edges of the combo box and
     // the list to 20 pixels inside the window and the list's bottom above
     // it; the buttons stay; a tiny window gives empty controls, not negative
-    // ones.
+    // ones. Enter in the folder box ends the program through OK, which takes
+    // the check boxes, and lists nothing.
     void helpAboutAndResizing() {
         CMainDlg dlg;
         CAboutDlg* pFirst = nullptr;
@@ -305,7 +308,10 @@ private slots:
             d->resize(30, 30);
             QCOMPARE(pList->size(), QSize(std::max(0, d->frameGeometry().width() - rcListBefore.left() - 20), 0));
             QCOMPARE(pCombo->width(), 0);
-            ClickButton(d, IDCANCEL);
+            d->resize(600, 400);
+            QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
+            TypeFolder(d, "/tmp");
+            QTest::keyClick(Combo(d)->lineEdit(), Qt::Key_Return);
         });
         driver.Then<CAboutDlg>([](CAboutDlg* about) {
             QVERIFY(about->grab().save(OutputPath("about-box.png")));
@@ -324,18 +330,20 @@ private slots:
             QVERIFY(ClickButton(about, IDOK));
         });
         AfxSetMainWnd(&dlg);
-        dlg.DoModal();
+        QCOMPARE(dlg.DoModal(), IDOK);
         AfxSetMainWnd(nullptr);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.m_bFormattedSize, 1);
+        QVERIFY(dlg.m_szSourceFolder.empty());
     }
 
     // The folder choice: before any, a scan stops at the target folder and
     // says nothing. The browser and the update button set the list, the edit
     // text and the history (newest first, duplicates kept, eight at most); a
-    // typed folder that does not exist changes nothing but a box; a relative
-    // folder resolves against the current one. A scan that stops on an error
-    // keeps the rows found so far and says so in a box with the folder and
-    // the reason.
+    // typed folder that does not exist changes nothing but a box; picking an
+    // entry only fills the edit field; a relative folder resolves against the
+    // current one. A scan that stops on an error keeps the rows found so far
+    // and says so in a box with the folder and the reason.
     void folderChoiceHistoryAndScanErrors() {
         TempDir tree;
         MakeTree(tree);
@@ -382,6 +390,11 @@ private slots:
             }
             QCOMPARE(d->m_szSourceFolder, strBefore);
             QCOMPARE(History(d), history);
+            // Picking an entry changes the edit text only.
+            Combo(d)->setFocus();
+            QTest::keyClick(Combo(d), Qt::Key_Down);
+            QVERIFY(d->m_cbFolder.GetWindowText().starts_with(tree.Path()));
+            QCOMPARE(d->m_szSourceFolder, strBefore);
 
             const std::string strCwd = QDir::currentPath().toStdString();
             QVERIFY(chdir(tree.Path().c_str()) == 0);
