@@ -200,12 +200,13 @@ private slots:
     }
 
     // Main window -> options -> titles: the titles dialog opens with the
-    // window's titles and colours (lower case); OK in both dialogs carries
-    // them back into the main window and into the exported file.
+    // window's titles and colours (lower case); its Cancel leaves the
+    // options' strings as they were; OK in both dialogs carries titles and
+    // lower-case colours back into the main window and the exported file.
     void chainFromMainWindow() {
         TempDir dir;
         SetSettingsPathForTests(dir / "Norvane.ini");
-        WriteAll(dir / "Norvane.ini", "[TITLE]\r\nVALUE1=Alpha\r\nBGCOLOR=#00FF00\r\n");
+        WriteAll(dir / "Norvane.ini", "[TITLE]\r\nVALUE1=Alpha\r\nBGCOLOR=#00FF00\r\nFONTCOLOR=#FFFFFF\r\n");
         QVERIFY(dir.MakeFolder("tree") && dir.MakeFile("tree/a.txt"));
         const std::string strOutput = dir / "out.html";
         CMainDlg main;
@@ -219,6 +220,15 @@ private slots:
                 QCOMPARE(Edit(t, IDC_EDIT_TITLE1)->text(), QStringLiteral("Alpha"));
                 QCOMPARE(Edit(t, IDC_EDIT_TITLE2)->text(), QStringLiteral("FileDate&Time"));
                 QCOMPARE(t->GetBgColorText(), std::string("#00ff00"));
+                Edit(t, IDC_EDIT_TITLE1)->setText(QStringLiteral("Beta"));
+                QVERIFY(ClickButton(t, IDCANCEL));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
+                QCOMPARE(o->m_strTitle1, std::string("Alpha"));
+                QCOMPARE(o->m_strFontColor, std::string("#FFFFFF"));
+                QVERIFY(ClickButton(o, IDC_COLUMN_TITLES));
+            })
+            .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
                 Edit(t, IDC_EDIT_TITLE1)->setText(QStringLiteral("名前"));
                 QVERIFY(ClickButton(t, IDC_BGCOLOR));
             })
