@@ -204,8 +204,9 @@ private slots:
     // repaint that keeps order and selection. Header clicks: ascending,
     // descending, ascending; a row click in between replaces the remembered
     // column by the row's index, and the column number becomes the
-    // Shift+click anchor. The hidden and system boxes rescan in scan order
-    // and keep the sort state; the subfolder box is read at the next scan.
+    // Shift+click anchor. Only the folder column allows folder headings in
+    // an export. The hidden and system boxes rescan in scan order and keep
+    // the sort state; the subfolder box is read at the next scan.
     void windowSortingAndCheckBoxes() {
         TempDir tree;
         MakeTree(tree);
@@ -244,6 +245,7 @@ private slots:
             QVERIFY(SortedBy(d, kColumnSize, false));
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, true));
+            QVERIFY(!d->m_bFolderHeadingAllowed);
             ClickRow(d, 0);  // the row's index equals the column: a repeat
             ClickHeader(d, kColumnFileName);
             QVERIFY(SortedBy(d, kColumnFileName, false));
@@ -255,6 +257,9 @@ private slots:
             ClickRow(d, 3, Qt::ShiftModifier);
             QCOMPARE(d->m_listFiles.GetSelectedCount(), 4u);
             QCOMPARE(d->m_listFiles.GetNextItem(-1, LVNI_SELECTED), 0);
+            ClickHeader(d, kColumnDirectory);
+            QVERIFY(SortedBy(d, kColumnDirectory, true));
+            QVERIFY(d->m_bFolderHeadingAllowed);
 
             QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
             QCOMPARE(RowOf(d, ".hidden"), -1);
