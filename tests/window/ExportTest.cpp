@@ -120,6 +120,7 @@ private slots:
             .Then<QMessageBox>([](QMessageBox* b) {
                 QCOMPARE(b->text(), QStringLiteral("出力する行が選択されていません。\nリストボックスで出力する行を選んでください。"));
                 QCOMPARE(b->icon(), QMessageBox::Information);
+                QCOMPARE(b->windowTitle(), Q(AfxGetAppName()));
                 QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
             })
             .Then<CMainDlg>([](CMainDlg* d) {
@@ -149,6 +150,7 @@ private slots:
             .Then<QMessageBox>([&](QMessageBox* b) {
                 QCOMPARE(b->windowTitle(), QStringLiteral("出力先"));
                 QCOMPARE(b->text(), Q(strOut) + QStringLiteral("\n出力されたファイルを表示しますか？"));
+                QCOMPARE(b->icon(), QMessageBox::NoIcon);
                 QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)")));
             })
             .Then<CMainDlg>([&](CMainDlg* d) {
@@ -164,6 +166,7 @@ private slots:
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
                 QVERIFY(o->IsDlgButtonChecked(IDC_RAD_HTML) && !o->IsDlgButtonChecked(IDC_RAD_TEXT));
                 QVERIFY(!o->IsDlgButtonChecked(IDC_CHK_PREFIX) && !o->IsDlgButtonChecked(IDC_CHK_SUFFIX));
+                QVERIFY(!o->IsWindowEnabled(IDC_CHK_FOLDERHEADING));  // sorted by size: headings not allowed
                 for (int nId : {IDC_RAD_CSV, IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION})
                     QVERIFY(ClickButton(o, nId));
                 QVERIFY(ClickButton(o, IDOK));
