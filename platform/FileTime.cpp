@@ -42,17 +42,22 @@ std::tm UtcCalendar(std::int64_t seconds) {
 }  // namespace
 
 FILETIME FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    // Every second from here on is past the largest FILETIME; checking first
+    // keeps the sums below within 64 bits (a tmpfs file may carry INT64_MAX).
+    constexpr std::int64_t kLastSecond =
+        static_cast<std::int64_t>((kMax - 9999999) / kTicksPerSecond) - kSecondsFrom1601To1970;
     // Normalise so that 0 <= nanoseconds < 1e9.
-    seconds += nanoseconds / 1000000000;
+    std::int64_t carry = nanoseconds / 1000000000;
     nanoseconds %= 1000000000;
     if (nanoseconds < 0) {
         nanoseconds += 1000000000;
-        --seconds;
+        --carry;
     }
-    if (seconds < -kSecondsFrom1601To1970) return 0;
+    if (seconds > kLastSecond - carry) return kMax;
+    if (seconds < -kSecondsFrom1601To1970 - carry) return 0;
+    seconds += carry;
     auto since1601 = static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970);
-    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-    if (since1601 > (kMax - 9999999) / kTicksPerSecond) return kMax;
     return since1601 * kTicksPerSecond + static_cast<std::uint64_t>(nanoseconds / 100);
 }
 

@@ -50,6 +50,15 @@ TEST(FileTime, UnixTimesMapOntoThe1601EpochAndClampAtTheEnds) {
     EXPECT_EQ(FileTimeFromUnix(std::numeric_limits<std::int64_t>::max() / 2, 0),
               std::numeric_limits<std::uint64_t>::max());
     EXPECT_EQ(UnixSecondsFromFileTime(FileTimeFromUnix(-86400, 5)), -86400);
+    // The ends of the 64-bit range (tmpfs keeps any time it is given), with
+    // nanoseconds that carry a second past them: clamped, never wrapped.
+    constexpr std::int64_t kMaxSeconds = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMinSeconds = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(FileTimeFromUnix(kMaxSeconds, 0), std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(FileTimeFromUnix(kMaxSeconds, 1999999999), std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(FileTimeFromUnix(kMinSeconds, 0), 0U);
+    EXPECT_EQ(FileTimeFromUnix(kMinSeconds, -1999999999), 0U);
+    EXPECT_EQ(FileTimeFromUnix(0, kMaxSeconds), FileTimeFromUnix(kMaxSeconds / 1000000000, kMaxSeconds % 1000000000));
 }
 
 // Every representable time has a text, in the time zone and with the
@@ -64,6 +73,7 @@ TEST(FileTime, DateTextForEveryTimeInTheTimeZoneOfTheFilesOwnDate) {
     std::string last = DateText(std::numeric_limits<std::uint64_t>::max());
     EXPECT_EQ(last.size(), 17u) << last;
     EXPECT_EQ(last.substr(0, 6), "60056/");
+    EXPECT_EQ(DateText(At(std::numeric_limits<std::int64_t>::max())), last);
 
     ScopedTimeZone tokyo("JST-9");
     EXPECT_EQ(DateText(At(1267780020)), "2010/03/05 18:07");  // 2010-03-05 09:07 UTC
