@@ -26,9 +26,22 @@ std::string ExecutableFolder() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+namespace {
+
+// The path splitter steps over a double-byte character only when a valid
+// trail byte follows its lead byte; otherwise the lead byte stands alone, so
+// a period right after it still counts ("\x82.txt" has ".txt").
+std::size_t SplitterCharLength(std::string_view name, std::size_t pos, int codePage) {
+    if (CharLength(name, pos, codePage) == 1) return 1;
+    const auto trail = static_cast<unsigned char>(name[pos + 1]);
+    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC) ? 2 : 1;
+}
+
+}  // namespace
+
 std::size_t ExtensionOffset(std::string_view name, int codePage) {
     std::size_t last = name.size();
-    for (std::size_t pos = 0; pos < name.size(); pos += CharLength(name, pos, codePage)) {
+    for (std::size_t pos = 0; pos < name.size(); pos += SplitterCharLength(name, pos, codePage)) {
         if (name[pos] == '.') last = pos;
         else if (name[pos] == '/') last = name.size();  // a period before a separator is no extension
     }

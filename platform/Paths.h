@@ -15,8 +15,9 @@ namespace norvane {
 std::string ExecutableFolder();
 
 // Where the extension of a bare file name starts: its last period (a trail
-// byte never counts in 932); name.size() when it has none. ".bashrc" is all
-// extension, "trailing." gives ".", "a..b" gives ".b".
+// byte never counts in 932; a lead byte without a valid trail byte after it
+// stands alone); name.size() when it has none. ".bashrc" is all extension,
+// "trailing." gives ".", "a..b" gives ".b".
 std::size_t ExtensionOffset(std::string_view name, int codePage = CurrentCodePage());
 
 // True for the file system root ("/", or only separators).

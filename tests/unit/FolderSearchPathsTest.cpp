@@ -95,6 +95,10 @@ TEST(Paths, CreateFolderRootsExtensionsAndTheExecutableFolder) {
     EXPECT_EQ(ext("trailing."), ".");
     EXPECT_EQ(ext("noperiod"), "");
     EXPECT_EQ(ext("\x82\xA0.\x83\x5C", kCodePageShiftJis), ".\x83\x5C");
+    // A lead byte whose next byte is no trail byte is a character alone.
+    EXPECT_EQ(ext("\x82.txt", kCodePageShiftJis), ".txt");
+    EXPECT_EQ(ext("\x81.", kCodePageShiftJis), ".");
+    EXPECT_EQ(ext("a.b\x81\x2E", kCodePageShiftJis), ".");
 
     std::string folder = ExecutableFolder();
     EXPECT_TRUE(!folder.empty() && folder.back() == '/' && FolderExists(folder)) << folder;
