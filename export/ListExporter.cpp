@@ -22,7 +22,9 @@
 // folder of a heading) could break a row or the document, so they are
 // written safely:
 //   - TEXT rows, and the folder headings of TEXT and CSV: each TAB, CR or LF
-//     becomes "?" (as characters the code page cannot hold already do);
+//     becomes "?" (as characters the code page cannot hold already do); a CSV
+//     heading whose folder holds '"', ",", CR or LF is quoted as a CSV field
+//     is (below), the others stay unquoted;
 //   - HTML rows and headings: "&", "<", ">" and '"' become &amp; &lt; &gt;
 //     &quot;, and TAB, CR, LF the references &#9; &#13; &#10;;
 //   - CSV fields (all quoted, the file name included): '"' is doubled, CR and
@@ -57,6 +59,9 @@ constexpr ByteEscapes MakeEscapes(std::initializer_list<std::pair<char, std::str
     }
     return escapes;
 }
+
+// What makes a CSV line need quotes around its text.
+constexpr std::string_view kCsvSpecials = "\",\r\n";
 
 constexpr ByteEscapes kUserText = MakeEscapes({{'\n', "\r\n"}});
 constexpr ByteEscapes kCsvUserText = MakeEscapes({{'"', "\"\""}, {'\n', "\r\n"}});
@@ -194,8 +199,16 @@ void CListExporter::AppendHeading(std::string& line, Format format, std::string_
         line += MarkBlackCircle();
         AppendEscaped(line, folder, kHtmlField);
         line += "</TD></tr>\r\n";
+    } else if (format == Format::kCsv && folder.find_first_of(kCsvSpecials) != std::string_view::npos) {
+        // A folder with a quote, comma or line break would split the heading
+        // or swallow the next row: such a heading is one quoted field.
+        line += '"';
+        line += MarkBlackCircle();
+        AppendEscaped(line, folder, kCsvField);
+        line += "\"\r\n";
     } else {
-        // A heading is a line of its own, never quoted, in TEXT and CSV alike.
+        // Otherwise a heading is a line of its own, unquoted, in TEXT and CSV
+        // alike.
         line += MarkBlackCircle();
         AppendEscaped(line, folder, kTextField);
         line += "\r\n";

@@ -160,6 +160,26 @@ TEST_F(ListExporterTest, HeadingAtEveryChangeOfFolder)
               "\xE2\x97\x8F/tmp/Tools/\r\na2\r\n");
 }
 
+// A folder named a,"b once made the CSV reader take the heading's quote as
+// the start of a field running into the next row.
+TEST_F(ListExporterTest, CsvHeadingWithQuoteOrCommaIsOneQuotedField)
+{
+    const Folder* quoted = m_store.AddFolder("/tmp/a,\"b/");
+    const Folder* comma = m_store.AddFolder("/tmp/c,d/");
+    const Folder* blank = m_store.AddFolder("/tmp/e f\t;'/");
+    Add("x.txt", quoted);
+    Add("y.txt", quoted);
+    Add("z", comma);
+    Add("w", blank);
+    EXPECT_EQ(Write(Exporter(Fmt::kCsv, "101000")),
+              "FileName,FileSize,\r\n"
+              "\"\xE2\x97\x8F/tmp/a,\"\"b/\"\r\n\"x.txt\",\"0\"\r\n\"y.txt\",\"0\"\r\n"
+              "\"\xE2\x97\x8F/tmp/c,d/\"\r\n\"z\",\"0\"\r\n"
+              "\xE2\x97\x8F/tmp/e f?;'/\r\n\"w\",\"0\"\r\n");
+    // TEXT headings keep the folder as it is, quote and comma included.
+    EXPECT_EQ(Write(Exporter(Fmt::kText, "100000")).substr(0, 15), "\xE2\x97\x8F/tmp/a,\"b/\r\n");
+}
+
 TEST_F(ListExporterTest, UserTextsVerbatimWithQuotesDoubledInCsvOnly)
 {
     Add("50%&co.txt");
@@ -192,7 +212,7 @@ TEST_F(ListExporterTest, HostileNamesStayInTheirCellAndLine)
               "\xE2\x97\x8F/tmp/<b>?\"q\"?/\r\n"
               "<script>&\"x\"???.y\"z\t2010/03/05  9:07\t0\t\t.y\"z\t/tmp/<b>?\"q\"?/\r\n");
     EXPECT_EQ(Write(Exporter(Fmt::kCsv)),
-              kCsvHeader + "\xE2\x97\x8F/tmp/<b>?\"q\"?/\r\n"
+              kCsvHeader + "\"\xE2\x97\x8F/tmp/<b>?\"\"q\"\"\t/\"\r\n"
               "\"<script>&\"\"x\"\"\t??.y\"\"z\",\"2010/03/05  9:07\",\"0\",,\".y\"\"z\",\"/tmp/<b>?\"\"q\"\"\t/\"\r\n");
 }
 
