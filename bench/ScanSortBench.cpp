@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         sink.Open("/dev/null");
         auto t = Clock::now();
         exporter.WriteRows(sink, rows);
-        sink.Close();
+        sink.Commit();
         std::printf("write %-4s all columns: %.3f s\n", format, Seconds(t));
     }
     return 0;

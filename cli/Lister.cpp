@@ -292,7 +292,7 @@ int RunLister(int argc, char** argv) {
                                                       : sink.Open(options.outputPath);
         if (bOpen) {
             bool rowsWritten = exporter.WriteRows(sink, rows);
-            written = sink.Close() && rowsWritten;
+            written = sink.Commit() && rowsWritten;
         }
         writeError = sink.ErrorText();
     }

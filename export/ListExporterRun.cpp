@@ -121,11 +121,14 @@ bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSele
     if (bSelectedRows) WriteSelectedRows(sink, list);
     else WriteAllRows(sink, list);
     WriteFooter(sink);
-    // Close writes what is still buffered and reports a failure the file
-    // system deferred; only then is the file known to be whole.
-    if (!sink.Close()) {
-        ReportFailure(pOwner, "出力先のファイルに書き込めませんでした。ファイルは不完全です。", strPathUtf8,
-                      ReasonOf(sink, strRawPath));
+    // Commit writes what is still buffered, reports a failure the file
+    // system deferred, and only then puts the file in place. A failed file
+    // leaves the destination as it was, unless it had to be written in place.
+    if (!sink.Commit()) {
+        ReportFailure(pOwner,
+                      sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
+                                           : "出力先のファイルに書き込めませんでした。出力先は変更されていません。",
+                      strPathUtf8, ReasonOf(sink, strRawPath));
         return false;
     }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -37,11 +36,7 @@ void OutputSink::SetFailed(std::string errorText)
 
 FileOutputSink::FileOutputSink() = default;
 
-FileOutputSink::~FileOutputSink()
-{
-    if (m_nFd >= 0)
-        Close();
-}
+FileOutputSink::~FileOutputSink() { Abandon(); }
 
 bool FileOutputSink::Open(const std::string& path)
 {
@@ -52,13 +47,13 @@ bool FileOutputSink::Open(const std::string& path)
     m_strPath = path;
     if (Failed())
         return false;
-    // 0666 lets the umask decide, as for any file a user program creates.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        FailWithErrno(errno);
+    if (const int error = m_replacement.Open(path); error != 0) {
+        m_bTargetChanged = m_replacement.TargetChanged();
+        FailWithErrno(error);
         return false;
     }
-    m_nFd = fd;
+    m_bTargetChanged = m_replacement.TargetChanged();
+    m_nFd = m_replacement.Fd();
     m_strBuffer.reserve(kBufferSize);
     return true;
 }
@@ -73,26 +68,48 @@ bool FileOutputSink::Attach(int fd, const std::string& name)
     if (Failed())
         return false;
     m_nFd = fd;
-    m_bOwnsFd = false;
+    m_bAttached = true;
+    // Bytes handed to a descriptor cannot be taken back.
+    m_bTargetChanged = true;
     m_strBuffer.reserve(kBufferSize);
     return true;
 }
 
-bool FileOutputSink::Close()
+bool FileOutputSink::Commit()
 {
     if (m_nFd < 0)
         return !Failed();
     if (!Failed())
         FlushBytes();
-    // close() can report a write error that the file system deferred (NFS,
-    // quota); the descriptor is gone either way, so it is never retried.
-    if (m_bOwnsFd && ::close(m_nFd) != 0)
-        FailWithErrno(errno);
+    if (m_bAttached) {
+        Reset();
+        return !Failed();
+    }
+    if (Failed()) {
+        m_replacement.Abandon();
+    } else if (const int error = m_replacement.Commit(); error != 0) {
+        FailWithErrno(error);
+    }
+    m_bTargetChanged = m_bTargetChanged || m_replacement.TargetChanged();
+    Reset();
+    return !Failed();
+}
+
+void FileOutputSink::Abandon()
+{
+    if (m_nFd < 0)
+        return;
+    if (!m_bAttached)
+        m_replacement.Abandon();
+    Reset();
+}
+
+void FileOutputSink::Reset()
+{
     m_nFd = -1;
-    m_bOwnsFd = true;
+    m_bAttached = false;
     m_strBuffer.clear();
     m_strBuffer.shrink_to_fit();
-    return !Failed();
 }
 
 bool FileOutputSink::WriteBytes(std::string_view bytes)

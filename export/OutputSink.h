@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileReplacement.h"
+
 namespace norvane {
 
 class OutputSink {
@@ -39,28 +41,39 @@ private:
     std::string m_strError;
 };
 
-// A file opened for writing (created when missing, truncated when
-// present), or a descriptor handed over. Bytes are buffered and written in
-// large blocks.
+// A file written anew, or a descriptor handed over. Bytes are buffered and
+// written in large blocks. A file's old content stays until Commit: the bytes
+// go to a temporary file that only then takes the file's place, keeping its
+// permissions, owner and group (a symbolic link keeps pointing at the file it
+// names). A sink that is abandoned, or destroyed uncommitted, leaves the
+// target as it was and creates nothing. A device or a pipe is written
+// directly.
 class FileOutputSink final : public OutputSink {
 public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
 
     FileOutputSink();
-    // Closes the file if Close was not called; an error then goes unreported,
-    // so callers that care call Close.
+    // Abandons the file if Commit was not called.
     ~FileOutputSink() override;
 
-    // False (and the sink failed) when the file cannot be opened.
+    // False (and the sink failed) when the file cannot be written.
     bool Open(const std::string& path);
-    // Writes to a descriptor the caller owns (standard output): Close writes
+    // Writes to a descriptor the caller owns (standard output): Commit writes
     // what is buffered and leaves the descriptor open. name stands for the
     // path in error texts.
     bool Attach(int fd, const std::string& name);
     bool IsOpen() const { return m_nFd >= 0; }
-    // Writes what is buffered and closes the file. False when anything since
-    // Open failed, the close included.
-    bool Close();
+    // Writes what is buffered and puts the file in place. False when anything
+    // since Open failed, the commit included; the target is then as it was
+    // unless TargetChanged says otherwise.
+    bool Commit();
+    // Drops what was written: the target stays as it was, nothing is created.
+    // An attached descriptor gets nothing more. Safe to call at any time.
+    void Abandon();
+    // True when the target itself was written, so that after a failure it
+    // may be incomplete (a device written directly, or a file whose
+    // replacement had to be copied into it in place and failed).
+    bool TargetChanged() const { return m_bTargetChanged; }
 
 protected:
     bool WriteBytes(std::string_view bytes) override;
@@ -69,9 +82,12 @@ protected:
 private:
     bool WriteAll(const char* data, std::size_t size);
     void FailWithErrno(int error);
+    void Reset();
 
     int m_nFd = -1;
-    bool m_bOwnsFd = true;
+    bool m_bAttached = false;
+    bool m_bTargetChanged = false;
+    FileReplacement m_replacement;
     std::string m_strPath;
     std::string m_strBuffer;
 };

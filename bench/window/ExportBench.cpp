@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
             exporter.m_bExpansion = exporter.m_bDirectory = true;
             const auto t = Clock::now();
             FileOutputSink sink;
-            const bool bWritten = sink.Open(strWriterOut) && exporter.WriteRows(sink, rows) && sink.Close();
+            const bool bWritten = sink.Open(strWriterOut) && exporter.WriteRows(sink, rows) && sink.Commit();
             writerTimes.push_back(Seconds(t));
             check(bWritten, "the writer failed");
         }

@@ -70,6 +70,17 @@ fails() {  # fails STATUS TEXT ARGS...: the lister ends with STATUS and TEXT on 
 }
 fails 1 "the output could not be written: $work/missing/out.txt: No such file or directory" -o "$work/missing/out.txt" "$tree"
 [ -w /dev/full ] && OUT=/dev/full fails 1 "the output could not be written: standard output: No space left on device" "$tree"
+# A disk that fills up part-way (a file size limit stands for it) leaves the
+# file that was there, through a link too, and no temporary file.
+printf 'old' > "$work/keep.txt"
+ln -s keep.txt "$work/link.txt"
+(trap '' XFSZ; ulimit -f 1; "$LISTER" --settings="$settings" --prefix="$(printf '%2000s' '')" -o "$work/link.txt" "$tree" 2>"$work/err")
+check "exit 1 on a full disk" same "$?" "1"
+check "told: file too large" grep -qF "norvane-list: the output could not be written: $work/link.txt: File too large" "$work/err"
+check "old file kept whole" same "$(cat "$work/keep.txt")" "old"
+"$LISTER" --settings="$settings" -f text -o "$work/link.txt" "$tree"
+check "the link kept, its file replaced" eval '[ -L "$work/link.txt" ] && grep -q tool.exe "$work/keep.txt"'
+check "no temporary file left" same "$(ls -A "$work" | grep -c tmp)" "0"
 fails 2 "'$work/nowhere' is not a folder" "$work/nowhere"
 check "missing folder not created" test ! -e "$work/nowhere"
 fails 2 "'$tree/tool.exe' is not a folder" "$tree/tool.exe"

@@ -227,7 +227,7 @@ TEST_F(ListExporterTest, SinksKeepEveryByteOrTellOfTheirFailure)
     FileOutputSink file;
     ASSERT_TRUE(file.Open(dir / "list.html")) << file.ErrorText();
     EXPECT_TRUE(Exporter(Fmt::kHtml).WriteRows(file, m_rows));
-    EXPECT_TRUE(file.Close()) << file.ErrorText();
+    EXPECT_TRUE(file.Commit()) << file.ErrorText();
     EXPECT_EQ(ReadAll(dir / "list.html"), expected);
 
     // A sink that fails part way: the writer reports it, the sink takes no more.

@@ -10,6 +10,10 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +63,27 @@ void TypeSavePath(QFileDialog* f, const std::string& strPath) {
     QTest::keyClick(pEdit, Qt::Key_Return);
 }
 
+// A file size limit stands for a disk that fills up while a file is written.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t nBytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit small {nBytes, m_old.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    struct rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 }  // namespace
 
 class ExportTest : public QObject {
@@ -102,7 +127,7 @@ private slots:
     // is cancelled, kept once it is confirmed, even if the save dialog is
     // then cancelled; no cancel writes a file. A file that cannot be opened
     // (missing folder) or written (full disk) is told in a box with the path
-    // and the reason; nothing opened.
+    // and the reason, and a file that was there stays whole; nothing opened.
     void everyWayThroughTheExportDialogs() {
         const std::string strOut = m_dir / "out";
         const std::string strMark(MarkBlackCircle());
@@ -110,7 +135,10 @@ private slots:
         const bool bProposedExisted = QFile::exists(strProposed);
         const std::pair<std::string, QString> failures[] = {  // the path, the box's text
             {m_dir / "missing/out.html", QStringLiteral("出力先のファイルを開けませんでした。\n%1\nNo such file or directory")},
-            {"/dev/full", QStringLiteral("出力先のファイルに書き込めませんでした。ファイルは不完全です。\n%1\nNo space left on device")}};
+            {"/dev/full", QStringLiteral("出力先のファイルに書き込めませんでした。ファイルは不完全です。\n%1\nNo space left on device")},
+            // The file of the CSV run, over a disk that fills up: it stays.
+            {strOut, QStringLiteral("出力先のファイルに書き込めませんでした。出力先は変更されていません。\n%1\nFile too large")}};
+        std::optional<FileSizeLimit> fileSizeLimit;
         CMainDlg dlg;
         dlg.m_bScanAtStart = 1;
         dlg.m_szSourceFolder = dlg.m_szTargetFolder = ListFolder();
@@ -195,8 +223,12 @@ private slots:
         for (const auto& c : failures) {
             driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
                 .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
-                .Then<QFileDialog>([&c](QFileDialog* f) { TypeSavePath(f, c.first); })
-                .Then<QMessageBox>([&c](QMessageBox* b) {
+                .Then<QFileDialog>([&](QFileDialog* f) {
+                    if (c.first == strOut) fileSizeLimit.emplace(64);
+                    TypeSavePath(f, c.first);
+                })
+                .Then<QMessageBox>([&](QMessageBox* b) {
+                    fileSizeLimit.reset();
                     QCOMPARE(b->icon(), QMessageBox::Warning);
                     QCOMPARE(b->windowTitle(), Q(AfxGetAppName()));
                     QCOMPARE(b->text(), c.second.arg(Q(c.first)));
@@ -204,6 +236,7 @@ private slots:
                 });
         }
         driver.Then<CMainDlg>([&](CMainDlg* d) {
+            QCOMPARE(ReadAll(strOut), "FileName,\r\n" + strMark + ListFolder() + "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
             QCOMPARE(d->m_strTitleName, std::string("名前"));
             if (!bProposedExisted) QVERIFY(!QFile::exists(strProposed));
             QVERIFY(ClickButton(d, IDCANCEL));

@@ -1,0 +1,271 @@
+#include "platform/FileReplacement.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace norvane {
+
+namespace {
+
+// Links followed before a path counts as a loop, as the kernel counts them.
+constexpr int kMaxLinkHops = 40;
+constexpr std::size_t kCopyChunkBytes = std::size_t{256} << 10;
+
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int ReadLink(const std::string& path, std::string* target) {
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n < 0) return errno;
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            *target = std::move(buffer);
+            return 0;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ResolveFinalLink(const std::string& path, std::string* resolved) {
+    std::string current = path;
+    for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0) {
+            // A link to a missing file names the file to create.
+            if (errno != ENOENT) return errno;
+            *resolved = std::move(current);
+            return 0;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            *resolved = std::move(current);
+            return 0;
+        }
+        std::string target;
+        if (const int error = ReadLink(current, &target); error != 0) return error;
+        if (target.empty()) return ENOENT;
+        if (target.front() != '/' && current.find('/') != std::string::npos) {
+            target = FolderOf(current) + "/" + target;
+        }
+        current = std::move(target);
+    }
+    return ELOOP;
+}
+
+FileReplacement::~FileReplacement() { Abandon(); }
+
+int FileReplacement::Open(const std::string& path) {
+    if (m_mode != Mode::kClosed) return EBUSY;
+    m_bTargetChanged = false;
+    std::string target;
+    if (path.empty()) return ENOENT;
+    if (const int error = ResolveFinalLink(path, &target); error != 0) return error;
+    const std::size_t slash = target.rfind('/');
+    m_strTargetName = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (m_strTargetName.empty()) return EISDIR;
+    const std::string folder = FolderOf(target);
+
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT) return errno;
+        // A new file: it appears at the path only when committed.
+        if (const int error = OpenTemporary(folder, m_strTargetName); error != 0) {
+            CloseAll();
+            return error;
+        }
+        m_mode = Mode::kRename;
+        return 0;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        // A device or a pipe has no content to keep; a folder fails here.
+        m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+        if (m_nTargetFd < 0) return errno;
+        m_bTargetChanged = true;
+        m_mode = Mode::kDirect;
+        return 0;
+    }
+
+    // Opening the file for writing (without truncating it) asks the system
+    // whether it may be written; the descriptor also serves a copy in place.
+    // Non-blocking, so that a pipe swapped in meanwhile cannot hang the open.
+    m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (m_nTargetFd < 0) return errno;
+    const int flags = ::fcntl(m_nTargetFd, F_GETFL);
+    if (::fstat(m_nTargetFd, &st) != 0 || flags < 0 || ::fcntl(m_nTargetFd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        CloseAll();
+        return error;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_bTargetChanged = true;
+        m_mode = Mode::kDirect;
+        return 0;
+    }
+
+    const int tempError = OpenTemporary(folder, m_strTargetName);
+    if (tempError != 0) {
+        // The folder takes no new file, but the file may be written.
+        if (OpenAnonymousTemporary() != 0) {
+            CloseAll();
+            return tempError;
+        }
+        m_mode = Mode::kCopyBack;
+        return 0;
+    }
+    // A renamed file must look like the old one to everyone who uses it.
+    bool bRenameKeepsFile = st.st_nlink == 1;
+    struct stat tempSt {};
+    if (::fstat(m_nTempFd, &tempSt) != 0) bRenameKeepsFile = false;
+    if (bRenameKeepsFile && (tempSt.st_uid != st.st_uid || tempSt.st_gid != st.st_gid) &&
+        ::fchown(m_nTempFd, st.st_uid, st.st_gid) != 0) {
+        bRenameKeepsFile = false;
+    }
+    // After the owner, since a change of owner clears the set-id bits.
+    if (bRenameKeepsFile && ::fchmod(m_nTempFd, st.st_mode & 07777) != 0) bRenameKeepsFile = false;
+    if (!bRenameKeepsFile) {
+        // The temporary file stays open, nameless, on the same disk.
+        ::unlinkat(m_nDirFd, m_strTempName.c_str(), 0);
+        m_strTempName.clear();
+    }
+    m_mode = bRenameKeepsFile ? Mode::kRename : Mode::kCopyBack;
+    return 0;
+}
+
+int FileReplacement::Commit() {
+    int error = 0;
+    switch (m_mode) {
+    case Mode::kClosed:
+        return EBADF;
+    case Mode::kDirect:
+        // close() can report a write error the file system deferred.
+        if (::close(m_nTargetFd) != 0) error = errno;
+        m_nTargetFd = -1;
+        break;
+    case Mode::kRename:
+        // The bytes reach the disk before the name does, so a crash leaves
+        // the old file or the new one, never an empty one.
+        if (::fsync(m_nTempFd) != 0) {
+            error = errno;
+        } else if (::renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, m_strTargetName.c_str()) != 0) {
+            error = errno;
+            // A rename can be refused where a write is not (another user's
+            // file in a sticky folder, a file mounted over).
+            if (m_nTargetFd >= 0 && (error == EPERM || error == EACCES || error == EBUSY || error == EXDEV)) {
+                error = CopyBack();
+            }
+        } else {
+            m_strTempName.clear();
+            // Makes the rename itself durable; the new content is in place either way.
+            if (::fsync(m_nDirFd) != 0) {
+            }
+        }
+        break;
+    case Mode::kCopyBack:
+        error = CopyBack();
+        break;
+    }
+    CloseAll();
+    return error;
+}
+
+void FileReplacement::Abandon() { CloseAll(); }
+
+int FileReplacement::OpenTemporary(const std::string& folder, const std::string& name) {
+    m_nDirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_nDirFd < 0) return errno;
+    static std::atomic<unsigned> s_nCounter{0};
+    // Hidden, and short enough for any name limit whatever the target's length.
+    const std::string prefix = "." + name.substr(0, 100) + ".tmp-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string tempName = prefix + std::to_string(s_nCounter.fetch_add(1));
+        // 0666 lets the umask decide, as for any file a user program creates.
+        const int fd = ::openat(m_nDirFd, tempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            m_nTempFd = fd;
+            m_strTempName = std::move(tempName);
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+int FileReplacement::OpenAnonymousTemporary() {
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || *folder == '\0') folder = "/tmp";
+    m_nTempFd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_nTempFd >= 0) return 0;
+    // File systems without O_TMPFILE: a named file, unlinked at once.
+    std::string pattern = std::string(folder) + "/.norvane-XXXXXX";
+    m_nTempFd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_nTempFd < 0) return errno;
+    ::unlink(pattern.c_str());
+    return 0;
+}
+
+int FileReplacement::CopyBack() {
+    if (::lseek(m_nTempFd, 0, SEEK_SET) < 0) return errno;
+    std::vector<char> buffer(kCopyChunkBytes);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t n = ::read(m_nTempFd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        m_bTargetChanged = true;
+        if (!WriteAllAt(m_nTargetFd, buffer.data(), static_cast<std::size_t>(n), offset)) return errno;
+        offset += n;
+    }
+    m_bTargetChanged = true;
+    if (::ftruncate(m_nTargetFd, offset) != 0 || ::fsync(m_nTargetFd) != 0) return errno;
+    if (::close(m_nTargetFd) != 0) {
+        m_nTargetFd = -1;
+        return errno;
+    }
+    m_nTargetFd = -1;
+    return 0;
+}
+
+void FileReplacement::CloseAll() {
+    CloseFd(m_nTempFd);
+    if (!m_strTempName.empty() && m_nDirFd >= 0) ::unlinkat(m_nDirFd, m_strTempName.c_str(), 0);
+    m_strTempName.clear();
+    CloseFd(m_nTargetFd);
+    CloseFd(m_nDirFd);
+    m_mode = Mode::kClosed;
+}
+
+}  // namespace norvane
