@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include <limits>
 
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 
 namespace norvane {
 namespace {
@@ -156,9 +156,8 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 // The old content for a rewrite: nullopt when the file may not or cannot be
-// rewritten; empty with *exists false when there is none.
-std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name, bool* exists, mode_t* mode) {
-    *exists = false;
+// rewritten; empty when there is none.
+std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name) {
     FileDescriptor fd(::openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.Valid()) {
         if (errno == ENOENT) return std::string();
@@ -179,8 +178,6 @@ std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name, bo
         content.append(buffer.data(), static_cast<std::size_t>(n));
         if (content.size() > kMaxProfileRewriteBytes) return std::nullopt;
     }
-    *exists = true;
-    *mode = st.st_mode & 07777;
     return content;
 }
 
@@ -445,14 +442,8 @@ bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues
     const int codePage = CurrentCodePage();
 
     // Through a symbolic link the file it names is replaced, not the link.
-    std::string target = path;
-    struct stat linkStat {};
-    if (::lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (real == nullptr) return false;
-        target = real;
-        std::free(real);
-    }
+    std::string target;
+    if (ResolveFinalLink(path, &target) != 0) return false;
     std::size_t slash = target.rfind('/');
     std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -466,35 +457,17 @@ bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues
     while (::flock(dirFd.Get(), LOCK_EX) != 0 && errno == EINTR) {
     }
 
-    bool exists = false;
-    mode_t mode = 0;
-    std::optional<std::string> old = ReadForRewrite(dirFd.Get(), name, &exists, &mode);
+    std::optional<std::string> old = ReadForRewrite(dirFd.Get(), name);
     if (!old) return false;
     std::optional<std::string> text = UpdatePrivateProfileText(*old, section, keyValues, codePage);
     if (!text) return false;
 
-    static std::atomic<unsigned> s_nTempCounter{0};
-    std::string tempName;
-    int tempFd = -1;
-    for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
-        tempName = "." + name.substr(0, 100) + ".tmp-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(s_nTempCounter.fetch_add(1));
-        tempFd = ::openat(dirFd.Get(), tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (tempFd < 0 && errno != EEXIST) return false;
-    }
-    if (tempFd < 0) return false;
-
-    bool ok = WriteAll(tempFd, *text) && (!exists || ::fchmod(tempFd, mode) == 0) && ::fsync(tempFd) == 0;
-    ok = ::close(tempFd) == 0 && ok;
-    ok = ok && ::renameat(dirFd.Get(), tempName.c_str(), dirFd.Get(), name.c_str()) == 0;
-    if (!ok) {
-        ::unlinkat(dirFd.Get(), tempName.c_str(), 0);
-        return false;
-    }
-    // Makes the rename itself durable; the new content is in place either way.
-    if (::fsync(dirFd.Get()) != 0) {
-    }
-    return true;
+    // The old file stays whole until the new one is: replaced through a
+    // temporary file that takes its mode, owner and group.
+    FileReplacement replacement;
+    if (replacement.Open(target) != 0) return false;
+    if (!WriteAll(replacement.Fd(), *text)) return false;
+    return replacement.Commit() == 0;
 }
 
 }  // namespace norvane

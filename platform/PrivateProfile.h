@@ -39,16 +39,18 @@ std::size_t GetPrivateProfileString(std::string_view section, std::string_view k
 //   starting with ";" or "[", a section ending in half a double-byte
 //   character (932), a line longer than kMaxProfileLineBytes;
 // - the file is replaced atomically (temporary file in the same folder, fsync,
-//   rename), writers of one folder take turns (a lock on the folder), and a
-//   file without any write permission bit is left alone (false), like a
-//   read-only file on Windows;
+//   rename; see FileReplacement) and keeps its mode, owner and group, writers
+//   of one folder take turns (a lock on the folder), and a file without any
+//   write permission bit is left alone (false), like a read-only file on
+//   Windows;
 // - a file larger than kMaxProfileRewriteBytes is not rewritten (false).
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
     std::string_view value, const std::string& path);
 
 // Several keys of one section in one write (one read, one atomic replace).
 // Keys missing from the section are added in the order given; an empty list
-// writes nothing. Through a symbolic link the file it names is replaced.
+// writes nothing. Through a symbolic link the file it names is replaced (a
+// link to a missing file creates that file).
 bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues,
     const std::string& path);
 

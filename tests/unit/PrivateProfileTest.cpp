@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -147,9 +148,24 @@ TEST_F(PrivateProfileTest, RefusedAndFailedWritesLeaveTheOldFileAndNoTemporaryFi
     EXPECT_EQ(ReadAll(m_strPath), "[s]\r\nk=a\r\n");
     EXPECT_EQ(Files(), 1);
 
-    // A successful write keeps the file's permissions.
+    // A successful write keeps the file's permissions, and its owner and
+    // group when root saves another user's file (tests run as root).
+    const bool bRoot = ::geteuid() == 0;
+    if (bRoot) {
+        ASSERT_EQ(::chown(m_strPath.c_str(), 4321, 4322), 0);
+    }
     ASSERT_TRUE(WritePrivateProfileString("s", "k", "new", m_strPath));
     EXPECT_EQ(fs::status(m_strPath).permissions(), fs::perms(0640));
+    struct stat st {};
+    ASSERT_EQ(::stat(m_strPath.c_str(), &st), 0);
+    if (bRoot) {
+        EXPECT_TRUE(st.st_uid == 4321 && st.st_gid == 4322) << st.st_uid << ":" << st.st_gid;
+    }
+    // A second hard link still shares the file.
+    fs::create_hard_link(m_strPath, m_dir / "other.ini");
+    ASSERT_TRUE(WritePrivateProfileString("s", "k", "newer", m_strPath));
+    EXPECT_EQ(ReadAll(m_dir / "other.ini"), "[s]\r\nk=newer\r\n");
+    EXPECT_EQ(Files(), 2);
 }
 
 TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
