@@ -8,7 +8,9 @@
 #include "app/SettingsFile.h"
 #include "framework/CDialog.h"
 #include "framework/CWnd.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
+#include "platform/Paths.h"
 
 namespace norvane {
 namespace {
@@ -58,6 +60,13 @@ bool CListerApp::InitInstance(int argc, char** argv) {
         return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size());
     });
     QApplication::setWindowIcon(AfxLoadIcon(IDR_MAINFRAME));
+    // Without its own folder the program has no settings file and no folder
+    // to propose for exports; the user should know before either is missed.
+    if (m_strSettingsPath.empty() && ExecutableFolder().empty()) {
+        MessageBox(nullptr, "プログラムのフォルダが見つかりません。\n設定は読み込まれず、保存もされません。\n"
+                   "出力先にはホームフォルダを提案します。",
+                   {}, MB_OK | MB_ICONEXCLAMATION);
+    }
 
     // The argument arrives in the file system's encoding.
     const std::string strFolder = FileSystemToCodePage(ParseCommandLineFolder(argc, argv), FileSystemCodePage());

@@ -50,7 +50,9 @@ bool Save(const char* section, const char* const* keys, const std::array<std::st
 
 std::string SettingsPath() {
     if (!PathForTests().empty()) return PathForTests();
-    return ExecutableFolder() + kSettingsFileName;
+    // Never a bare name, which would put the file in the current folder.
+    const std::string strFolder = ExecutableFolder();
+    return strFolder.empty() ? std::string() : strFolder + kSettingsFileName;
 }
 
 void SetSettingsPathForTests(std::string path) { PathForTests() = std::move(path); }

@@ -10,7 +10,8 @@ namespace norvane {
 
 inline constexpr const char* kSettingsFileName = "Norvane.ini";
 
-// The executable's folder and "Norvane.ini", worked out anew at every call.
+// The executable's folder and "Norvane.ini", worked out anew at every call;
+// empty when the executable's folder cannot be found.
 std::string SettingsPath();
 // Window tests point SettingsPath() at a file of their own; an empty path
 // gives back the file beside the executable.

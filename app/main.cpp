@@ -4,8 +4,10 @@
 
 #include "app/ListerApp.h"
 #include "platform/CodePage.h"
+#include "platform/Paths.h"
 
 int main(int argc, char** argv) {
+    norvane::SetProgramArgument(argc > 0 ? argv[0] : "");
     // Every string of the program is in the locale's code page.
     const int nCodePage = norvane::CodePageFromEnvironment();
     norvane::SetCodePage(nCodePage);

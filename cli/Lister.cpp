@@ -236,7 +236,11 @@ int RunLister(int argc, char** argv) {
     AppendSeparatorIfMissing(folder);
 
     std::array<std::string, 8> titles = TitleSettings().values;
-    LoadTitleSettings(titles, options.settingsPath.value_or(SettingsPath()));
+    const std::string settingsPath = options.settingsPath.value_or(SettingsPath());
+    if (settingsPath.empty() && !options.settingsPath) {
+        PrintError("the program's folder cannot be found: no settings file is read (--settings=FILE names one)");
+    }
+    LoadTitleSettings(titles, settingsPath);
 
     CListExporter exporter;
     bool* columnFlags[6] = {&exporter.m_bFileName, &exporter.m_bFileDateTime, &exporter.m_bFileSize,

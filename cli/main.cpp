@@ -1,3 +1,7 @@
 #include "cli/Lister.h"
+#include "platform/Paths.h"
 
-int main(int argc, char** argv) { return norvane::RunLister(argc, argv); }
+int main(int argc, char** argv) {
+    norvane::SetProgramArgument(argc > 0 ? argv[0] : "");
+    return norvane::RunLister(argc, argv);
+}

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QString>
 #include <QStringList>
@@ -91,7 +93,10 @@ bool CListExporter::ExportAllRows(const CListCtrl& list, QWidget* pOwner) { retu
 bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSelectedRows) {
     // Every run proposes the program's own folder and the format's default
     // name, whatever an earlier run chose.
-    const std::string strRawFolder = ExecutableFolder();
+    std::string strRawFolder = ExecutableFolder();
+    // Without it (the user was told at start-up) the home folder, never
+    // whatever the current folder happens to be.
+    if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
     const std::string& strName = m_bText ? m_szTextName : (m_bHtml ? m_szHtmlName : m_szCsvName);
     m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
     // The dialog gets the folder decoded straight from the file system's

@@ -10,9 +10,30 @@
 
 namespace norvane {
 
-// The folder of the running executable, ending with "/" (from
-// /proc/self/exe); empty when it cannot be read.
+// Remembers the program's argv[0] at start-up, before anything may change
+// the current folder: the executable's folder is found from it when
+// /proc/self/exe cannot be read (no /proc mounted, a restricted sandbox).
+void SetProgramArgument(std::string_view argv0);
+
+// The folder of the running executable, ending with "/": from /proc/self/exe,
+// else from the remembered argv[0]; empty when neither names an existing
+// file (callers say so rather than fall back to the current folder).
 std::string ExecutableFolder();
+
+// The file argv[0] names as the shell found it: relative to currentFolder
+// when it holds a "/", else the first executable file of that name in the
+// folders of pathVariable; empty when there is none.
+std::string ProgramPathFromArgument(std::string_view argv0, std::string_view pathVariable,
+                                    std::string_view currentFolder);
+
+// ExecutableFolder with the link to read and the program's path given: the
+// folder of the file the link names, else of programPath (links followed);
+// empty when neither can be found.
+std::string ExecutableFolderFrom(const std::string& selfLink, const std::string& programPath);
+
+// Tests stand in a link of their own for /proc/self/exe (one that does not
+// exist makes it unreadable); empty puts /proc/self/exe back.
+void SetExecutableLinkForTests(std::string link);
 
 // Where the extension of a bare file name starts: its last period (a trail
 // byte never counts in 932; a lead byte without a valid trail byte after it

@@ -89,5 +89,23 @@ fails 2 "unknown column 'colour'" -c name,colour "$tree"
 fails 2 "no FOLDER given"
 check "help" grep -q -- '--columns' <<<"$("$LISTER" --help)"
 
+# Without /proc (hidden in a mount namespace of its own, where one can be
+# made) the program's folder comes from argv[0]; when that names nothing
+# either, the lister says so and reads no settings file from the current
+# folder. Not in a sanitizer build: the sanitizers need /proc themselves.
+if unshare -m true 2>/dev/null && ! ldd "$LISTER" | grep -q 'libasan'; then
+  mkdir "$work/bin" && cp "$LISTER" "$work/bin/norvane-list"
+  printf '[TITLE]\r\nVALUE1=Beside\r\n' > "$work/bin/Norvane.ini"
+  printf '[TITLE]\r\nVALUE1=Current\r\n' > "$work/Norvane.ini"
+  noproc() {  # noproc ARGV0 PROGRAM ARGS...: run in $work with /proc hidden
+    (cd "$work" && unshare -m bash -c 'mount -t tmpfs none /proc && exec -a "$0" "$@"' "$@")
+  }
+  out=$(noproc bin/norvane-list "$work/bin/norvane-list" -f csv -c name -s name --no-headings "$tree/sub" 2>"$work/err")
+  check "no /proc: settings beside the program found from argv[0]" same "$out" "$(printf 'Beside,\r\n"readme.txt"\r\n"あ.txt"\r')"
+  out=$(noproc nowhere-list "$work/bin/norvane-list" -f csv -c name -s name --no-headings "$tree/sub" 2>"$work/err")
+  check "no /proc, no argv[0]: defaults, exit 0" same "$?:${out%%,*}" "0:FileName"
+  check "told: no program folder" grep -qF "norvane-list: the program's folder cannot be found" "$work/err"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

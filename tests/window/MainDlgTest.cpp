@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QTableView>
@@ -13,12 +15,15 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
 #include "app/MainDlg.h"
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
+#include "export/OutputOptionsDlg.h"
+#include "platform/Paths.h"
 #include "platform/SystemCalls.h"
 #include "support/ModalDriver.h"
 #include "support/PeBuilder.h"
@@ -196,6 +201,42 @@ private slots:
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/alpha\r\nHISTORY3=/srv/Beta\r\n"
                                               "HISTORY4=/srv/Zeta\r\nHISTORY5=\r\n") != std::string::npos);
+    }
+
+    // Without the program's folder (no /proc, argv[0] names nothing) the
+    // user is told at start-up; the history is not saved into the current
+    // folder, and an export proposes the home folder instead.
+    void startUpWithoutTheProgramsFolder() {
+        TempDir current;
+        const std::string strOldCurrent = std::filesystem::current_path();
+        QVERIFY(::chdir(current.Path().c_str()) == 0);
+        SetExecutableLinkForTests(current / "no-link");
+        SetProgramArgument("");
+        m_app.SetSettingsPath({});
+        ModalDriver driver(10000);
+        driver.Then<QMessageBox>([](QMessageBox* b) {
+            QCOMPARE(b->text(), QStringLiteral("プログラムのフォルダが見つかりません。\n設定は読み込まれず、保存もされません。\n"
+                                               "出力先にはホームフォルダを提案します。"));
+            QCOMPARE(b->icon(), QMessageBox::Warning);
+            QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
+        })
+            .Then<CMainDlg>([](CMainDlg* d) {
+                d->m_cbFolder.AddString("/srv/history");
+                QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
+            .Then<QFileDialog>([](QFileDialog* f) {
+                QCOMPARE(f->directory().absolutePath(), QDir::homePath());
+                QTest::keyClick(f, Qt::Key_Escape);
+            })
+            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        char arg0[] = "norvane";
+        char* argv[] = {arg0};
+        QVERIFY(!m_app.InitInstance(1, argv));
+        SetExecutableLinkForTests({});
+        QVERIFY(::chdir(strOldCurrent.c_str()) == 0);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QVERIFY(std::filesystem::is_empty(current.Path()));
     }
 
     // The window as the template lays it out (its first showing moves
