@@ -125,6 +125,13 @@ private:
     int m_nFd;
 };
 
+// A settings file is small: its reads need no more than its size (and a
+// byte to see the end), and never more than one chunk.
+std::size_t ReadChunkFor(const struct stat& st) {
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(st.st_size, 0)) + 1;
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 4096, kReadChunkBytes));
+}
+
 std::optional<std::string> ReadProfileValueFromFile(const std::string& path, std::string_view section,
     std::string_view key, int codePage) {
     // Non-blocking so that a FIFO at the path cannot hang the open; only
@@ -134,7 +141,7 @@ std::optional<std::string> ReadProfileValueFromFile(const std::string& path, std
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     PrivateProfileLookup lookup(section, key, codePage);
-    std::string buffer(kReadChunkBytes, '\0');
+    std::string buffer(ReadChunkFor(st), '\0');
     for (;;) {
         ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
@@ -169,7 +176,7 @@ std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name) {
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return std::nullopt;
     if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > kMaxProfileRewriteBytes) return std::nullopt;
     std::string content;
-    std::string buffer(kReadChunkBytes, '\0');
+    std::string buffer(ReadChunkFor(st), '\0');
     for (;;) {
         ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
