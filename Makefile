@@ -1,4 +1,4 @@
-# Norvane: make run [FOLDER=...] | make test | make asan | make fuzz | make bench
+# Norvane: make run [FOLDER=...] | make test | make asan | make fuzz | make fuzz-smoke | make bench
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build test asan fuzz bench run clean
+.PHONY: all deps configure build test asan fuzz fuzz-smoke bench run clean
 
 all: build
 
@@ -42,7 +42,13 @@ fuzz: deps
 	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ \
 	    $$corpus $$seeds >$$log 2>&1 || rc=$$?; \
 	  tail -n 12 $$log; [ $$rc -eq 0 ] || exit $$rc; \
+	  echo "fuzz: $$name reached $$(sed -n 's/.*DONE *cov: \([0-9]*\).*/\1/p' $$log) of" \
+	    "$$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' $$log | head -n 1) edges"; \
 	done
+
+# Every fuzz target for 30 s: what CI runs.
+fuzz-smoke:
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
 
 bench: build
 	@bench/run.sh $(BUILD)
