@@ -90,31 +90,38 @@ FileReplacement::~FileReplacement() { Abandon(); }
 int FileReplacement::Open(const std::string& path) {
     if (m_mode != Mode::kClosed) return EBUSY;
     m_bTargetChanged = false;
-    std::string target;
     if (path.empty()) return ENOENT;
+
+    struct stat st {};
+    const bool bExists = ::stat(path.c_str(), &st) == 0;
+    if (!bExists && errno != ENOENT) return errno;
+    std::string target;
     if (const int error = ResolveFinalLink(path, &target); error != 0) return error;
+    // Where the links lead elsewhere than to the file the path opens (the
+    // links of /proc and /dev/fd name open files: pipes, terminals, deleted
+    // files), or to no regular file, there is no place for a replacement: a
+    // device or a pipe has no content to keep, and a folder fails here.
+    struct stat targetSt {};
+    if (bExists && (!S_ISREG(st.st_mode) || ::stat(target.c_str(), &targetSt) != 0 ||
+                    targetSt.st_dev != st.st_dev || targetSt.st_ino != st.st_ino)) {
+        m_nTargetFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+        if (m_nTargetFd < 0) return errno;
+        m_bTargetChanged = true;
+        m_mode = Mode::kDirect;
+        return 0;
+    }
     const std::size_t slash = target.rfind('/');
     m_strTargetName = slash == std::string::npos ? target : target.substr(slash + 1);
     if (m_strTargetName.empty()) return EISDIR;
     const std::string folder = FolderOf(target);
 
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT) return errno;
+    if (!bExists) {
         // A new file: it appears at the path only when committed.
         if (const int error = OpenTemporary(folder, m_strTargetName); error != 0) {
             CloseAll();
             return error;
         }
         m_mode = Mode::kRename;
-        return 0;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        // A device or a pipe has no content to keep; a folder fails here.
-        m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-        if (m_nTargetFd < 0) return errno;
-        m_bTargetChanged = true;
-        m_mode = Mode::kDirect;
         return 0;
     }
 

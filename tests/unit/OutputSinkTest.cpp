@@ -120,11 +120,22 @@ TEST(FileOutputSink, CommitReplacesTheFileKeepingModeOwnerLinksAndDevices) {
     EXPECT_EQ(StatOf(path).st_ino, StatOf(dir / "hard.txt").st_ino);
     EXPECT_EQ(EntryCount(dir), 5u);
 
-    // A device is written as it is, never replaced by a file.
+    // A device, or a pipe named by a link of /proc (as /dev/stdout is), is
+    // written as it is, never replaced by a file.
     FileOutputSink null;
     ASSERT_TRUE(null.Open("/dev/null")) << null.ErrorText();
     EXPECT_TRUE(null.Write("nothing") && null.Commit());
     EXPECT_TRUE(S_ISCHR(StatOf("/dev/null").st_mode));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    FileOutputSink piped;
+    ASSERT_TRUE(piped.Open("/proc/self/fd/" + std::to_string(pipeFds[1]))) << piped.ErrorText();
+    EXPECT_TRUE(piped.Write("through a pipe") && piped.Commit());
+    char received[32] = {};
+    EXPECT_EQ(::read(pipeFds[0], received, sizeof received - 1), 14);
+    EXPECT_STREQ(received, "through a pipe");
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
     FileOutputSink missing;
     EXPECT_FALSE(missing.Open(dir / "no/list.txt"));
     EXPECT_EQ(missing.ErrorText(), dir / "no/list.txt: No such file or directory");
