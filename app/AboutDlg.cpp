@@ -1,7 +1,9 @@
 #include "app/AboutDlg.h"
 
+#include "res/Resources.h"
+
 namespace norvane {
 
-CAboutDlg::CAboutDlg(QWidget* pParent) : CDialog(IDD_ABOUTBOX, pParent) {}
+CAboutDlg::CAboutDlg(QWidget* pParent) : CDialog(kAboutBoxTemplate, pParent) {}
 
 }  // namespace norvane

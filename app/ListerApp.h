@@ -3,9 +3,8 @@
 #pragma once
 
 #include <string>
-#include <utility>
 
-#include "framework/AfxTypes.h"
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 
@@ -21,26 +20,14 @@ public:
     // is one, until it closes. Always false: the program ends afterwards.
     bool InitInstance(int argc, char** argv);
 
-    // Titles and colours (VALUE1..VALUE6, BGCOLOR, FONTCOLOR) and the folder
-    // history (HISTORY1..HISTORY8) of the settings file; texts in the code
-    // page. A load changes only the strings whose key holds a value; every
-    // operation returns true.
-    bool LoadTitleSettings(std::string* pName, std::string* pDate, std::string* pSize, std::string* pVersion,
-                           std::string* pExt, std::string* pFolder, std::string* pBgColor, std::string* pFontColor);
-    bool SaveTitleSettings(std::string name, std::string date, std::string size, std::string version,
-                           std::string ext, std::string folder, std::string bgColor, std::string fontColor);
-    bool LoadFolderHistory(std::string* p1, std::string* p2, std::string* p3, std::string* p4, std::string* p5,
-                           std::string* p6, std::string* p7, std::string* p8);
-    bool SaveFolderHistory(std::string h1, std::string h2, std::string h3, std::string h4, std::string h5,
-                           std::string h6, std::string h7, std::string h8);
-
-    // Norvane.ini beside the executable unless another file was named here
-    // (tests keep theirs in a folder of their own); empty restores it.
-    void SetSettingsPath(std::string strPath) { m_strSettingsPath = std::move(strPath); }
-    std::string GetSettingsPath() const;
+    // The titles and colours and the folder history of the settings file
+    // (settings/SettingsFile.h), texts in the code page. A load changes only
+    // what the file holds a value for; every operation returns true.
+    bool LoadTitleSettings(TitleSettings* pTitles);
+    bool LoadFolderHistory(FolderHistory* pHistory);
+    bool SaveFolderHistory(const FolderHistory& history);
 
 private:
-    std::string m_strSettingsPath;
     CListerApp* m_pPrevious = nullptr;
 };
 

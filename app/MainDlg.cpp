@@ -12,13 +12,11 @@
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
-#include "app/SettingsFile.h"
 #include "catalogue/CellText.h"
-#include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
-#include "framework/ListCtrlModel.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "res/Resources.h"
 
 namespace norvane {
 namespace {
@@ -84,17 +82,34 @@ std::optional<std::string> BrowseForFolder(QWidget* pOwner, const std::string& s
     return QDir::cleanPath(chosen.first()).toStdString();
 }
 
-CMainDlg::CMainDlg(QWidget* pParent) : CDialog(IDD_MAIN, pParent), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)) {}
+CMainDlg::CMainDlg(QWidget* pParent)
+    : CDialog(kMainTemplate, pParent), m_hIcon(QPixmap::fromImage(LoadIconImage(IDR_MAINFRAME))) {}
 
-CMainDlg::~CMainDlg() {
-    // The window outlives these members for a moment (it may still paint
-    // while it is hidden): the list must ask for nothing once the records go.
-    m_listFiles.Detach();
+// The list, if it is still there, drops m_fileList when it goes, before
+// m_store frees the records.
+CMainDlg::~CMainDlg() = default;
+
+TitleSettings CMainDlg::GetTitleSettings() const {
+    return {{m_strTitleName, m_strTitleDate, m_strTitleSize, m_strTitleVersion, m_strTitleExt, m_strTitleFolder},
+            m_strBgColor,
+            m_strFontColor};
+}
+
+void CMainDlg::SetTitleSettings(const TitleSettings& titles) {
+    m_strTitleName = titles.titles[0];
+    m_strTitleDate = titles.titles[1];
+    m_strTitleSize = titles.titles[2];
+    m_strTitleVersion = titles.titles[3];
+    m_strTitleExt = titles.titles[4];
+    m_strTitleFolder = titles.titles[5];
+    m_strBgColor = titles.bgColor;
+    m_strFontColor = titles.fontColor;
 }
 
 void CMainDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_LIST_FILES, m_listFiles);
+    DDX_Control(pDX, IDC_FOLDER, m_cbFolder);
     DDX_Check(pDX, IDC_FORMATTED_SIZE, m_bFormattedSize);
     DDX_Check(pDX, IDC_SUBFOLDERS, m_bSubfolders);
     DDX_Check(pDX, IDC_SYSTEM_FILES, m_bSystemFiles);
@@ -103,38 +118,37 @@ void CMainDlg::DoDataExchange(CDataExchange* pDX) {
 
 std::span<const MessageMapEntry> CMainDlg::GetMessageMap() const {
     // The window manager draws the minimised icon and the drag image, and the
-    // close box ends the dialog by default: no entries for those.
+    // close box ends the dialog by default: no rows for those.
     static const MessageMapEntry kMap[] = {
-        {WM_SYSCOMMAND, &CMainDlg::OnSysCommand},
-        {IDC_OUTPUT_SELECTED, BN_CLICKED, &CMainDlg::OnOutputSelected},
-        {IDC_OUTPUT_ALL, BN_CLICKED, &CMainDlg::OnOutputAll},
-        {IDC_LIST_FILES, LVN_GETDISPINFO, &CMainDlg::OnGetDispInfo},
-        {IDC_LIST_FILES, LVN_COLUMNCLICK, &CMainDlg::OnColumnClick},
-        {WM_DESTROY, &CMainDlg::OnDestroy},
-        {IDC_SELECT_FOLDER, BN_CLICKED, &CMainDlg::OnSelectFolder},
-        {WM_SIZE, &CMainDlg::OnSize},
-        {IDC_FORMATTED_SIZE, BN_CLICKED, &CMainDlg::OnFormattedSize},
-        {IDC_SYSTEM_FILES, BN_CLICKED, &CMainDlg::OnSystemFiles},
-        {IDC_HIDDEN_FILES, BN_CLICKED, &CMainDlg::OnHiddenFiles},
-        {IDC_UPDATE_LIST, BN_CLICKED, &CMainDlg::OnUpdateList},
+        {&CDialog::SysCommand, &CMainDlg::OnSysCommand},
+        {IDC_OUTPUT_SELECTED, &QAbstractButton::clicked, &CMainDlg::OnOutputSelected},
+        {IDC_OUTPUT_ALL, &QAbstractButton::clicked, &CMainDlg::OnOutputAll},
+        {IDC_LIST_FILES, &CListCtrl::ColumnClick, &CMainDlg::OnColumnClick},
+        {&CDialog::Destroying, &CMainDlg::OnDestroy},
+        {IDC_SELECT_FOLDER, &QAbstractButton::clicked, &CMainDlg::OnSelectFolder},
+        {&CDialog::SizeChanged, &CMainDlg::OnSize},
+        {IDC_FORMATTED_SIZE, &QAbstractButton::clicked, &CMainDlg::OnFormattedSize},
+        {IDC_SYSTEM_FILES, &QAbstractButton::clicked, &CMainDlg::OnSystemFiles},
+        {IDC_HIDDEN_FILES, &QAbstractButton::clicked, &CMainDlg::OnHiddenFiles},
+        {IDC_UPDATE_LIST, &QAbstractButton::clicked, &CMainDlg::OnUpdateList},
     };
     return kMap;
 }
 
 BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_cbFolder.Attach(GetDlgItem(IDC_FOLDER), IDC_FOLDER);
+    m_listFiles->setModel(&m_fileList);
 
     // The About item goes into the window menu (the context menu here).
-    if (CMenu* pSysMenu = GetSystemMenu(false)) {
-        const std::string strAboutMenu = AfxLoadString(IDS_ABOUTBOX);
+    if (QMenu* pSysMenu = GetSystemMenu()) {
+        const std::string_view strAboutMenu = FindResourceString(IDS_ABOUTBOX);
         if (!strAboutMenu.empty()) {
-            pSysMenu->AppendMenu(MF_SEPARATOR);
-            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+            pSysMenu->addSeparator();
+            pSysMenu->addAction(QString::fromUtf8(strAboutMenu.data(), static_cast<qsizetype>(strAboutMenu.size())))
+                ->setData(IDM_ABOUTBOX);
         }
     }
-    SetIcon(m_hIcon, true);
-    SetIcon(m_hIcon, false);
+    setWindowIcon(m_hIcon);
 
     m_bSortAscending = false;
     m_nInsertIndex = 0;
@@ -143,24 +157,21 @@ BOOL CMainDlg::OnInitDialog() {
         if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
     }
 
-    const std::array<std::string*, 8> titles = TitleStrings();
-    const TitleSettings defaults;
-    for (std::size_t i = 0; i < titles.size(); ++i) *titles[i] = defaults.values[i];
     CListerApp* pApp = AfxGetApp();
-    pApp->LoadTitleSettings(&m_strTitleName, &m_strTitleDate, &m_strTitleSize, &m_strTitleVersion, &m_strTitleExt,
-                            &m_strTitleFolder, &m_strBgColor, &m_strFontColor);
+    TitleSettings titles;  // the defaults, for what the file does not hold
+    pApp->LoadTitleSettings(&titles);
+    SetTitleSettings(titles);
 
     for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
         const ColumnSpec& column = kColumns[static_cast<std::size_t>(nColumn)];
-        m_listFiles.InsertColumn(nColumn, column.pszHeading, column.nFormat, column.nWidth);
+        m_listFiles->InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.nFormat, column.nWidth);
     }
 
     // The history shows sorted: the combo box places each entry it is given.
-    std::array<std::string, kHistorySize> history;
-    pApp->LoadFolderHistory(&history[0], &history[1], &history[2], &history[3], &history[4], &history[5],
-                            &history[6], &history[7]);
+    FolderHistory history;
+    pApp->LoadFolderHistory(&history);
     for (const std::string& strEntry : history) {
-        if (!strEntry.empty()) m_cbFolder.AddString(CodePageToUtf8(strEntry));
+        if (!strEntry.empty()) m_cbFolder->AddString(CodePageToUtf8(strEntry));
     }
 
     if (m_bScanAtStart) Rescan();
@@ -169,18 +180,16 @@ BOOL CMainDlg::OnInitDialog() {
     m_bInHelpAbout = false;
     m_sizeLast = size();
 
-    m_listFiles.ModifyStyle(LVS_TYPEMASK, LVS_REPORT);
-    m_listFiles.SetExtendedStyle(m_listFiles.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    // A report with grid lines; rows are always selected whole.
+    m_listFiles->setShowGrid(true);
     return true;
 }
 
-void CMainDlg::OnSysCommand(UINT nID, LPARAM lParam) {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout(this);
-        dlgAbout.DoModal();
-    } else {
-        CDialog::OnSysCommand(nID, lParam);
-    }
+// Other window commands are the window manager's.
+void CMainDlg::OnSysCommand(UINT nID, LPARAM /*lParam*/) {
+    if ((nID & 0xFFF0) != IDM_ABOUTBOX) return;
+    CAboutDlg dlgAbout(this);
+    dlgAbout.DoModal();
 }
 
 void CMainDlg::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
@@ -192,7 +201,7 @@ void CMainDlg::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
     m_bInHelpAbout = false;
 }
 
-void CMainDlg::OnSize(UINT /*nType*/, int /*cx*/, int /*cy*/) {
+void CMainDlg::OnSize() {
     QWidget* pList = GetDlgItem(IDC_LIST_FILES);
     QWidget* pCombo = GetDlgItem(IDC_FOLDER);
     if (pList == nullptr || pCombo == nullptr) return;
@@ -216,26 +225,21 @@ void CMainDlg::OnSize(UINT /*nType*/, int /*cx*/, int /*cy*/) {
 }
 
 void CMainDlg::OnDestroy() {
-    std::array<std::string, kHistorySize> history;
-    for (int i = 0; i < kHistorySize; ++i) {
-        history[static_cast<std::size_t>(i)] = Utf8ToCodePage(m_cbFolder.GetLBText(i));
+    FolderHistory history;
+    for (int i = 0; i < kHistorySize && i < m_cbFolder->count(); ++i) {
+        history[static_cast<std::size_t>(i)] = Utf8ToCodePage(m_cbFolder->itemText(i).toStdString());
     }
-    AfxGetApp()->SaveFolderHistory(history[0], history[1], history[2], history[3], history[4], history[5], history[6],
-                                   history[7]);
+    AfxGetApp()->SaveFolderHistory(history);
     ClearItems();
-    m_listFiles.Detach();
 }
 
 // ---- The list ----
 
 void CMainDlg::ClearItems() {
-    // The view asks for no cell from here until the rows are gone.
-    ListCtrlModel* pModel = m_listFiles.GetModel();
-    if (pModel != nullptr) pModel->SetDetached(true);
+    // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
+    m_fileList.Clear();
     m_store.Clear();
-    m_listFiles.DeleteAllItems();
-    if (pModel != nullptr) pModel->SetDetached(false);
 }
 
 bool CMainDlg::Rescan() {
@@ -243,10 +247,10 @@ bool CMainDlg::Rescan() {
     return ScanFolder(m_szSourceFolder, m_szTargetFolder, m_bSubfolders, m_bSystemFiles, m_bHiddenFiles);
 }
 
-bool CMainDlg::AddFileItem(int nIndex, FileItem* pItem) {
+// The index only grows, so a row always goes after the last.
+bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
     if (pItem == nullptr) return false;
-    if (m_pendingRows.empty()) m_nPendingIndex = nIndex;
-    m_pendingRows.push_back(reinterpret_cast<DWORD_PTR>(pItem));
+    m_pendingRows.push_back(pItem);
     return true;
 }
 
@@ -272,7 +276,7 @@ bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFo
                 std::fflush(stdout);
             });
         // Every row of the scan in one insertion.
-        if (!m_pendingRows.empty()) m_listFiles.InsertItems(m_nPendingIndex, m_pendingRows);
+        m_fileList.AppendRows(m_pendingRows);
         m_pendingRows.clear();
         m_pendingRows.shrink_to_fit();
     }
@@ -288,65 +292,37 @@ bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFo
     return result.completed;
 }
 
-void CMainDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
-    auto* pDispInfo = reinterpret_cast<NMLVDISPINFO*>(pNMHDR);
-    LVITEM& item = pDispInfo->item;
-    const auto* pFileItem = reinterpret_cast<const FileItem*>(item.lParam);
-    if ((item.mask & LVIF_TEXT) && pFileItem != nullptr && item.pszText != nullptr && item.cchTextMax > 0) {
-        m_strCell.clear();
-        AppendCellText(m_strCell, *pFileItem, item.iSubItem, m_bFormattedSize);
-        if (CurrentCodePage() != kCodePageUtf8) m_strCell = CodePageToUtf8(m_strCell);
-        // Cut to the buffer; the list never shows half a character.
-        const std::size_t nLength = std::min(m_strCell.size(), static_cast<std::size_t>(item.cchTextMax - 1));
-        std::memcpy(item.pszText, m_strCell.data(), nLength);
-        item.pszText[nLength] = '\0';
-    }
-    if (pResult != nullptr) *pResult = 0;
-}
-
 void CMainDlg::OnFormattedSize() {
     UpdateData(true);
-    m_listFiles.Invalidate();
+    m_fileList.SetFormattedSize(m_bFormattedSize);
 }
 
 void CMainDlg::OnSystemFiles() {
     UpdateData(true);
     ClearItems();
     Rescan();
-    m_listFiles.Invalidate();
 }
 
 void CMainDlg::OnHiddenFiles() {
     UpdateData(true);
     ClearItems();
     Rescan();
-    m_listFiles.Invalidate();
 }
 
-void CMainDlg::OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult) {
-    const int nColumn = reinterpret_cast<NMLISTVIEW*>(pNMHDR)->iSubItem;
+void CMainDlg::OnColumnClick(int nColumn) {
     {
         BusyCursor busy;
         // The selection mark remembers the column of the last sort; a row
         // clicked since has put its own index there.
-        const int nMark = m_listFiles.GetSelectionMark();
-        const bool bDescending = nMark == nColumn && m_bSortAscending;
-        // The order the row comparisons give (stable, so equal rows keep
-        // theirs), worked out from keys: a million rows sort in well under a
-        // second, where comparing records one pair at a time does not.
-        m_listFiles.SortItemsByOrder([nColumn, bDescending](const std::vector<DWORD_PTR>& items) {
-            std::vector<const FileItem*> rows(items.size());
-            for (std::size_t i = 0; i < items.size(); ++i) rows[i] = reinterpret_cast<const FileItem*>(items[i]);
-            return SortOrder(rows, nColumn, bDescending);
-        });
+        const bool bDescending = m_listFiles->GetSelectionMark() == nColumn && m_bSortAscending;
+        m_fileList.Sort(nColumn, bDescending);
         m_bSortAscending = !bDescending;
     }
     // Only a sort by folder keeps each folder's rows together (the sort is
     // stable, so a folder's rows stay in one run in either direction); after
     // any other the export's folder headings would split folders apart.
     m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
-    m_listFiles.SetSelectionMark(nColumn);
-    if (pResult != nullptr) *pResult = 0;
+    m_listFiles->SetSelectionMark(nColumn);
 }
 
 // ---- Folder choice and history ----
@@ -362,22 +338,22 @@ void CMainDlg::SetFolder(const std::string& strFolder) {
 
 void CMainDlg::InsertHistory(const std::string& strFolderUtf8) {
     // Newest first, at most eight; an equal entry further down stays.
-    if (m_cbFolder.GetCount() >= kHistorySize) m_cbFolder.DeleteString(kHistorySize - 1);
-    m_cbFolder.InsertString(0, strFolderUtf8);
+    if (m_cbFolder->count() >= kHistorySize) m_cbFolder->DeleteString(kHistorySize - 1);
+    m_cbFolder->InsertString(0, strFolderUtf8);
 }
 
 void CMainDlg::OnSelectFolder() {
-    const std::string strStart = m_cbFolder.GetWindowText();
+    const std::string strStart = m_cbFolder->currentText().toStdString();
     const FolderBrowser& fnBrowser = CurrentFolderBrowser();
     const std::optional<std::string> chosen = fnBrowser ? fnBrowser(this, strStart) : BrowseForFolder(this, strStart);
     if (!chosen || chosen->empty()) return;
     SetFolder(Utf8ToCodePage(*chosen));
-    m_cbFolder.SetWindowText(*chosen);
+    m_cbFolder->setEditText(QString::fromStdString(*chosen));
     InsertHistory(*chosen);
 }
 
 void CMainDlg::OnUpdateList() {
-    const std::string strTyped = m_cbFolder.GetWindowText();
+    const std::string strTyped = m_cbFolder->currentText().toStdString();
     const std::string strFolder = Utf8ToCodePage(strTyped);
     if (!FolderExists(ToFileSystem(strFolder))) {
         MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);

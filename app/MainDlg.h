@@ -3,7 +3,6 @@
 // output strings (column titles and HTML colours) and the sort state.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,10 +10,13 @@
 
 #include <QIcon>
 
+#include "app/FileListModel.h"
 #include "catalogue/FileItem.h"
-#include "framework/CComboBox.h"
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
+#include "framework/Controls.h"
+#include "res/Resource.h"
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 
@@ -43,16 +45,15 @@ public:
     std::string m_strTitleFolder;
     std::string m_strBgColor;
     std::string m_strFontColor;
-    // The eight above in the settings file's order: six titles, then the
-    // background and the text colour.
-    std::array<std::string*, 8> TitleStrings() {
-        return {&m_strTitleName, &m_strTitleDate, &m_strTitleSize, &m_strTitleVersion,
-                &m_strTitleExt,  &m_strTitleFolder, &m_strBgColor,  &m_strFontColor};
-    }
+    // The eight above as one value, and back.
+    TitleSettings GetTitleSettings() const;
+    void SetTitleSettings(const TitleSettings& titles);
 
-    // Control 1000; each row's item data is a FileItem* owned by m_store.
-    CListCtrl m_listFiles;
-    CComboBox m_cbFolder;
+    // Control 1000, showing m_fileList; the folder box 1020.
+    CListCtrl* m_listFiles = nullptr;
+    CComboBox* m_cbFolder = nullptr;
+    // The rows of the list: records of m_store.
+    const FileListModel& GetFileList() const { return m_fileList; }
     // The check boxes 1004, 1005, 1007, 1009.
     bool m_bFormattedSize = false;
     bool m_bSubfolders = true;
@@ -75,9 +76,9 @@ public:
     // message box; one that stops at the target folder stays silent.
     bool ScanFolder(const std::string& folder, const std::string& targetFolder, bool recurse, bool includeSystem,
                     bool includeHidden);
-    // Queues the row of one record at nIndex; the scan inserts its rows at
+    // Queues the row of one record at nIndex; the scan appends its rows at
     // once when it ends.
-    bool AddFileItem(int nIndex, FileItem* pItem);
+    bool AddFileItem(int nIndex, const FileItem* pItem);
     // Frees every record and removes every row; the list asks for no cell in
     // between.
     void ClearItems();
@@ -97,11 +98,10 @@ protected:
 
     // Message handlers.
     void OnSysCommand(UINT nID, LPARAM lParam);
-    void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
-    void OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnColumnClick(int nColumn);
     void OnDestroy();
     void OnSelectFolder();
-    void OnSize(UINT nType, int cx, int cy);
+    void OnSize();
     void OnFormattedSize();
     void OnSystemFiles();
     void OnHiddenFiles();
@@ -109,12 +109,13 @@ protected:
 
 private:
     void InsertHistory(const std::string& strFolderUtf8);
+    // Asks for the options, then writes the selected rows or all rows.
+    void RunExport(bool bSelectedRows);
 
-    FileStore m_store;
-    std::vector<DWORD_PTR> m_pendingRows;  // rows of the running scan
-    int m_nPendingIndex = 0;               // where they go
-    std::string m_strCell;                 // a cell's text, reused
-    QSize m_sizeLast;                      // the size the controls were placed for
+    FileStore m_store;  // before m_fileList, which must go first
+    FileListModel m_fileList;
+    std::vector<const FileItem*> m_pendingRows;  // rows of the running scan
+    QSize m_sizeLast;                            // the size the controls were placed for
 };
 
 // The folder browser of "フォルダを選択(&F)...": the chosen folder (UTF-8,

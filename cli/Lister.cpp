@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/SettingsFile.h"
 #include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 
@@ -60,8 +60,8 @@ enum LongOnly {
     kNoSystem, kNoHidden, kSettings, kCodePage, kVersion, kThreads,
 };
 
-bool ParseColumns(std::string_view list, bool (&columns)[6], std::string* error) {
-    bool chosen[6] = {};
+bool ParseColumns(std::string_view list, std::array<bool, kExportColumnCount>& columns, std::string* error) {
+    std::array<bool, kExportColumnCount> chosen{};
     bool any = false;
     while (!list.empty()) {
         auto comma = list.find(',');
@@ -80,7 +80,7 @@ bool ParseColumns(std::string_view list, bool (&columns)[6], std::string* error)
         *error = "no column chosen";
         return false;
     }
-    std::copy(std::begin(chosen), std::end(chosen), columns);
+    columns = chosen;
     return true;
 }
 
@@ -107,92 +107,142 @@ bool ParseSort(std::string_view text, ListerOptions* options, std::string* error
 
 void PrintError(const std::string& text) { std::fprintf(stderr, "norvane-list: %s\n", text.c_str()); }
 
+bool ParseFormat(std::string_view arg, ExportFormat* format, std::string* error) {
+    if (arg == "text") *format = ExportFormat::kText;
+    else if (arg == "html") *format = ExportFormat::kHtml;
+    else if (arg == "csv") *format = ExportFormat::kCsv;
+    else *error = "unknown format '" + std::string(arg) + "' (text, html or csv)";
+    return arg == "text" || arg == "html" || arg == "csv";
+}
+
+bool ParseCodePage(std::string_view arg, int* codePage, std::string* error) {
+    if (arg == "932") *codePage = kCodePageShiftJis;
+    else if (arg == "65001") *codePage = kCodePageUtf8;
+    else *error = "unknown code page '" + std::string(arg) + "' (932 or 65001)";
+    return arg == "932" || arg == "65001";
+}
+
+bool ParseThreads(std::string_view arg, int* threads, std::string* error) {
+    const std::string text(arg);
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 0 || value > 256) {
+        *error = "--threads takes a number from 0 to 256";
+        return false;
+    }
+    *threads = static_cast<int>(value);
+    return true;
+}
+
+// One option of getopt_long's; false with *error on bad usage.
+bool ApplyOption(int option, std::string_view arg, ListerOptions* options, std::string* error) {
+    ExportSettings& output = options->output;
+    switch (option) {
+        case 'f': return ParseFormat(arg, &output.format, error);
+        case 'c': return ParseColumns(arg, output.columns, error);
+        case kWithPath: output.nameOnly = false; return true;
+        case kPrefix: output.prefix = arg; return true;
+        case kSuffix: output.suffix = arg; return true;
+        case kNoHeadings: output.folderHeadings = false; return true;
+        case kFormattedSize: output.formattedSize = true; return true;
+        case kNoSubfolders: options->subfolders = false; return true;
+        case kNoSystem: options->system = false; return true;
+        case kNoHidden: options->hidden = false; return true;
+        case 's': return ParseSort(arg, options, error);
+        case kSettings: options->settingsPath = std::string(arg); return true;
+        case kCodePage: return ParseCodePage(arg, &options->codePage, error);
+        case 'o':
+            if (arg.empty()) *error = "empty output file name";
+            options->outputPath = arg;
+            return !arg.empty();
+        case kThreads: return ParseThreads(arg, &options->probeThreads, error);
+        case 'h': options->help = true; return true;
+        case kVersion: options->version = true; return true;
+        default: return false;
+    }
+}
+
+constexpr struct option kLongOptions[] = {
+    {"format", required_argument, nullptr, 'f'},
+    {"columns", required_argument, nullptr, 'c'},
+    {"with-path", no_argument, nullptr, kWithPath},
+    {"prefix", required_argument, nullptr, kPrefix},
+    {"suffix", required_argument, nullptr, kSuffix},
+    {"no-headings", no_argument, nullptr, kNoHeadings},
+    {"formatted-size", no_argument, nullptr, kFormattedSize},
+    {"no-subfolders", no_argument, nullptr, kNoSubfolders},
+    {"no-system", no_argument, nullptr, kNoSystem},
+    {"no-hidden", no_argument, nullptr, kNoHidden},
+    {"sort", required_argument, nullptr, 's'},
+    {"settings", required_argument, nullptr, kSettings},
+    {"code-page", required_argument, nullptr, kCodePage},
+    {"output", required_argument, nullptr, 'o'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {"threads", required_argument, nullptr, kThreads},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The rows of the folder in scan order, sorted if asked; diagnostics and
+// progress (on a terminal only: standard output may be the export) go to
+// standard error.
+ScanResult ScanRows(const ListerOptions& options, const std::string& folder, FileStore& store,
+                    std::vector<const FileItem*>& rows) {
+    bool showProgress = isatty(STDERR_FILENO) != 0;
+    ScanOptions scanOptions;
+    scanOptions.recurse = options.subfolders;
+    scanOptions.includeSystem = options.system;
+    scanOptions.includeHidden = options.hidden;
+    if (options.probeThreads >= 0) scanOptions.probeThreads = options.probeThreads;
+    bool progressShown = false;
+    if (showProgress) {
+        scanOptions.progress = [&progressShown](std::size_t files) {
+            std::fprintf(stderr, "\r%zu files", files);
+            progressShown = true;
+        };
+    }
+    auto diagnostics = [&progressShown](std::string_view text) {
+        if (progressShown) std::fputs("\r\033[K", stderr);
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    };
+    ScanResult result = ScanFolder(folder, folder, scanOptions, store,
+                                   [&rows](FileItem* item) { rows.push_back(item); }, diagnostics);
+    if (progressShown) std::fputs("\r\033[K", stderr);
+    if (options.sortColumn >= 0) SortRows(rows, options.sortColumn, options.sortDescending);
+    return result;
+}
+
+// Writes the rows to the output file or standard output; false with the
+// reason in *error when it could not be written whole.
+bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows, std::string* error) {
+    CListExporter exporter;
+    exporter.SetSettings(options.output);
+    FileOutputSink sink;
+    const bool open = options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output")
+                                                 : sink.Open(options.outputPath);
+    bool written = false;
+    if (open) {
+        const bool rowsWritten = exporter.WriteRows(sink, rows);
+        written = sink.Commit() && rowsWritten;
+    }
+    *error = sink.ErrorText();
+    return written;
+}
+
 }  // namespace
 
 bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::string* error) {
-    static const struct option kLong[] = {
-        {"format", required_argument, nullptr, 'f'},
-        {"columns", required_argument, nullptr, 'c'},
-        {"with-path", no_argument, nullptr, kWithPath},
-        {"prefix", required_argument, nullptr, kPrefix},
-        {"suffix", required_argument, nullptr, kSuffix},
-        {"no-headings", no_argument, nullptr, kNoHeadings},
-        {"formatted-size", no_argument, nullptr, kFormattedSize},
-        {"no-subfolders", no_argument, nullptr, kNoSubfolders},
-        {"no-system", no_argument, nullptr, kNoSystem},
-        {"no-hidden", no_argument, nullptr, kNoHidden},
-        {"sort", required_argument, nullptr, 's'},
-        {"settings", required_argument, nullptr, kSettings},
-        {"code-page", required_argument, nullptr, kCodePage},
-        {"output", required_argument, nullptr, 'o'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion},
-        {"threads", required_argument, nullptr, kThreads},
-        {nullptr, 0, nullptr, 0},
-    };
     optind = 0;  // start afresh, also on a second call
     opterr = 0;
-    for (;;) {
-        int c = getopt_long(argc, argv, "+f:c:s:o:h", kLong, nullptr);
-        if (c == -1) break;
-        std::string_view arg = optarg != nullptr ? optarg : "";
-        switch (c) {
-            case 'f':
-                if (arg == "text") options->format = ListerOptions::Format::kText;
-                else if (arg == "html") options->format = ListerOptions::Format::kHtml;
-                else if (arg == "csv") options->format = ListerOptions::Format::kCsv;
-                else {
-                    *error = "unknown format '" + std::string(arg) + "' (text, html or csv)";
-                    return false;
-                }
-                break;
-            case 'c':
-                if (!ParseColumns(arg, options->columns, error)) return false;
-                break;
-            case kWithPath: options->withPath = true; break;
-            case kPrefix: options->prefix = arg; break;
-            case kSuffix: options->suffix = arg; break;
-            case kNoHeadings: options->headings = false; break;
-            case kFormattedSize: options->formattedSize = true; break;
-            case kNoSubfolders: options->subfolders = false; break;
-            case kNoSystem: options->system = false; break;
-            case kNoHidden: options->hidden = false; break;
-            case 's':
-                if (!ParseSort(arg, options, error)) return false;
-                break;
-            case kSettings: options->settingsPath = std::string(arg); break;
-            case kCodePage:
-                if (arg == "932") options->codePage = kCodePageShiftJis;
-                else if (arg == "65001") options->codePage = kCodePageUtf8;
-                else {
-                    *error = "unknown code page '" + std::string(arg) + "' (932 or 65001)";
-                    return false;
-                }
-                break;
-            case 'o':
-                if (arg.empty()) {
-                    *error = "empty output file name";
-                    return false;
-                }
-                options->outputPath = arg;
-                break;
-            case kThreads: {
-                char* end = nullptr;
-                long threads = std::strtol(optarg, &end, 10);
-                if (arg.empty() || *end != '\0' || threads < 0 || threads > 256) {
-                    *error = "--threads takes a number from 0 to 256";
-                    return false;
-                }
-                options->probeThreads = static_cast<int>(threads);
-                break;
-            }
-            case 'h': options->help = true; return true;
-            case kVersion: options->version = true; return true;
-            default:
-                *error = optopt != 0 && optopt < 256 ? std::string("bad option '-") + static_cast<char>(optopt) + "'"
-                                                     : std::string("bad option '") + argv[optind - 1] + "'";
-                return false;
+    for (int c; (c = getopt_long(argc, argv, "+f:c:s:o:h", kLongOptions, nullptr)) != -1;) {
+        error->clear();
+        if (!ApplyOption(c, optarg != nullptr ? optarg : "", options, error)) {
+            if (!error->empty()) return false;
+            *error = optopt != 0 && optopt < 256 ? std::string("bad option '-") + static_cast<char>(optopt) + "'"
+                                                 : std::string("bad option '") + argv[optind - 1] + "'";
+            return false;
         }
+        if (options->help || options->version) return true;
     }
     if (optind >= argc) {
         *error = "no FOLDER given";
@@ -214,12 +264,8 @@ int RunLister(int argc, char** argv) {
         std::fputs("Try 'norvane-list --help'.\n", stderr);
         return 2;
     }
-    if (options.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::puts("norvane-list 1.2");
+    if (options.help || options.version) {
+        std::fputs(options.help ? kUsage : "norvane-list 1.2\n", stdout);
         return 0;
     }
 
@@ -234,74 +280,17 @@ int RunLister(int argc, char** argv) {
     }
     std::string folder = FileSystemToCodePage(options.folder, FileSystemCodePage());
     AppendSeparatorIfMissing(folder);
-
-    std::array<std::string, 8> titles = TitleSettings().values;
     const std::string settingsPath = options.settingsPath.value_or(SettingsPath());
     if (settingsPath.empty() && !options.settingsPath) {
         PrintError("the program's folder cannot be found: no settings file is read (--settings=FILE names one)");
     }
-    LoadTitleSettings(titles, settingsPath);
-
-    CListExporter exporter;
-    bool* columnFlags[6] = {&exporter.m_bFileName, &exporter.m_bFileDateTime, &exporter.m_bFileSize,
-                            &exporter.m_bVersion, &exporter.m_bExpansion, &exporter.m_bDirectory};
-    for (int i = 0; i < 6; ++i) *columnFlags[i] = options.columns[i];
-    exporter.m_bText = options.format == ListerOptions::Format::kText;
-    exporter.m_bHtml = options.format == ListerOptions::Format::kHtml;
-    exporter.m_bCsv = options.format == ListerOptions::Format::kCsv;
-    exporter.m_bNameOnly = !options.withPath;
-    exporter.m_bPrefix = !options.prefix.empty();
-    exporter.m_strPrefix = options.prefix;
-    exporter.m_bSuffix = !options.suffix.empty();
-    exporter.m_strSuffix = options.suffix;
-    exporter.m_bFolderHeading = options.headings;
-    exporter.m_bFormattedSize = options.formattedSize;
-    std::string* texts[8] = {&exporter.m_strTitle1, &exporter.m_strTitle2, &exporter.m_strTitle3,
-                             &exporter.m_strTitle4, &exporter.m_strTitle5, &exporter.m_strTitle6,
-                             &exporter.m_strBgColor, &exporter.m_strFontColor};
-    for (int i = 0; i < 8; ++i) *texts[i] = titles[static_cast<std::size_t>(i)];
-
-    // Progress on a terminal only; standard output may be the export.
-    bool showProgress = isatty(STDERR_FILENO) != 0;
-    ScanOptions scanOptions;
-    scanOptions.recurse = options.subfolders;
-    scanOptions.includeSystem = options.system;
-    scanOptions.includeHidden = options.hidden;
-    if (options.probeThreads >= 0) scanOptions.probeThreads = options.probeThreads;
-    bool progressShown = false;
-    if (showProgress) {
-        scanOptions.progress = [&progressShown](std::size_t files) {
-            std::fprintf(stderr, "\r%zu files", files);
-            progressShown = true;
-        };
-    }
-    auto diagnostics = [&progressShown](std::string_view text) {
-        if (progressShown) std::fputs("\r\033[K", stderr);
-        std::fwrite(text.data(), 1, text.size(), stderr);
-    };
+    LoadTitleSettings(options.output.titles, settingsPath);
 
     FileStore store;
     std::vector<const FileItem*> rows;
-    ScanResult result = ScanFolder(folder, folder, scanOptions, store,
-                                   [&rows](FileItem* item) { rows.push_back(item); }, diagnostics);
-    if (progressShown) std::fputs("\r\033[K", stderr);
-
-    if (options.sortColumn >= 0) SortRows(rows, options.sortColumn, options.sortDescending);
-
-    bool written = false;
-    std::string writeError;
-    {
-        FileOutputSink sink;
-        const bool bOpen = options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output")
-                                                      : sink.Open(options.outputPath);
-        if (bOpen) {
-            bool rowsWritten = exporter.WriteRows(sink, rows);
-            written = sink.Commit() && rowsWritten;
-        }
-        writeError = sink.ErrorText();
-    }
-    if (!written) {
-        PrintError("the output could not be written: " + writeError);
+    const ScanResult result = ScanRows(options, folder, store, rows);
+    if (!WriteOutput(options, rows, &error)) {
+        PrintError("the output could not be written: " + error);
         return 1;
     }
     if (!result.completed) {

@@ -5,18 +5,24 @@
 #include <optional>
 #include <string>
 
+#include "export/ExportSettings.h"
+
 namespace norvane {
 
+// The lister's defaults: HTML, the first four columns, bare names, folder
+// headings.
+inline ExportSettings ListerExportDefaults() {
+    ExportSettings settings;
+    settings.format = ExportFormat::kHtml;
+    settings.columns = {true, true, true, true, false, false};
+    settings.folderHeadings = true;
+    return settings;
+}
+
 struct ListerOptions {
-    enum class Format { kText, kHtml, kCsv };
-    Format format = Format::kHtml;
-    // name, date, size, version, ext, folder
-    bool columns[6] = {true, true, true, true, false, false};
-    bool withPath = false;
-    std::string prefix;
-    std::string suffix;
-    bool headings = true;
-    bool formattedSize = false;
+    // Format, columns, names, prefix and suffix, headings, sizes; the titles
+    // come from the settings file.
+    ExportSettings output = ListerExportDefaults();
     bool subfolders = true;
     bool system = true;
     bool hidden = true;

@@ -2,15 +2,13 @@
 
 #include <QColorDialog>
 
-#include <array>
 #include <cstdio>
 #include <locale>
 #include <sstream>
 #include <string_view>
 
-#include "app/SettingsFile.h"
-#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
+#include "res/Resources.h"
 
 namespace norvane {
 namespace {
@@ -63,15 +61,15 @@ int HexToInt(const char* pszText) {
 }
 
 CColumnTitlesDlg::CColumnTitlesDlg(QWidget* pParent)
-    : CDialog(IDD_COLUMN_TITLES, pParent), m_clrBgColor(RGB(0x00, 0x66, 0xCC)), m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {}
+    : CDialog(kColumnTitlesTemplate, pParent), m_clrBgColor(RGB(0x00, 0x66, 0xCC)), m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {}
 
 std::span<const MessageMapEntry> CColumnTitlesDlg::GetMessageMap() const {
     static const MessageMapEntry kMap[] = {
-        {WM_PAINT, &CColumnTitlesDlg::OnPaint},
-        {IDC_DEFAULTS, BN_CLICKED, &CColumnTitlesDlg::OnDefaults},
-        {IDC_BGCOLOR, BN_CLICKED, &CColumnTitlesDlg::OnBgColor},
-        {IDC_SAVE_SETTINGS, BN_CLICKED, &CColumnTitlesDlg::OnSaveSettings},
-        {IDC_FONTCOLOR, BN_CLICKED, &CColumnTitlesDlg::OnFontColor},
+        {&CDialog::Painted, &CColumnTitlesDlg::OnPaint},
+        {IDC_DEFAULTS, &QAbstractButton::clicked, &CColumnTitlesDlg::OnDefaults},
+        {IDC_BGCOLOR, &QAbstractButton::clicked, &CColumnTitlesDlg::OnBgColor},
+        {IDC_SAVE_SETTINGS, &QAbstractButton::clicked, &CColumnTitlesDlg::OnSaveSettings},
+        {IDC_FONTCOLOR, &QAbstractButton::clicked, &CColumnTitlesDlg::OnFontColor},
     };
     return kMap;
 }
@@ -102,6 +100,23 @@ BOOL CColumnTitlesDlg::SetBgColorText(std::string text) { return TextToColor(tex
 
 BOOL CColumnTitlesDlg::SetFontColorText(std::string text) { return TextToColor(text, m_clrFontColor); }
 
+TitleSettings CColumnTitlesDlg::GetTitleSettings() const {
+    return {{m_strTitle1, m_strTitle2, m_strTitle3, m_strTitle4, m_strTitle5, m_strTitle6},
+            GetBgColorText(),
+            GetFontColorText()};
+}
+
+void CColumnTitlesDlg::SetTitleSettings(const TitleSettings& titles) {
+    m_strTitle1 = titles.titles[0];
+    m_strTitle2 = titles.titles[1];
+    m_strTitle3 = titles.titles[2];
+    m_strTitle4 = titles.titles[3];
+    m_strTitle5 = titles.titles[4];
+    m_strTitle6 = titles.titles[5];
+    SetBgColorText(titles.bgColor);
+    SetFontColorText(titles.fontColor);
+}
+
 void CColumnTitlesDlg::OnPaint() {
     // The fill leaves the swatch's one-pixel black frame visible.
     FillControl(IDC_STC_BGCOLOR, m_clrBgColor);
@@ -125,12 +140,7 @@ void CColumnTitlesDlg::OnBgColor() { ChooseColor(m_clrBgColor); }
 void CColumnTitlesDlg::OnFontColor() { ChooseColor(m_clrFontColor); }
 
 void CColumnTitlesDlg::OnDefaults() {
-    const TitleSettings defaults;
-    std::string* const titles[] = {&m_strTitle1, &m_strTitle2, &m_strTitle3,
-                                   &m_strTitle4, &m_strTitle5, &m_strTitle6};
-    for (std::size_t i = 0; i < std::size(titles); ++i) *titles[i] = defaults.values[i];
-    SetBgColorText(defaults.values[6]);
-    SetFontColorText(defaults.values[7]);
+    SetTitleSettings(TitleSettings());
     UpdateData(false);
     update();
 }
@@ -139,10 +149,8 @@ void CColumnTitlesDlg::OnSaveSettings() {
     // A title refused by the check is not saved: its message has just told
     // the user what to change.
     if (!UpdateData(true)) return;
-    const std::array<std::string, 8> values{m_strTitle1, m_strTitle2, m_strTitle3, m_strTitle4,
-                                            m_strTitle5, m_strTitle6, GetBgColorText(), GetFontColorText()};
     const std::string strPath = SettingsPath();
-    if (SaveTitleSettings(values, strPath)) return;
+    if (SaveTitleSettings(GetTitleSettings(), strPath)) return;
     // The folder beside the executable is often not writable on Linux; the
     // user should know the titles did not reach the file.
     const std::string strShown = CodePageToUtf8(FileSystemToCodePage(strPath, FileSystemCodePage()));

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "framework/CDialog.h"
-#include "framework/CWnd.h"
+#include "framework/Controls.h"
+#include "res/Resource.h"
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 
@@ -31,6 +33,10 @@ public:
     // FALSE, with the colour unchanged, for a text of another length than 7.
     BOOL SetBgColorText(std::string text);
     BOOL SetFontColorText(std::string text);
+    // The six titles and both colours as one value (the colours through the
+    // text getters and setters above), and back.
+    TitleSettings GetTitleSettings() const;
+    void SetTitleSettings(const TitleSettings& titles);
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -39,8 +45,8 @@ public:
     // file: #0066cc for the background, #ffffff for the text.
     COLORREF m_clrBgColor;
     COLORREF m_clrFontColor;
-    CStatic m_stcFontColor;
-    CStatic m_stcBgColor;
+    CStatic* m_stcFontColor = nullptr;
+    CStatic* m_stcBgColor = nullptr;
     std::string m_strTitle2;  // date and time
     std::string m_strTitle6;  // folder
     std::string m_strTitle5;  // extension

@@ -98,7 +98,38 @@ CListExporter::CListExporter()
 
 CListExporter::~CListExporter() = default;
 
-CListExporter::Format CListExporter::ChosenFormat() const
+void CListExporter::SetSettings(const ExportSettings& settings)
+{
+    const auto& columns = settings.columns;
+    m_bFileName = columns[kExportFileName];
+    m_bFileDateTime = columns[kExportDateTime];
+    m_bFileSize = columns[kExportSize];
+    m_bVersion = columns[kExportVersion];
+    m_bExpansion = columns[kExportExtension];
+    m_bDirectory = columns[kExportFolder];
+    m_bText = settings.format == ExportFormat::kText;
+    m_bHtml = settings.format == ExportFormat::kHtml;
+    m_bCsv = settings.format == ExportFormat::kCsv;
+    m_bNameOnly = settings.nameOnly;
+    // An empty text writes nothing around the name, whatever asked for it.
+    m_bPrefix = !settings.prefix.empty();
+    m_strPrefix = settings.prefix;
+    m_bSuffix = !settings.suffix.empty();
+    m_strSuffix = settings.suffix;
+    m_bFolderHeading = settings.folderHeadings;
+    m_bFormattedSize = settings.formattedSize;
+    const auto& titles = settings.titles.titles;
+    m_strTitle1 = titles[0];
+    m_strTitle2 = titles[1];
+    m_strTitle3 = titles[2];
+    m_strTitle4 = titles[3];
+    m_strTitle5 = titles[4];
+    m_strTitle6 = titles[5];
+    m_strBgColor = settings.titles.bgColor;
+    m_strFontColor = settings.titles.fontColor;
+}
+
+ExportFormat CListExporter::ChosenFormat() const
 {
     if (m_bHtml)
         return Format::kHtml;

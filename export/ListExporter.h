@@ -1,30 +1,18 @@
 // The settings of one export and the writer of its three formats: TEXT
 // (tab-separated), an HTML table, and CSV. The writer only reads the records;
-// its bytes go to an OutputSink. The runs of the window's export buttons
-// (save dialog, file, completion question) are built with the window layer;
-// this header names the list and the owner window only by declaration, so
-// the lister uses it without Qt.
+// its bytes go to an OutputSink. Nothing here needs a window: the lister and
+// the unit tests use it as it is, and the window's export run is built on
+// it (export/ListExporterRun.h).
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "catalogue/FileItem.h"
+#include "export/ExportSettings.h"
 #include "export/OutputSink.h"
 
-class QWidget;
-
 namespace norvane {
-
-class CListCtrl;
-
-// Opens a written file with the desktop's application for its type; the path
-// is UTF-8. False when nothing could be started. Tests put their own in place
-// so that no application is ever started; an empty function restores the
-// real one. Returns the one it replaces.
-using FileOpener = std::function<bool(const std::string& strPathUtf8)>;
-FileOpener SetFileOpener(FileOpener fnOpener);
 
 class CListExporter {
 public:
@@ -46,19 +34,11 @@ public:
     // failure are not formatted.
     bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows);
 
-    // The export runs of the main window's two buttons: a save dialog that
-    // proposes the format's default name in the program's own folder, the
-    // file written whole (header, rows, footer), then the question whether
-    // to open it. A file that cannot be opened or written is reported in a
-    // message box instead. True only when the file was written whole; false
-    // when the user cancelled the save dialog or the file failed.
-    bool ExportSelectedRows(const CListCtrl& list, QWidget* pOwner);
-    bool ExportAllRows(const CListCtrl& list, QWidget* pOwner);
-    // The rows of a list, each row's item data a FileItem*: the selected
-    // ones in display order, or all. They stop at the sink's first failure;
-    // false then.
-    bool WriteSelectedRows(OutputSink& sink, const CListCtrl& list);
-    bool WriteAllRows(OutputSink& sink, const CListCtrl& list);
+    // Fills every field below from one export's settings.
+    void SetSettings(const ExportSettings& settings);
+    // The format the fields choose: one flag is set; should more be, HTML
+    // wins over CSV and CSV over TEXT; with none set TEXT is written.
+    ExportFormat ChosenFormat() const;
 
     // Proposed file names, and the output path.
     std::string m_szTextName;
@@ -74,8 +54,7 @@ public:
     bool m_bExpansion = false;
     bool m_bDirectory = false;
 
-    // The format: one of the three is set. Should more be, HTML wins over
-    // CSV and CSV over TEXT; with none set TEXT is written.
+    // The format: one of the three is set (see ChosenFormat).
     bool m_bText = true;
     bool m_bPrefix = false;
     bool m_bSuffix = false;
@@ -96,9 +75,7 @@ public:
     bool m_bFormattedSize = false;
 
 private:
-    enum class Format { kText, kHtml, kCsv };
-    bool RunExport(const CListCtrl& list, QWidget* pOwner, bool bSelectedRows);
-    Format ChosenFormat() const;
+    using Format = ExportFormat;
     int WrittenColumnCount() const;
     void AppendHeading(std::string& line, Format format, std::string_view folder) const;
     void AppendRowLine(std::string& line, Format format, const FileItem& item) const;

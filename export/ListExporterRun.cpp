@@ -10,8 +10,7 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "export/ListExporter.h"
-#include "framework/CListCtrl.h"
+#include "export/ListExporterRun.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
@@ -84,21 +83,18 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-bool CListExporter::ExportSelectedRows(const CListCtrl& list, QWidget* pOwner) {
-    return RunExport(list, pOwner, true);
-}
-
-bool CListExporter::ExportAllRows(const CListCtrl& list, QWidget* pOwner) { return RunExport(list, pOwner, false); }
-
-bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSelectedRows) {
+bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
     // Every run proposes the program's own folder and the format's default
     // name, whatever an earlier run chose.
     std::string strRawFolder = ExecutableFolder();
     // Without it (the user was told at start-up) the home folder, never
     // whatever the current folder happens to be.
     if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
-    const std::string& strName = m_bText ? m_szTextName : (m_bHtml ? m_szHtmlName : m_szCsvName);
-    m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
+    const ExportFormat format = exporter.ChosenFormat();
+    const std::string& strName = format == ExportFormat::kText   ? exporter.m_szTextName
+                                 : format == ExportFormat::kHtml ? exporter.m_szHtmlName
+                                                                 : exporter.m_szCsvName;
+    exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
     // The dialog gets the folder decoded straight from the file system's
     // bytes, so a folder name the code page cannot hold still opens.
     const QString strPath = AskSavePath(
@@ -107,7 +103,7 @@ bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSele
     if (strPath.isEmpty()) return false;
 
     const std::string strPathUtf8 = strPath.toStdString();
-    m_szPath = Utf8ToCodePage(strPathUtf8);
+    exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
     const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
 
     // Opening a pipe for writing waits for a reader that may never come.
@@ -122,10 +118,7 @@ bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSele
         ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ReasonOf(sink, strRawPath));
         return false;
     }
-    WriteHeader(sink);
-    if (bSelectedRows) WriteSelectedRows(sink, list);
-    else WriteAllRows(sink, list);
-    WriteFooter(sink);
+    exporter.WriteRows(sink, rows);
     // Commit writes what is still buffered, reports a failure the file
     // system deferred, and only then puts the file in place. A failed file
     // leaves the destination as it was, unless it had to be written in place.
@@ -141,30 +134,6 @@ bool CListExporter::RunExport(const CListCtrl& list, QWidget* pOwner, bool bSele
     strQuestion += "\r\n出力されたファイルを表示しますか？";
     if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(strPathUtf8);
     return true;
-}
-
-bool CListExporter::WriteAllRows(OutputSink& sink, const CListCtrl& list) {
-    std::string strPreviousFolder;
-    const int nCount = list.GetItemCount();
-    for (int i = 0; i < nCount && !sink.Failed(); ++i) {
-        if (const auto* pItem = reinterpret_cast<const FileItem*>(list.GetItemData(i))) {
-            WriteRow(sink, strPreviousFolder, *pItem);
-        }
-    }
-    return !sink.Failed();
-}
-
-bool CListExporter::WriteSelectedRows(OutputSink& sink, const CListCtrl& list) {
-    std::string strPreviousFolder;
-    if (list.GetSelectedCount() == 0) return !sink.Failed();
-    // Display order, whatever order the rows were selected in.
-    for (int i = list.GetNextItem(-1, LVNI_SELECTED); i != -1 && !sink.Failed();
-         i = list.GetNextItem(i, LVNI_SELECTED)) {
-        if (const auto* pItem = reinterpret_cast<const FileItem*>(list.GetItemData(i))) {
-            WriteRow(sink, strPreviousFolder, *pItem);
-        }
-    }
-    return !sink.Failed();
 }
 
 }  // namespace norvane

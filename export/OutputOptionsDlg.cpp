@@ -2,7 +2,7 @@
 
 #include "export/ColumnTitlesDlg.h"
 #include "platform/CodePage.h"
-#include "res/Resource.h"
+#include "res/Resources.h"
 
 namespace norvane {
 
@@ -17,7 +17,35 @@ void ExchangeCodePageText(CDataExchange* pDX, int nId, std::string& strValue) {
 
 }  // namespace
 
-COutputOptionsDlg::COutputOptionsDlg(QWidget* pParent) : CDialog(IDD_OUTPUT_OPTIONS, pParent) {}
+COutputOptionsDlg::COutputOptionsDlg(QWidget* pParent) : CDialog(kOutputOptionsTemplate, pParent) {}
+
+TitleSettings COutputOptionsDlg::GetTitleSettings() const {
+    return {{m_strTitle1, m_strTitle2, m_strTitle3, m_strTitle4, m_strTitle5, m_strTitle6}, m_strBgColor, m_strFontColor};
+}
+
+void COutputOptionsDlg::SetTitleSettings(const TitleSettings& titles) {
+    m_strTitle1 = titles.titles[0];
+    m_strTitle2 = titles.titles[1];
+    m_strTitle3 = titles.titles[2];
+    m_strTitle4 = titles.titles[3];
+    m_strTitle5 = titles.titles[4];
+    m_strTitle6 = titles.titles[5];
+    m_strBgColor = titles.bgColor;
+    m_strFontColor = titles.fontColor;
+}
+
+ExportSettings COutputOptionsDlg::GetExportSettings() const {
+    ExportSettings settings;
+    settings.format = m_bHtml ? ExportFormat::kHtml : m_bCsv ? ExportFormat::kCsv : ExportFormat::kText;
+    settings.columns = {m_bFileName != 0, m_bFileDateTime != 0, m_bFileSize != 0,
+                        m_bVersion != 0,  m_bExpansion != 0,    m_bDirectory != 0};
+    settings.nameOnly = m_nNameDisplay == 0;
+    if (m_bPrefix) settings.prefix = m_strPrefix;
+    if (m_bSuffix) settings.suffix = m_strSuffix;
+    settings.folderHeadings = m_bFolderHeading != 0;
+    settings.titles = GetTitleSettings();
+    return settings;
+}
 
 void COutputOptionsDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -54,15 +82,15 @@ void COutputOptionsDlg::DoDataExchange(CDataExchange* pDX) {
 
 std::span<const MessageMapEntry> COutputOptionsDlg::GetMessageMap() const {
     static const MessageMapEntry kMap[] = {
-        {IDC_CHK_FILENAME, BN_CLICKED, &COutputOptionsDlg::OnFileNameCheck},
-        {IDC_CHK_FILEDATETIME, BN_CLICKED, &COutputOptionsDlg::OnColumnCheck},
-        {IDC_CHK_FILESIZE, BN_CLICKED, &COutputOptionsDlg::OnColumnCheck},
-        {IDC_CHK_VERSION, BN_CLICKED, &COutputOptionsDlg::OnColumnCheck},
-        {IDC_CHK_DIRECTORY, BN_CLICKED, &COutputOptionsDlg::OnColumnCheck},
-        {IDC_CHK_PREFIX, BN_CLICKED, &COutputOptionsDlg::OnPrefixCheck},
-        {IDC_CHK_SUFFIX, BN_CLICKED, &COutputOptionsDlg::OnSuffixCheck},
-        {IDC_CHK_EXPANSION, BN_CLICKED, &COutputOptionsDlg::OnColumnCheck},
-        {IDC_COLUMN_TITLES, BN_CLICKED, &COutputOptionsDlg::OnColumnTitles},
+        {IDC_CHK_FILENAME, &QAbstractButton::clicked, &COutputOptionsDlg::OnFileNameCheck},
+        {IDC_CHK_FILEDATETIME, &QAbstractButton::clicked, &COutputOptionsDlg::OnColumnCheck},
+        {IDC_CHK_FILESIZE, &QAbstractButton::clicked, &COutputOptionsDlg::OnColumnCheck},
+        {IDC_CHK_VERSION, &QAbstractButton::clicked, &COutputOptionsDlg::OnColumnCheck},
+        {IDC_CHK_DIRECTORY, &QAbstractButton::clicked, &COutputOptionsDlg::OnColumnCheck},
+        {IDC_CHK_PREFIX, &QAbstractButton::clicked, &COutputOptionsDlg::OnPrefixCheck},
+        {IDC_CHK_SUFFIX, &QAbstractButton::clicked, &COutputOptionsDlg::OnSuffixCheck},
+        {IDC_CHK_EXPANSION, &QAbstractButton::clicked, &COutputOptionsDlg::OnColumnCheck},
+        {IDC_COLUMN_TITLES, &QAbstractButton::clicked, &COutputOptionsDlg::OnColumnTitles},
     };
     return kMap;
 }
@@ -70,32 +98,25 @@ std::span<const MessageMapEntry> COutputOptionsDlg::GetMessageMap() const {
 BOOL COutputOptionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // The columns most lists want, as an HTML table with folder headings.
-    m_chkFileName.SetCheck(BST_CHECKED);
-    m_chkVersion.SetCheck(BST_CHECKED);
-    m_chkFileSize.SetCheck(BST_CHECKED);
-    m_chkFileDateTime.SetCheck(BST_CHECKED);
-    m_radText.SetCheck(BST_UNCHECKED);
-    m_radHtml.SetCheck(BST_CHECKED);
-    m_radCsv.SetCheck(BST_UNCHECKED);
-    m_chkFolderHeading.SetCheck(BST_CHECKED);
-    m_editPrefix.EnableWindow(false);
-    m_editSuffix.EnableWindow(false);
+    for (CButton* pCheck : {m_chkFileName, m_chkVersion, m_chkFileSize, m_chkFileDateTime, m_chkFolderHeading}) {
+        pCheck->setChecked(true);
+    }
+    m_radHtml->setChecked(true);
+    m_editPrefix->setEnabled(false);
+    m_editSuffix->setEnabled(false);
     // Headings only make sense while the list is grouped by folder; the box
     // stays checked when greyed, and its state is reported either way.
-    m_chkFolderHeading.EnableWindow(m_bFolderHeadingAllowed);
+    m_chkFolderHeading->setEnabled(m_bFolderHeadingAllowed);
     return 1;
 }
 
 bool COutputOptionsDlg::IsNoColumnChecked() {
-    // All six are read, whatever the first ones say.
-    const bool bName = m_chkFileName.GetCheck() != 0;
-    const bool bDate = m_chkFileDateTime.GetCheck() != 0;
-    const bool bSize = m_chkFileSize.GetCheck() != 0;
-    const bool bVersion = m_chkVersion.GetCheck() != 0;
-    const bool bExtension = m_chkExpansion.GetCheck() != 0;
-    const bool bFolder = m_chkDirectory.GetCheck() != 0;
-    const bool bNone = !(bName || bDate || bSize || bVersion || bExtension || bFolder);
-    m_btnOK.EnableWindow(!bNone);
+    bool bNone = true;
+    for (const CButton* pCheck :
+         {m_chkFileName, m_chkFileDateTime, m_chkFileSize, m_chkVersion, m_chkExpansion, m_chkDirectory}) {
+        bNone = bNone && !pCheck->isChecked();
+    }
+    m_btnOK->setEnabled(!bNone);
     return bNone;
 }
 
@@ -105,44 +126,26 @@ void COutputOptionsDlg::OnFileNameCheck() {
     IsNoColumnChecked();
     // The name's options follow the name column; their own states are kept
     // so that they come back as they were.
-    const bool bName = m_chkFileName.GetCheck() != 0;
-    m_radNameOnly.EnableWindow(bName);
-    m_radWithPath.EnableWindow(bName);
-    m_chkSuffix.EnableWindow(bName);
-    m_chkPrefix.EnableWindow(bName);
-    m_editSuffix.EnableWindow(bName && m_chkSuffix.GetCheck() != 0);
-    m_editPrefix.EnableWindow(bName && m_chkPrefix.GetCheck() != 0);
+    const bool bName = m_chkFileName->isChecked();
+    for (CButton* pOption : {m_radNameOnly, m_radWithPath, m_chkSuffix, m_chkPrefix}) pOption->setEnabled(bName);
+    m_editSuffix->setEnabled(bName && m_chkSuffix->isChecked());
+    m_editPrefix->setEnabled(bName && m_chkPrefix->isChecked());
 }
 
-void COutputOptionsDlg::OnPrefixCheck() { m_editPrefix.EnableWindow(m_chkPrefix.GetCheck() != 0); }
+void COutputOptionsDlg::OnPrefixCheck() { m_editPrefix->setEnabled(m_chkPrefix->isChecked()); }
 
-void COutputOptionsDlg::OnSuffixCheck() { m_editSuffix.EnableWindow(m_chkSuffix.GetCheck() != 0); }
+void COutputOptionsDlg::OnSuffixCheck() { m_editSuffix->setEnabled(m_chkSuffix->isChecked()); }
 
 void COutputOptionsDlg::OnColumnTitles() {
     CColumnTitlesDlg dlg;
-    dlg.m_strTitle1 = m_strTitle1;
-    dlg.m_strTitle2 = m_strTitle2;
-    dlg.m_strTitle3 = m_strTitle3;
-    dlg.m_strTitle4 = m_strTitle4;
-    dlg.m_strTitle5 = m_strTitle5;
-    dlg.m_strTitle6 = m_strTitle6;
-    dlg.SetBgColorText(m_strBgColor);
-    dlg.SetFontColorText(m_strFontColor);
-    if (dlg.DoModal() != IDOK) return;
-    m_strTitle1 = dlg.m_strTitle1;
-    m_strTitle2 = dlg.m_strTitle2;
-    m_strTitle3 = dlg.m_strTitle3;
-    m_strTitle4 = dlg.m_strTitle4;
-    m_strTitle5 = dlg.m_strTitle5;
-    m_strTitle6 = dlg.m_strTitle6;
-    m_strBgColor = dlg.GetBgColorText();
-    m_strFontColor = dlg.GetFontColorText();
+    dlg.SetTitleSettings(GetTitleSettings());
+    if (dlg.DoModal() == IDOK) SetTitleSettings(dlg.GetTitleSettings());
 }
 
 void COutputOptionsDlg::OnOK() {
-    m_bText = m_radText.GetCheck() != 0 ? 1 : 0;
-    m_bHtml = m_radHtml.GetCheck() != 0 ? 1 : 0;
-    m_bCsv = m_radCsv.GetCheck() != 0 ? 1 : 0;
+    m_bText = m_radText->isChecked() ? 1 : 0;
+    m_bHtml = m_radHtml->isChecked() ? 1 : 0;
+    m_bCsv = m_radCsv->isChecked() ? 1 : 0;
     CDialog::OnOK();
 }
 

@@ -9,8 +9,10 @@
 #include <span>
 #include <string>
 
+#include "export/ExportSettings.h"
 #include "framework/CDialog.h"
-#include "framework/CWnd.h"
+#include "framework/Controls.h"
+#include "res/Resource.h"
 
 namespace norvane {
 
@@ -38,24 +40,30 @@ public:
     std::string m_strTitle6;
     std::string m_strBgColor;
     std::string m_strFontColor;
+    // The eight above as one value, and back.
+    TitleSettings GetTitleSettings() const;
+    void SetTitleSettings(const TitleSettings& titles);
+    // After IDOK: every choice of the dialog and its titles. A prefix or
+    // suffix whose box is checked with nothing typed is no prefix or suffix.
+    ExportSettings GetExportSettings() const;
 
-    CButton m_btnOK;
-    CButton m_chkFileName;
-    CButton m_chkFileDateTime;
-    CButton m_chkFileSize;
-    CButton m_chkVersion;
-    CButton m_chkExpansion;
-    CButton m_chkDirectory;
-    CButton m_radText;
-    CButton m_radHtml;
-    CButton m_radCsv;
-    CButton m_radNameOnly;
-    CButton m_radWithPath;
-    CButton m_chkFolderHeading;
-    CButton m_chkPrefix;
-    CEdit m_editPrefix;
-    CButton m_chkSuffix;
-    CEdit m_editSuffix;
+    CButton* m_btnOK = nullptr;
+    CButton* m_chkFileName = nullptr;
+    CButton* m_chkFileDateTime = nullptr;
+    CButton* m_chkFileSize = nullptr;
+    CButton* m_chkVersion = nullptr;
+    CButton* m_chkExpansion = nullptr;
+    CButton* m_chkDirectory = nullptr;
+    CButton* m_radText = nullptr;
+    CButton* m_radHtml = nullptr;
+    CButton* m_radCsv = nullptr;
+    CButton* m_radNameOnly = nullptr;
+    CButton* m_radWithPath = nullptr;
+    CButton* m_chkFolderHeading = nullptr;
+    CButton* m_chkPrefix = nullptr;
+    CEdit* m_editPrefix = nullptr;
+    CButton* m_chkSuffix = nullptr;
+    CEdit* m_editSuffix = nullptr;
 
     BOOL m_bFileName = 0;
     BOOL m_bFileDateTime = 0;

@@ -1,29 +1,25 @@
-// A dialog built from a template of res/: the controls are created in tab
-// order at the template's places (dialog units through the dialog font),
-// and the dialog behaves as a Windows dialog does: DoModal returns the code
-// EndDialog was given; Esc and the close box are IDCANCEL; Enter clicks the
-// focused push button, else the default push button, else sends IDOK; every
-// button click, notification and window message goes through the message map
-// first and reaches OnOK / OnCancel / the default processing otherwise.
+// A dialog built from the template its class hands in: the controls are
+// created in tab order at the template's places (dialog units through the
+// dialog font), and the dialog behaves as a Windows dialog does: DoModal
+// returns the code EndDialog was given; Esc and the close box are OnCancel;
+// Enter clicks the focused push button, else the default push button, else
+// calls OnOK; the OK and Cancel buttons call OnOK and OnCancel. The message
+// map connects other signals to handlers.
 #pragma once
 
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <QDialog>
-#include <QIcon>
+#include <QMenu>
 
 #include "framework/AfxTypes.h"
-#include "framework/CMenu.h"
 #include "framework/DataExchange.h"
 #include "framework/DialogFont.h"
+#include "framework/DialogTemplate.h"
 #include "framework/MessageMap.h"
-#include "res/DialogTemplate.h"
-
-class QButtonGroup;
 
 namespace norvane {
 
@@ -31,12 +27,11 @@ class CDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CDialog(int nIdTemplate, QWidget* pParent = nullptr);
+    explicit CDialog(const DialogTemplate& dlgTemplate, QWidget* pParent = nullptr);
     ~CDialog() override;
 
-    // Creates the window, runs OnInitDialog and the modal loop, then sends
-    // WM_DESTROY and destroys the controls. Returns the EndDialog code, or -1
-    // when the template does not exist.
+    // Creates the controls, runs OnInitDialog and the modal loop, then emits
+    // Destroying and destroys the controls. Returns the EndDialog code.
     virtual int DoModal();
     void EndDialog(int nResult);
 
@@ -49,66 +44,54 @@ public:
 
     bool UpdateData(bool bSaveAndValidate = true);
 
-    // The controls. CreateControls is done by DoModal; it may be called
-    // before to work on a dialog that is not shown.
+    // The controls. DoModal creates them; CreateControls may be called before
+    // to work on a dialog that is not shown.
     void CreateControls();
-    bool HasControls() const { return m_bControlsCreated; }
+    bool HasControls() const { return !m_controls.empty(); }
     QWidget* GetDlgItem(int nId) const;
     template <class T>
     T* GetDlgItemAs(int nId) const { return qobject_cast<T*>(GetDlgItem(nId)); }
-    const ControlTemplate* GetControlTemplate(int nId) const;
-    const DialogTemplate* GetTemplate() const { return m_pTemplate; }
-    int GetTemplateId() const { return m_nIdTemplate; }
+    const DialogTemplate& GetTemplate() const { return m_template; }
 
     void CheckDlgButton(int nId, UINT nCheck);
     UINT IsDlgButtonChecked(int nId) const;
-    void CheckRadioButton(int nIdFirst, int nIdLast, int nIdCheck);
-    void EnableWindow(int nId, bool bEnable);
     bool IsWindowEnabled(int nId) const;
-    void SetDlgItemText(int nId, std::string_view strUtf8);
     std::string GetDlgItemText(int nId) const;
     void GotoDlgCtrl(QWidget* pControl);
-    void GotoDlgCtrl(int nId);
 
     // A message box owned by this dialog; an empty caption gives the
     // application's name.
     int MessageBox(std::string_view strText, std::string_view strCaption = {}, UINT nType = MB_OK);
 
-    // Items added here appear in the dialog's context menu (the window menu
-    // stand-in); nullptr when the template has no system menu.
-    CMenu* GetSystemMenu(bool bRevert);
-    void SetIcon(const QIcon& icon, bool bBigIcon);
-
-    // Fills a control's client area, inset by one pixel, with a colour; the
-    // fill stays until changed. Stands in for drawing into the control.
+    // Actions added here appear in the dialog's context menu, which stands in
+    // for the window menu; choosing one emits SysCommand with the action's
+    // data as the command id. nullptr when the template has no system menu.
+    QMenu* GetSystemMenu();
+    // Fills a black-frame static, inset by one pixel, until changed.
     void FillControl(int nId, COLORREF clr);
-
-    // Sends a control's command (as a click would) or a window message
-    // through the message map, then to the default processing.
-    void SendCommand(int nId, UINT nCode = BN_CLICKED);
-    void SendNotify(int nId, NMHDR& hdr, LRESULT& result);
-    bool HasMessageEntry(UINT nMessage, UINT nCode = 0, int nId = 0) const;
 
     // Pixels from dialog units, with this dialog's font.
     QRect MapDialogRect(const QRect& rcUnits) const;
     const DialogBaseUnits& GetBaseUnits() const { return m_units; }
 
+signals:
+    // The window's messages, for the message map.
+    void SizeChanged();
+    void Painted();
+    void Destroying();
+    void SysCommand(UINT nID, LPARAM lParam);
+
 protected:
     virtual std::span<const MessageMapEntry> GetMessageMap() const;
 
-    // Default processing a handler of the same message may call.
-    void OnClose();
-    void OnSysCommand(UINT nId, LPARAM lParam);
-
-    // Qt events turned into the dialog's messages.
     void keyPressEvent(QKeyEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
-    void accept() override;
-    void reject() override;
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
 
 private:
     struct Control {
@@ -117,39 +100,24 @@ private:
         QWidget* pWidget;
     };
 
-    bool Dispatch(MessageParams& params);
-    QWidget* CreateControl(const ControlTemplate& control, std::size_t nIndex);
-    void ConnectControl(const ControlTemplate& control, QWidget* pWidget);
-    void LinkMnemonics();
+    QWidget* CreateControl(const ControlTemplate& control);
+    void LinkControls();
+    void ConnectMessageMap();
     void DestroyControls();
-    QWidget* FirstTabStop() const;
-    QWidget* NextTabStop(std::size_t nIndex) const;
+    QWidget* NextTabStop(std::size_t nIndex, bool bEnabledOnly) const;
     void OnEnterKey();
-    void OnHelpKey();
 
-    int m_nIdTemplate;
-    const DialogTemplate* m_pTemplate;
+    const DialogTemplate& m_template;
     DialogBaseUnits m_units;
     std::vector<Control> m_controls;
-    std::vector<QButtonGroup*> m_radioGroups;
-    bool m_bControlsCreated = false;
     bool m_bEnded = false;
-    bool m_bInModal = false;
     int m_nEndResult = IDCANCEL;
-    int m_nIdDefault = 0;  // the default push button, 0 for none
     QWidget* m_pInitialFocus = nullptr;
-    std::unique_ptr<CMenu> m_pSysMenu;
-
-    friend class CDataExchange;
+    QMenu* m_pSysMenu = nullptr;
 };
 
 // The application's main window: help requests of every dialog go to it.
 void AfxSetMainWnd(CDialog* pMainWnd);
 CDialog* AfxGetMainWnd();
-
-// The icon resource as an icon.
-QIcon AfxLoadIcon(int nId);
-// A string of the string table, UTF-8.
-std::string AfxLoadString(int nId);
 
 }  // namespace norvane

@@ -1,280 +1,146 @@
 #include "framework/CListCtrl.h"
 
 #include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QTableView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <algorithm>
 
 #include "framework/ListCtrlModel.h"
-#include "framework/ListCtrlView.h"
 
 namespace norvane {
 
-CListCtrl::CListCtrl() = default;
-
-CListCtrl::~CListCtrl() {
-    // The view may outlive this handle (it belongs to the dialog's window):
-    // it must not keep a model whose owner is gone.
-    Detach();
-    Disconnect();
-}
-
-QTableView* CListCtrl::GetView() const { return qobject_cast<QTableView*>(m_pWidget.data()); }
-
-void CListCtrl::Attach(QWidget* pWidget, int nId) {
-    auto* pView = qobject_cast<QTableView*>(pWidget);
-    Detach();
-    Disconnect();
-    CWnd::Attach(pWidget, nId);
-    m_pModel = std::make_unique<ListCtrlModel>();
-    m_pModel->SetSender(pWidget, nId);
-    m_pModel->SetNotifyHandler([this](NMHDR& hdr, LRESULT& result) {
-        if (m_fnNotify) m_fnNotify(&hdr, &result);
-    });
-    m_dwExStyle = 0;
-    m_dwStyle = 0;
-    m_bSelDirty = true;
-    if (pView == nullptr) return;
-    QItemSelectionModel* pOldSelection = pView->selectionModel();
-    pView->setModel(m_pModel.get());
-    if (pOldSelection != nullptr && pOldSelection != pView->selectionModel()) pOldSelection->deleteLater();
-    pView->setShowGrid(false);
-    Connect();
-}
-
-QTableView* CListCtrl::Create(QWidget* pParent, int nId) {
-    auto* pView = new ListCtrlView(pParent);
-    Attach(pView, nId);
-    return pView;
-}
-
-void CListCtrl::Connect() {
-    QTableView* pView = GetView();
-    ListCtrlModel* pModel = m_pModel.get();
-    auto dirty = [this] { m_bSelDirty = true; };
-    m_connections.push_back(QObject::connect(pView->selectionModel(), &QItemSelectionModel::selectionChanged, pModel, dirty));
-    m_connections.push_back(QObject::connect(pModel, &QAbstractItemModel::layoutChanged, pModel, dirty));
-    m_connections.push_back(QObject::connect(pModel, &QAbstractItemModel::rowsInserted, pModel, dirty));
-    m_connections.push_back(QObject::connect(pModel, &QAbstractItemModel::rowsRemoved, pModel, dirty));
-    m_connections.push_back(QObject::connect(pModel, &QAbstractItemModel::modelReset, pModel, dirty));
-    m_connections.push_back(QObject::connect(pView->horizontalHeader(), &QHeaderView::sectionClicked, pModel,
-                                             [pModel](int nColumn) { pModel->NotifyColumnClick(nColumn); }));
-    // When the window goes, so do its rows, as with a destroyed list control.
-    m_connections.push_back(QObject::connect(pView, &QObject::destroyed, pModel, [this] {
-        m_bSelDirty = true;
-        Disconnect();
-        m_pModel.reset();
-    }));
-}
-
-void CListCtrl::Disconnect() {
-    for (const QMetaObject::Connection& connection : m_connections) QObject::disconnect(connection);
-    m_connections.clear();
-}
-
-void CListCtrl::Detach() {
-    if (!m_pModel) return;
-    m_pModel->SetDetached(true);
-    if (QTableView* pView = GetView(); pView != nullptr && pView->model() == m_pModel.get()) {
-        Disconnect();
-        QItemSelectionModel* pSelection = pView->selectionModel();
-        pView->setModel(nullptr);
-        if (pSelection != nullptr && pSelection != pView->selectionModel()) delete pSelection;
+CListCtrl::CListCtrl(QWidget* pParent) : QTableView(pParent) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);  // Tab moves to the next control
+    setWordWrap(false);
+    setShowGrid(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    QHeaderView* pHeader = horizontalHeader();
+    pHeader->setSectionsClickable(true);
+    pHeader->setHighlightSections(false);
+    pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(pHeader, &QHeaderView::sectionClicked, this, &CListCtrl::ColumnClick);
+    // The selection stays visible when another control has the focus.
+    QPalette palette = this->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     }
+    setPalette(palette);
 }
 
-void CListCtrl::SetNotifyHandler(std::function<void(NMHDR*, LRESULT*)> fnHandler) {
-    m_fnNotify = std::move(fnHandler);
+void CListCtrl::setModel(QAbstractItemModel* pModel) {
+    QItemSelectionModel* pOldSelection = selectionModel();
+    QTableView::setModel(pModel);
+    if (pOldSelection != nullptr && pOldSelection != selectionModel()) pOldSelection->deleteLater();
+    m_nSelectionMark = -1;
+    // An emptied list forgets its mark.
+    if (pModel != nullptr) connect(pModel, &QAbstractItemModel::modelReset, this, [this] { m_nSelectionMark = -1; });
 }
 
-int CListCtrl::InsertColumn(int nCol, std::string_view strHeading, int nFormat, int nWidth) {
-    if (!m_pModel) return -1;
-    const int nAt = m_pModel->InsertColumn(nCol, QString::fromUtf8(strHeading.data(), static_cast<qsizetype>(strHeading.size())),
-                                           nFormat, nWidth);
-    QTableView* pView = GetView();
-    if (nAt >= 0 && pView != nullptr && pView->model() == m_pModel.get()) {
-        pView->horizontalHeader()->resizeSection(nAt, nWidth >= 0 ? nWidth : pView->horizontalHeader()->defaultSectionSize());
-    }
+int CListCtrl::InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth) {
+    auto* pModel = dynamic_cast<ListCtrlModel*>(model());
+    if (pModel == nullptr) return -1;
+    const int nAt = pModel->InsertColumn(nCol, strHeading, nFormat);
+    horizontalHeader()->resizeSection(nAt, nWidth);
     return nAt;
 }
 
-int CListCtrl::GetColumnWidth(int nCol) const {
-    QTableView* pView = GetView();
-    if (pView == nullptr || !m_pModel || nCol < 0 || nCol >= m_pModel->columnCount()) return 0;
-    return pView->horizontalHeader()->sectionSize(nCol);
-}
+int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
 
-int CListCtrl::InsertItem(int nItem, DWORD_PTR dwData) {
-    return InsertItems(nItem, std::span<const DWORD_PTR>(&dwData, 1));
-}
-
-int CListCtrl::InsertItems(int nItem, std::span<const DWORD_PTR> items) {
-    if (!m_pModel) return -1;
-    return m_pModel->InsertItems(nItem, items);
-}
-
-bool CListCtrl::DeleteItem(int nItem) { return m_pModel && m_pModel->DeleteItem(nItem); }
-
-bool CListCtrl::DeleteAllItems() {
-    if (!m_pModel) return false;
-    m_pModel->DeleteAllItems();
-    return true;
-}
-
-int CListCtrl::GetItemCount() const { return m_pModel ? m_pModel->ItemCount() : 0; }
-
-DWORD_PTR CListCtrl::GetItemData(int nItem) const { return m_pModel ? m_pModel->ItemData(nItem) : 0; }
-
-bool CListCtrl::SetItemData(int nItem, DWORD_PTR dwData) { return m_pModel && m_pModel->SetItemData(nItem, dwData); }
-
-bool CListCtrl::SortItems(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData) {
-    if (pfnCompare == nullptr) return false;
-    const auto lParamSort = static_cast<LPARAM>(dwData);
-    return SortItems([pfnCompare, lParamSort](LPARAM a, LPARAM b) { return pfnCompare(a, b, lParamSort); });
-}
-
-bool CListCtrl::SortItems(const std::function<int(LPARAM, LPARAM)>& fnCompare) {
-    if (!m_pModel || !fnCompare) return false;
-    m_pModel->SortItems(fnCompare);
-    m_bSelDirty = true;
-    return true;
-}
-
-bool CListCtrl::SortItemsByOrder(const std::function<std::vector<int>(const std::vector<DWORD_PTR>&)>& fnOrder) {
-    if (!m_pModel || !fnOrder) return false;
-    m_pModel->ReorderItems(fnOrder);
-    m_bSelDirty = true;
-    return true;
-}
-
-const std::vector<std::pair<int, int>>& CListCtrl::SelectedRuns() const {
-    if (!m_bSelDirty) return m_selRuns;
-    m_selRuns.clear();
-    m_bSelDirty = false;
-    QTableView* pView = GetView();
-    if (pView == nullptr || !m_pModel || pView->model() != m_pModel.get() || pView->selectionModel() == nullptr) {
-        return m_selRuns;
+std::vector<std::pair<int, int>> CListCtrl::SelectedRuns() const {
+    std::vector<std::pair<int, int>> runs;
+    if (selectionModel() == nullptr) return runs;
+    // Walk the ranges: selectedRows() is quadratic in their number.
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.isValid()) runs.emplace_back(range.top(), range.bottom());
     }
-    // Walk the ranges (selectedRows() is quadratic in their number).
-    const QItemSelection selection = pView->selectionModel()->selection();
-    m_selRuns.reserve(static_cast<std::size_t>(selection.size()));
-    for (const QItemSelectionRange& range : selection) {
-        if (range.isValid()) m_selRuns.emplace_back(range.top(), range.bottom());
-    }
-    std::sort(m_selRuns.begin(), m_selRuns.end());
+    std::sort(runs.begin(), runs.end());
     std::size_t nOut = 0;
-    for (const auto& run : m_selRuns) {
-        if (nOut > 0 && run.first <= m_selRuns[nOut - 1].second + 1) {
-            m_selRuns[nOut - 1].second = std::max(m_selRuns[nOut - 1].second, run.second);
+    for (const auto& run : runs) {
+        if (nOut > 0 && run.first <= runs[nOut - 1].second + 1) {
+            runs[nOut - 1].second = std::max(runs[nOut - 1].second, run.second);
         } else {
-            m_selRuns[nOut++] = run;
+            runs[nOut++] = run;
         }
     }
-    m_selRuns.resize(nOut);
-    return m_selRuns;
+    runs.resize(nOut);
+    return runs;
 }
 
-UINT CListCtrl::GetSelectedCount() const {
-    long long nCount = 0;
-    for (const auto& run : SelectedRuns()) nCount += run.second - run.first + 1;
-    return static_cast<UINT>(nCount);
-}
-
-int CListCtrl::GetNextItem(int nItem, UINT nFlags) const {
-    const int nCount = GetItemCount();
-    const int nStart = std::max(nItem + 1, 0);
-    if (nStart >= nCount) return -1;
-    if (nFlags & LVNI_FOCUSED) {
-        QTableView* pView = GetView();
-        const int nFocus = (pView != nullptr && pView->currentIndex().isValid()) ? pView->currentIndex().row() : -1;
-        return nFocus >= nStart ? nFocus : -1;
+std::vector<int> CListCtrl::GetSelectedRows() const {
+    std::vector<int> rows;
+    for (const auto& [nFirst, nLast] : SelectedRuns()) {
+        for (int nRow = nFirst; nRow <= nLast; ++nRow) rows.push_back(nRow);
     }
-    if (!(nFlags & LVNI_SELECTED)) return nStart;
-    const auto& runs = SelectedRuns();
-    // The first run that ends at or after nStart.
-    auto it = std::lower_bound(runs.begin(), runs.end(), nStart,
-                               [](const std::pair<int, int>& run, int nRow) { return run.second < nRow; });
-    if (it == runs.end()) return -1;
-    const int nNext = std::max(it->first, nStart);
-    return nNext < nCount ? nNext : -1;
+    return rows;
 }
 
-bool CListCtrl::SetItemState(int nItem, UINT nState, UINT nStateMask) {
-    QTableView* pView = GetView();
-    if (!m_pModel || pView == nullptr || pView->model() != m_pModel.get()) return false;
-    m_pModel->Flush();
-    const int nCount = m_pModel->rowCount();
-    if (nItem < -1 || nItem >= nCount) return false;
-    QItemSelectionModel* pSelection = pView->selectionModel();
-    if (nStateMask & LVIS_SELECTED) {
-        const bool bSelect = (nState & LVIS_SELECTED) != 0;
-        if (nCount > 0) {
-            const int nFirst = nItem < 0 ? 0 : nItem;
-            const int nLast = nItem < 0 ? nCount - 1 : nItem;
-            const QItemSelection range(m_pModel->index(nFirst, 0),
-                                       m_pModel->index(nLast, std::max(0, m_pModel->columnCount() - 1)));
-            pSelection->select(range, (bSelect ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                                          QItemSelectionModel::Rows);
-        }
+int CListCtrl::GetSelectedCount() const {
+    int nCount = 0;
+    for (const auto& [nFirst, nLast] : SelectedRuns()) nCount += nLast - nFirst + 1;
+    return nCount;
+}
+
+int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
+
+void CListCtrl::changeEvent(QEvent* pEvent) {
+    QTableView::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::FontChange) verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+}
+
+void CListCtrl::SelectFromMark(int nRow, bool bAdd) {
+    const QItemSelection range(model()->index(std::min(m_nSelectionMark, nRow), 0),
+                               model()->index(std::max(m_nSelectionMark, nRow), std::max(0, model()->columnCount() - 1)));
+    selectionModel()->select(range, (bAdd ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
+                                        QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(model()->index(nRow, 0), QItemSelectionModel::NoUpdate);
+}
+
+void CListCtrl::mousePressEvent(QMouseEvent* pEvent) {
+    const QModelIndex index = indexAt(pEvent->position().toPoint());
+    const Qt::KeyboardModifiers mods = pEvent->modifiers();
+    const bool bLeft = index.isValid() && pEvent->button() == Qt::LeftButton;
+    m_bOwnShiftPress = bLeft && (mods & Qt::ShiftModifier) && MarkNamesRow() &&
+                       selectionMode() == QAbstractItemView::ExtendedSelection;
+    if (m_bOwnShiftPress) {
+        // The range runs from the mark, wherever it was set; the mark stays.
+        SelectFromMark(index.row(), (mods & Qt::ControlModifier) != 0);
+        pEvent->accept();
+        return;
     }
-    if ((nStateMask & LVIS_FOCUSED) && nItem >= 0) {
-        if (nState & LVIS_FOCUSED) pSelection->setCurrentIndex(m_pModel->index(nItem, 0), QItemSelectionModel::NoUpdate);
-        else if (pView->currentIndex().row() == nItem) pSelection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    }
-    m_bSelDirty = true;
-    return true;
+    QTableView::mousePressEvent(pEvent);
+    if (bLeft) m_nSelectionMark = index.row();
 }
 
-UINT CListCtrl::GetItemState(int nItem, UINT nMask) const {
-    UINT nState = 0;
-    if (nItem < 0 || nItem >= GetItemCount()) return 0;
-    if (nMask & LVIS_SELECTED) {
-        const auto& runs = SelectedRuns();
-        auto it = std::lower_bound(runs.begin(), runs.end(), nItem,
-                                   [](const std::pair<int, int>& run, int nRow) { return run.second < nRow; });
-        if (it != runs.end() && it->first <= nItem) nState |= LVIS_SELECTED;
-    }
-    if (nMask & LVIS_FOCUSED) {
-        QTableView* pView = GetView();
-        if (pView != nullptr && pView->currentIndex().isValid() && pView->currentIndex().row() == nItem) {
-            nState |= LVIS_FOCUSED;
-        }
-    }
-    return nState;
+void CListCtrl::mouseMoveEvent(QMouseEvent* pEvent) {
+    if (m_bOwnShiftPress) return pEvent->accept();
+    QTableView::mouseMoveEvent(pEvent);
 }
 
-int CListCtrl::GetSelectionMark() const { return m_pModel ? m_pModel->SelectionMark() : -1; }
-
-int CListCtrl::SetSelectionMark(int nMark) { return m_pModel ? m_pModel->SetSelectionMark(nMark) : -1; }
-
-DWORD CListCtrl::SetExtendedStyle(DWORD dwExStyle) {
-    const DWORD dwOld = m_dwExStyle;
-    m_dwExStyle = dwExStyle;
-    if (QTableView* pView = GetView()) {
-        pView->setShowGrid((dwExStyle & LVS_EX_GRIDLINES) != 0);
-        // Rows are always selected whole; without full-row selection Windows
-        // highlights the first cell only, which a table view cannot tell apart.
-    }
-    return dwOld;
+void CListCtrl::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (std::exchange(m_bOwnShiftPress, false)) return pEvent->accept();
+    QTableView::mouseReleaseEvent(pEvent);
 }
 
-bool CListCtrl::ModifyStyle(DWORD dwRemove, DWORD dwAdd) {
-    m_dwStyle = (m_dwStyle & ~dwRemove) | dwAdd;
-    return GetView() != nullptr;
-}
-
-bool CListCtrl::EnsureVisible(int nItem, bool bPartialOk) {
-    QTableView* pView = GetView();
-    if (!m_pModel || pView == nullptr || nItem < 0 || nItem >= GetItemCount()) return false;
-    m_pModel->Flush();
-    pView->scrollTo(m_pModel->index(nItem, 0),
-                    bPartialOk ? QAbstractItemView::EnsureVisible : QAbstractItemView::PositionAtCenter);
-    return true;
-}
-
-void CListCtrl::Invalidate() {
-    if (QTableView* pView = GetView()) pView->viewport()->update();
+void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
+    const int nKey = pEvent->key();
+    const bool bNavigation = nKey == Qt::Key_Up || nKey == Qt::Key_Down || nKey == Qt::Key_PageUp ||
+                             nKey == Qt::Key_PageDown || nKey == Qt::Key_Home || nKey == Qt::Key_End;
+    const Qt::KeyboardModifiers mods = pEvent->modifiers();
+    QTableView::keyPressEvent(pEvent);
+    if (!currentIndex().isValid()) return;
+    const int nRow = currentIndex().row();
+    if (bNavigation && (mods & Qt::ShiftModifier) && MarkNamesRow()) SelectFromMark(nRow, false);
+    else if (bNavigation && (mods & Qt::ShiftModifier)) m_nSelectionMark = nRow;
+    else if ((bNavigation && !(mods & Qt::ControlModifier)) || nKey == Qt::Key_Space) m_nSelectionMark = nRow;
 }
 
 }  // namespace norvane

@@ -7,15 +7,11 @@
 #include <string>
 
 #include <QString>
-
-#include "framework/AfxTypes.h"
-
-class QWidget;
+#include <QWidget>
 
 namespace norvane {
 
 class CDialog;
-class CWnd;
 
 class CDataExchange {
 public:
@@ -31,22 +27,28 @@ public:
     CDialog* m_pDlgWnd;
     bool m_bSaveAndValidate;
     bool m_bFailed = false;
-    int m_nIdLastControl = 0;
+    // The controls are going: control members are set to nullptr, nothing
+    // else is exchanged.
+    bool m_bRelease = false;
+    QWidget* m_pLastControl = nullptr;
 };
 
-void DDX_Control(CDataExchange* pDX, int nId, CWnd& rControl);
+// Binds a member to the control of that id, of the member's type.
+template <class T>
+void DDX_Control(CDataExchange* pDX, int nId, T*& pControl) {
+    if (pDX->m_bRelease) pControl = nullptr;
+    else if (!pDX->m_bFailed) pControl = dynamic_cast<T*>(pDX->PrepareCtrl(nId));
+}
 // Check box: 0 unchecked, 1 checked.
 void DDX_Check(CDataExchange* pDX, int nId, int& value);
 void DDX_Check(CDataExchange* pDX, int nId, bool& value);
-// Radio group starting at nIdFirst (the button that starts the group):
-// index of the checked button, -1 for none.
+// Radio group starting at nIdFirst: index of the checked button, -1 for none.
 void DDX_Radio(CDataExchange* pDX, int nIdFirst, int& value);
 // Edit (or combo box edit field) text, UTF-8.
 void DDX_Text(CDataExchange* pDX, int nId, std::string& value);
 void DDX_Text(CDataExchange* pDX, int nId, QString& value);
 // Limits the last edit to nChars when filling; when saving, fails with a
 // message naming the limit if the value is longer.
-void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int nChars);
 void DDV_MaxChars(CDataExchange* pDX, const QString& value, int nChars);
 
 }  // namespace norvane

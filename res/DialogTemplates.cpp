@@ -1,9 +1,7 @@
 // The dialog templates of the program.
-#include "res/DialogTemplate.h"
-
 #include <array>
 
-#include "res/Resource.h"
+#include "res/Resources.h"
 
 namespace norvane {
 namespace {
@@ -22,7 +20,7 @@ constexpr std::uint32_t kEdit = TabStop | Border | AutoHScroll;
 
 // The About box.
 constexpr ControlTemplate kAboutControls[] = {
-    {IDC_STATIC, K::Icon, "", 11, 17, 20, 20, 0, IDR_MAINFRAME},
+    {IDC_STATIC, K::Icon, "", 11, 17, 20, 20, 0, &MainIconImage},
     {IDC_STATIC, K::Static, "Norvane Version 1.2", 40, 10, 119, 8, kText | NoPrefix},
     {IDC_STATIC, K::Static, "ファイル一覧の出力ツール", 40, 25, 119, 8, kText | NoPrefix},
     {IDOK, K::DefPushButton, "OK", 178, 7, 50, 14, Group | TabStop},
@@ -106,27 +104,23 @@ constexpr ControlTemplate kOptionsControls[] = {
 
 constexpr std::uint32_t kModalStyle = dlg::Popup | dlg::Caption | dlg::SysMenu | dlg::ModalFrame;
 
-constexpr DialogTemplate kAbout{IDD_ABOUTBOX, "Norvaneのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kFontFace, kFontSize, kModalStyle,
+}  // namespace
+
+const DialogTemplate kAboutBoxTemplate{IDD_ABOUTBOX, "Norvaneのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kFontFace, kFontSize, kModalStyle,
                                 kAboutControls};
-constexpr DialogTemplate kMain{IDD_MAIN, "Norvane", 354, 233, kFontFace, kFontSize,
+const DialogTemplate kMainTemplate{IDD_MAIN, "Norvane", 354, 233, kFontFace, kFontSize,
                                dlg::Popup | dlg::Visible | dlg::Caption | dlg::SysMenu | dlg::ThickFrame |
                                    dlg::MinimizeBox | dlg::MaximizeBox | dlg::AppWindow,
                                kMainControls};
-constexpr DialogTemplate kTitles{IDD_COLUMN_TITLES, "出力するﾃｰﾌﾞﾙのﾀｲﾄﾙ編集", 339, 103, kFontFace, kFontSize,
+const DialogTemplate kColumnTitlesTemplate{IDD_COLUMN_TITLES, "出力するﾃｰﾌﾞﾙのﾀｲﾄﾙ編集", 339, 103, kFontFace, kFontSize,
                                  kModalStyle, kTitlesControls};
-constexpr DialogTemplate kOptions{IDD_OUTPUT_OPTIONS, "列と出力形式を指定", 314, 201, kFontFace, kFontSize,
+const DialogTemplate kOutputOptionsTemplate{IDD_OUTPUT_OPTIONS, "列と出力形式を指定", 314, 201, kFontFace, kFontSize,
                                   kModalStyle, kOptionsControls};
 
-constexpr std::array<const DialogTemplate*, 4> kTemplates{&kAbout, &kMain, &kTitles, &kOptions};
-
+namespace {
+constexpr std::array<const DialogTemplate*, 4> kTemplates{&kAboutBoxTemplate, &kMainTemplate, &kColumnTitlesTemplate,
+                                                          &kOutputOptionsTemplate};
 }  // namespace
-
-const DialogTemplate* FindDialogTemplate(int nId) {
-    for (const DialogTemplate* pTemplate : kTemplates) {
-        if (pTemplate->nId == nId) return pTemplate;
-    }
-    return nullptr;
-}
 
 std::span<const DialogTemplate* const> AllDialogTemplates() { return kTemplates; }
 

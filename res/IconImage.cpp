@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "res/DialogTemplate.h"
-#include "res/Resource.h"
+#include "res/Resources.h"
 
 namespace norvane {
 namespace {
@@ -44,6 +43,8 @@ QImage DrawMainIcon() {
 }
 
 }  // namespace
+
+QImage MainIconImage() { return DrawMainIcon(); }
 
 QImage LoadIconImage(int nId) {
     if (nId == IDR_MAINFRAME) return DrawMainIcon();

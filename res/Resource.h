@@ -1,14 +1,12 @@
 // Resource ids: dialog templates, strings, the icon and the controls of each
 // template. Several controls of different dialogs share a number; each
-// dialog's names are grouped below.
+// dialog's names are grouped below. IDOK, IDCANCEL and IDC_STATIC are the
+// dialog layer's.
 #pragma once
 
-namespace norvane {
+#include "framework/AfxTypes.h"
 
-// Command ids every dialog shares.
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDC_STATIC = -1;
+namespace norvane {
 
 // Templates, strings, icon.
 inline constexpr int IDD_ABOUTBOX = 100;

@@ -1,6 +1,5 @@
 // The string table.
-#include "res/DialogTemplate.h"
-#include "res/Resource.h"
+#include "res/Resources.h"
 
 namespace norvane {
 

@@ -25,7 +25,7 @@
 
 #include "app/ListerApp.h"
 #include "app/MainDlg.h"
-#include "export/ListExporter.h"
+#include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
 #include "export/OutputSink.h"
 #include "platform/CodePage.h"
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
 
     TempDir settings;  // the window saves its history when it closes
     CListerApp theApp;
-    theApp.SetSettingsPath(settings / "Norvane.ini");
+    SetSettingsPath(settings / "Norvane.ini");
     SetFileOpener([](const std::string&) { return true; });
 
     CMainDlg dlg;
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     ModalDriver driver(600000);
     for (int nRun = 0; nRun < nRuns; ++nRun) {
         driver.Then<CMainDlg>([&](CMainDlg* d) {
-                  nRows = d->m_listFiles.GetItemCount();
+                  nRows = d->m_listFiles->GetItemCount();
                   check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
               })
             .Then<COutputOptionsDlg>([&](COutputOptionsDlg* o) {
@@ -141,11 +141,7 @@ int main(int argc, char** argv) {
     }
     // The writer alone on the same rows, to a file, as norvane-list writes.
     driver.Then<CMainDlg>([&](CMainDlg* d) {
-        std::vector<const FileItem*> rows;
-        rows.reserve(static_cast<std::size_t>(d->m_listFiles.GetItemCount()));
-        for (int i = 0; i < d->m_listFiles.GetItemCount(); ++i) {
-            rows.push_back(reinterpret_cast<const FileItem*>(d->m_listFiles.GetItemData(i)));
-        }
+        const std::vector<const FileItem*>& rows = d->GetFileList().Items();
         const std::string strWriterOut = strOut + ".writer";
         for (int nRun = 0; nRun < nRuns; ++nRun) {
             CListExporter exporter;

@@ -20,7 +20,6 @@
 #include "app/ListerApp.h"
 #include "app/MainDlg.h"
 #include "catalogue/CellText.h"
-#include "framework/ListCtrlModel.h"
 #include "platform/CodePage.h"
 #include "support/TempDir.h"
 
@@ -66,7 +65,7 @@ int main(int argc, char** argv) {
     // Settings of its own, so the history of a real run stays untouched.
     TempDir settings;
     CListerApp theApp;
-    theApp.SetSettingsPath(settings / "Norvane.ini");
+    SetSettingsPath(settings / "Norvane.ini");
 
     const std::string strFolder = FileSystemToCodePage(argv[1], FileSystemCodePage());
     int nRows = 0;
@@ -78,15 +77,14 @@ int main(int argc, char** argv) {
         dlg.OnInitDialog();
         dlg.resize(1024, 768);
         dlg.show();
-        QTableView* pView = dlg.m_listFiles.GetView();
-        ListCtrlModel* pModel = dlg.m_listFiles.GetModel();
+        CListCtrl* pView = dlg.m_listFiles;
         dlg.SetFolder(strFolder);  // a first listing warms the caches as the lister's runs do
         for (int nRun = 0; nRun < nRuns; ++nRun) {
             rescans.push_back(TimePainted(dlg, [&] { dlg.SetFolder(strFolder); }));
-            nRows = dlg.m_listFiles.GetItemCount();
-            // A header click is this notification; each run starts from scan order.
-            nameSorts.push_back(TimePainted(dlg, [&] { pModel->NotifyColumnClick(kColumnFileName); }));
-            sizeSorts.push_back(TimePainted(dlg, [&] { pModel->NotifyColumnClick(kColumnSize); }));
+            nRows = pView->GetItemCount();
+            // A header click is this signal; each run starts from scan order.
+            nameSorts.push_back(TimePainted(dlg, [&] { emit pView->ColumnClick(kColumnFileName); }));
+            sizeSorts.push_back(TimePainted(dlg, [&] { emit pView->ColumnClick(kColumnSize); }));
             scrolls.push_back(TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
             pView->scrollToTop();
         }

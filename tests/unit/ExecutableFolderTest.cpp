@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 
@@ -46,7 +46,7 @@ TEST(ExecutableFolder, FallsBackToArgv0AndNeverToTheCurrentFolder) {
     SetProgramArgument("no-such-program-anywhere");
     EXPECT_EQ(ExecutableFolder(), "");
     EXPECT_EQ(SettingsPath(), "");
-    EXPECT_FALSE(SaveTitleSettings(TitleSettings().values, SettingsPath()));
+    EXPECT_FALSE(SaveTitleSettings(TitleSettings(), SettingsPath()));
     SetProgramArgument(dir / "bin/tool");
     EXPECT_EQ(SettingsPath(), dir / "real/Norvane.ini");
     SetExecutableLinkForTests({});

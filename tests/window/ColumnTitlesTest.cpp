@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "app/MainDlg.h"
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "export/ColumnTitlesDlg.h"
 #include "export/OutputOptionsDlg.h"
 #include "platform/CodePage.h"
@@ -55,7 +55,7 @@ private slots:
     }
     void cleanup() {
         SetCodePage(kCodePageUtf8);
-        SetSettingsPathForTests({});
+        SetSettingsPath({});
     }
 
     // Colour texts: any case in, lower case out; the first character is not
@@ -149,10 +149,7 @@ private slots:
         });
         QCOMPARE(dlg.DoModal(), IDOK);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        const TitleSettings defaults;
-        const std::string titles[6] = {dlg.m_strTitle1, dlg.m_strTitle2, dlg.m_strTitle3,
-                                       dlg.m_strTitle4, dlg.m_strTitle5, dlg.m_strTitle6};
-        for (std::size_t i = 0; i < 6; ++i) QCOMPARE(titles[i], defaults.values[i]);
+        QVERIFY(dlg.GetTitleSettings() == TitleSettings());
         QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
         QCOMPARE(dlg.GetFontColorText(), std::string("#ffffff"));
     }
@@ -163,13 +160,12 @@ private slots:
     void saveThenCancel() {
         TempDir dir;
         const std::string strPath = dir / "Norvane.ini";
-        SetSettingsPathForTests(strPath);
+        SetSettingsPath(strPath);
         CColumnTitlesDlg dlg;
-        const TitleSettings defaults;
-        std::string* titles[] = {&dlg.m_strTitle1, &dlg.m_strTitle2, &dlg.m_strTitle3, &dlg.m_strTitle4, &dlg.m_strTitle5};
-        for (std::size_t i = 0; i < 5; ++i) *titles[i] = defaults.values[i];
-        dlg.m_strTitle6 = std::string(33, 'x');
-        dlg.SetBgColorText("#ABCDEF");
+        TitleSettings titles;
+        titles.titles[5] = std::string(33, 'x');
+        titles.bgColor = "#ABCDEF";
+        dlg.SetTitleSettings(titles);
 
         ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS)); });
@@ -186,7 +182,7 @@ private slots:
                      std::string("[TITLE]\r\nVALUE1=FileName\r\nVALUE2=FileDate&Time\r\nVALUE3=FileSize\r\n"
                                  "VALUE4=Version\r\nVALUE5=Expansion\r\nVALUE6=Dir\r\nBGCOLOR=#abcdef\r\n"
                                  "FONTCOLOR=#ffffff\r\n"));
-            SetSettingsPathForTests(strPath + ".missing/Norvane.ini");
+            SetSettingsPath(strPath + ".missing/Norvane.ini");
             QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
         });
         driver.Then<QMessageBox>([](QMessageBox* box) {
@@ -205,7 +201,7 @@ private slots:
     // lower-case colours back into the main window and the exported file.
     void chainFromMainWindow() {
         TempDir dir;
-        SetSettingsPathForTests(dir / "Norvane.ini");
+        SetSettingsPath(dir / "Norvane.ini");
         WriteAll(dir / "Norvane.ini", "[TITLE]\r\nVALUE1=Alpha\r\nBGCOLOR=#00FF00\r\nFONTCOLOR=#FFFFFF\r\n");
         QVERIFY(dir.MakeFolder("tree") && dir.MakeFile("tree/a.txt"));
         const std::string strOutput = dir / "out.html";

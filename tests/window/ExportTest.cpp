@@ -18,12 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/ListerApp.h"
 #include "app/MainDlg.h"
 #include "export/ColumnTitlesDlg.h"
-#include "export/ListExporter.h"
+#include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
-#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
@@ -36,12 +34,12 @@ namespace {
 QString Q(const std::string& str) { return QString::fromStdString(str); }
 
 void ClickHeader(CMainDlg* d, int nColumn) {
-    QHeaderView* pHeader = d->m_listFiles.GetView()->horizontalHeader();
+    QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
     QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
-    QTableView* pView = d->m_listFiles.GetView();
+    QTableView* pView = d->m_listFiles;
     QCoreApplication::processEvents();
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods,
                       pView->visualRect(pView->model()->index(nRow, 0)).center());
@@ -89,17 +87,30 @@ private:
 class ExportTest : public QObject {
     Q_OBJECT
 
-    CListerApp m_app;
     TempDir m_dir;
     std::vector<std::string> m_opened;
     // Where every run proposes its file: the program's own folder.
     const QString m_strOwnFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString m_strProposedHtml = m_strOwnFolder + QStringLiteral("Carvel.html");
+    const bool m_bProposedExisted = QFile::exists(m_strProposedHtml);
 
     std::string ListFolder() const { return m_dir / "list"; }
 
+    // The main window on the list folder; the driver's steps act on it and
+    // must end it.
+    void RunWindow(ModalDriver& driver) {
+        CMainDlg dlg;
+        dlg.m_bScanAtStart = 1;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = ListFolder();
+        AfxSetMainWnd(&dlg);
+        dlg.DoModal();
+        AfxSetMainWnd(nullptr);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
 private slots:
     void initTestCase() {
-        m_app.SetSettingsPath(m_dir / "Norvane.ini");
+        SetSettingsPath(m_dir / "Norvane.ini");
         // Sizes 30, 10, 20, 40: a sort by size reorders the scan's rows.
         QVERIFY(m_dir.MakeFolder("list") && m_dir.MakeFolder("list/sub"));
         QVERIFY(m_dir.MakeFile("list/thirty.txt", std::string(30, 'c')));
@@ -111,47 +122,40 @@ private slots:
             return true;
         });
     }
+    void init() { m_opened.clear(); }
     void cleanupTestCase() {
         SetFileOpener({});
-        AfxSetMainWnd(nullptr);
+        SetSettingsPath({});
+        // No run left a file where the program's folder was proposed.
+        if (!m_bProposedExisted) QVERIFY(!QFile::exists(m_strProposedHtml));
     }
 
-    // One window, every way through an export. No row selected: a box and
-    // nothing else. All rows (sorted by folder) as TEXT into a name without
-    // extension (none is added), answered No. After a sort by size, two rows
-    // selected apart (the later one first): the options start from the
-    // defaults again, the program's folder is proposed again, the file is
-    // replaced without a question, the rows are written in display order
-    // with a heading though its box is greyed, and Yes opens the file. A
-    // title changed in the titles dialog is dropped when the options dialog
-    // is cancelled, kept once it is confirmed, even if the save dialog is
-    // then cancelled; no cancel writes a file. A file that cannot be opened
-    // (missing folder) or written (full disk) is told in a box with the path
-    // and the reason, and a file that was there stays whole; nothing opened.
-    void everyWayThroughTheExportDialogs() {
-        const std::string strOut = m_dir / "out";
-        const std::string strMark(MarkBlackCircle());
-        const QString strProposed = m_strOwnFolder + QStringLiteral("Carvel.html");
-        const bool bProposedExisted = QFile::exists(strProposed);
-        const std::pair<std::string, QString> failures[] = {  // the path, the box's text
-            {m_dir / "missing/out.html", QStringLiteral("出力先のファイルを開けませんでした。\n%1\nNo such file or directory")},
-            {"/dev/full", QStringLiteral("出力先のファイルに書き込めませんでした。ファイルは不完全です。\n%1\nNo space left on device")},
-            // The file of the CSV run, over a disk that fills up: it stays.
-            {strOut, QStringLiteral("出力先のファイルに書き込めませんでした。出力先は変更されていません。\n%1\nFile too large")}};
-        std::optional<FileSizeLimit> fileSizeLimit;
-        CMainDlg dlg;
-        dlg.m_bScanAtStart = 1;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = ListFolder();
-        AfxSetMainWnd(&dlg);
+    // No row selected: a box with the program's name and nothing else.
+    void noSelectedRowShowsABox() {
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED)); })
             .Then<QMessageBox>([](QMessageBox* b) {
                 QCOMPARE(b->text(), QStringLiteral("出力する行が選択されていません。\nリストボックスで出力する行を選んでください。"));
                 QCOMPARE(b->icon(), QMessageBox::Information);
-                QCOMPARE(b->windowTitle(), Q(AfxGetAppName()));
+                QCOMPARE(b->windowTitle(), QCoreApplication::applicationName());
                 QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
             })
-            .Then<CMainDlg>([](CMainDlg* d) {
+            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        RunWindow(driver);
+        QVERIFY(m_opened.empty());
+    }
+
+    // Two exports from one window. All rows (sorted by folder) as TEXT into
+    // a name without extension (none is added), answered No. After a sort by
+    // size, two rows selected apart (the later one first): the options start
+    // from the defaults again, the program's folder is proposed again, the
+    // file is replaced without a question, the rows are written in display
+    // order with a heading though its box is greyed, and Yes opens the file.
+    void successiveExportsStartAfresh() {
+        const std::string strOut = m_dir / "out";
+        const std::string strMark(MarkBlackCircle());
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([](CMainDlg* d) {
                 ClickHeader(d, 2);
                 ClickHeader(d, 5);  // by folder, ties kept in size order: headings allowed
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
@@ -203,12 +207,22 @@ private slots:
                 QCOMPARE(f->selectedFiles().value(0), m_strOwnFolder + QStringLiteral("Carvel.csv"));
                 TypeSavePath(f, strOut);
             })
-            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); });
+            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
+            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        RunWindow(driver);
+        QCOMPARE(m_opened, std::vector<std::string>{strOut});
+        QCOMPARE(ReadAll(strOut), "FileName,\r\n" + strMark + ListFolder() + "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
+    }
+
+    // A title changed in the titles dialog is dropped when the options dialog
+    // is cancelled, kept once it is confirmed, even if the save dialog is
+    // then cancelled; no cancel writes a file, and the settings file is not
+    // touched.
+    void titlesStayOnlyWhenTheOptionsAreConfirmed() {
+        ModalDriver driver(10000);
         for (int nButton : {IDCANCEL, IDOK}) {
             driver
-                .Then<CMainDlg>([&](CMainDlg* d) {
-                    QCOMPARE(m_opened, std::vector<std::string>{strOut});
-                    QCOMPARE(ReadAll(strOut), "FileName,\r\n" + strMark + ListFolder() + "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
+                .Then<CMainDlg>([](CMainDlg* d) {
                     QCOMPARE(d->m_strTitleName, std::string("FileName"));
                     QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
                 })
@@ -219,32 +233,48 @@ private slots:
                 })
                 .Then<COutputOptionsDlg>([nButton](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, nButton)); });
         }
-        driver.Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); });
+        driver.Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
+            .Then<CMainDlg>([](CMainDlg* d) {
+                QCOMPARE(d->m_strTitleName, std::string("名前"));
+                QVERIFY(ClickButton(d, IDCANCEL));
+            });
+        RunWindow(driver);
+        QVERIFY(m_opened.empty());
+        QVERIFY(ReadAll(m_dir / "Norvane.ini").find("名前") == std::string::npos);
+    }
+
+    // A file that cannot be opened (missing folder) or written (full disk)
+    // is told in a box with the path and the reason, and a file that was
+    // there stays whole; nothing is opened.
+    void unwritableFilesAreReported() {
+        const std::string strKept = m_dir / "kept.csv";
+        QVERIFY(m_dir.MakeFile("kept.csv", "kept\r\n"));
+        const std::pair<std::string, QString> failures[] = {  // the path, the box's text
+            {m_dir / "missing/out.html", QStringLiteral("出力先のファイルを開けませんでした。\n%1\nNo such file or directory")},
+            {"/dev/full", QStringLiteral("出力先のファイルに書き込めませんでした。ファイルは不完全です。\n%1\nNo space left on device")},
+            // A file that is there, over a disk that fills up: it stays.
+            {strKept, QStringLiteral("出力先のファイルに書き込めませんでした。出力先は変更されていません。\n%1\nFile too large")}};
+        std::optional<FileSizeLimit> fileSizeLimit;
+        ModalDriver driver(10000);
         for (const auto& c : failures) {
             driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
                 .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
                 .Then<QFileDialog>([&](QFileDialog* f) {
-                    if (c.first == strOut) fileSizeLimit.emplace(64);
+                    if (c.first == strKept) fileSizeLimit.emplace(64);
                     TypeSavePath(f, c.first);
                 })
                 .Then<QMessageBox>([&](QMessageBox* b) {
                     fileSizeLimit.reset();
                     QCOMPARE(b->icon(), QMessageBox::Warning);
-                    QCOMPARE(b->windowTitle(), Q(AfxGetAppName()));
+                    QCOMPARE(b->windowTitle(), QCoreApplication::applicationName());
                     QCOMPARE(b->text(), c.second.arg(Q(c.first)));
                     QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
                 });
         }
-        driver.Then<CMainDlg>([&](CMainDlg* d) {
-            QCOMPARE(ReadAll(strOut), "FileName,\r\n" + strMark + ListFolder() + "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
-            QCOMPARE(d->m_strTitleName, std::string("名前"));
-            if (!bProposedExisted) QVERIFY(!QFile::exists(strProposed));
-            QVERIFY(ClickButton(d, IDCANCEL));
-        });
-        dlg.DoModal();
-        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(m_opened, std::vector<std::string>{strOut});
-        QVERIFY(ReadAll(m_dir / "Norvane.ini").find("名前") == std::string::npos);
+        driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        RunWindow(driver);
+        QVERIFY(m_opened.empty());
+        QCOMPARE(ReadAll(strKept), std::string("kept\r\n"));
     }
 };
 

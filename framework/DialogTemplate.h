@@ -1,14 +1,14 @@
 // Dialog templates as data: what a dialog resource holds (caption, size and
-// font, window styles, the controls in tab order), so that the dialog layer
-// can build each window exactly as it was laid out. Texts are UTF-8 and keep
-// their "&" mnemonics; rectangles are in dialog units.
+// font, window styles, the controls in tab order), so that CDialog can build
+// each window exactly as it was laid out. Each dialog hands CDialog its
+// template. Texts are UTF-8 and keep their "&" mnemonics; rectangles are in
+// dialog units.
 #pragma once
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 
-#include <QImage>
+class QImage;
 
 namespace norvane {
 
@@ -63,7 +63,7 @@ struct ControlTemplate {
     const char* pszText;   // UTF-8, "&" marks the mnemonic; "" for none
     int x, y, cx, cy;      // dialog units
     std::uint32_t nStyle;  // ctl:: flags
-    int nResourceId = 0;   // the icon of an Icon control
+    QImage (*pfnIcon)() = nullptr;  // the image of an Icon control
 };
 
 struct DialogTemplate {
@@ -75,17 +75,5 @@ struct DialogTemplate {
     std::uint32_t nStyle;  // dlg:: flags
     std::span<const ControlTemplate> controls;  // in tab order
 };
-
-// The template with that id, or nullptr.
-const DialogTemplate* FindDialogTemplate(int nId);
-// Every template, for tools and tests.
-std::span<const DialogTemplate* const> AllDialogTemplates();
-
-// An entry of the string table; empty when there is none.
-std::string_view FindResourceString(int nId);
-
-// An icon resource as an image (32 x 32), drawn by the program; a null image
-// for an unknown id.
-QImage LoadIconImage(int nId);
 
 }  // namespace norvane

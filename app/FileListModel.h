@@ -1,0 +1,43 @@
+// The rows of the main window's list: one record of the catalogue per row,
+// read where the catalogue keeps it (nothing is copied), each cell's text
+// made by the catalogue's cell-text functions when the list shows it. Rows
+// arrive in batches at the end, so a scan can append as it finds files;
+// sorting reorders them in place.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "catalogue/FileItem.h"
+#include "framework/ListCtrlModel.h"
+
+namespace norvane {
+
+class FileListModel : public ListCtrlModel {
+public:
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+
+    // Appends rows after the last; the records must outlive their rows.
+    void AppendRows(std::span<const FileItem* const> items);
+    // Removes every row (before the records behind them are freed).
+    void Clear();
+    const FileItem* Item(int nRow) const;
+    const std::vector<const FileItem*>& Items() const { return m_rows; }
+
+    // Sorts by a list column, stably (equal rows keep their order).
+    void Sort(int nColumn, bool bDescending);
+    // Sizes as short texts with a unit, or plain numbers: the size column
+    // shows them anew.
+    void SetFormattedSize(bool bFormattedSize);
+
+protected:
+    QString CellText(int nRow, int nColumn) const override;
+
+private:
+    std::vector<const FileItem*> m_rows;
+    bool m_bFormattedSize = false;
+    mutable std::string m_strCell;  // reused for every cell
+};
+
+}  // namespace norvane

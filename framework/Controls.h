@@ -1,0 +1,67 @@
+// The controls a template creates, made to behave as the program expects
+// rather than as Qt does by default, and the helpers that read and set them.
+// Texts are UTF-8 at this boundary.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+
+#include "framework/DialogTemplate.h"
+
+namespace norvane {
+
+// The control classes the dialogs' members are declared with.
+using CButton = QAbstractButton;
+using CEdit = QLineEdit;
+using CStatic = QFrame;
+
+// An editable combo box whose list leaves the edit field alone: adding or
+// removing an entry selects nothing and keeps the typed text. With the
+// sorted style, AddString places an entry in alphabetical order without
+// regard to case (after the entries equal to it).
+class CComboBox : public QComboBox {
+public:
+    CComboBox(QWidget* pParent, bool bSorted) : QComboBox(pParent), m_bSorted(bSorted) {}
+    int AddString(std::string_view strUtf8);
+    void InsertString(int nIndex, std::string_view strUtf8);
+    void DeleteString(int nIndex);
+
+private:
+    bool m_bSorted;
+};
+
+// Creates the widget of a template control at rc (pixels), without tab
+// order, mnemonics or signals: CDialog adds those.
+QWidget* CreateTemplateControl(const ControlTemplate& control, const QRect& rc, QWidget* pParent);
+// A label's text with its mnemonic markers resolved ("&&" is "&").
+QString StripMnemonic(const QString& strText);
+// A group box's mnemonic moves the focus to pNext.
+void SetGroupBoxNext(QWidget* pGroupBox, QWidget* pNext);
+// Fills a black-frame static, inset by one pixel, until changed.
+void SetFrameFill(QWidget* pFrame, const QColor& color);
+
+// Text of any control the templates create (button, label, edit, combo box
+// edit field, group box, window caption).
+QString WidgetText(const QWidget* pWidget);
+void SetWidgetText(QWidget* pWidget, const QString& strText);
+
+// Checks or unchecks a button: a radio button of an exclusive group can be
+// unchecked by the program even when it is the checked one.
+void SetButtonCheck(QAbstractButton* pButton, bool bCheck);
+
+// How edit limits count a text: the program counts bytes of its code page.
+// The default counts UTF-8 bytes.
+void SetTextLengthCounter(std::function<int(const QString&)> fnCounter);
+int CountTextLength(const QString& strText);
+
+// Limits what the user types into an edit to nMaxLength as counted above (0:
+// no limit); with bFitWidth also to what fits the visible width, which later
+// calls keep. Text set by the program is never cut.
+void LimitEditText(QLineEdit* pEdit, int nMaxLength, bool bFitWidth = false);
+
+}  // namespace norvane
