@@ -23,10 +23,13 @@ test: build
 	@mkdir -p $(BUILD)/xdg-runtime && chmod 700 $(BUILD)/xdg-runtime
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Every test, the window tests with Qt included, under the address and
+# undefined-behaviour sanitizers.
 asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-	  -DNORVANE_SANITIZE=ON -DNORVANE_WITH_QT=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZE=ON \
+	  -DNORVANE_WITH_QT=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@mkdir -p $(ASAN_BUILD)/xdg-runtime && chmod 700 $(ASAN_BUILD)/xdg-runtime
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 

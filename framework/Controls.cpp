@@ -190,30 +190,29 @@ CComboBox* CreateComboBox(const ControlTemplate& control, const QRect& rc, QWidg
 
 QWidget* CreateOther(const ControlTemplate& control, const QString& strText, QWidget* pParent) {
     switch (control.kind) {
-    case ControlKind::GroupBox: {
-        auto* pGroup = new GroupBoxControl(strText, pParent);
-        pGroup->setAttribute(Qt::WA_TransparentForMouseEvents);
-        return pGroup;
-    }
-    case ControlKind::Frame:
-        return new FrameControl(pParent);
-    case ControlKind::Icon: {
-        auto* pLabel = new QLabel(pParent);
-        if (control.pfnIcon != nullptr) pLabel->setPixmap(QPixmap::fromImage(control.pfnIcon()));
-        return pLabel;
-    }
-    case ControlKind::Edit: {
-        auto* pEdit = new QLineEdit(pParent);
-        pEdit->setFrame((control.nStyle & ctl::Border) != 0);
-        if (!(control.nStyle & ctl::AutoHScroll)) LimitEditText(pEdit, 0, true);
-        return pEdit;
-    }
-    default: {
-        auto* pList = new CListCtrl(pParent);
-        pList->setFrameShape((control.nStyle & ctl::Border) ? QFrame::StyledPanel : QFrame::NoFrame);
-        if (control.nStyle & ctl::SingleSel) pList->setSelectionMode(QAbstractItemView::SingleSelection);
-        return pList;
-    }
+        case ControlKind::GroupBox: {
+            auto* pGroup = new GroupBoxControl(strText, pParent);
+            pGroup->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return pGroup;
+        }
+        case ControlKind::Frame: return new FrameControl(pParent);
+        case ControlKind::Icon: {
+            auto* pLabel = new QLabel(pParent);
+            if (control.pfnIcon != nullptr) pLabel->setPixmap(QPixmap::fromImage(control.pfnIcon()));
+            return pLabel;
+        }
+        case ControlKind::Edit: {
+            auto* pEdit = new QLineEdit(pParent);
+            pEdit->setFrame((control.nStyle & ctl::Border) != 0);
+            if (!(control.nStyle & ctl::AutoHScroll)) LimitEditText(pEdit, 0, true);
+            return pEdit;
+        }
+        default: {
+            auto* pList = new CListCtrl(pParent);
+            pList->setFrameShape((control.nStyle & ctl::Border) ? QFrame::StyledPanel : QFrame::NoFrame);
+            if (control.nStyle & ctl::SingleSel) pList->setSelectionMode(QAbstractItemView::SingleSelection);
+            return pList;
+        }
     }
 }
 
@@ -232,19 +231,13 @@ QWidget* CreateTemplateControl(const ControlTemplate& control, const QRect& rc, 
     const QString strText = QString::fromUtf8(control.pszText);
     QWidget* pWidget = nullptr;
     switch (control.kind) {
-    case ControlKind::PushButton:
-    case ControlKind::DefPushButton:
-    case ControlKind::AutoCheckBox:
-    case ControlKind::AutoRadioButton:
-        pWidget = CreateButton(control, strText, pParent);
-        break;
-    case ControlKind::Static:
-        return CreateStatic(control, strText, rc, pParent);
-    case ControlKind::ComboBox:
-        return CreateComboBox(control, rc, pParent);
-    default:
-        pWidget = CreateOther(control, strText, pParent);
-        break;
+        case ControlKind::PushButton:
+        case ControlKind::DefPushButton:
+        case ControlKind::AutoCheckBox:
+        case ControlKind::AutoRadioButton: pWidget = CreateButton(control, strText, pParent); break;
+        case ControlKind::Static: return CreateStatic(control, strText, rc, pParent);
+        case ControlKind::ComboBox: return CreateComboBox(control, rc, pParent);
+        default: pWidget = CreateOther(control, strText, pParent); break;
     }
     // An icon takes its image's size.
     pWidget->setGeometry(control.kind == ControlKind::Icon ? QRect(rc.topLeft(), QSize(32, 32)) : rc);

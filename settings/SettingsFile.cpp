@@ -11,7 +11,7 @@ namespace norvane {
 
 namespace {
 
-constexpr const char* kTitleKeys[8] = {"VALUE1", "VALUE2", "VALUE3", "VALUE4",
+constexpr const char* kTitleKeys[8] = {"VALUE1", "VALUE2", "VALUE3",  "VALUE4",
                                        "VALUE5", "VALUE6", "BGCOLOR", "FONTCOLOR"};
 constexpr const char* kHistoryKeys[8] = {"HISTORY1", "HISTORY2", "HISTORY3", "HISTORY4",
                                          "HISTORY5", "HISTORY6", "HISTORY7", "HISTORY8"};
