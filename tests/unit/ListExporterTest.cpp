@@ -18,7 +18,7 @@
 namespace norvane {
 namespace {
 
-enum class Fmt { kText, kHtml, kCsv };
+using Fmt = ExportFormat;
 
 const char* const kTitles[] = {"FileName", "FileDate&Time", "FileSize", "Version", "Expansion", "Directory"};
 const std::string kCsvHeader = "FileName,FileDate&Time,FileSize,Version,Expansion,Directory,\r\n";
@@ -69,16 +69,13 @@ protected:
     // six are written, in order ("011000": time and size).
     static CListExporter Exporter(Fmt format, std::string_view columns = "111111")
     {
+        ExportSettings settings;
+        settings.format = format;
+        for (std::size_t i = 0; i < settings.columns.size(); ++i)
+            settings.columns[i] = columns[i] == '1';
+        settings.folderHeadings = true;
         CListExporter e;
-        bool* shown[] = {&e.m_bFileName, &e.m_bFileDateTime, &e.m_bFileSize,
-                         &e.m_bVersion,  &e.m_bExpansion,    &e.m_bDirectory};
-        std::string* titles[] = {&e.m_strTitle1, &e.m_strTitle2, &e.m_strTitle3,
-                                 &e.m_strTitle4, &e.m_strTitle5, &e.m_strTitle6};
-        for (int i = 0; i < 6; ++i)
-            *shown[i] = columns[i] == '1', *titles[i] = kTitles[i];
-        e.m_bFolderHeading = true;
-        e.m_bText = format == Fmt::kText, e.m_bHtml = format == Fmt::kHtml, e.m_bCsv = format == Fmt::kCsv;
-        e.m_strBgColor = "#0066cc", e.m_strFontColor = "#ffffff";
+        e.SetSettings(settings);
         return e;
     }
 
@@ -129,6 +126,28 @@ TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte)
         html += "</tbody>\r\n</table>";
         EXPECT_EQ(Write(Exporter(Fmt::kHtml)), html);
     }
+}
+
+// One settings value fills the exporter: an empty prefix writes none, the
+// name mode and the titles come along; the format is decided in one place,
+// also for flags that contradict each other.
+TEST_F(ListExporterTest, SettingsFillTheExporterAndOneFormatDecides)
+{
+    AddToolFiles();
+    m_rows.resize(1);
+    ExportSettings settings;
+    settings.format = ExportFormat::kCsv;
+    settings.nameOnly = false;
+    settings.suffix = "]";
+    settings.titles.titles[0] = "Name";
+    CListExporter exporter;
+    exporter.SetSettings(settings);
+    EXPECT_FALSE(exporter.m_bPrefix);
+    EXPECT_EQ(Write(exporter), "Name,\r\n\"/tmp/Tools/tool.exe]\"\r\n");
+
+    exporter.m_bText = exporter.m_bHtml = true;
+    EXPECT_EQ(exporter.ChosenFormat(), ExportFormat::kHtml);
+    EXPECT_EQ(Write(exporter).substr(0, 18), "<table border=\"1\">");
 }
 
 TEST_F(ListExporterTest, SomeColumnsOnlyStartWithTheFirstWrittenCell)
