@@ -1,6 +1,6 @@
 // The few Windows types and codes that the program's dialogs are defined
-// with: command ids, check states, message-box styles and outcomes, colour
-// values and list column alignments.
+// with: command ids, message-box styles and outcomes, colour values and list
+// column alignments.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +32,6 @@ inline constexpr UINT MB_OK = 0x0;
 inline constexpr UINT MB_YESNO = 0x4;
 inline constexpr UINT MB_ICONEXCLAMATION = 0x30;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
-
-// Check states.
-inline constexpr UINT BST_UNCHECKED = 0;
-inline constexpr UINT BST_CHECKED = 1;
 
 // Help commands handed to WinHelp.
 inline constexpr UINT HELP_CONTEXT = 0x0001;

@@ -143,22 +143,6 @@ QWidget* CDialog::GetDlgItem(int nId) const {
     return nullptr;
 }
 
-void CDialog::CheckDlgButton(int nId, UINT nCheck) {
-    SetButtonCheck(GetDlgItemAs<QAbstractButton>(nId), nCheck != BST_UNCHECKED);
-}
-
-UINT CDialog::IsDlgButtonChecked(int nId) const {
-    const auto* pButton = GetDlgItemAs<QAbstractButton>(nId);
-    return pButton != nullptr && pButton->isChecked() ? BST_CHECKED : BST_UNCHECKED;
-}
-
-bool CDialog::IsWindowEnabled(int nId) const {
-    const QWidget* pWidget = GetDlgItem(nId);
-    return pWidget != nullptr && pWidget->isEnabled();
-}
-
-std::string CDialog::GetDlgItemText(int nId) const { return WidgetText(GetDlgItem(nId)).toStdString(); }
-
 void CDialog::GotoDlgCtrl(QWidget* pControl) {
     if (pControl == nullptr) return;
     if (!isVisible()) m_pInitialFocus = pControl;

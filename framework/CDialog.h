@@ -53,10 +53,6 @@ public:
     T* GetDlgItemAs(int nId) const { return qobject_cast<T*>(GetDlgItem(nId)); }
     const DialogTemplate& GetTemplate() const { return m_template; }
 
-    void CheckDlgButton(int nId, UINT nCheck);
-    UINT IsDlgButtonChecked(int nId) const;
-    bool IsWindowEnabled(int nId) const;
-    std::string GetDlgItemText(int nId) const;
     void GotoDlgCtrl(QWidget* pControl);
 
     // A message box owned by this dialog; an empty caption gives the
@@ -72,7 +68,6 @@ public:
 
     // Pixels from dialog units, with this dialog's font.
     QRect MapDialogRect(const QRect& rcUnits) const;
-    const DialogBaseUnits& GetBaseUnits() const { return m_units; }
 
 signals:
     // The window's messages, for the message map.

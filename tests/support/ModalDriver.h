@@ -47,6 +47,16 @@ inline QWidget* FindControl(QWidget* pWindow, int nId) {
     return pWindow != nullptr ? pWindow->findChild<QWidget*>(QStringLiteral("ctrl%1").arg(nId)) : nullptr;
 }
 
+inline bool IsChecked(QWidget* pWindow, int nId) {
+    auto* pButton = qobject_cast<QAbstractButton*>(FindControl(pWindow, nId));
+    return pButton != nullptr && pButton->isChecked();
+}
+
+inline bool IsEnabled(QWidget* pWindow, int nId) {
+    QWidget* pControl = FindControl(pWindow, nId);
+    return pControl != nullptr && pControl->isEnabled();
+}
+
 // Clicks a button with the mouse, as a user would; false when there is no
 // such enabled, visible button.
 inline bool ClickWidget(QAbstractButton* pButton) {

@@ -1,6 +1,7 @@
 // Window tests of the output options dialog on its own: the state it opens
 // in, the OK rule, the controls that follow the file-name column and the
 // texts it reports in the code page.
+#include <QLineEdit>
 #include <QtTest>
 
 #include <initializer_list>
@@ -28,13 +29,14 @@ private slots:
         ModalDriver driver;
         driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
             QVERIFY(d->grab().save(OutputPath("output-options.png")));
-            QVERIFY(!d->IsWindowEnabled(IDC_CHK_FOLDERHEADING));
+            QVERIFY(!IsEnabled(d, IDC_CHK_FOLDERHEADING));
             for (int nId : {IDOK, IDCANCEL, IDC_RAD_NAMEONLY, IDC_RAD_WITHPATH, IDC_COLUMN_TITLES, IDC_CHK_PREFIX,
                             IDC_CHK_SUFFIX}) {
-                QVERIFY2(d->IsWindowEnabled(nId), qPrintable(QString::number(nId)));
+                QVERIFY2(IsEnabled(d, nId), qPrintable(QString::number(nId)));
             }
-            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_PREFIX) && !d->IsWindowEnabled(IDC_EDIT_SUFFIX));
-            QVERIFY(d->GetDlgItemText(IDC_EDIT_PREFIX).empty() && d->GetDlgItemText(IDC_EDIT_SUFFIX).empty());
+            QVERIFY(!IsEnabled(d, IDC_EDIT_PREFIX) && !IsEnabled(d, IDC_EDIT_SUFFIX));
+            QVERIFY(d->GetDlgItemAs<QLineEdit>(IDC_EDIT_PREFIX)->text().isEmpty() &&
+                    d->GetDlgItemAs<QLineEdit>(IDC_EDIT_SUFFIX)->text().isEmpty());
             QTest::keyClick(d, Qt::Key_Return);
         });
         QCOMPARE(dlg.DoModal(), IDOK);
@@ -52,41 +54,41 @@ private slots:
         COutputOptionsDlg dlg;
         ModalDriver driver;
         driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
-            QVERIFY(d->IsWindowEnabled(IDC_CHK_FOLDERHEADING));
+            QVERIFY(IsEnabled(d, IDC_CHK_FOLDERHEADING));
             for (int nId : {IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION, IDC_CHK_FILENAME}) {
                 QVERIFY(ClickButton(d, nId));
             }
-            QVERIFY(!d->IsWindowEnabled(IDOK));
+            QVERIFY(!IsEnabled(d, IDOK));
             QTest::keyClick(d, Qt::Key_Return);
             QVERIFY(d->isVisible());
             QVERIFY(ClickButton(d, IDC_CHK_EXPANSION));
-            QVERIFY(d->IsWindowEnabled(IDOK));
+            QVERIFY(IsEnabled(d, IDOK));
             QVERIFY(ClickButton(d, IDC_CHK_EXPANSION));
-            QVERIFY(!d->IsWindowEnabled(IDOK));
+            QVERIFY(!IsEnabled(d, IDOK));
             QVERIFY(ClickButton(d, IDC_CHK_DIRECTORY));
-            QVERIFY(d->IsWindowEnabled(IDOK));
+            QVERIFY(IsEnabled(d, IDOK));
 
             // Name column off: radios, boxes and edits grey, states kept.
             QVERIFY(ClickButton(d, IDC_CHK_FILENAME));
             QVERIFY(ClickButton(d, IDC_RAD_WITHPATH));
             QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
-            QVERIFY(d->IsWindowEnabled(IDC_EDIT_PREFIX));
+            QVERIFY(IsEnabled(d, IDC_EDIT_PREFIX));
             QVERIFY(ClickButton(d, IDC_CHK_FILENAME));
             for (int nId : {IDC_RAD_NAMEONLY, IDC_RAD_WITHPATH, IDC_CHK_PREFIX, IDC_CHK_SUFFIX, IDC_EDIT_PREFIX,
                             IDC_EDIT_SUFFIX}) {
-                QVERIFY2(!d->IsWindowEnabled(nId), qPrintable(QString::number(nId)));
+                QVERIFY2(!IsEnabled(d, nId), qPrintable(QString::number(nId)));
             }
             QVERIFY(ClickButton(d, IDC_CHK_FILENAME));
             for (int nId : {IDC_RAD_NAMEONLY, IDC_RAD_WITHPATH, IDC_CHK_PREFIX, IDC_CHK_SUFFIX, IDC_EDIT_PREFIX}) {
-                QVERIFY2(d->IsWindowEnabled(nId), qPrintable(QString::number(nId)));
+                QVERIFY2(IsEnabled(d, nId), qPrintable(QString::number(nId)));
             }
-            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_SUFFIX));
+            QVERIFY(!IsEnabled(d, IDC_EDIT_SUFFIX));
 
             QVERIFY(ClickButton(d, IDC_CHK_SUFFIX));
-            QVERIFY(d->IsWindowEnabled(IDC_EDIT_SUFFIX));
+            QVERIFY(IsEnabled(d, IDC_EDIT_SUFFIX));
             TypeText(d->GetDlgItem(IDC_EDIT_SUFFIX), QStringLiteral("]"));
             QVERIFY(ClickButton(d, IDC_CHK_PREFIX));
-            QVERIFY(!d->IsWindowEnabled(IDC_EDIT_PREFIX));
+            QVERIFY(!IsEnabled(d, IDC_EDIT_PREFIX));
             QVERIFY(ClickButton(d, IDC_RAD_CSV));
             QVERIFY(ClickButton(d, IDOK));
         });

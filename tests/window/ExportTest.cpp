@@ -196,9 +196,9 @@ private slots:
                 QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED));
             })
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
-                QVERIFY(o->IsDlgButtonChecked(IDC_RAD_HTML) && !o->IsDlgButtonChecked(IDC_RAD_TEXT));
-                QVERIFY(!o->IsDlgButtonChecked(IDC_CHK_PREFIX) && !o->IsDlgButtonChecked(IDC_CHK_SUFFIX));
-                QVERIFY(!o->IsWindowEnabled(IDC_CHK_FOLDERHEADING));  // sorted by size: headings not allowed
+                QVERIFY(IsChecked(o, IDC_RAD_HTML) && !IsChecked(o, IDC_RAD_TEXT));
+                QVERIFY(!IsChecked(o, IDC_CHK_PREFIX) && !IsChecked(o, IDC_CHK_SUFFIX));
+                QVERIFY(!IsEnabled(o, IDC_CHK_FOLDERHEADING));  // sorted by size: headings not allowed
                 for (int nId : {IDC_RAD_CSV, IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION})
                     QVERIFY(ClickButton(o, nId));
                 QVERIFY(ClickButton(o, IDOK));

@@ -19,6 +19,7 @@
 
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
+#include "framework/Controls.h"
 #include "framework/ListCtrlModel.h"
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
@@ -166,7 +167,7 @@ private slots:
     void aboutBoxOutcomes() {
         {
             CDialog about(kAboutBoxTemplate);
-            const DialogBaseUnits units = about.GetBaseUnits();
+            const DialogBaseUnits units = GetDialogBaseUnits(about.font());
             QVERIFY(units.cx >= 5 && units.cx <= 8 && units.cy >= 11 && units.cy <= 16);
             QCOMPARE(about.size(), QSize(MulDiv(235, units.cx, 4), MulDiv(55, units.cy, 8)));
         }
@@ -211,7 +212,7 @@ private slots:
         ModalDriver driver;
         driver.Then<OptionsDlg>([](OptionsDlg* d) {
             // Loading the second group leaves the first alone.
-            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_CSV), BST_CHECKED);
+            QVERIFY(IsChecked(d, IDC_RAD_CSV));
             QTest::keyClick(d, Qt::Key_N, Qt::AltModifier);  // File&Name
             QTRY_COMPARE(d->m_nFileNameClicks, 1);
             QTest::mouseClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::LeftButton);
@@ -230,10 +231,10 @@ private slots:
         QCOMPARE(dlg.m_strPrefix, std::string("前ﾌｧｲﾙ名"));
 
         driver.Then<OptionsDlg>([](OptionsDlg* d) {
-            d->CheckDlgButton(IDC_RAD_HTML, BST_CHECKED);
-            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_TEXT), BST_UNCHECKED);
-            d->CheckDlgButton(IDC_RAD_HTML, BST_UNCHECKED);
-            QCOMPARE(d->IsDlgButtonChecked(IDC_RAD_HTML), BST_UNCHECKED);
+            SetButtonCheck(d->GetDlgItemAs<QAbstractButton>(IDC_RAD_HTML), true);
+            QVERIFY(!IsChecked(d, IDC_RAD_TEXT));
+            SetButtonCheck(d->GetDlgItemAs<QAbstractButton>(IDC_RAD_HTML), false);
+            QVERIFY(!IsChecked(d, IDC_RAD_HTML));
             d->GotoDlgCtrl(d->GetDlgItem(IDCANCEL));
             QTest::keyClick(d->GetDlgItem(IDCANCEL), Qt::Key_Return);
         });

@@ -263,8 +263,8 @@ private slots:
                          d->MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
             }
             for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES})
-                QCOMPARE(d->IsDlgButtonChecked(nId), BST_CHECKED);
-            QCOMPARE(d->IsDlgButtonChecked(IDC_FORMATTED_SIZE), BST_UNCHECKED);
+                QVERIFY(IsChecked(d, nId));
+            QVERIFY(!IsChecked(d, IDC_FORMATTED_SIZE));
         });
     }
 
