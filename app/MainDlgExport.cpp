@@ -21,13 +21,13 @@ void CMainDlg::RunExport(bool bSelectedRows) {
     CListExporter exporter;
     exporter.SetSettings(settings);
 
-    std::vector<const FileItem*> rows;
-    if (bSelectedRows) {
-        // Display order, whatever order the rows were selected in.
-        for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Item(nRow));
-    } else {
-        rows = m_fileList.Items();
+    if (!bSelectedRows) {
+        ExportRows(exporter, m_fileList.Items(), this);
+        return;
     }
+    // Display order, whatever order the rows were selected in.
+    std::vector<const FileItem*> rows;
+    for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Item(nRow));
     ExportRows(exporter, rows, this);
 }
 

@@ -111,7 +111,10 @@ void CDialog::LinkControls() {
 void CDialog::ConnectMessageMap() {
     for (const MessageMapEntry& entry : GetMessageMap()) {
         QObject* pSender = entry.nControlId == MessageMapEntry::kThisDialog ? this : GetDlgItem(entry.nControlId);
-        entry.fnConnect(*this, pSender);
+        if (pSender == nullptr || !entry.fnConnect(*this, pSender)) {
+            qWarning("dialog %d: no control %d of the signal's class for its message map", m_template.nId,
+                     entry.nControlId);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/ListCtrlModel.h"
 

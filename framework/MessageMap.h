@@ -27,9 +27,11 @@ struct MessageMapEntry {
     template <class Sender, class... SignalArgs, class D, class... HandlerArgs>
     MessageMapEntry(int nId, void (Sender::*pfnSignal)(SignalArgs...), void (D::*pfnHandler)(HandlerArgs...))
         : nControlId(nId), fnConnect([pfnSignal, pfnHandler](CDialog& dlg, QObject* pSender) {
-              if (auto* pTyped = qobject_cast<Sender*>(pSender)) {
+              auto* pTyped = qobject_cast<Sender*>(pSender);
+              if (pTyped != nullptr) {
                   QObject::connect(pTyped, pfnSignal, static_cast<D*>(&dlg), pfnHandler, Qt::UniqueConnection);
               }
+              return pTyped != nullptr;
           }) {}
 
     // A signal of the dialog itself.
@@ -39,7 +41,8 @@ struct MessageMapEntry {
 
     static constexpr int kThisDialog = 0;
     int nControlId;
-    std::function<void(CDialog&, QObject*)> fnConnect;
+    // False when the sender is not of the signal's class.
+    std::function<bool(CDialog&, QObject*)> fnConnect;
 };
 
 }  // namespace norvane
