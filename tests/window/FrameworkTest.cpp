@@ -42,9 +42,12 @@ public:
     std::string m_strPrefix;
     int m_nFileNameClicks = 0;
     int m_nPrefixChanges = 0;
+    int m_nDestroyed = 0;
+    CButton* m_chkPrefix = nullptr;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override {
+        DDX_Control(pDX, IDC_CHK_PREFIX, m_chkPrefix);
         DDX_Check(pDX, IDC_CHK_FILENAME, m_bFileName);
         DDX_Check(pDX, IDC_CHK_PREFIX, m_bPrefix);
         DDX_Radio(pDX, IDC_RAD_TEXT, m_nFormat);
@@ -55,6 +58,7 @@ protected:
         static const MessageMapEntry kMap[] = {
             {IDC_CHK_FILENAME, &QAbstractButton::clicked, &OptionsDlg::OnFileNameCheck},
             {IDC_EDIT_PREFIX, &QLineEdit::textChanged, &OptionsDlg::OnPrefixChange},
+            {&CDialog::Destroying, &OptionsDlg::OnDestroy},
         };
         return kMap;
     }
@@ -62,6 +66,7 @@ protected:
 private:
     void OnFileNameCheck() { ++m_nFileNameClicks; }
     void OnPrefixChange() { ++m_nPrefixChanges; }
+    void OnDestroy() { ++m_nDestroyed; }
 };
 
 // A list of numbers: each cell shows its row's number; the cells asked for
@@ -202,7 +207,9 @@ private slots:
     // is the default button. Checking a radio button unchecks the others of
     // its group, and the program may uncheck the checked one. Enter on a
     // focused push button clicks it: Cancel, after which the members keep
-    // their values.
+    // their values. Each run ends with one Destroying (the map connects a row
+    // once, however often the dialog runs), and control members are bound
+    // while the controls live.
     void dataExchangeRoundTrip() {
         OptionsDlg dlg;
         dlg.m_bFileName = 1;
@@ -215,7 +222,8 @@ private slots:
             QVERIFY(IsChecked(d, IDC_RAD_CSV));
             QTest::keyClick(d, Qt::Key_N, Qt::AltModifier);  // File&Name
             QTRY_COMPARE(d->m_nFileNameClicks, 1);
-            QTest::mouseClick(d->GetDlgItem(IDC_CHK_PREFIX), Qt::LeftButton);
+            QCOMPARE(d->m_chkPrefix, d->GetDlgItem(IDC_CHK_PREFIX));
+            QTest::mouseClick(d->m_chkPrefix, Qt::LeftButton);
             QVERIFY(ClickButton(d, IDC_RAD_TEXT));
             const int nChanges = d->m_nPrefixChanges;
             TypeText(d->GetDlgItem(IDC_EDIT_PREFIX), QStringLiteral("ﾌｧｲﾙ名"));
@@ -241,6 +249,9 @@ private slots:
         QCOMPARE(dlg.DoModal(), IDCANCEL);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QCOMPARE(dlg.m_nFormat, 0);
+        QCOMPARE(dlg.m_nDestroyed, 2);
+        QCOMPARE(dlg.m_nFileNameClicks, 1);
+        QCOMPARE(dlg.m_chkPrefix, nullptr);
     }
 
     // Message boxes give the Windows outcomes: Yes is the default of Yes/No,
