@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build test asan fuzz fuzz-smoke bench run clean
+.PHONY: all deps configure build test asan fuzz fuzz-smoke bench run package clean
 
 all: build
 
@@ -55,6 +55,10 @@ fuzz-smoke:
 
 bench: build
 	@bench/run.sh $(BUILD)
+
+# The Debian package, in $(BUILD)/: norvane_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 run: build
 	@$(BUILD)/norvane $(if $(FOLDER),"$(FOLDER)")
