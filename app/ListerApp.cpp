@@ -45,13 +45,12 @@ bool CListerApp::InitInstance(int argc, char** argv) {
         return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size());
     });
     QApplication::setWindowIcon(QPixmap::fromImage(LoadIconImage(IDR_MAINFRAME)));
-    // Without its own folder the program has no settings file and no folder
-    // to propose for exports; the user should know before either is missed.
-    // (A settings file named by a test stands in for the folder.)
+    // Without its own folder and without a home the program has no place
+    // for its settings file; the user should know before settings are missed.
+    // (A settings file named by a test stands in for both.)
     if (SettingsPath().empty()) {
-        MessageBox(nullptr, "プログラムのフォルダが見つかりません。\n設定は読み込まれず、保存もされません。\n"
-                   "出力先にはホームフォルダを提案します。",
-                   {}, MB_OK | MB_ICONEXCLAMATION);
+        MessageBox(nullptr, "設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。", {},
+                   MB_OK | MB_ICONEXCLAMATION);
     }
 
     // The argument arrives in the file system's encoding.

@@ -40,7 +40,7 @@ constexpr const char* kUsage =
     "      --no-hidden              leave out hidden files\n"
     "  -s, --sort=COLUMN[:desc]     name,date,size,version,ext,folder,system,hidden\n"
     "      --settings=FILE          titles and colours from this settings file\n"
-    "                               (default: Norvane.ini beside the program)\n"
+    "                               (default: the program's Norvane.ini)\n"
     "      --code-page=932|65001    instead of the locale's\n"
     "  -o, --output=FILE            write to FILE (default: standard output)\n"
     "      --threads=N              threads reading version resources while the\n"
@@ -282,7 +282,8 @@ int RunLister(int argc, char** argv) {
     AppendSeparatorIfMissing(folder);
     const std::string settingsPath = options.settingsPath.value_or(SettingsPath());
     if (settingsPath.empty() && !options.settingsPath) {
-        PrintError("the program's folder cannot be found: no settings file is read (--settings=FILE names one)");
+        PrintError("no place for the settings file is known (neither the program's folder nor $HOME): no settings "
+                   "file is read (--settings=FILE names one)");
     }
     LoadTitleSettings(options.output.titles, settingsPath);
 

@@ -14,6 +14,7 @@
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 
@@ -84,11 +85,10 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
 }
 
 bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
-    // Every run proposes the program's own folder and the format's default
-    // name, whatever an earlier run chose.
-    std::string strRawFolder = ExecutableFolder();
-    // Without it (the user was told at start-up) the home folder, never
-    // whatever the current folder happens to be.
+    // Every run proposes the format's default name in the program's own
+    // folder, or where it may not write there, in the folder of the last
+    // export; never whatever the current folder happens to be.
+    std::string strRawFolder = ExportProposalFolder();
     if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
     const ExportFormat format = exporter.ChosenFormat();
     const std::string& strName = format == ExportFormat::kText   ? exporter.m_szTextName
@@ -129,6 +129,8 @@ bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& row
                       strPathUtf8, ReasonOf(sink, strRawPath));
         return false;
     }
+
+    RememberExportFolder(strRawPath.substr(0, strRawPath.rfind('/') + 1));
 
     std::string strQuestion = strPathUtf8;
     strQuestion += "\r\n出力されたファイルを表示しますか？";

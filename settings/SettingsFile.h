@@ -11,13 +11,42 @@ namespace norvane {
 
 inline constexpr const char* kSettingsFileName = "Norvane.ini";
 
-// Norvane.ini beside the executable, worked out anew at every call, unless
-// SetSettingsPath named another file; empty when the executable's folder
-// cannot be found.
+// Where the settings file lives, worked out anew at every call unless
+// SetSettingsPath named a file: Norvane.ini beside the executable for
+// portable use (the file is there, or the folder may be written), otherwise
+// $XDG_CONFIG_HOME/norvane/Norvane.ini (~/.config/norvane/ by default).
+// Empty when neither place can be found.
 std::string SettingsPath();
 // Puts the settings in another file (tests keep theirs in a folder of their
-// own); an empty path gives back the file beside the executable.
+// own); an empty path gives back the rule above.
 void SetSettingsPath(std::string path);
+
+// The facts the choice of the settings file rests on.
+struct SettingsPlaces {
+    std::string programFolder;  // ending with "/"; empty when unknown
+    bool programFolderWritable = false;
+    std::string configHome;  // $XDG_CONFIG_HOME or ~/.config, ending with "/"; empty when unknown
+};
+// The places of this process: a program folder counts as writable only when
+// the user may write it and it is not a system folder of programs
+// (/usr/bin and the like), where a package manager put the program.
+SettingsPlaces CurrentSettingsPlaces();
+// The file the places give (the rule of SettingsPath).
+std::string SettingsPathIn(const SettingsPlaces& places);
+
+// Saving the settings creates the folder under the configuration home on the
+// first save (as 0700, the rule for the folders of that home).
+bool CreateSettingsFolder(const std::string& settingsPath, const SettingsPlaces& places);
+
+// The folder an export proposes, in the file system's bytes, ending with
+// "/": the program's folder when it is writable, else the folder of the
+// last export that was written whole (kept in the settings file when the
+// program's folder is not the proposal), else the home folder; empty when
+// none is known.
+std::string ExportProposalFolder();
+// Keeps the folder of an export that was written whole, for the next one.
+// Nothing is written when the program's own folder is proposed anyway.
+void RememberExportFolder(const std::string& rawFolder);
 
 // The six column titles of the HTML and CSV header (file name, date and
 // time, size, version, extension, folder) and the HTML header colours as

@@ -102,9 +102,14 @@ if unshare -m true 2>/dev/null && ! ldd "$LISTER" | grep -q 'libasan'; then
   }
   out=$(noproc bin/norvane-list "$work/bin/norvane-list" -f csv -c name -s name --no-headings "$tree/sub" 2>"$work/err")
   check "no /proc: settings beside the program found from argv[0]" same "$out" "$(printf 'Beside,\r\n"readme.txt"\r\n"あ.txt"\r')"
-  out=$(noproc nowhere-list "$work/bin/norvane-list" -f csv -c name -s name --no-headings "$tree/sub" 2>"$work/err")
-  check "no /proc, no argv[0]: defaults, exit 0" same "$?:${out%%,*}" "0:FileName"
-  check "told: no program folder" grep -qF "norvane-list: the program's folder cannot be found" "$work/err"
+  # Without its folder the program keeps its settings in the user's
+  # configuration folder; without a home either it says so and reads none.
+  mkdir -p "$work/config/norvane" && printf '[TITLE]\r\nVALUE1=Config\r\n' > "$work/config/norvane/Norvane.ini"
+  out=$(XDG_CONFIG_HOME="$work/config" noproc nowhere-list "$work/bin/norvane-list" -f csv -c name -s name --no-headings "$tree/sub")
+  check "no /proc, no argv[0]: the configuration folder's settings" same "${out%%,*}" "Config"
+  out=$(env -u HOME -u XDG_CONFIG_HOME bash -c "$(declare -f noproc); noproc nowhere-list '$work/bin/norvane-list' -f csv -c name -s name --no-headings '$tree/sub'" 2>"$work/err")
+  check "no /proc, no argv[0], no home: defaults, exit 0" same "$?:${out%%,*}" "0:FileName"
+  check "told: no place for the settings" grep -qF "norvane-list: no place for the settings file is known" "$work/err"
 fi
 
 echo "$passed passed, $failed failed"

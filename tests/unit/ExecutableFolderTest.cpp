@@ -10,6 +10,7 @@
 
 #include "settings/SettingsFile.h"
 #include "platform/Paths.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 namespace norvane {
@@ -40,8 +41,10 @@ TEST(ExecutableFolder, FallsBackToArgv0AndNeverToTheCurrentFolder) {
     EXPECT_EQ(ExecutableFolderFrom(dir / "no-link", dir / "bin"), "");
     EXPECT_EQ(ExecutableFolderFrom(dir / "no-link", ""), "");
 
-    // Neither found: no settings path at all rather than a bare name, which
-    // would have put the file in the current folder.
+    // Neither found, and no home for the configuration folder: no settings
+    // path at all rather than a bare name, which would have put the file in
+    // the current folder.
+    const ScopedEnvironment noHome("HOME", std::nullopt), noConfig("XDG_CONFIG_HOME", std::nullopt);
     SetExecutableLinkForTests(dir / "no-link");
     SetProgramArgument("no-such-program-anywhere");
     EXPECT_EQ(ExecutableFolder(), "");

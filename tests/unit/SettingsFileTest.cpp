@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <string>
 
+#include "platform/Paths.h"
 #include "settings/SettingsFile.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace norvane;
+
 
 // Loads keep the defaults for missing and empty keys; saves write every key
 // in order and keep the other section.
@@ -42,4 +46,53 @@ TEST(SettingsFile, LoadsKeepTheDefaultsAndSavesWriteEveryKeyInOrder) {
               std::string::npos)
         << text;
     EXPECT_FALSE(SaveFolderHistory(history, dir / "missing/Norvane.ini"));
+}
+
+// Portable use beside the program when the file is there or the folder may
+// be written; otherwise the configuration folder, made on the first save.
+TEST(SettingsFile, LivesBesideTheProgramOrInTheConfigurationFolder) {
+    TempDir dir;
+    ASSERT_TRUE(dir.MakeFolder("bin") && dir.MakeFolder("home"));
+    const std::string bin = dir / "bin/", config = dir / "home/.config/";
+    SettingsPlaces places{bin, true, config};
+    EXPECT_EQ(SettingsPathIn(places), bin + "Norvane.ini");
+    places.programFolderWritable = false;
+    EXPECT_EQ(SettingsPathIn(places), config + "norvane/Norvane.ini");
+    ASSERT_TRUE(dir.MakeFile("bin/Norvane.ini", ""));
+    EXPECT_EQ(SettingsPathIn(places), bin + "Norvane.ini");
+    places.programFolder.clear();
+    EXPECT_EQ(SettingsPathIn(places), config + "norvane/Norvane.ini");
+    places.configHome.clear();
+    EXPECT_EQ(SettingsPathIn(places), "");
+
+    // Only the configuration folder is made, and only as far as it goes.
+    places.configHome = config;
+    EXPECT_TRUE(CreateSettingsFolder(dir / "elsewhere/Norvane.ini", places));
+    EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
+    ASSERT_TRUE(CreateSettingsFolder(config + "norvane/Norvane.ini", places));
+    EXPECT_TRUE(std::filesystem::is_directory(config + "norvane"));
+    EXPECT_EQ(std::filesystem::status(config).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+}
+
+// The process's own places: the environment's configuration home, and
+// without the program's folder the last export's folder, else home.
+TEST(SettingsFile, ExportsProposeTheLastExportsFolderWhereTheProgramsIsNotWritable) {
+    TempDir dir;
+    ASSERT_TRUE(dir.MakeFolder("home") && dir.MakeFolder("out"));
+    ScopedEnvironment home("HOME", dir / "home");
+    ScopedEnvironment xdg("XDG_CONFIG_HOME", "relative/ignored");
+    SetExecutableLinkForTests(dir / "no-link");
+    SetProgramArgument("");
+    EXPECT_EQ(CurrentSettingsPlaces().configHome, dir / "home/.config/");
+    EXPECT_EQ(SettingsPath(), dir / "home/.config/norvane/Norvane.ini");
+    EXPECT_EQ(ExportProposalFolder(), dir / "home/");
+
+    RememberExportFolder(dir / "out/");
+    EXPECT_EQ(ExportProposalFolder(), dir / "out/");
+    EXPECT_NE(ReadAll(SettingsPath()).find("[EXPORT]\r\nFOLDER=" + dir / "out/\r\n"), std::string::npos);
+    ASSERT_TRUE(SaveFolderHistory({"/a"}, SettingsPath()));  // the history section keeps the export's
+    std::filesystem::remove(dir / "out");
+    EXPECT_EQ(ExportProposalFolder(), dir / "home/");  // a folder gone since
+    SetExecutableLinkForTests({});
 }

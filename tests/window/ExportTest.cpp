@@ -23,6 +23,7 @@
 #include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
 #include "platform/CodePage.h"
+#include "platform/Paths.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
 
@@ -275,6 +276,41 @@ private slots:
         RunWindow(driver);
         QVERIFY(m_opened.empty());
         QCOMPARE(ReadAll(strKept), std::string("kept\r\n"));
+    }
+
+    // An installed program, whose folder is not its own to write (here: not
+    // found at all), keeps its settings in the user's configuration folder;
+    // its first export proposes the home folder, the next one the folder the
+    // first was written to.
+    void installedProgramProposesTheLastExportsFolder() {
+        TempDir home;
+        QVERIFY(home.MakeFolder("out"));
+        const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QByteArray::fromStdString(home.Path()));
+        qunsetenv("XDG_CONFIG_HOME");
+        SetExecutableLinkForTests(home / "no-link");
+        SetProgramArgument("");
+        SetSettingsPath({});
+        const std::string strOut = home / "out/list.html";
+        ModalDriver driver(10000);
+        for (const std::string& strProposed : {home.Path(), home / "out"}) {
+            driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
+                .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
+                .Then<QFileDialog>([&, strProposed](QFileDialog* f) {
+                    QCOMPARE(f->directory().absolutePath(), Q(strProposed));
+                    TypeSavePath(f, strOut);
+                })
+                .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); });
+        }
+        driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        RunWindow(driver);
+        SetExecutableLinkForTests({});
+        SetSettingsPath(m_dir / "Norvane.ini");
+        qputenv("HOME", oldHome);
+        if (!oldConfig.isNull()) qputenv("XDG_CONFIG_HOME", oldConfig);
+        const std::string strSettings = ReadAll(home / ".config/norvane/Norvane.ini");
+        QVERIFY(strSettings.find("[EXPORT]\r\nFOLDER=" + home / "out/\r\n") != std::string::npos);
+        QVERIFY(strSettings.find("[MAINWINDOW]\r\nHISTORY1=") != std::string::npos);
     }
 };
 

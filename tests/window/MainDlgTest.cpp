@@ -213,20 +213,23 @@ private slots:
                                               "HISTORY4=/srv/Zeta\r\nHISTORY5=\r\n") != std::string::npos);
     }
 
-    // Without the program's folder (no /proc, argv[0] names nothing) the
-    // user is told at start-up; the history is not saved into the current
-    // folder, and an export proposes the home folder instead.
+    // Without the program's folder (no /proc, argv[0] names nothing) and
+    // without a home for the configuration folder the user is told at
+    // start-up; the history is not saved into the current folder, and an
+    // export proposes the home folder (the root, without a home).
     void startUpWithoutTheProgramsFolder() {
         TempDir current;
         const std::string strOldCurrent = std::filesystem::current_path();
         QVERIFY(::chdir(current.Path().c_str()) == 0);
+        const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+        qunsetenv("HOME");
+        qunsetenv("XDG_CONFIG_HOME");
         SetExecutableLinkForTests(current / "no-link");
         SetProgramArgument("");
         SetSettingsPath({});
         ModalDriver driver(10000);
         driver.Then<QMessageBox>([](QMessageBox* b) {
-            QCOMPARE(b->text(), QStringLiteral("プログラムのフォルダが見つかりません。\n設定は読み込まれず、保存もされません。\n"
-                                               "出力先にはホームフォルダを提案します。"));
+            QCOMPARE(b->text(), QStringLiteral("設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。"));
             QCOMPARE(b->icon(), QMessageBox::Warning);
             QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
         })
@@ -244,6 +247,8 @@ private slots:
         char* argv[] = {arg0};
         QVERIFY(!m_app.InitInstance(1, argv));
         SetExecutableLinkForTests({});
+        if (!home.isNull()) qputenv("HOME", home);
+        if (!config.isNull()) qputenv("XDG_CONFIG_HOME", config);
         QVERIFY(::chdir(strOldCurrent.c_str()) == 0);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QVERIFY(std::filesystem::is_empty(current.Path()));
