@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/ListerApp.h"
+#include "app/TerminationSignals.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     norvane::SetCodePage(nCodePage);
     norvane::SetFileSystemCodePage(nCodePage);
     QApplication app(argc, argv);
+    const norvane::TerminationSignals termination;
     norvane::CListerApp theApp;
     theApp.InitInstance(argc, argv);
     return 0;
