@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "res/DialogTemplate.h"
+#include "res/Resources.h"
 #include "res/Resource.h"
 
 int main(int argc, char** argv) {
