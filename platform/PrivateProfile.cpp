@@ -331,18 +331,18 @@ std::string_view CleanProfileValueForRead(std::string_view raw) {
     return value;
 }
 
-std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::string_view section,
-    const ProfileKeyValues& keyValues, int codePage) {
-    section = TrimBlanks(section);
-    if (!IsWritableSection(section, codePage)) return std::nullopt;
+namespace {
 
-    struct PendingKey {
-        std::string_view name;
-        std::string_view value;
-        bool bWritten = false;
-    };
-    // A key given twice ends as two writes in a row would leave it: the first
-    // spelling, the last value.
+struct PendingKey {
+    std::string_view name;
+    std::string_view value;
+    bool bWritten = false;
+};
+
+// The keys to write, each once: a key given twice ends as two writes in a
+// row would leave it, with the first spelling and the last value. Nothing
+// when a name could not be read back as written.
+std::optional<std::vector<PendingKey>> PendingKeys(const ProfileKeyValues& keyValues, int codePage) {
     std::vector<PendingKey> pending;
     for (const auto& [rawName, rawValue] : keyValues) {
         std::string_view name = TrimBlanks(rawName);
@@ -357,7 +357,10 @@ std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::
         }
         if (!bKnown) pending.push_back({name, value});
     }
+    return pending;
+}
 
+std::vector<std::string> ProfileLines(std::string_view text) {
     std::vector<std::string> lines;
     ProfileLineSplitter splitter(kNoLimit);
     std::string_view piece;
@@ -365,30 +368,36 @@ std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::
     while (splitter.Next(&piece)) lines.emplace_back(piece);
     splitter.Finish();
     while (splitter.Next(&piece)) lines.emplace_back(piece);
+    return lines;
+}
 
-    auto keyLine = [](std::string_view name, std::string_view value) -> std::optional<std::string> {
-        // A longer line would not be read back whole.
-        if (name.size() + 1 + value.size() > kMaxProfileLineBytes) return std::nullopt;
-        std::string line(name);
-        line += '=';
-        line += value;
-        return line;
-    };
+// "name=value"; nothing when the line would be too long to be read back whole.
+std::optional<std::string> KeyLine(std::string_view name, std::string_view value) {
+    if (name.size() + 1 + value.size() > kMaxProfileLineBytes) return std::nullopt;
+    std::string line(name);
+    line += '=';
+    line += value;
+    return line;
+}
 
-    std::size_t header = lines.size();
-    std::size_t lastKey = lines.size();
+// Replaces, in the first section of the name, the value of each pending key
+// found there (the line keeps its own spelling of the key). Gives where the
+// section's header and its last key are (lines.size() for none); false when
+// a line would grow too long.
+bool ReplaceKeysInSection(std::vector<std::string>& lines, std::string_view section,
+    std::vector<PendingKey>& pending, int codePage, std::size_t* header, std::size_t* lastKey) {
+    *header = *lastKey = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         ProfileLine parsed = ClassifyLine(lines[i], codePage);
         if (parsed.kind == LineKind::Section) {
-            if (header != lines.size()) break;
-            if (NamesEqual(parsed.name, section, codePage)) header = i;
-        } else if (parsed.kind == LineKind::Key && header != lines.size()) {
-            lastKey = i;
+            if (*header != lines.size()) break;
+            if (NamesEqual(parsed.name, section, codePage)) *header = i;
+        } else if (parsed.kind == LineKind::Key && *header != lines.size()) {
+            *lastKey = i;
             for (auto& key : pending) {
                 if (!key.bWritten && NamesEqual(parsed.name, key.name, codePage)) {
-                    // The line keeps its own spelling of the key.
-                    auto replaced = keyLine(parsed.name, key.value);
-                    if (!replaced) return std::nullopt;
+                    auto replaced = KeyLine(parsed.name, key.value);
+                    if (!replaced) return false;
                     lines[i] = std::move(*replaced);
                     key.bWritten = true;
                     break;
@@ -396,11 +405,26 @@ std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::
             }
         }
     }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::string_view section,
+    const ProfileKeyValues& keyValues, int codePage) {
+    section = TrimBlanks(section);
+    if (!IsWritableSection(section, codePage)) return std::nullopt;
+    std::optional<std::vector<PendingKey>> pending = PendingKeys(keyValues, codePage);
+    if (!pending) return std::nullopt;
+
+    std::vector<std::string> lines = ProfileLines(text);
+    std::size_t header = 0, lastKey = 0;
+    if (!ReplaceKeysInSection(lines, section, *pending, codePage, &header, &lastKey)) return std::nullopt;
 
     std::vector<std::string> added;
-    for (const auto& key : pending) {
+    for (const auto& key : *pending) {
         if (key.bWritten) continue;
-        auto newLine = keyLine(key.name, key.value);
+        auto newLine = KeyLine(key.name, key.value);
         if (!newLine) return std::nullopt;
         added.push_back(std::move(*newLine));
     }
