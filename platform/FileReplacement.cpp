@@ -142,6 +142,13 @@ int FileReplacement::Open(const std::string& path) {
         return 0;
     }
 
+    return PrepareReplacement(folder, st);
+}
+
+// An existing regular file: the bytes go to a temporary file beside it,
+// renamed over it at commit when the rename keeps the file as its users know
+// it, else copied into it.
+int FileReplacement::PrepareReplacement(const std::string& folder, const struct stat& st) {
     const int tempError = OpenTemporary(folder, m_strTargetName);
     if (tempError != 0) {
         // The folder takes no new file, but the file may be written.

@@ -2,6 +2,8 @@
 // go to a temporary file, and only a complete one takes the target's place.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace norvane {
@@ -46,6 +48,7 @@ public:
 private:
     enum class Mode { kClosed, kRename, kCopyBack, kDirect };
 
+    int PrepareReplacement(const std::string& folder, const struct stat& st);
     int OpenTemporary(const std::string& folder, const std::string& name);
     int OpenAnonymousTemporary();
     int CopyBack();
