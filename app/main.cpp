@@ -4,6 +4,7 @@
 
 #include "app/ListerApp.h"
 #include "app/TerminationSignals.h"
+#include "framework/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     norvane::SetCodePage(nCodePage);
     norvane::SetFileSystemCodePage(nCodePage);
     QApplication app(argc, argv);
+    norvane::InstallQtTranslations();
     const norvane::TerminationSignals termination;
     norvane::CListerApp theApp;
     theApp.InitInstance(argc, argv);

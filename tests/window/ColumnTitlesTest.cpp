@@ -4,14 +4,18 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QtTest>
+
+#include <algorithm>
 
 #include "app/MainDlg.h"
 #include "settings/SettingsFile.h"
 #include "export/ColumnTitlesDlg.h"
 #include "export/OutputOptionsDlg.h"
+#include "framework/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
@@ -45,6 +49,7 @@ class ColumnTitlesTest : public QObject {
 private slots:
     // As start-up does: edit limits count bytes of the code page.
     void initTestCase() {
+        QVERIFY(InstallQtTranslations());  // as the program does at start-up
         SetTextLengthCounter([](const QString& strText) {
             return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size());
         });
@@ -123,7 +128,7 @@ private slots:
     }
 
     // The swatches show the colours inside their frames; the chooser opens
-    // at the swatch's colour and its Cancel changes nothing. Defaults then OK
+    // in Japanese at the swatch's colour and its Cancel changes nothing. Defaults then OK
     // gives the six default titles and both default colours.
     void swatchesAndDefaults() {
         CColumnTitlesDlg dlg;  // titles empty: Defaults has them all to fill
@@ -138,6 +143,11 @@ private slots:
             QVERIFY(ClickButton(d, IDC_BGCOLOR));
         });
         driver.Then<QColorDialog>([](QColorDialog* c) {
+            QVERIFY(c->grab().save(OutputPath("colour-chooser.png")));
+            QCOMPARE(c->windowTitle(), QStringLiteral("色の設定"));
+            const QList<QLabel*> labels = c->findChildren<QLabel*>();
+            QVERIFY(std::any_of(labels.begin(), labels.end(),
+                                [](QLabel* l) { return l->text() == QStringLiteral("基本カラー(&B)"); }));
             QCOMPARE(c->currentColor(), QColor(0x10, 0x20, 0x30));
             c->setCurrentColor(QColor(Qt::red));
             c->reject();
