@@ -57,16 +57,22 @@ QRect CDialog::MapDialogRect(const QRect& rcUnits) const { return norvane::MapDi
 
 void CDialog::CreateControls() {
     if (HasControls()) return;
-    QButtonGroup* pRadioGroup = nullptr;
+    // Each radio group with the first of its buttons that has a tab stop.
+    std::vector<std::pair<QButtonGroup*, QAbstractButton*>> radioGroups;
     for (const ControlTemplate& control : m_template.controls) {
-        if (control.nStyle & ctl::Group) pRadioGroup = nullptr;
+        if (control.nStyle & ctl::Group) radioGroups.emplace_back(nullptr, nullptr);
         QWidget* pWidget = CreateControl(control);
         if (control.kind == ControlKind::AutoRadioButton) {
-            if (pRadioGroup == nullptr) pRadioGroup = new QButtonGroup(this);
-            pRadioGroup->addButton(static_cast<QAbstractButton*>(pWidget));
+            auto* pRadio = static_cast<QAbstractButton*>(pWidget);
+            if (radioGroups.empty()) radioGroups.emplace_back(nullptr, nullptr);
+            auto& [pGroup, pTabStop] = radioGroups.back();
+            if (pGroup == nullptr) pGroup = new QButtonGroup(this);
+            pGroup->addButton(pRadio);
+            if (pTabStop == nullptr && (control.nStyle & ctl::TabStop)) pTabStop = pRadio;
         }
         m_controls.push_back(Control{control.nId, &control, pWidget});
     }
+    for (const auto& [pGroup, pTabStop] : radioGroups) SetRadioGroupTabStop(pGroup, pTabStop);
     LinkControls();
     ConnectMessageMap();
 }

@@ -86,16 +86,58 @@ private:
     bool m_bEditing = false;
 };
 
+// The checked button of pWidget's radio group, else pWidget.
+QWidget* CheckedRadioOr(QWidget* pWidget) {
+    auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+    QButtonGroup* pGroup = pButton != nullptr ? pButton->group() : nullptr;
+    QAbstractButton* pChecked = pGroup != nullptr ? pGroup->checkedButton() : nullptr;
+    return pChecked != nullptr ? pChecked : pWidget;
+}
+
+// Of a radio group only the checked button takes the focus by Tab (the
+// template's tab stop while none is checked), so Tab into the group lands on
+// the choice in force, as in a Windows dialog. Qt moves the Tab focus to
+// whichever button last had the focus; the rule is put back whenever the
+// check or the focus moves on.
+class RadioGroupTabStop : public QObject {
+public:
+    RadioGroupTabStop(QButtonGroup* pGroup, QAbstractButton* pTabStop)
+        : QObject(pGroup), m_pGroup(pGroup), m_pTabStop(pTabStop) {
+        connect(pGroup, &QButtonGroup::buttonToggled, this, [this] { Apply(); });
+        for (QAbstractButton* pButton : pGroup->buttons()) pButton->installEventFilter(this);
+        Apply();
+    }
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::FocusOut) Apply();
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+
+private:
+    void Apply() {
+        QAbstractButton* pChecked = m_pGroup->checkedButton();
+        QAbstractButton* pTabStop = pChecked != nullptr ? pChecked : m_pTabStop.data();
+        for (QAbstractButton* pButton : m_pGroup->buttons()) {
+            pButton->setFocusPolicy(pButton == pTabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    }
+
+    QButtonGroup* m_pGroup;
+    QPointer<QAbstractButton> m_pTabStop;
+};
+
 class GroupBoxControl : public QGroupBox {
 public:
     using QGroupBox::QGroupBox;
     QPointer<QWidget> m_pNext;
 
 protected:
-    // The mnemonic moves the focus to the control that follows the box.
+    // The mnemonic moves the focus to the control that follows the box (in
+    // a radio group, to its checked button, so that Space changes nothing).
     bool event(QEvent* pEvent) override {
         if (pEvent->type() != QEvent::Shortcut) return QGroupBox::event(pEvent);
-        if (m_pNext) m_pNext->setFocus(Qt::ShortcutFocusReason);
+        if (m_pNext) CheckedRadioOr(m_pNext)->setFocus(Qt::ShortcutFocusReason);
         return true;
     }
 };
@@ -242,6 +284,10 @@ QWidget* CreateTemplateControl(const ControlTemplate& control, const QRect& rc, 
     // An icon takes its image's size.
     pWidget->setGeometry(control.kind == ControlKind::Icon ? QRect(rc.topLeft(), QSize(32, 32)) : rc);
     return pWidget;
+}
+
+void SetRadioGroupTabStop(QButtonGroup* pGroup, QAbstractButton* pTabStop) {
+    if (pGroup != nullptr && pTabStop != nullptr) new RadioGroupTabStop(pGroup, pTabStop);
 }
 
 void SetGroupBoxNext(QWidget* pGroupBox, QWidget* pNext) {

@@ -11,6 +11,8 @@
 #include <QFrame>
 #include <QLineEdit>
 
+class QButtonGroup;
+
 #include "framework/DialogTemplate.h"
 
 namespace norvane {
@@ -40,7 +42,12 @@ private:
 QWidget* CreateTemplateControl(const ControlTemplate& control, const QRect& rc, QWidget* pParent);
 // A label's text with its mnemonic markers resolved ("&&" is "&").
 QString StripMnemonic(const QString& strText);
-// A group box's mnemonic moves the focus to pNext.
+// Tab into the radio group lands on its checked button, or on pTabStop (the
+// template's tab stop) while none is checked; the other buttons take the
+// focus by the mouse and the arrow keys only.
+void SetRadioGroupTabStop(QButtonGroup* pGroup, QAbstractButton* pTabStop);
+// A group box's mnemonic moves the focus to pNext (to the checked button
+// when pNext is a radio button).
 void SetGroupBoxNext(QWidget* pGroupBox, QWidget* pNext);
 // Fills a black-frame static, inset by one pixel, until changed.
 void SetFrameFill(QWidget* pFrame, const QColor& color);

@@ -105,6 +105,43 @@ private slots:
         QCOMPARE(dlg.m_strSuffix, std::string("]"));
     }
 
+    // Tab and Shift+Tab into a radio group land on its checked button, so
+    // that Space changes nothing: HTML at first, CSV once it is chosen; Tab
+    // leaves the group at once. The group box's mnemonic does the same.
+    void tabIntoARadioGroupFocusesItsCheckedButton() {
+        COutputOptionsDlg dlg;
+        ModalDriver driver;
+        driver.Then<COutputOptionsDlg>([](COutputOptionsDlg* d) {
+            auto press = [d](Qt::Key nKey, Qt::KeyboardModifiers mods = {}) {
+                QTest::keyClick(d->focusWidget(), nKey, mods);
+                return d->focusWidget();
+            };
+            QWidget* pDirectory = d->GetDlgItem(IDC_CHK_DIRECTORY);
+            pDirectory->setFocus(Qt::OtherFocusReason);
+            QCOMPARE(press(Qt::Key_Tab), d->GetDlgItem(IDC_RAD_HTML));
+            press(Qt::Key_Space);
+            QVERIFY(IsChecked(d, IDC_RAD_HTML) && !IsChecked(d, IDC_RAD_TEXT));
+            QCOMPARE(press(Qt::Key_Tab), d->GetDlgItem(IDC_RAD_NAMEONLY));
+            QCOMPARE(press(Qt::Key_Tab), d->GetDlgItem(IDC_COLUMN_TITLES));
+            QCOMPARE(press(Qt::Key_Backtab), d->GetDlgItem(IDC_RAD_NAMEONLY));
+            QCOMPARE(press(Qt::Key_Backtab), d->GetDlgItem(IDC_RAD_HTML));
+            QCOMPARE(press(Qt::Key_Backtab), pDirectory);
+
+            QVERIFY(ClickButton(d, IDC_RAD_CSV));
+            QVERIFY(ClickButton(d, IDC_RAD_WITHPATH));
+            pDirectory->setFocus(Qt::OtherFocusReason);
+            QCOMPARE(press(Qt::Key_Tab), d->GetDlgItem(IDC_RAD_CSV));
+            QCOMPARE(press(Qt::Key_Tab), d->GetDlgItem(IDC_RAD_WITHPATH));
+            pDirectory->setFocus(Qt::OtherFocusReason);
+            QCOMPARE(press(Qt::Key_O, Qt::AltModifier), d->GetDlgItem(IDC_RAD_CSV));
+            press(Qt::Key_Space);
+            QVERIFY(IsChecked(d, IDC_RAD_CSV));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        QCOMPARE(dlg.DoModal(), IDCANCEL);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
     // Typed texts come back in the code page.
     void textsInCodePage() {
         SetCodePage(kCodePageShiftJis);
