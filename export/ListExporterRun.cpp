@@ -6,14 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 
 #include "export/ListExporterRun.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "platform/SystemCalls.h"
 #include "settings/SettingsFile.h"
 
 namespace norvane {
@@ -36,32 +37,27 @@ FileOpener& CurrentOpener() {
 // none, so the name stays as typed.
 constexpr const char* kAllFilesFilter = "全て(*.*) (*)";
 
-// The save dialog: proposes strName in strFolder, does not ask before
-// replacing a file, adds no extension. Empty when it is cancelled.
+// The save dialog: proposes strName in strFolder, asks before replacing a
+// file (with Qt's own question), adds no extension. Empty when it is
+// cancelled.
 QString AskSavePath(const QString& strFolder, const QString& strName) {
     QFileDialog dialog(nullptr);
-    // Qt's own dialog everywhere, so that the filter and the no-overwrite
+    // Qt's own dialog everywhere, so that the filter and the replace
     // question behave the same on every desktop.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QString::fromUtf8(kAllFilesFilter));
     if (!strFolder.isEmpty()) dialog.setDirectory(strFolder);
     dialog.selectFile(strName);
+    // The file the dialog accepted, as it accepted it: asked afterwards, the
+    // dialog answers from its name field and list as they are by then.
+    QString strChosen;
+    QObject::connect(&dialog, &QFileDialog::fileSelected,
+                     [&strChosen](const QString& strFile) { strChosen = strFile; });
     if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.front();
-}
-
-// The sink's error names the path in the file system's bytes; the box shows
-// the path on a line of its own, so only the reason is kept.
-std::string ReasonOf(const OutputSink& sink, const std::string& strRawPath) {
-    const std::string& strError = sink.ErrorText();
-    const std::string strPrefix = strRawPath + ": ";
-    if (strError.compare(0, strPrefix.size(), strPrefix) == 0) return strError.substr(strPrefix.size());
-    return strError;
+    return strChosen;
 }
 
 void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string& strPathUtf8,
@@ -74,6 +70,37 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
         strText += strReason;
     }
     MessageBox(pOwner, strText, {}, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Writes the rows into the file at strPathUtf8. A file that cannot be
+// opened or written is told in a box with the path and the reason; false then.
+bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& rows, const std::string& strPathUtf8,
+                 QWidget* pOwner) {
+    const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
+    // Opening a pipe for writing waits for a reader that may never come.
+    struct stat st {};
+    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, "パイプには出力できません。");
+        return false;
+    }
+
+    FileOutputSink sink;
+    if (!sink.Open(strRawPath)) {
+        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
+        return false;
+    }
+    exporter.WriteRows(sink, rows);
+    // Commit writes what is still buffered, reports a failure the file
+    // system deferred, and only then puts the file in place. A failed file
+    // leaves the destination as it was, unless it had to be written in place.
+    if (!sink.Commit()) {
+        ReportFailure(pOwner,
+                      sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
+                                           : "出力先のファイルに書き込めませんでした。出力先は変更されていません。",
+                      strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -97,39 +124,23 @@ bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& row
     exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
     // The dialog gets the folder decoded straight from the file system's
     // bytes, so a folder name the code page cannot hold still opens.
-    const QString strPath = AskSavePath(
-        QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8)),
-        QString::fromStdString(CodePageToUtf8(strName)));
-    if (strPath.isEmpty()) return false;
+    QString strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
+    QString strFileName = QString::fromStdString(CodePageToUtf8(strName));
+    std::string strPathUtf8;
+    for (;;) {
+        const QString strPath = AskSavePath(strFolder, strFileName);
+        if (strPath.isEmpty()) return false;
+        strPathUtf8 = strPath.toStdString();
+        exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
+        if (WriteExport(exporter, rows, strPathUtf8, pOwner)) break;
+        // The options chosen stay: the dialog opens again on the name that
+        // failed, in its folder if there is one, for another place.
+        const QFileInfo failed(strPath);
+        if (failed.dir().exists()) strFolder = failed.absolutePath();
+        strFileName = failed.fileName();
+    }
 
-    const std::string strPathUtf8 = strPath.toStdString();
-    exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
     const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
-
-    // Opening a pipe for writing waits for a reader that may never come.
-    struct stat st {};
-    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
-        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, "パイプには出力できません。");
-        return false;
-    }
-
-    FileOutputSink sink;
-    if (!sink.Open(strRawPath)) {
-        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ReasonOf(sink, strRawPath));
-        return false;
-    }
-    exporter.WriteRows(sink, rows);
-    // Commit writes what is still buffered, reports a failure the file
-    // system deferred, and only then puts the file in place. A failed file
-    // leaves the destination as it was, unless it had to be written in place.
-    if (!sink.Commit()) {
-        ReportFailure(pOwner,
-                      sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
-                                           : "出力先のファイルに書き込めませんでした。出力先は変更されていません。",
-                      strPathUtf8, ReasonOf(sink, strRawPath));
-        return false;
-    }
-
     RememberExportFolder(strRawPath.substr(0, strRawPath.rfind('/') + 1));
 
     std::string strQuestion = strPathUtf8;

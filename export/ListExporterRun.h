@@ -1,7 +1,8 @@
 // The export run of the main window's two buttons: a save dialog that
 // proposes the format's default name in the program's own folder, the file
 // written whole (header, rows, footer), then the question whether to open
-// it. A file that cannot be opened or written is reported in a message box.
+// it. A file that cannot be opened or written is reported in a message box,
+// and the save dialog opens again for another place.
 #pragma once
 
 #include <functional>

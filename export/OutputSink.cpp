@@ -1,10 +1,12 @@
 #include "export/OutputSink.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
-#include <unistd.h>
-#include <utility>
+
+#include "platform/CodePage.h"
+#include "platform/SystemCalls.h"
 
 namespace norvane {
 
@@ -26,12 +28,14 @@ bool OutputSink::Flush()
     return FlushBytes();
 }
 
-void OutputSink::SetFailed(std::string errorText)
+void OutputSink::SetFailed(int error, const std::string& path)
 {
     if (m_bFailed)
         return;
     m_bFailed = true;
-    m_strError = std::move(errorText);
+    m_nError = error;
+    m_strError = path.empty() ? std::string() : path + ": ";
+    m_strError += Utf8ToCodePage(ErrnoText(error, true), FileSystemCodePage());
 }
 
 FileOutputSink::FileOutputSink() = default;
@@ -41,7 +45,7 @@ FileOutputSink::~FileOutputSink() { Abandon(); }
 bool FileOutputSink::Open(const std::string& path)
 {
     if (m_nFd >= 0) {
-        SetFailed(m_strPath + ": the output file is already open");
+        SetFailed(EBUSY, m_strPath);
         return false;
     }
     m_strPath = path;
@@ -49,7 +53,7 @@ bool FileOutputSink::Open(const std::string& path)
         return false;
     if (const int error = m_replacement.Open(path); error != 0) {
         m_bTargetChanged = m_replacement.TargetChanged();
-        FailWithErrno(error);
+        Fail(error);
         return false;
     }
     m_bTargetChanged = m_replacement.TargetChanged();
@@ -61,7 +65,7 @@ bool FileOutputSink::Open(const std::string& path)
 bool FileOutputSink::Attach(int fd, const std::string& name)
 {
     if (m_nFd >= 0) {
-        SetFailed(m_strPath + ": the output file is already open");
+        SetFailed(EBUSY, m_strPath);
         return false;
     }
     m_strPath = name;
@@ -88,7 +92,7 @@ bool FileOutputSink::Commit()
     if (Failed()) {
         m_replacement.Abandon();
     } else if (const int error = m_replacement.Commit(); error != 0) {
-        FailWithErrno(error);
+        Fail(error);
     }
     m_bTargetChanged = m_bTargetChanged || m_replacement.TargetChanged();
     Reset();
@@ -115,7 +119,7 @@ void FileOutputSink::Reset()
 bool FileOutputSink::WriteBytes(std::string_view bytes)
 {
     if (m_nFd < 0) {
-        SetFailed("no output file is open");
+        SetFailed(EBADF, m_strPath);
         return false;
     }
     if (m_strBuffer.size() + bytes.size() <= kBufferSize) {
@@ -146,26 +150,18 @@ bool FileOutputSink::WriteAll(const char* data, std::size_t size)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            FailWithErrno(errno);
+            Fail(errno);
             return false;
         }
         if (written == 0) {
             // Not expected from a regular file; failing beats looping.
-            FailWithErrno(EIO);
+            Fail(EIO);
             return false;
         }
         data += written;
         size -= static_cast<std::size_t>(written);
     }
     return true;
-}
-
-void FileOutputSink::FailWithErrno(int error)
-{
-    std::string text = m_strPath;
-    text += ": ";
-    text += std::generic_category().message(error);
-    SetFailed(std::move(text));
 }
 
 bool StringOutputSink::WriteBytes(std::string_view bytes)
@@ -176,7 +172,7 @@ bool StringOutputSink::WriteBytes(std::string_view bytes)
         return true;
     }
     m_strText.append(bytes.substr(0, room));
-    SetFailed("No space left on device");
+    SetFailed(ENOSPC, {});
     return false;
 }
 

@@ -1,6 +1,6 @@
 // Where the writer's bytes go: a file, or a string in tests. A sink that
-// failed once stays failed and keeps the text of its first error, so a writer
-// may go on calling Write and look at the result only at the end.
+// failed once stays failed and keeps its first error, so a writer may go on
+// calling Write and look at the result only at the end.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +26,11 @@ public:
     bool Flush();
 
     bool Failed() const { return m_bFailed; }
-    // The first error, empty while none happened.
+    // The errno value of the first error, 0 while none happened.
+    int ErrorNumber() const { return m_nError; }
+    // The first error as "path: reason", the reason in Japanese (see
+    // ErrnoText), all in the file system's encoding, as a terminal shows it;
+    // empty while none happened.
     const std::string& ErrorText() const { return m_strError; }
 
 protected:
@@ -34,10 +38,12 @@ protected:
     virtual bool WriteBytes(std::string_view bytes) = 0;
     virtual bool FlushBytes() { return true; }
     // Keeps the first error only: later ones are usually its consequences.
-    void SetFailed(std::string errorText);
+    // path names what failed in the error text (nothing when empty).
+    void SetFailed(int error, const std::string& path);
 
 private:
     bool m_bFailed = false;
+    int m_nError = 0;
     std::string m_strError;
 };
 
@@ -81,7 +87,7 @@ protected:
 
 private:
     bool WriteAll(const char* data, std::size_t size);
-    void FailWithErrno(int error);
+    void Fail(int error) { SetFailed(error, m_strPath); }
     void Reset();
 
     int m_nFd = -1;

@@ -68,15 +68,16 @@ fails() {  # fails STATUS TEXT ARGS...: the lister ends with STATUS and TEXT on 
   check "exit $status: $*" same "$?" "$status"
   check "told: $text" grep -qF "norvane-list: $text" "$work/err"
 }
-fails 1 "the output could not be written: $work/missing/out.txt: No such file or directory" -o "$work/missing/out.txt" "$tree"
-[ -w /dev/full ] && OUT=/dev/full fails 1 "the output could not be written: standard output: No space left on device" "$tree"
+# The reasons are the texts of the errors a Japanese Windows gives.
+fails 1 "the output could not be written: $work/missing/out.txt: 指定されたパスが見つかりません。" -o "$work/missing/out.txt" "$tree"
+[ -w /dev/full ] && OUT=/dev/full fails 1 "the output could not be written: standard output: ディスクに十分な空き領域がありません。" "$tree"
 # A disk that fills up part-way (a file size limit stands for it) leaves the
 # file that was there, through a link too, and no temporary file.
 printf 'old' > "$work/keep.txt"
 ln -s keep.txt "$work/link.txt"
 (trap '' XFSZ; ulimit -f 1; "$LISTER" --settings="$settings" --prefix="$(printf '%2000s' '')" -o "$work/link.txt" "$tree" 2>"$work/err")
 check "exit 1 on a full disk" same "$?" "1"
-check "told: file too large" grep -qF "norvane-list: the output could not be written: $work/link.txt: File too large" "$work/err"
+check "told: file too large" grep -qF "norvane-list: the output could not be written: $work/link.txt: ファイル サイズが制限を超えているため、保存できません。" "$work/err"
 check "old file kept whole" same "$(cat "$work/keep.txt")" "old"
 "$LISTER" --settings="$settings" -f text -o "$work/link.txt" "$tree"
 check "the link kept, its file replaced" eval '[ -L "$work/link.txt" ] && grep -q tool.exe "$work/keep.txt"'

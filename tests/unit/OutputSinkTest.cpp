@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <iterator>
@@ -55,7 +56,8 @@ TEST(FileOutputSink, FailedOrAbandonedWritesLeaveTheTargetAsItWas) {
     FileOutputSink full;
     ASSERT_TRUE(full.Open(path)) << full.ErrorText();
     EXPECT_FALSE(WriteWithFullDisk(full, big));
-    EXPECT_NE(full.ErrorText().find("list.txt: File too large"), std::string::npos) << full.ErrorText();
+    EXPECT_EQ(full.ErrorNumber(), EFBIG);
+    EXPECT_EQ(full.ErrorText(), path + ": ファイル サイズが制限を超えているため、保存できません。");
     EXPECT_FALSE(full.TargetChanged());
     EXPECT_EQ(ReadAll(path), "old list");
     EXPECT_EQ(StatOf(path).st_mode & 07777, 0640u);
@@ -138,7 +140,7 @@ TEST(FileOutputSink, CommitReplacesTheFileKeepingModeOwnerLinksAndDevices) {
     ::close(pipeFds[1]);
     FileOutputSink missing;
     EXPECT_FALSE(missing.Open(dir / "no/list.txt"));
-    EXPECT_EQ(missing.ErrorText(), dir / "no/list.txt: No such file or directory");
+    EXPECT_EQ(missing.ErrorText(), dir / "no/list.txt: 指定されたパスが見つかりません。");
 }
 
 }  // namespace

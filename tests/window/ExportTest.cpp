@@ -22,6 +22,7 @@
 #include "export/ColumnTitlesDlg.h"
 #include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
+#include "framework/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "support/ModalDriver.h"
@@ -56,9 +57,19 @@ void ReplaceText(QWidget* pWidget, const QString& strText) {
 
 // Types a path into the save dialog's name field and presses Enter.
 void TypeSavePath(QFileDialog* f, const std::string& strPath) {
+    // The dialog reads its folder in the background and then selects the
+    // proposed file anew, and it fills the name field from its list unless
+    // the field has the focus: a user types into a dialog that is active and
+    // shows its folder, and so does the test.
+    auto* pModel = f->findChild<QFileSystemModel*>();
+    QVERIFY(pModel != nullptr);
+    f->activateWindow();  // back from a question box, nothing else does it offscreen
+    QTRY_VERIFY(f->isActiveWindow());
+    QTRY_VERIFY(pModel->rowCount(pModel->index(f->directory().absolutePath())) > 0);
     auto* pEdit = f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     ReplaceText(pEdit, Q(strPath));
     if (QWidget* pPopup = QApplication::activePopupWidget()) pPopup->close();  // the name completer
+    QCOMPARE(pEdit->text(), Q(strPath));
     QTest::keyClick(pEdit, Qt::Key_Return);
 }
 
@@ -111,6 +122,8 @@ class ExportTest : public QObject {
 
 private slots:
     void initTestCase() {
+        // As the program does at start-up: Qt's own dialogs in Japanese.
+        QVERIFY(InstallQtTranslations());
         SetSettingsPath(m_dir / "Norvane.ini");
         // Sizes 30, 10, 20, 40: a sort by size reorders the scan's rows.
         QVERIFY(m_dir.MakeFolder("list") && m_dir.MakeFolder("list/sub"));
@@ -150,8 +163,9 @@ private slots:
     // a name without extension (none is added), answered No. After a sort by
     // size, two rows selected apart (the later one first): the options start
     // from the defaults again, the program's folder is proposed again, the
-    // file is replaced without a question, the rows are written in display
-    // order with a heading though its box is greyed, and Yes opens the file.
+    // save dialog (titled in Japanese) asks before it replaces the file, No
+    // keeps it open, the rows are written in display order with a heading
+    // though its box is greyed, and Yes opens the file.
     void successiveExportsStartAfresh() {
         const std::string strOut = m_dir / "out";
         const std::string strMark(MarkBlackCircle());
@@ -206,9 +220,25 @@ private slots:
             })
             .Then<QFileDialog>([&](QFileDialog* f) {
                 QCOMPARE(f->selectedFiles().value(0), m_strOwnFolder + QStringLiteral("Carvel.csv"));
+                QCOMPARE(f->windowTitle(), QStringLiteral("名前を付けて保存"));
+                QVERIFY(f->grab().save(OutputPath("save-dialog.png")));
+                TypeSavePath(f, strOut);
+            });
+        // The replace question: No keeps the dialog and the file as it was.
+        auto replaceQuestion = [](const QString& strAnswer) {
+            return [strAnswer](QMessageBox* b) {
+                QCOMPARE(b->windowTitle(), QStringLiteral("名前を付けて保存"));
+                QCOMPARE(b->text(), QStringLiteral("out は既に存在します。\n置き換えますか?"));
+                QVERIFY(ClickButtonText(b, strAnswer));
+            };
+        };
+        driver.Then<QMessageBox>(replaceQuestion(QStringLiteral("いいえ(&N)")))
+            .Then<QFileDialog>([&](QFileDialog* f) {
+                QVERIFY(ReadAll(strOut).starts_with(strMark));
                 TypeSavePath(f, strOut);
             })
-            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
+            .Then<QMessageBox>(replaceQuestion(QStringLiteral("はい(&Y)")));
+        driver.Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
             .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QCOMPARE(m_opened, std::vector<std::string>{strOut});
@@ -245,37 +275,92 @@ private slots:
     }
 
     // A file that cannot be opened (missing folder) or written (full disk)
-    // is told in a box with the path and the reason, and a file that was
-    // there stays whole; nothing is opened.
-    void unwritableFilesAreReported() {
+    // is told in a box with the path and the reason in Japanese, a file that
+    // was there stays whole, and the save dialog opens again on the name that
+    // failed (in the program's folder when its own is missing): another place
+    // gets the options chosen. Cancel there ends the export; nothing is
+    // opened.
+    void failedExportsOfferAnotherPlace() {
         const std::string strKept = m_dir / "kept.csv";
+        const std::string strMissing = m_dir / "missing/out.html";
+        const std::string strRetry = m_dir / "retry.txt";
+        const std::string strMark(MarkBlackCircle());
         QVERIFY(m_dir.MakeFile("kept.csv", "kept\r\n"));
-        const std::pair<std::string, QString> failures[] = {  // the path, the box's text
-            {m_dir / "missing/out.html", QStringLiteral("出力先のファイルを開けませんでした。\n%1\nNo such file or directory")},
-            {"/dev/full", QStringLiteral("出力先のファイルに書き込めませんでした。ファイルは不完全です。\n%1\nNo space left on device")},
+        const struct {
+            std::string strPath;
+            QString strText;      // the box's
+            QString strProposed;  // where the save dialog opens next
+        } failures[] = {
+            {strMissing, QStringLiteral("出力先のファイルを開けませんでした。\n%1\n指定されたパスが見つかりません。"),
+             m_strOwnFolder + QStringLiteral("out.html")},
+            {"/dev/full",
+             QStringLiteral("出力先のファイルに書き込めませんでした。ファイルは不完全です。\n%1\n"
+                            "ディスクに十分な空き領域がありません。"),
+             QStringLiteral("/dev/full")},
             // A file that is there, over a disk that fills up: it stays.
-            {strKept, QStringLiteral("出力先のファイルに書き込めませんでした。出力先は変更されていません。\n%1\nFile too large")}};
+            {strKept,
+             QStringLiteral("出力先のファイルに書き込めませんでした。出力先は変更されていません。\n%1\n"
+                            "ファイル サイズが制限を超えているため、保存できません。"),
+             Q(strKept)}};
+        auto failureBox = [](const QString& strText) {
+            return [strText](QMessageBox* b) {
+                QCOMPARE(b->icon(), QMessageBox::Warning);
+                QCOMPARE(b->windowTitle(), QCoreApplication::applicationName());
+                QCOMPARE(b->text(), strText);
+                QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
+            };
+        };
         std::optional<FileSizeLimit> fileSizeLimit;
         ModalDriver driver(10000);
+        driver.Then<CMainDlg>([](CMainDlg* d) {
+                ClickHeader(d, 2);  // by size: the rows in a known order
+                QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
+                for (int nId : {IDC_RAD_TEXT, IDC_CHK_FILEDATETIME, IDC_CHK_VERSION}) QVERIFY(ClickButton(o, nId));
+                QVERIFY(ClickButton(o, IDOK));
+            });
+        const QString* pProposed = nullptr;
         for (const auto& c : failures) {
-            driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
-                .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
-                .Then<QFileDialog>([&](QFileDialog* f) {
-                    if (c.first == strKept) fileSizeLimit.emplace(64);
-                    TypeSavePath(f, c.first);
-                })
-                .Then<QMessageBox>([&](QMessageBox* b) {
-                    fileSizeLimit.reset();
-                    QCOMPARE(b->icon(), QMessageBox::Warning);
-                    QCOMPARE(b->windowTitle(), QCoreApplication::applicationName());
-                    QCOMPARE(b->text(), c.second.arg(Q(c.first)));
-                    QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
-                });
+            driver.Then<QFileDialog>([&, pProposed](QFileDialog* f) {
+                if (pProposed != nullptr) QCOMPARE(f->selectedFiles().value(0), *pProposed);
+                if (c.strPath == strKept) fileSizeLimit.emplace(64);
+                TypeSavePath(f, c.strPath);
+            });
+            // A file that is there is replaced only when the user says so.
+            if (c.strPath != strMissing) {
+                driver.Then<QMessageBox>(
+                    [](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); });
+            }
+            driver.Then<QMessageBox>([&, fnCheck = failureBox(c.strText.arg(Q(c.strPath)))](QMessageBox* b) {
+                fileSizeLimit.reset();
+                if (c.strPath == strKept) QVERIFY(b->grab().save(OutputPath("export-failed.png")));
+                fnCheck(b);
+            });
+            pProposed = &c.strProposed;
         }
-        driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        driver
+            .Then<QFileDialog>([&](QFileDialog* f) {
+                QCOMPARE(f->selectedFiles().value(0), failures[2].strProposed);
+                TypeSavePath(f, strRetry);
+            })
+            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); })
+            .Then<CMainDlg>([&](CMainDlg* d) {
+                // TEXT with names and sizes, as chosen before the failures.
+                const std::string strRows = "ten.log\t10\r\ntwenty\t20\r\nthirty.txt\t30\r\n";
+                QCOMPARE(ReadAll(strRetry), strMark + ListFolder() + "/\r\n" + strRows + strMark + ListFolder() +
+                                                "/sub/\r\nforty.txt\t40\r\n");
+                QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
+            .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, strMissing); })
+            .Then<QMessageBox>(failureBox(failures[0].strText.arg(Q(strMissing))))
+            .Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
+            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QVERIFY(m_opened.empty());
         QCOMPARE(ReadAll(strKept), std::string("kept\r\n"));
+        QVERIFY(!QFile::exists(Q(m_dir / "missing")));
     }
 
     // An installed program, whose folder is not its own to write (here: not
@@ -299,8 +384,13 @@ private slots:
                 .Then<QFileDialog>([&, strProposed](QFileDialog* f) {
                     QCOMPARE(f->directory().absolutePath(), Q(strProposed));
                     TypeSavePath(f, strOut);
-                })
-                .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); });
+                });
+            // The second time the file is there: replaced when the user says so.
+            if (strProposed != home.Path()) {
+                driver.Then<QMessageBox>(
+                    [](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); });
+            }
+            driver.Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); });
         }
         driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
