@@ -23,8 +23,9 @@ namespace norvane {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: norvane-list [OPTIONS] FOLDER\n"
+    "Usage: norvane-list [OPTIONS] FOLDER [OPTIONS]\n"
     "Lists every file of FOLDER (and its subfolders) as TEXT, HTML or CSV.\n"
+    "Options may come before or after FOLDER; after \"--\" nothing is an option.\n"
     "\n"
     "  -f, --format=text|html|csv   output format (default html)\n"
     "  -c, --columns=LIST           from name,date,size,version,ext,folder\n"
@@ -45,6 +46,8 @@ constexpr const char* kUsage =
     "  -o, --output=FILE            write to FILE (default: standard output)\n"
     "      --threads=N              threads reading version resources while the\n"
     "                               folders are read (default 16; 0: none)\n"
+    "      --quiet                  no progress and no warnings on standard error\n"
+    "                               (errors are still told)\n"
     "  -h, --help                   this text\n"
     "      --version                the version\n"
     "\n"
@@ -57,7 +60,7 @@ constexpr std::array<std::string_view, 8> kSortNames = {"name", "date", "size", 
 
 enum LongOnly {
     kWithPath = 256, kPrefix, kSuffix, kNoHeadings, kFormattedSize, kNoSubfolders,
-    kNoSystem, kNoHidden, kSettings, kCodePage, kVersion, kThreads,
+    kNoSystem, kNoHidden, kSettings, kCodePage, kVersion, kThreads, kQuiet,
 };
 
 bool ParseColumns(std::string_view list, std::array<bool, kExportColumnCount>& columns, std::string* error) {
@@ -156,6 +159,7 @@ bool ApplyOption(int option, std::string_view arg, ListerOptions* options, std::
             options->outputPath = arg;
             return !arg.empty();
         case kThreads: return ParseThreads(arg, &options->probeThreads, error);
+        case kQuiet: options->quiet = true; return true;
         case 'h': options->help = true; return true;
         case kVersion: options->version = true; return true;
         default: return false;
@@ -180,15 +184,23 @@ constexpr struct option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {"threads", required_argument, nullptr, kThreads},
+    {"quiet", no_argument, nullptr, kQuiet},
     {nullptr, 0, nullptr, 0},
 };
 
+// How the user wrote an option that lacks its value: the long name as typed,
+// or the short letter.
+std::string OptionName(const char* pszArg, int nOption) {
+    if (std::string_view(pszArg).starts_with("--")) return pszArg;
+    return std::string("-") + static_cast<char>(nOption);
+}
+
 // The rows of the folder in scan order, sorted if asked; diagnostics and
 // progress (on a terminal only: standard output may be the export) go to
-// standard error.
+// standard error unless the lister is quiet.
 ScanResult ScanRows(const ListerOptions& options, const std::string& folder, FileStore& store,
                     std::vector<const FileItem*>& rows) {
-    bool showProgress = isatty(STDERR_FILENO) != 0;
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO) != 0;
     ScanOptions scanOptions;
     scanOptions.recurse = options.subfolders;
     scanOptions.includeSystem = options.system;
@@ -201,10 +213,13 @@ ScanResult ScanRows(const ListerOptions& options, const std::string& folder, Fil
             progressShown = true;
         };
     }
-    auto diagnostics = [&progressShown](std::string_view text) {
-        if (progressShown) std::fputs("\r\033[K", stderr);
-        std::fwrite(text.data(), 1, text.size(), stderr);
-    };
+    ScanDiagnostics diagnostics;  // none when quiet
+    if (!options.quiet) {
+        diagnostics = [&progressShown](std::string_view text) {
+            if (progressShown) std::fputs("\r\033[K", stderr);
+            std::fwrite(text.data(), 1, text.size(), stderr);
+        };
+    }
     ScanResult result = ScanFolder(folder, folder, scanOptions, store,
                                    [&rows](FileItem* item) { rows.push_back(item); }, diagnostics);
     if (progressShown) std::fputs("\r\033[K", stderr);
@@ -234,7 +249,19 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
 bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::string* error) {
     optind = 0;  // start afresh, also on a second call
     opterr = 0;
-    for (int c; (c = getopt_long(argc, argv, "+f:c:s:o:h", kLongOptions, nullptr)) != -1;) {
+    std::vector<std::string> folders;
+    // "-": arguments that are not options come back in their place (as 1),
+    // so options may follow the folder whatever the environment says;
+    // ":": a missing value is told apart from an unknown option.
+    for (int c; (c = getopt_long(argc, argv, "-:f:c:s:o:h", kLongOptions, nullptr)) != -1;) {
+        if (c == 1) {
+            folders.emplace_back(optarg);
+            continue;
+        }
+        if (c == ':') {
+            *error = "option '" + OptionName(argv[optind - 1], optopt) + "' needs a value";
+            return false;
+        }
         error->clear();
         if (!ApplyOption(c, optarg != nullptr ? optarg : "", options, error)) {
             if (!error->empty()) return false;
@@ -244,15 +271,16 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
         }
         if (options->help || options->version) return true;
     }
-    if (optind >= argc) {
+    for (int i = optind; i < argc; ++i) folders.emplace_back(argv[i]);  // after "--"
+    if (folders.empty()) {
         *error = "no FOLDER given";
         return false;
     }
-    if (argc - optind > 1) {
+    if (folders.size() > 1) {
         *error = "only one FOLDER may be given";
         return false;
     }
-    options->folder = argv[optind];
+    options->folder = std::move(folders.front());
     return true;
 }
 
@@ -281,7 +309,7 @@ int RunLister(int argc, char** argv) {
     std::string folder = FileSystemToCodePage(options.folder, FileSystemCodePage());
     AppendSeparatorIfMissing(folder);
     const std::string settingsPath = options.settingsPath.value_or(SettingsPath());
-    if (settingsPath.empty() && !options.settingsPath) {
+    if (settingsPath.empty() && !options.settingsPath && !options.quiet) {
         PrintError("no place for the settings file is known (neither the program's folder nor $HOME): no settings "
                    "file is read (--settings=FILE names one)");
     }

@@ -31,6 +31,7 @@ struct ListerOptions {
     std::optional<std::string> settingsPath;
     int codePage = 0;  // 0: the locale's
     int probeThreads = -1;  // -1: the scan's default
+    bool quiet = false;     // no progress and no warnings, errors only
     std::string outputPath;  // empty: standard output
     std::string folder;
     bool help = false;

@@ -88,6 +88,17 @@ fails 2 "'$tree/tool.exe' is not a folder" "$tree/tool.exe"
 fails 2 "unknown format 'pdf'" -f pdf "$tree"
 fails 2 "unknown column 'colour'" -c name,colour "$tree"
 fails 2 "no FOLDER given"
+fails 2 "only one FOLDER may be given" "$tree" "$tree/sub"
+# Options may follow the folder; one that lacks its value says which.
+out=$("$LISTER" "$tree" --settings="$settings" -f csv -c name --no-headings -s name)
+check "options after the folder" same "$out" "$(printf 'FileName,\r\n".hidden"\r\n"readme.txt"\r\n"tool.exe"\r\n"あ.txt"\r')"
+fails 2 "option '-f' needs a value" "$tree" -f
+fails 2 "option '--prefix' needs a value" "$tree" --prefix
+fails 2 "bad option '-q'" -q "$tree"
+# After "--" a folder may begin with "-".
+mkdir "$work/-dash" && touch "$work/-dash/x"
+out=$(cd "$work" && "$LISTER" --settings="$settings" -f text -c name --no-headings -- -dash)
+check "a folder after --" same "$out" "$(printf 'x\r')"
 check "help" grep -q -- '--columns' <<<"$("$LISTER" --help)"
 
 # Without /proc (hidden in a mount namespace of its own, where one can be
@@ -111,6 +122,8 @@ if unshare -m true 2>/dev/null && ! ldd "$LISTER" | grep -q 'libasan'; then
   out=$(env -u HOME -u XDG_CONFIG_HOME bash -c "$(declare -f noproc); noproc nowhere-list '$work/bin/norvane-list' -f csv -c name -s name --no-headings '$tree/sub'" 2>"$work/err")
   check "no /proc, no argv[0], no home: defaults, exit 0" same "$?:${out%%,*}" "0:FileName"
   check "told: no place for the settings" grep -qF "norvane-list: no place for the settings file is known" "$work/err"
+  env -u HOME -u XDG_CONFIG_HOME bash -c "$(declare -f noproc); noproc nowhere-list '$work/bin/norvane-list' --quiet -c name '$tree/sub'" >/dev/null 2>"$work/err"
+  check "quiet: no warning" same "$?:$(cat "$work/err")" "0:"
 fi
 
 echo "$passed passed, $failed failed"
