@@ -23,7 +23,7 @@ namespace norvane {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: norvane-list [OPTIONS] FOLDER [OPTIONS]\n"
+    "Usage: norvane-list [OPTIONS] FOLDER\n"
     "Lists every file of FOLDER (and its subfolders) as TEXT, HTML or CSV.\n"
     "Options may come before or after FOLDER; after \"--\" nothing is an option.\n"
     "\n"
