@@ -22,8 +22,8 @@ namespace norvane {
 using FileOpener = std::function<bool(const std::string& strPathUtf8)>;
 FileOpener SetFileOpener(FileOpener fnOpener);
 
-// Writes rows in the order given. True only when the file was written whole;
-// false when the user cancelled the save dialog or the file failed.
+// Writes rows in the order given. True only when a file was written whole;
+// false when the user cancelled the save dialog (after a failure too).
 bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner);
 
 }  // namespace norvane
