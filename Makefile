@@ -1,12 +1,13 @@
-# Norvane: make run [FOLDER=...] | make test | make asan | make fuzz | make fuzz-smoke | make bench
+# Norvane: make run [FOLDER=...] | make test | make asan | make tsan | make fuzz | make fuzz-smoke | make bench | make bench-share
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build test asan fuzz fuzz-smoke bench run package clean
+.PHONY: all deps configure build test asan tsan fuzz fuzz-smoke bench bench-share run package clean
 
 all: build
 
@@ -31,6 +32,15 @@ asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@mkdir -p $(ASAN_BUILD)/xdg-runtime && chmod 700 $(ASAN_BUILD)/xdg-runtime
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# The unit and end-to-end tests (the scan's threads among them) under the
+# thread sanitizer.
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DNORVANE_TSAN=ON -DNORVANE_WITH_QT=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target norvane_unit_tests norvane-list
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
@@ -60,8 +70,11 @@ bench: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+bench-share: build
+	@bench/share.sh $(BUILD)
+
 run: build
 	@$(BUILD)/norvane $(if $(FOLDER),"$(FOLDER)")
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

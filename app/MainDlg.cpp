@@ -254,7 +254,7 @@ bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
     return true;
 }
 
-bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFolder, bool recurse,
+bool CMainDlg::ScanFolder(const std::string& folder, [[maybe_unused]] const std::string& targetFolder, bool recurse,
                           bool includeSystem, bool includeHidden) {
     ScanResult result;
     {
@@ -263,9 +263,12 @@ bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFo
         options.recurse = recurse != false;
         options.includeSystem = includeSystem != false;
         options.includeHidden = includeHidden != false;
+        // The window still reads on its own thread; the scan creates no
+        // folder, so the target folder is not used.
+        options.threads = 0;
         m_pendingRows.clear();
         result = norvane::ScanFolder(
-            folder, targetFolder, options, m_store,
+            CodePageToFileSystem(folder, FileSystemCodePage()), options, m_store,
             [this](FileItem* pItem) {
                 AddFileItem(m_nInsertIndex, pItem);
                 ++m_nInsertIndex;
@@ -280,7 +283,7 @@ bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFo
         m_pendingRows.clear();
         m_pendingRows.shrink_to_fit();
     }
-    if (!result.completed && !result.reason.empty()) {
+    if (!result.completed() && !result.reason.empty()) {
         // Standard output is seldom seen from a window: a list cut short is
         // said so, lest it be exported as the whole folder.
         std::string strReason = CodePageToUtf8(result.reason);
@@ -289,7 +292,7 @@ bool CMainDlg::ScanFolder(const std::string& folder, const std::string& targetFo
                                     CodePageToUtf8(folder) + "\n" + strReason;
         MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
     }
-    return result.completed;
+    return result.completed();
 }
 
 void CMainDlg::OnFormattedSize() {

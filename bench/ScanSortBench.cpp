@@ -40,17 +40,16 @@ int main(int argc, char** argv) {
     SetCodePage(CodePageFromEnvironment());
     SetFileSystemCodePage(CodePageFromEnvironment());
     std::string folder = argv[1];
-    AppendSeparatorIfMissing(folder);
 
     long before = ResidentKiB();
     FileStore store;
     std::vector<const FileItem*> rows;
     auto start = Clock::now();
-    ScanResult result = ScanFolder(folder, folder, ScanOptions{}, store,
+    ScanResult result = ScanFolder(folder, ScanOptions{}, store,
                                    [&rows](FileItem* item) { rows.push_back(item); }, nullptr);
     double scanSeconds = Seconds(start);
     long after = ResidentKiB();
-    if (!result.completed || rows.empty()) {
+    if (!result.completed() || rows.empty()) {
         std::fprintf(stderr, "scan failed\n");
         return 1;
     }

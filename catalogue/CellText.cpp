@@ -22,7 +22,7 @@ void AppendUnsigned(std::string& out, std::uint64_t value)
 
 }  // namespace
 
-void AppendVersionParts(std::string& out, const VS_FIXEDFILEINFO& info)
+void AppendVersionParts(std::string& out, const FileVersion& info)
 {
     AppendUnsigned(out, info.dwFileVersionMS >> 16);
     out += '.';
@@ -33,7 +33,7 @@ void AppendVersionParts(std::string& out, const VS_FIXEDFILEINFO& info)
     AppendUnsigned(out, info.dwFileVersionLS & 0xFFFFu);
 }
 
-void AppendListVersionText(std::string& out, const VS_FIXEDFILEINFO& info)
+void AppendListVersionText(std::string& out, const FileVersion& info)
 {
     // A version that begins 0.0 shows empty, like a file without one.
     if (info.dwFileVersionMS != 0)
@@ -62,7 +62,7 @@ void AppendCellText(std::string& out, const FileItem& item, int column, bool for
         out += item.extension();
         break;
     case kColumnDirectory:
-        out += item.directory();
+        AppendFolderText(out, item.folder);
         break;
     case kColumnSystem:
         if (item.systemFile)

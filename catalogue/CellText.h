@@ -25,8 +25,8 @@ void AppendCellText(std::string& out, const FileItem& item, int column, bool for
 std::string CellText(const FileItem& item, int column, bool formattedSize);
 
 // "1.2.0.15" when dwFileVersionMS is not 0 (the list's rule), else empty.
-void AppendListVersionText(std::string& out, const VS_FIXEDFILEINFO& info);
+void AppendListVersionText(std::string& out, const FileVersion& info);
 // The four parts joined by periods, without any test.
-void AppendVersionParts(std::string& out, const VS_FIXEDFILEINFO& info);
+void AppendVersionParts(std::string& out, const FileVersion& info);
 
 }  // namespace norvane

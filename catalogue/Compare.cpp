@@ -1,6 +1,7 @@
 #include "catalogue/Compare.h"
 
 #include <cstdint>
+#include <string>
 
 #include "catalogue/CellText.h"
 #include "platform/CodePage.h"
@@ -17,7 +18,7 @@ int CompareValues(T a, T b)
 
 }  // namespace
 
-int CompareFileVersion(VS_FIXEDFILEINFO a, VS_FIXEDFILEINFO b)
+int CompareFileVersion(FileVersion a, FileVersion b)
 {
     // Major, minor, build, revision: each a 16-bit part, so comparing the two
     // doublewords as unsigned numbers, the high one first, orders them the
@@ -42,8 +43,17 @@ int CompareAscending(const FileItem* a, const FileItem* b, int column)
         return CompareFileVersion(a->versionInfo, b->versionInfo);
     case kColumnExtension:
         return MbsICmp(a->extension(), b->extension());
-    case kColumnDirectory:
-        return MbsICmp(a->directory(), b->directory());
+    case kColumnDirectory: {
+        // The texts are made here; the sort of a whole list ranks folders
+        // without making them (SortRows).
+        thread_local std::string textA;
+        thread_local std::string textB;
+        textA.clear();
+        textB.clear();
+        AppendFolderText(textA, a->folder);
+        AppendFolderText(textB, b->folder);
+        return MbsICmp(textA, textB);
+    }
     case kColumnSystem:
         return static_cast<int>(a->systemFile) - static_cast<int>(b->systemFile);
     case kColumnHidden:

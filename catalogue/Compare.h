@@ -9,6 +9,6 @@ namespace norvane {
 int CompareAscending(const FileItem* a, const FileItem* b, int column);
 int CompareDescending(const FileItem* a, const FileItem* b, int column);
 // 1, 0 or -1 over the four file-version parts, as unsigned numbers.
-int CompareFileVersion(VS_FIXEDFILEINFO a, VS_FIXEDFILEINFO b);
+int CompareFileVersion(FileVersion a, FileVersion b);
 
 }  // namespace norvane

@@ -1,9 +1,11 @@
-// One listed file, and the store that owns the records of one scan.
+// One listed file, the folder records the files share, and the store that
+// owns the records of one scan.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,20 +14,41 @@
 
 namespace norvane {
 
-// A folder's text as the records show it: the full path in the code page,
-// always ending with the separator "/". One is shared by every record of the
-// folder.
+// A folder as the records show it. Its text (the full path in the code page,
+// always ending with "/") is the parent's text, the name and "/"; a folder
+// without a parent (the top of a scan) holds its whole text as its name.
+// Folder texts are made when a cell, a sort or the writer needs them, so a
+// deep tree costs its names once, not once per level below them.
 struct Folder {
-    std::string text;
+    const Folder* parent = nullptr;
+    std::string_view name;
+    std::size_t textLength = 0;  // the length of the whole text
 };
 
-// One file found by the scan. Texts are views into the owning FileStore's
-// storage, so a record stays compact (the folder text is shared, not copied).
+// The text of a folder (nothing for a null folder), appended to out.
+void AppendFolderText(std::string& out, const Folder* folder);
+std::string FolderText(const Folder* folder);
+// True when the folder's text is exactly text (byte for byte).
+bool FolderTextEquals(const Folder* folder, std::string_view text);
+
+// The file version of a record: the two doublewords of the version block's
+// fixed part that the list, the sort and the writer read (all zero without a
+// version resource).
+struct FileVersion {
+    std::uint32_t dwFileVersionMS = 0;
+    std::uint32_t dwFileVersionLS = 0;
+    FileVersion() = default;
+    FileVersion(const VS_FIXEDFILEINFO& info)  // NOLINT: taken as it comes from the reader
+        : dwFileVersionMS(info.dwFileVersionMS), dwFileVersionLS(info.dwFileVersionLS) {}
+};
+
+// One file found by the scan. The name is a view into the owning FileStore's
+// storage and the folder a shared record, so a record stays compact.
 struct FileItem {
     std::string_view fileName;        // the name as enumerated, in the code page
     std::uint64_t fileSize = 0;       // all 64 bits
     FILETIME fileTime = 0;            // last write, UTC
-    VS_FIXEDFILEINFO versionInfo{};   // all zero without a version resource
+    FileVersion versionInfo;          // all zero without a version resource
     const Folder* folder = nullptr;   // the folder that holds the file
     std::uint32_t extensionOffset = 0;  // where the extension starts in fileName
     bool systemFile = false;
@@ -34,14 +57,40 @@ struct FileItem {
     // From the last period of the name to its end, the period included;
     // empty when the name has no period.
     std::string_view extension() const { return fileName.substr(extensionOffset); }
-    // The folder text, ending with "/".
-    std::string_view directory() const {
-        return folder ? std::string_view(folder->text) : std::string_view();
-    }
+    // The folder text, ending with "/" (made anew at every call).
+    std::string directory() const { return FolderText(folder); }
 };
 
-// Owns the records of one scan and the texts they point into. Records keep
-// their addresses until Clear (they live in fixed-size chunks).
+// The records and texts one thread adds to a store. Records keep their
+// addresses until the store is cleared (they live in fixed-size chunks).
+class StoreArena {
+public:
+    StoreArena() = default;
+    StoreArena(const StoreArena&) = delete;
+    StoreArena& operator=(const StoreArena&) = delete;
+
+    const Folder* AddFolder(const Folder* parent, std::string_view name);
+    FileItem* AddItem(std::string_view name, const Folder* folder);
+    std::string_view StoreText(std::string_view text);
+    std::size_t ItemCount() const { return m_nItems; }
+
+private:
+    static constexpr std::size_t kChunkItems = 4096;
+    static constexpr std::size_t kChunkFolders = 1024;
+    static constexpr std::size_t kTextBlock = 256 * 1024;
+    std::vector<std::unique_ptr<FileItem[]>> m_items;
+    std::vector<std::unique_ptr<Folder[]>> m_folders;
+    std::vector<std::unique_ptr<char[]>> m_textBlocks;
+    char* m_pTextBlock = nullptr;  // the block new short texts go into
+    std::size_t m_nTextUsed = 0;
+    std::size_t m_nItems = 0;
+    std::size_t m_nFolders = 0;
+};
+
+// Owns the records of one scan and the texts they point into, in arenas: the
+// scan's threads each fill one of their own. The store's own AddFolder and
+// AddItem fill a default arena from one thread at a time; Clear must not run
+// while a scan fills the store.
 class FileStore {
 public:
     FileStore();
@@ -49,26 +98,23 @@ public:
     FileStore(const FileStore&) = delete;
     FileStore& operator=(const FileStore&) = delete;
 
-    // A folder text shared by the records added with it.
-    const Folder* AddFolder(std::string text);
+    // A folder without a parent, whose text is text.
+    const Folder* AddFolder(std::string_view text);
+    // A folder inside parent.
+    const Folder* AddFolder(const Folder* parent, std::string_view name);
     // A new record whose name is a copy of name; the extension is found here.
     FileItem* AddItem(std::string_view name, const Folder* folder);
 
-    std::size_t ItemCount() const { return m_nItems; }
-    FileItem* At(std::size_t index) const { return &m_chunks[index / kChunkItems][index % kChunkItems]; }
+    // A new arena, owned by the store; safe from any thread.
+    StoreArena* NewArena();
+    // Records in every arena.
+    std::size_t ItemCount() const;
     void Clear();
 
 private:
-    std::string_view StoreText(std::string_view text);
-
-    static constexpr std::size_t kChunkItems = 4096;
-    static constexpr std::size_t kTextBlock = 256 * 1024;
-    std::vector<std::unique_ptr<FileItem[]>> m_chunks;
-    std::vector<std::unique_ptr<char[]>> m_textBlocks;
-    char* m_pTextBlock = nullptr;  // the block new short texts go into
-    std::size_t m_nTextUsed = 0;
-    std::deque<Folder> m_folders;
-    std::size_t m_nItems = 0;
+    mutable std::mutex m_mutex;
+    std::vector<std::unique_ptr<StoreArena>> m_arenas;
+    StoreArena* m_pDefault = nullptr;
 };
 
 }  // namespace norvane

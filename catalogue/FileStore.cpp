@@ -5,15 +5,61 @@
 
 namespace norvane {
 
-FileStore::FileStore() = default;
-FileStore::~FileStore() = default;
+namespace {
 
-const Folder* FileStore::AddFolder(std::string text) {
-    m_folders.push_back(Folder{std::move(text)});
-    return &m_folders.back();
+// The folders from the top down to folder; reused by the calling thread.
+const std::vector<const Folder*>& Chain(const Folder* folder) {
+    thread_local std::vector<const Folder*> chain;
+    chain.clear();
+    for (const Folder* f = folder; f != nullptr; f = f->parent) chain.push_back(f);
+    return chain;
 }
 
-std::string_view FileStore::StoreText(std::string_view text) {
+}  // namespace
+
+void AppendFolderText(std::string& out, const Folder* folder) {
+    if (folder == nullptr) return;
+    out.reserve(out.size() + folder->textLength);
+    const auto& chain = Chain(folder);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        out += (*it)->name;
+        if ((*it)->parent != nullptr) out += '/';
+    }
+}
+
+std::string FolderText(const Folder* folder) {
+    std::string text;
+    AppendFolderText(text, folder);
+    return text;
+}
+
+bool FolderTextEquals(const Folder* folder, std::string_view text) {
+    if (folder == nullptr) return text.empty();
+    if (folder->textLength != text.size()) return false;
+    // From the end: folders of one tree differ mostly in their last names.
+    std::size_t end = text.size();
+    for (const Folder* f = folder; f != nullptr; f = f->parent) {
+        if (f->parent != nullptr) {
+            if (end == 0 || text[end - 1] != '/') return false;
+            --end;
+        }
+        if (f->name.size() > end || text.compare(end - f->name.size(), f->name.size(), f->name) != 0) return false;
+        end -= f->name.size();
+    }
+    return end == 0;
+}
+
+const Folder* StoreArena::AddFolder(const Folder* parent, std::string_view name) {
+    if (m_nFolders % kChunkFolders == 0) m_folders.emplace_back(new Folder[kChunkFolders]);
+    Folder* folder = &m_folders.back()[m_nFolders % kChunkFolders];
+    ++m_nFolders;
+    folder->parent = parent;
+    folder->name = StoreText(name);
+    folder->textLength = parent != nullptr ? parent->textLength + name.size() + 1 : name.size();
+    return folder;
+}
+
+std::string_view StoreArena::StoreText(std::string_view text) {
     if (text.size() > kTextBlock / 4) {
         // A long text gets a block of its own, so the shared block is not wasted.
         char* block = m_textBlocks.emplace_back(new char[text.size()]).get();
@@ -30,9 +76,9 @@ std::string_view FileStore::StoreText(std::string_view text) {
     return std::string_view(where, text.size());
 }
 
-FileItem* FileStore::AddItem(std::string_view name, const Folder* folder) {
-    if (m_nItems % kChunkItems == 0) m_chunks.emplace_back(new FileItem[kChunkItems]);
-    FileItem* item = &m_chunks.back()[m_nItems % kChunkItems];
+FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder) {
+    if (m_nItems % kChunkItems == 0) m_items.emplace_back(new FileItem[kChunkItems]);
+    FileItem* item = &m_items.back()[m_nItems % kChunkItems];
     ++m_nItems;
     item->fileName = StoreText(name);
     item->extensionOffset = static_cast<std::uint32_t>(ExtensionOffset(item->fileName));
@@ -40,13 +86,37 @@ FileItem* FileStore::AddItem(std::string_view name, const Folder* folder) {
     return item;
 }
 
+FileStore::FileStore() = default;
+FileStore::~FileStore() = default;
+
+StoreArena* FileStore::NewArena() {
+    std::lock_guard lock(m_mutex);
+    return m_arenas.emplace_back(std::make_unique<StoreArena>()).get();
+}
+
+const Folder* FileStore::AddFolder(std::string_view text) { return AddFolder(nullptr, text); }
+
+const Folder* FileStore::AddFolder(const Folder* parent, std::string_view name) {
+    if (m_pDefault == nullptr) m_pDefault = NewArena();
+    return m_pDefault->AddFolder(parent, name);
+}
+
+FileItem* FileStore::AddItem(std::string_view name, const Folder* folder) {
+    if (m_pDefault == nullptr) m_pDefault = NewArena();
+    return m_pDefault->AddItem(name, folder);
+}
+
+std::size_t FileStore::ItemCount() const {
+    std::lock_guard lock(m_mutex);
+    std::size_t count = 0;
+    for (const auto& arena : m_arenas) count += arena->ItemCount();
+    return count;
+}
+
 void FileStore::Clear() {
-    m_chunks.clear();
-    m_textBlocks.clear();
-    m_pTextBlock = nullptr;
-    m_nTextUsed = 0;
-    m_folders.clear();
-    m_nItems = 0;
+    std::lock_guard lock(m_mutex);
+    m_arenas.clear();
+    m_pDefault = nullptr;
 }
 
 }  // namespace norvane

@@ -1,13 +1,20 @@
 #include "catalogue/FolderScan.h"
 
-#include <sys/resource.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <memory>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <thread>
 #include <utility>
-#include <vector>
 
-#include "catalogue/VersionProbePool.h"
 #include "platform/CodePage.h"
 #include "platform/FolderSearch.h"
 #include "platform/Paths.h"
@@ -18,130 +25,587 @@ namespace norvane {
 
 namespace {
 
-enum class Verdict { kEnumerate, kSkip, kStop };
+// Folder descriptors kept open for the subfolders still to be entered; a
+// folder whose ancestors' descriptors were all given up is reached again
+// from the nearest one still open, name by name.
+constexpr std::size_t kMaxCachedFolders = 64;
+// A worker hands over the rows of a large folder in pieces of this many.
+constexpr std::size_t kRowsPerHandOver = 1000;
 
-struct Subfolder {
-    std::string rawName;
-    std::string name;
+enum class Phase { kOpen, kRows, kEnd };
+
+// One folder of the tree, from the moment its parent lists it. Kept until
+// the scan ends: its descendants reach the file system through it.
+struct Node {
+    Node* parent = nullptr;
+    std::string_view rawName;  // the top: its whole path
+    const Folder* folder = nullptr;
+
+    // Under the engine's lock.
+    bool started = false;  // a worker has taken it
+    bool opened = false;   // openError is known
+    bool done = false;     // everything below is known
+    std::uint32_t openError = ERROR_SUCCESS;
+    std::uint32_t endError = ERROR_NO_MORE_FILES;
+    bool denied = false;           // listed, but its entries could not be looked at
+    std::vector<FileItem*> rows;   // read; those from taken on not yet handed over
+    std::size_t taken = 0;
+    std::vector<Node*> children;   // subfolders in enumeration order, once done
+
+    // Under the descriptor cache's lock.
+    int fd = -1;
+    int fdUsers = 0;
+    bool pinned = false;  // the top's stays open
+    std::size_t unopenedChildren = 0;
+    std::list<Node*>::iterator lru;
 };
 
-// A deep tree keeps one folder open per level, and pending probes keep one
-// each: allow what the system allows.
-std::size_t RaiseOpenFileLimit() {
-    struct rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
-    if (limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-        getrlimit(RLIMIT_NOFILE, &limit);
-    }
-    return limit.rlim_cur == RLIM_INFINITY ? 1u << 20 : static_cast<std::size_t>(limit.rlim_cur);
+// What one reading thread owns: its arena in the store and its nodes.
+struct Slot {
+    StoreArena* arena = nullptr;
+    std::deque<Node> nodes;
+};
+
+bool IsVanished(std::uint32_t code) {
+    // Gone, renamed, or replaced by a link since its parent was listed.
+    return code == ERROR_PATH_NOT_FOUND || code == ERROR_DIRECTORY || code == ERROR_CANT_RESOLVE_FILENAME;
 }
 
-class Scanner {
-public:
-    Scanner(const ScanOptions& options, FileStore& store, const ScanDiagnostics& diagnostics, ScanResult& result,
-            std::size_t openFileLimit)
-        : m_options(options),
-          m_store(store),
-          m_diagnostics(diagnostics),
-          m_result(result),
-          m_pool(options.probeThreads, std::clamp<std::size_t>(openFileLimit / 4, 4, 1024)) {}
+}  // namespace
 
-    // One folder: its own files, then (with recursion) each subfolder's tree.
-    // openError is the outcome of opening the folder.
-    bool ScanTree(FolderSearch& search, std::uint32_t openError, const Folder* folder) {
-        std::vector<Subfolder> subfolders;
-        Verdict first = Judge(openError);
-        if (first == Verdict::kStop) return false;
-        std::uint32_t secondCode = openError;
-        if (first == Verdict::kEnumerate) {
-            search.SetStatDirectories(false);
-            ListFiles(search, folder, subfolders);
-            secondCode = search.LastError();
-        }
-        // The subfolders are judged again, as a second enumeration of the
-        // folder would be: a folder that could not be read is reported once
-        // more, and an error part-way through the folder stops here.
-        Verdict second = Judge(secondCode);
-        if (second == Verdict::kStop) return false;
-        if (second == Verdict::kSkip || !m_options.recurse) return true;
-        for (auto& sub : subfolders) {
-            FolderSearch child;
-            std::uint32_t error = child.OpenAt(search, sub.rawName);
-            std::string text;
-            text.reserve(folder->text.size() + sub.name.size() + 1);
-            text.append(folder->text).append(sub.name).push_back('/');
-            const Folder* childFolder = m_store.AddFolder(std::move(text));
-            if (!ScanTree(child, error, childFolder)) return false;
-        }
-        return true;
+class FolderScan::Engine {
+public:
+    Engine(std::string rawFolder, const ScanOptions& options, FileStore& store)
+        : m_strRawTop(std::move(rawFolder)), m_options(options), m_store(store) {
+        m_slots.resize(static_cast<std::size_t>(std::max(options.threads, 0)) + 1);
+        for (Slot& slot : m_slots) slot.arena = store.NewArena();
+        std::string text = FileSystemToCodePage(m_strRawTop, FileSystemCodePage());
+        if (!text.empty()) AppendSeparatorIfMissing(text);
+        Slot& own = m_slots.back();
+        Node& top = own.nodes.emplace_back();
+        top.rawName = m_strRawTop;
+        top.folder = own.arena->AddFolder(nullptr, text);
+        m_pTop = &top;
+        m_order.push_back(&top);
+        m_work.push_back(&top);
     }
 
-    void Finish() { m_pool.Wait(); }
+    ~Engine() {
+        Stop();
+        for (auto& thread : m_threads) thread.join();
+        for (Node* node : m_lru) ::close(node->fd);
+        if (m_pTop->fd >= 0 && m_pTop->pinned) ::close(m_pTop->fd);
+    }
+
+    void Start(std::function<void()> wake) {
+        m_fnWake = std::move(wake);
+        m_bWakeArmed = true;
+        // Signals go to the consumer's thread, never to a worker inside a
+        // system call.
+        sigset_t all;
+        sigset_t old;
+        sigfillset(&all);
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT}) sigdelset(&all, sig);
+        pthread_sigmask(SIG_BLOCK, &all, &old);
+        for (int i = 0; i < m_options.threads; ++i) {
+            m_threads.emplace_back([this, i] { Work(m_slots[static_cast<std::size_t>(i)]); });
+        }
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+
+    void RequestStop() {
+        m_bStopRequested.store(true);
+        Stop();
+    }
+
+    bool Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows);
+    const ScanResult& Result() const { return m_result; }
+
+    ScanProgress Progress() const {
+        ScanProgress progress;
+        progress.files = m_nFilesRead.load(std::memory_order_relaxed);
+        progress.folders = m_nFoldersRead.load(std::memory_order_relaxed);
+        const Node* at = m_pCurrent != nullptr ? m_pCurrent : m_pLast;
+        if (at != nullptr) AppendFolderText(progress.folder, at->folder);
+        return progress;
+    }
 
 private:
-    Verdict Judge(std::uint32_t code) {
-        switch (code) {
-            case ERROR_SUCCESS:
-            case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
-            case ERROR_FILE_NOT_FOUND: return Verdict::kSkip;
-            case ERROR_NOT_READY: Report(NotReadyText()); return Verdict::kSkip;
-            case ERROR_ACCESS_DENIED: Report(AccessDeniedText()); return Verdict::kSkip;
-            default: {
-                std::string text = SystemErrorText(code);
-                Report(text);
-                m_result.completed = false;
-                m_result.errorCode = code;
-                m_result.reason = std::move(text);
-                return Verdict::kStop;
+    // ---- The workers ----
+
+    void Stop() {
+        m_bStop.store(true);
+        {
+            std::lock_guard lock(m_mutex);
+        }
+        m_workReady.notify_all();
+        m_rowsReady.notify_all();
+    }
+
+    void Work(Slot& slot) {
+        while (Node* node = NextWork()) ReadFolder(node, slot);
+    }
+
+    // The next folder to read: the one the consumer waits for, else the
+    // latest listed (the first subfolder of the folder last read), which
+    // keeps the workers close to the consumer's order.
+    Node* NextWork() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_bStop.load()) return nullptr;
+            Node* node = nullptr;
+            if (m_pUrgent != nullptr && !m_pUrgent->started) node = m_pUrgent;
+            while (node == nullptr && !m_work.empty()) {
+                Node* next = m_work.back();
+                m_work.pop_back();
+                if (!next->started) node = next;
             }
+            if (node != nullptr) {
+                node->started = true;
+                ++m_nReading;
+                return node;
+            }
+            if (m_nReading == 0) return nullptr;  // everything is read
+            m_workReady.wait(lock);
         }
     }
 
-    void Report(std::string_view text) {
-        if (m_diagnostics) m_diagnostics(text);
+    void ReadFolder(Node* node, Slot& slot);
+    void Publish(Node* node, std::vector<FileItem*>& rows);
+    void Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children);
+    // Wakes the consumer when node is the folder it is at; under the lock.
+    bool Signal(const Node* node) {
+        if (node != m_pCurrent && m_pCurrent != nullptr) return false;
+        m_rowsReady.notify_one();
+        bool wake = m_bWakeArmed && m_fnWake;
+        m_bWakeArmed = false;
+        return wake;
     }
 
-    void ListFiles(FolderSearch& search, const Folder* folder, std::vector<Subfolder>& subfolders) {
-        std::vector<VersionProbePool::Job> jobs;
-        while (search.Next(&m_entry)) {
-            std::uint32_t attributes = m_entry.dwFileAttributes;
-            if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (m_entry.rawName != "." && m_entry.rawName != "..") {
-                    subfolders.push_back(Subfolder{m_entry.rawName, m_entry.cFileName});
-                }
-                continue;
-            }
-            if (!m_options.includeSystem && (attributes & FILE_ATTRIBUTE_SYSTEM)) continue;
-            if (!m_options.includeHidden && (attributes & FILE_ATTRIBUTE_HIDDEN)) continue;
-            FileItem* item = m_store.AddItem(m_entry.cFileName, folder);
-            item->fileSize = m_entry.fileSize;
-            item->fileTime = m_entry.ftLastWriteTime;
-            item->systemFile = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
-            item->hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
-            // A file too small to hold a version resource is never opened.
-            if (m_entry.regularFile && m_entry.fileSize >= kMinVersionResourceFileSize) {
-                jobs.push_back(VersionProbePool::Job{item, m_entry.rawName});
-            }
-            if (m_options.progress && ++m_nSinceProgress == 4096) {
-                m_nSinceProgress = 0;
-                m_options.progress(m_store.ItemCount());
-            }
-        }
-        m_pool.Submit(search.Fd(), jobs);
+    // ---- The descriptor cache ----
+
+    int AcquireFd(Node* node, std::uint32_t* error);
+    void ReleaseFd(Node* node, bool childOpened);
+    void KeepFd(Node* node, int fd, std::size_t children);
+    // Closes what the cache no longer needs; under the cache lock, the
+    // descriptors to close go to closing.
+    void Trim(std::vector<int>& closing);
+    static void CloseAll(const std::vector<int>& fds) {
+        for (int fd : fds) ::close(fd);
     }
 
-    const ScanOptions& m_options;
+    // ---- The consumer ----
+
+    enum class Verdict { kEnumerate, kSkip, kStop };
+    Verdict JudgeOpen(Node* node, ScanBatch& batch);
+    Verdict JudgeEnd(Node* node, ScanBatch& batch);
+    void Report(ScanBatch& batch, std::string_view text) {
+        batch.diagnostics.emplace_back(text);
+        m_result.diagnostics.emplace_back(text);
+    }
+    Verdict StopOnError(ScanBatch& batch, std::uint32_t code, bool silent = false) {
+        std::string text = silent ? std::string() : SystemErrorText(code);
+        if (!silent) Report(batch, text);
+        m_result.errorCode = code;
+        m_result.reason = std::move(text);
+        return Verdict::kStop;
+    }
+    void End(ScanEnd end) {
+        if (m_bEnded) return;
+        m_bEnded = true;
+        m_result.end = end;
+        m_bStop.store(true);
+        m_workReady.notify_all();
+    }
+
+    const std::string m_strRawTop;
+    const ScanOptions m_options;
     FileStore& m_store;
-    const ScanDiagnostics& m_diagnostics;
-    ScanResult& m_result;
-    VersionProbePool m_pool;
-    FindData m_entry;
-    std::size_t m_nSinceProgress = 0;
+    std::vector<Slot> m_slots;  // one per worker, the last the consumer's
+    std::vector<std::thread> m_threads;
+    Node* m_pTop = nullptr;
+    std::function<void()> m_fnWake;
+
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<std::uint64_t> m_nFilesRead{0};
+    std::atomic<std::uint64_t> m_nFoldersRead{0};
+
+    std::mutex m_mutex;  // guards what follows, and the nodes' first part
+    std::condition_variable m_workReady;
+    std::condition_variable m_rowsReady;
+    std::vector<Node*> m_work;  // listed folders; the last is read first
+    std::size_t m_nReading = 0;
+    Node* m_pUrgent = nullptr;
+    Node* m_pCurrent = nullptr;  // the folder the consumer is at
+    bool m_bWakeArmed = false;
+
+    std::mutex m_fdMutex;  // guards the nodes' descriptor part and m_lru
+    std::list<Node*> m_lru;  // cached descriptors, the least recently used first
+
+    // The consumer's own.
+    std::vector<Node*> m_order;  // folders still to hand over; the last is next
+    Phase m_phase = Phase::kOpen;
+    const Node* m_pLast = nullptr;
+    bool m_bEnded = false;
+    ScanResult m_result;
 };
 
-}  // namespace
+void FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
+    FolderSearch search;
+    std::uint32_t error = ERROR_SUCCESS;
+    if (node->parent == nullptr) {
+        error = search.Open(std::string(node->rawName));
+    } else {
+        int parentFd = AcquireFd(node->parent, &error);
+        if (parentFd >= 0) {
+            error = search.OpenAt(parentFd, std::string(node->rawName).c_str());
+            ReleaseFd(node->parent, true);
+        }
+    }
+    std::vector<FileItem*> rows;
+    std::vector<Node*> children;
+    if (error != ERROR_SUCCESS) {
+        node->openError = error;
+        Finish(node, rows, children);
+        return;
+    }
+    search.SetStatDirectories(false);
+    const bool sameCodePage = FileSystemCodePage() == CurrentCodePage();
+    FindData entry;
+    bool denied = false;
+    while (search.Next(&entry)) {
+        if (m_bStop.load(std::memory_order_relaxed)) return;  // the scan is over: nothing more is handed over
+        const std::uint32_t attributes = entry.dwFileAttributes;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!m_options.recurse || entry.rawName == "." || entry.rawName == "..") continue;
+            Node& child = slot.nodes.emplace_back();
+            child.parent = node;
+            child.folder = slot.arena->AddFolder(node->folder, entry.cFileName);
+            child.rawName = sameCodePage ? child.folder->name : slot.arena->StoreText(entry.rawName);
+            children.push_back(&child);
+            continue;
+        }
+        if (entry.statError == EACCES || entry.statError == EPERM) {
+            // Listed, but not entered: nothing of it can be shown.
+            denied = true;
+            break;
+        }
+        if (!m_options.includeSystem && (attributes & FILE_ATTRIBUTE_SYSTEM)) continue;
+        if (!m_options.includeHidden && (attributes & FILE_ATTRIBUTE_HIDDEN)) continue;
+        FileItem* item = slot.arena->AddItem(entry.cFileName, node->folder);
+        item->fileSize = entry.fileSize;
+        item->fileTime = entry.ftLastWriteTime;
+        item->systemFile = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+        item->hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+        // A file too small to hold a version resource is never opened.
+        if (entry.regularFile && entry.fileSize >= kMinVersionResourceFileSize) {
+            VS_FIXEDFILEINFO info;
+            if (ReadRegularFileVersionAt(search.Fd(), entry.rawName.c_str(), &info)) item->versionInfo = info;
+        }
+        rows.push_back(item);
+        m_nFilesRead.fetch_add(1, std::memory_order_relaxed);
+        if (rows.size() >= kRowsPerHandOver) Publish(node, rows);
+    }
+    if (denied) {
+        rows.clear();
+        children.clear();
+        node->denied = true;
+    } else {
+        node->endError = search.LastError();
+    }
+    if (!children.empty()) {
+        int fd = search.DuplicateFd();
+        if (fd >= 0) KeepFd(node, fd, children.size());
+    }
+    Finish(node, rows, children);
+}
+
+void FolderScan::Engine::Publish(Node* node, std::vector<FileItem*>& rows) {
+    bool wake = false;
+    {
+        std::lock_guard lock(m_mutex);
+        node->opened = true;
+        node->rows.insert(node->rows.end(), rows.begin(), rows.end());
+        wake = Signal(node);
+    }
+    rows.clear();
+    if (wake) m_fnWake();
+}
+
+void FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children) {
+    m_nFoldersRead.fetch_add(1, std::memory_order_relaxed);
+    bool wake = false;
+    bool moreWork = false;
+    {
+        std::lock_guard lock(m_mutex);
+        node->opened = true;
+        node->done = true;
+        node->rows.insert(node->rows.end(), rows.begin(), rows.end());
+        node->children = children;
+        // Subfolders are read before the folders listed earlier, the first
+        // one first.
+        if (m_options.threads > 0) m_work.insert(m_work.end(), children.rbegin(), children.rend());
+        if (m_nReading > 0) --m_nReading;
+        moreWork = !children.empty() || m_nReading == 0;
+        wake = Signal(node);
+    }
+    if (moreWork) m_workReady.notify_all();
+    if (wake) m_fnWake();
+}
+
+int FolderScan::Engine::AcquireFd(Node* node, std::uint32_t* error) {
+    std::vector<Node*> down;  // the folders to open, the deepest first
+    int fd = AT_FDCWD;
+    {
+        std::lock_guard lock(m_fdMutex);
+        Node* at = node;
+        while (at != nullptr && at->fd < 0) {
+            down.push_back(at);
+            at = at->parent;
+        }
+        if (at != nullptr) {
+            ++at->fdUsers;
+            fd = at->fd;
+        }
+        if (down.empty()) return fd;
+        down.push_back(at);  // the one held (or null: none)
+    }
+    // Reopens the folders from the nearest one open down to node, keeping
+    // each for the folders below it.
+    for (std::size_t i = down.size() - 1; i > 0; --i) {
+        Node* next = down[i - 1];
+        Node* held = down[i];
+        const bool top = next->parent == nullptr;
+        int nextFd = top ? Sys().openAt(AT_FDCWD, std::string(next->rawName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                         : Sys().openAt(fd, std::string(next->rawName).c_str(),
+                                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        int openError = errno;
+        if (held != nullptr) ReleaseFd(held, false);
+        if (nextFd < 0) {
+            *error = WinErrorFromErrno(openError);
+            return -1;
+        }
+        std::vector<int> closing;
+        {
+            std::lock_guard lock(m_fdMutex);
+            if (next->fd >= 0) {
+                closing.push_back(nextFd);  // another worker got there first
+            } else {
+                next->fd = nextFd;
+                next->lru = m_lru.insert(m_lru.end(), next);
+            }
+            ++next->fdUsers;
+            fd = next->fd;
+            Trim(closing);
+        }
+        CloseAll(closing);
+    }
+    return fd;
+}
+
+void FolderScan::Engine::ReleaseFd(Node* node, bool childOpened) {
+    std::vector<int> closing;
+    {
+        std::lock_guard lock(m_fdMutex);
+        --node->fdUsers;
+        if (childOpened && node->unopenedChildren > 0) --node->unopenedChildren;
+        if (node->fd >= 0 && !node->pinned && node->fdUsers == 0 && node->unopenedChildren == 0) {
+            // Every subfolder is open: the folder's descriptor is done with.
+            closing.push_back(node->fd);
+            m_lru.erase(node->lru);
+            node->fd = -1;
+        } else if (node->fd >= 0 && !node->pinned) {
+            m_lru.splice(m_lru.end(), m_lru, node->lru);
+        }
+        Trim(closing);
+    }
+    CloseAll(closing);
+}
+
+void FolderScan::Engine::KeepFd(Node* node, int fd, std::size_t children) {
+    std::vector<int> closing;
+    {
+        std::lock_guard lock(m_fdMutex);
+        node->unopenedChildren = children;
+        if (node->fd >= 0) {
+            closing.push_back(fd);
+        } else if (node->parent == nullptr) {
+            node->fd = fd;
+            node->pinned = true;
+        } else {
+            node->fd = fd;
+            node->lru = m_lru.insert(m_lru.end(), node);
+        }
+        Trim(closing);
+    }
+    CloseAll(closing);
+}
+
+void FolderScan::Engine::Trim(std::vector<int>& closing) {
+    for (auto it = m_lru.begin(); m_lru.size() > kMaxCachedFolders && it != m_lru.end();) {
+        Node* node = *it;
+        if (node->fdUsers > 0) {
+            ++it;
+            continue;
+        }
+        closing.push_back(node->fd);
+        node->fd = -1;
+        it = m_lru.erase(it);
+    }
+}
+
+// The folder's first pass: whether it can be enumerated. A folder that
+// cannot be read is reported on both passes, as its parent lists it twice;
+// one that went away since its parent was listed is reported once.
+FolderScan::Engine::Verdict FolderScan::Engine::JudgeOpen(Node* node, ScanBatch& batch) {
+    const std::uint32_t code = node->openError;
+    const bool top = node->parent == nullptr;
+    switch (code) {
+        case ERROR_SUCCESS:
+        case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
+        case ERROR_FILE_NOT_FOUND: return top ? StopOnError(batch, code, true) : Verdict::kSkip;
+        case ERROR_NOT_READY:
+        case ERROR_ACCESS_DENIED: {
+            std::string_view text = code == ERROR_NOT_READY ? NotReadyText() : AccessDeniedText();
+            Report(batch, text);
+            Report(batch, text);
+            if (!top) return Verdict::kSkip;
+            // The top folder unread leaves nothing listed: the scan is incomplete.
+            m_result.errorCode = code;
+            m_result.reason = SystemErrorText(code);
+            return Verdict::kStop;
+        }
+        default:
+            if (top && m_strRawTop.empty()) return StopOnError(batch, code, true);  // no folder chosen
+            if (!top && IsVanished(code)) {
+                Report(batch, SystemErrorText(code));
+                return Verdict::kSkip;
+            }
+            return StopOnError(batch, code);
+    }
+}
+
+// The second pass: how the enumeration ended.
+FolderScan::Engine::Verdict FolderScan::Engine::JudgeEnd(Node* node, ScanBatch& batch) {
+    const bool top = node->parent == nullptr;
+    if (node->denied) {
+        Report(batch, AccessDeniedText());
+        if (!top) return Verdict::kSkip;
+        m_result.errorCode = ERROR_ACCESS_DENIED;
+        m_result.reason = SystemErrorText(ERROR_ACCESS_DENIED);
+        return Verdict::kStop;
+    }
+    const std::uint32_t code = node->endError;
+    switch (code) {
+        case ERROR_SUCCESS:
+        case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
+        case ERROR_FILE_NOT_FOUND: return Verdict::kSkip;
+        case ERROR_NOT_READY: Report(batch, NotReadyText()); return Verdict::kSkip;
+        case ERROR_ACCESS_DENIED: Report(batch, AccessDeniedText()); return Verdict::kSkip;
+        default:
+            if (!top && IsVanished(code)) {
+                Report(batch, SystemErrorText(code));
+                return Verdict::kSkip;
+            }
+            return StopOnError(batch, code);
+    }
+}
+
+bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows) {
+    batch.clear();
+    if (m_bEnded) return false;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (m_bStopRequested.load()) {
+            End(ScanEnd::kStoppedByRequest);
+            return false;
+        }
+        if (m_pCurrent == nullptr) {
+            if (m_order.empty()) {
+                End(ScanEnd::kCompleted);
+                return false;
+            }
+            m_pCurrent = m_order.back();
+            m_order.pop_back();
+            m_phase = Phase::kOpen;
+        }
+        Node* node = m_pCurrent;
+        bool ready = false;
+        if (m_phase == Phase::kOpen && node->opened) {
+            ready = true;
+            const Verdict verdict = JudgeOpen(node, batch);
+            if (verdict == Verdict::kStop) {
+                End(ScanEnd::kStoppedByError);
+                return false;
+            }
+            if (verdict == Verdict::kSkip) {
+                m_pLast = node;
+                m_pCurrent = nullptr;
+            } else {
+                m_phase = Phase::kRows;
+            }
+        } else if (m_phase == Phase::kRows && node->taken < node->rows.size()) {
+            ready = true;
+            if (!batch.diagnostics.empty()) return true;  // rows after a diagnostic start a new batch
+            const std::size_t n = std::min(maxRows - batch.rows.size(), node->rows.size() - node->taken);
+            const auto from = node->rows.begin() + static_cast<std::ptrdiff_t>(node->taken);
+            batch.rows.insert(batch.rows.end(), from, from + static_cast<std::ptrdiff_t>(n));
+            node->taken += n;
+            if (batch.rows.size() >= maxRows) return true;
+        } else if (m_phase == Phase::kRows && node->done) {
+            ready = true;
+            std::vector<FileItem*>().swap(node->rows);
+            const Verdict verdict = JudgeEnd(node, batch);
+            if (verdict == Verdict::kStop) {
+                End(ScanEnd::kStoppedByError);
+                return false;
+            }
+            if (verdict == Verdict::kEnumerate) m_order.insert(m_order.end(), node->children.rbegin(), node->children.rend());
+            std::vector<Node*>().swap(node->children);
+            m_pLast = node;
+            m_pCurrent = nullptr;
+        }
+        if (ready) continue;
+        // Nothing more of this folder yet.
+        if (!batch.rows.empty() || !batch.diagnostics.empty()) return true;
+        if (m_options.threads <= 0) {
+            if (!node->started) {
+                node->started = true;
+                lock.unlock();
+                ReadFolder(node, m_slots.back());
+                lock.lock();
+                continue;
+            }
+        } else if (!node->started && m_pUrgent != node) {
+            m_pUrgent = node;
+            m_workReady.notify_all();
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            m_bWakeArmed = true;
+            return true;
+        }
+        m_rowsReady.wait_until(lock, deadline);
+    }
+}
+
+FolderScan::FolderScan(std::string rawFolder, const ScanOptions& options, FileStore& store)
+    : m_pEngine(std::make_unique<Engine>(std::move(rawFolder), options, store)) {}
+
+FolderScan::~FolderScan() = default;
+
+void FolderScan::Start(std::function<void()> wake) { m_pEngine->Start(std::move(wake)); }
+
+void FolderScan::RequestStop() { m_pEngine->RequestStop(); }
+
+bool FolderScan::Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows) {
+    return m_pEngine->Take(batch, wait, maxRows);
+}
+
+const ScanResult& FolderScan::Result() const { return m_pEngine->Result(); }
+
+ScanProgress FolderScan::Progress() const { return m_pEngine->Progress(); }
 
 std::string_view NotReadyText() {
     static const std::string text = Utf8ToCodePage("ディスクの準備ができていません。\n");
@@ -153,32 +617,21 @@ std::string_view AccessDeniedText() {
     return text;
 }
 
-ScanResult ScanFolder(std::string_view folder, std::string_view targetFolder, const ScanOptions& options,
-                      FileStore& store, const ScanSink& sink, const ScanDiagnostics& diagnostics) {
-    ScanResult result;
-    int fsCodePage = FileSystemCodePage();
-    std::string rawTarget = CodePageToFileSystem(targetFolder, fsCodePage);
-    if (!IsRootFolder(rawTarget)) {
-        std::uint32_t code = CreateFolder(rawTarget);
-        if (code != ERROR_SUCCESS && code != ERROR_ALREADY_EXISTS) {
-            result.completed = false;
-            result.errorCode = code;
-            return result;
+ScanResult ScanFolder(std::string_view rawFolder, const ScanOptions& options, FileStore& store, const ScanSink& sink,
+                      const ScanDiagnostics& diagnostics) {
+    FolderScan scan{std::string(rawFolder), options, store};
+    scan.Start();
+    ScanBatch batch;
+    for (bool more = true; more;) {
+        more = scan.Take(batch, std::chrono::milliseconds(100));
+        if (sink) {
+            for (FileItem* item : batch.rows) sink(item);
+        }
+        if (diagnostics) {
+            for (const std::string& text : batch.diagnostics) diagnostics(text);
         }
     }
-    std::size_t firstItem = store.ItemCount();
-    {
-        Scanner scanner(options, store, diagnostics, result, RaiseOpenFileLimit());
-        FolderSearch search;
-        std::uint32_t error = search.Open(CodePageToFileSystem(folder, fsCodePage));
-        const Folder* top = store.AddFolder(std::string(folder));
-        scanner.ScanTree(search, error, top);
-        scanner.Finish();
-    }
-    if (sink) {
-        for (std::size_t i = firstItem; i < store.ItemCount(); ++i) sink(store.At(i));
-    }
-    return result;
+    return scan.Result();
 }
 
 }  // namespace norvane

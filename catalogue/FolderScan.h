@@ -1,37 +1,114 @@
 // The folder scan: every file of a folder, and with recursion of all its
-// subfolders, as records in a FileStore, in scan order (a folder's own files
-// in enumeration order, then each subfolder's tree in enumeration order).
+// subfolders, as records in a FileStore, handed over in scan order: a
+// folder's own files in enumeration order, then each subfolder's tree in
+// enumeration order. Worker threads read folders ahead of the one thread
+// that takes the rows (enumerate, look at each entry, read version
+// resources); the rows, their order and the diagnostics are the same for any
+// number of workers.
+//
+// Threads. A FolderScan is made, started, taken from and destroyed by one
+// thread, the consumer; only RequestStop may be called from any thread, and
+// the wake function runs on a worker. Records are written by the worker that
+// reads their folder and handed over under the scan's lock: a record that
+// Take has returned is complete and is never written again, and it stays at
+// its address in the store until the store is cleared (after the scan is
+// destroyed). Folder records are immutable once made.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/FileItem.h"
 
 namespace norvane {
 
+// The number of workers when none is asked for. Reading a folder waits on
+// the disk or the network far more than it computes, so more workers than
+// cores overlap the waits (a share answers each call after a round trip);
+// bench/README.md has the figures behind the choice.
+inline constexpr int kDefaultScanThreads = 16;
+
 struct ScanOptions {
     bool recurse = true;
     bool includeSystem = true;
     bool includeHidden = true;
-    // Threads that read version resources while the folders are enumerated;
-    // 0 reads them on the scanning thread. Rows, order and diagnostics are
-    // the same either way.
-    int probeThreads = 16;
-    // Called now and then from the scanning thread with the files so far.
-    std::function<void(std::size_t)> progress;
+    // Workers reading folders; 0 reads them on the consumer's thread, inside
+    // Take (no thread is started).
+    int threads = kDefaultScanThreads;
+};
+
+enum class ScanEnd {
+    kCompleted,        // ran to its end (folders it could not read skipped)
+    kStoppedByRequest, // RequestStop
+    kStoppedByError,   // an error ended it, or the top folder could not be read
 };
 
 struct ScanResult {
-    // True when the scan ran to its end (also when folders were skipped
-    // because they could not be read).
-    bool completed = true;
-    // Why it stopped: the Windows error code, and the text reported for it
-    // (empty when it stopped silently at the target-folder step).
+    ScanEnd end = ScanEnd::kCompleted;
+    bool completed() const { return end == ScanEnd::kCompleted; }
+    // Why it stopped on an error: the Windows error code and the text
+    // reported for it.
     std::uint32_t errorCode = 0;
     std::string reason;
+    // Every diagnostic, in order (texts in the code page, each ending with a
+    // line feed).
+    std::vector<std::string> diagnostics;
+};
+
+// What Take hands over: rows in scan order, then the diagnostics that follow
+// them (a batch ends where a diagnostic comes between two rows).
+struct ScanBatch {
+    std::vector<FileItem*> rows;
+    std::vector<std::string> diagnostics;
+    void clear() {
+        rows.clear();
+        diagnostics.clear();
+    }
+};
+
+struct ScanProgress {
+    std::uint64_t files = 0;    // files read so far
+    std::uint64_t folders = 0;  // folders read so far
+    std::string folder;         // the folder the rows have reached (code page)
+};
+
+class FolderScan {
+public:
+    // rawFolder: the top folder as the file system names it (bytes for the
+    // system calls); the records show it converted into the code page, with
+    // "/" at the end. Nothing is read before Start.
+    FolderScan(std::string rawFolder, const ScanOptions& options, FileStore& store);
+    // Stops the workers and waits for them.
+    ~FolderScan();
+    FolderScan(const FolderScan&) = delete;
+    FolderScan& operator=(const FolderScan&) = delete;
+
+    // Starts the workers. wake, when given, is called on a worker thread
+    // when something is ready for Take after a Take that left nothing: at
+    // most one call until the next Take.
+    void Start(std::function<void()> wake = {});
+    // Asks the scan to stop; any thread, at any time. The workers stop at
+    // their next entry, Take at once.
+    void RequestStop();
+
+    // Hands over what is ready, up to maxRows rows, waiting up to wait for
+    // something when nothing is. False once the scan has ended and all was
+    // handed over (batch then holds the last of it).
+    bool Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows = SIZE_MAX);
+    // Valid once Take returned false.
+    const ScanResult& Result() const;
+    // Counts so far; the consumer's thread.
+    ScanProgress Progress() const;
+
+    class Engine;
+
+private:
+    std::unique_ptr<Engine> m_pEngine;
 };
 
 // Receives the diagnostics the scan writes (texts in the code page).
@@ -39,11 +116,10 @@ using ScanDiagnostics = std::function<void(std::string_view)>;
 // Receives every accepted file, in scan order, once its record is complete.
 using ScanSink = std::function<void(FileItem*)>;
 
-// Lists folder (a text in the code page, ending with "/") into store. The
-// target folder is created first unless it is the root; when that fails for
-// any reason but "already exists", the scan stops without a message.
-ScanResult ScanFolder(std::string_view folder, std::string_view targetFolder, const ScanOptions& options,
-                      FileStore& store, const ScanSink& sink, const ScanDiagnostics& diagnostics);
+// A whole scan on the calling thread's behalf: rows to sink and diagnostics
+// to diagnostics in scan order, as they come.
+ScanResult ScanFolder(std::string_view rawFolder, const ScanOptions& options, FileStore& store, const ScanSink& sink,
+                      const ScanDiagnostics& diagnostics);
 
 // The two texts the scan writes itself.
 std::string_view NotReadyText();      // "ディスクの準備ができていません。\n"

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <unordered_map>
 
 #include "catalogue/CellText.h"
@@ -49,21 +51,141 @@ bool TextKey(std::string_view text, int codePage, std::uint64_t* key1, std::uint
     return pos == text.size();
 }
 
-// Folders are shared by many rows: rank each distinct one once.
+// Folders are shared by many rows: each distinct one is ranked once, in the
+// order MbsICmp gives their texts, without making the texts (a deep tree's
+// texts together grow with the square of its depth). A text is its chain of
+// names from the top, each followed by "/"; as no name holds a "/" of its
+// own, two texts compare as their chains do, name by name, and a folder
+// comes right before the folders inside it. So the folders form a tree of
+// names (names equal but for case merge into one node), and ranks are the
+// order of a walk of it with each node's children sorted.
+class FolderRanker {
+public:
+    explicit FolderRanker(int codePage) : m_codePage(codePage) { m_nodes.emplace_back(); }
+
+    // False for texts this rule does not cover (a "/" inside a name, a text
+    // without its final "/", or in 932 a lone lead byte before a "/").
+    bool Add(const Folder* folder) {
+        std::vector<const Folder*> chain;
+        for (const Folder* f = folder; f != nullptr && !m_nodeOf.count(f); f = f->parent) chain.push_back(f);
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            const Folder* f = *it;
+            std::uint32_t node = 0;
+            if (f->parent != nullptr) {
+                if (f->name.find('/') != std::string_view::npos || EndsWithLoneLead(f->name)) return false;
+                node = Child(m_nodeOf[f->parent], std::string(f->name) + '/');
+            } else if (!AddTopText(f->name, &node)) {
+                return false;
+            }
+            m_nodeOf[f] = node;
+        }
+        return true;
+    }
+
+    std::uint64_t RankOf(const Folder* folder) const {
+        return folder == nullptr ? 0 : m_nodes[m_nodeOf.at(folder)].rank;
+    }
+
+    // A walk in text order numbers the nodes.
+    void Rank() {
+        std::uint64_t next = 0;
+        std::vector<std::uint32_t> stack = {0};
+        while (!stack.empty()) {
+            Node& node = m_nodes[stack.back()];
+            stack.pop_back();
+            node.rank = next++;
+            std::sort(node.children.begin(), node.children.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return MbsICmp(m_nodes[a].key, m_nodes[b].key, m_codePage) < 0;
+            });
+            stack.insert(stack.end(), node.children.rbegin(), node.children.rend());
+        }
+    }
+
+private:
+    struct Node {
+        std::string key;  // a name and its "/"
+        std::vector<std::uint32_t> children;
+        std::uint64_t rank = 0;
+    };
+
+    bool EndsWithLoneLead(std::string_view name) const {
+        if (m_codePage != kCodePageShiftJis) return false;
+        std::size_t pos = 0;
+        std::size_t last = 0;
+        while (pos < name.size()) {
+            last = pos;
+            pos += CharLength(name, pos, m_codePage);
+        }
+        return !name.empty() && pos - last == 1 && IsLeadByte(static_cast<unsigned char>(name[last]), m_codePage);
+    }
+
+    // The top folder's text, split after each "/" that stands as a character.
+    bool AddTopText(std::string_view text, std::uint32_t* node) {
+        std::uint32_t at = 0;
+        std::size_t start = 0;
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t length = CharLength(text, pos, m_codePage);
+            pos += length;
+            if (length == 1 && text[pos - 1] == '/') {
+                at = Child(at, std::string(text.substr(start, pos - start)));
+                start = pos;
+            }
+        }
+        *node = at;
+        return start == text.size();
+    }
+
+    // The child of parent for key, made when new; keys equal but for case
+    // find the same child.
+    std::uint32_t Child(std::uint32_t parent, std::string key) {
+        std::string folded(reinterpret_cast<const char*>(&parent), sizeof parent);
+        for (std::size_t pos = 0; pos < key.size();) {
+            std::size_t length = CharLength(key, pos, m_codePage);
+            unsigned code = static_cast<unsigned char>(key[pos]);
+            if (length == 2) code = (code << 8) | static_cast<unsigned char>(key[pos + 1]);
+            code = FoldedCharacterCode(code, m_codePage);
+            if (length == 2) folded += static_cast<char>(code >> 8);
+            folded += static_cast<char>(code & 0xFF);
+            pos += length;
+        }
+        auto [it, added] = m_children.emplace(std::move(folded), static_cast<std::uint32_t>(m_nodes.size()));
+        if (added) {
+            m_nodes[parent].children.push_back(it->second);
+            m_nodes.push_back(Node{std::move(key), {}, 0});
+        }
+        return it->second;
+    }
+
+    int m_codePage;
+    std::vector<Node> m_nodes;  // 0: the empty text
+    std::unordered_map<std::string, std::uint32_t> m_children;
+    std::unordered_map<const Folder*, std::uint32_t> m_nodeOf;
+};
+
+// Folder ranks; for texts the folder tree cannot rank, from the texts made.
 std::unordered_map<const Folder*, std::uint64_t> FolderRanks(const std::vector<const FileItem*>& rows, int codePage) {
-    std::vector<const Folder*> folders;
     std::unordered_map<const Folder*, std::uint64_t> ranks;
+    std::vector<const Folder*> folders;
     for (const FileItem* item : rows) {
         if (ranks.emplace(item->folder, 0).second) folders.push_back(item->folder);
     }
-    auto text = [](const Folder* f) { return f ? std::string_view(f->text) : std::string_view(); };
-    std::sort(folders.begin(), folders.end(), [&](const Folder* a, const Folder* b) {
-        return MbsICmp(text(a), text(b), codePage) < 0;
-    });
+    FolderRanker ranker(codePage);
+    bool ranked = true;
+    for (const Folder* folder : folders) ranked = ranked && ranker.Add(folder);
+    if (ranked) {
+        ranker.Rank();
+        for (const Folder* folder : folders) ranks[folder] = ranker.RankOf(folder);
+        return ranks;
+    }
+    std::vector<std::pair<std::string, const Folder*>> texts;
+    for (const Folder* folder : folders) texts.emplace_back(FolderText(folder), folder);
+    std::sort(texts.begin(), texts.end(),
+              [&](const auto& a, const auto& b) { return MbsICmp(a.first, b.first, codePage) < 0; });
     std::uint64_t rank = 0;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        if (i > 0 && MbsICmp(text(folders[i - 1]), text(folders[i]), codePage) != 0) ++rank;
-        ranks[folders[i]] = rank;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0 && MbsICmp(texts[i - 1].first, texts[i].first, codePage) != 0) ++rank;
+        ranks[texts[i].second] = rank;
     }
     return ranks;
 }

@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
+#include "cli/ListerScan.h"
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
 #include "platform/CodePage.h"
@@ -44,15 +46,16 @@ constexpr const char* kUsage =
     "                               (default: the program's Norvane.ini)\n"
     "      --code-page=932|65001    instead of the locale's\n"
     "  -o, --output=FILE            write to FILE (default: standard output)\n"
-    "      --threads=N              threads reading version resources while the\n"
-    "                               folders are read (default 16; 0: none)\n"
+    "      --threads=N              threads reading folders ahead of the output\n"
+    "                               (default 32; 0: none, one folder at a time)\n"
     "      --quiet                  no progress and no warnings on standard error\n"
     "                               (errors are still told)\n"
     "  -h, --help                   this text\n"
     "      --version                the version\n"
     "\n"
     "Exit status: 0 written whole, 1 scan stopped early or output not written,\n"
-    "2 bad usage or FOLDER is not a folder.\n";
+    "2 bad usage or FOLDER is not a folder, 130 or 143 stopped by SIGINT or\n"
+    "SIGTERM (nothing written).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
 constexpr std::array<std::string_view, 8> kSortNames = {"name", "date", "size", "version",
@@ -158,7 +161,7 @@ bool ApplyOption(int option, std::string_view arg, ListerOptions* options, std::
             if (arg.empty()) *error = "empty output file name";
             options->outputPath = arg;
             return !arg.empty();
-        case kThreads: return ParseThreads(arg, &options->probeThreads, error);
+        case kThreads: return ParseThreads(arg, &options->threads, error);
         case kQuiet: options->quiet = true; return true;
         case 'h': options->help = true; return true;
         case kVersion: options->version = true; return true;
@@ -197,38 +200,24 @@ std::string OptionName(const char* pszArg, int nOption) {
 
 // The rows of the folder in scan order, sorted if asked; diagnostics and
 // progress (on a terminal only: standard output may be the export) go to
-// standard error unless the lister is quiet.
-ScanResult ScanRows(const ListerOptions& options, const std::string& folder, FileStore& store,
-                    std::vector<const FileItem*>& rows) {
-    const bool showProgress = !options.quiet && isatty(STDERR_FILENO) != 0;
+// standard error unless the lister is quiet. The folder is read by the bytes
+// it was given; the code page applies to the texts written.
+ScanResult ScanRows(const ListerOptions& options, FileStore& store, std::vector<const FileItem*>& rows) {
     ScanOptions scanOptions;
     scanOptions.recurse = options.subfolders;
     scanOptions.includeSystem = options.system;
     scanOptions.includeHidden = options.hidden;
-    if (options.probeThreads >= 0) scanOptions.probeThreads = options.probeThreads;
-    bool progressShown = false;
-    if (showProgress) {
-        scanOptions.progress = [&progressShown](std::size_t files) {
-            std::fprintf(stderr, "\r%zu files", files);
-            progressShown = true;
-        };
-    }
-    ScanDiagnostics diagnostics;  // none when quiet
-    if (!options.quiet) {
-        diagnostics = [&progressShown](std::string_view text) {
-            if (progressShown) std::fputs("\r\033[K", stderr);
-            std::fwrite(text.data(), 1, text.size(), stderr);
-        };
-    }
-    ScanResult result = ScanFolder(folder, folder, scanOptions, store,
-                                   [&rows](FileItem* item) { rows.push_back(item); }, diagnostics);
-    if (progressShown) std::fputs("\r\033[K", stderr);
-    if (options.sortColumn >= 0) SortRows(rows, options.sortColumn, options.sortDescending);
-    return result;
+    if (options.threads >= 0) scanOptions.threads = options.threads;
+    const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
+    ListerScan scan = RunListerScan(options.folder, scanOptions, store, progress, !options.quiet);
+    rows = std::move(scan.rows);
+    if (options.sortColumn >= 0 && StopSignal() == 0) SortRows(rows, options.sortColumn, options.sortDescending);
+    return std::move(scan.result);
 }
 
 // Writes the rows to the output file or standard output; false with the
-// reason in *error when it could not be written whole.
+// reason in *error when it could not be written whole. A stop signal ends it
+// unfinished: a file is then left as it was.
 bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows, std::string* error) {
     CListExporter exporter;
     exporter.SetSettings(options.output);
@@ -237,8 +226,17 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
                                                  : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
-        const bool rowsWritten = exporter.WriteRows(sink, rows);
-        written = sink.Commit() && rowsWritten;
+        exporter.WriteHeader(sink);
+        std::string previousFolder;
+        for (std::size_t i = 0; i < rows.size() && !sink.Failed() && StopSignal() == 0; ++i) {
+            exporter.WriteRow(sink, previousFolder, *rows[i]);
+        }
+        if (StopSignal() != 0) {
+            sink.Abandon();
+            return false;
+        }
+        exporter.WriteFooter(sink);
+        written = sink.Commit();
     }
     *error = sink.ErrorText();
     return written;
@@ -306,8 +304,6 @@ int RunLister(int argc, char** argv) {
         PrintError("'" + options.folder + "' is not a folder");
         return 2;
     }
-    std::string folder = FileSystemToCodePage(options.folder, FileSystemCodePage());
-    AppendSeparatorIfMissing(folder);
     const std::string settingsPath = options.settingsPath.value_or(SettingsPath());
     if (settingsPath.empty() && !options.settingsPath && !options.quiet) {
         PrintError("no place for the settings file is known (neither the program's folder nor $HOME): no settings "
@@ -317,12 +313,15 @@ int RunLister(int argc, char** argv) {
 
     FileStore store;
     std::vector<const FileItem*> rows;
-    const ScanResult result = ScanRows(options, folder, store, rows);
-    if (!WriteOutput(options, rows, &error)) {
+    const ScanResult result = ScanRows(options, store, rows);
+    if (StopSignal() != 0) return 128 + StopSignal();
+    const bool written = WriteOutput(options, rows, &error);
+    if (StopSignal() != 0) return 128 + StopSignal();
+    if (!written) {
         PrintError("the output could not be written: " + error);
         return 1;
     }
-    if (!result.completed) {
+    if (!result.completed()) {
         PrintError(result.reason.empty() ? std::string("the scan stopped early")
                                          : "the scan stopped early: " + CodePageToFileSystem(result.reason, FileSystemCodePage()));
         return 1;

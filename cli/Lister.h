@@ -30,7 +30,7 @@ struct ListerOptions {
     bool sortDescending = false;
     std::optional<std::string> settingsPath;
     int codePage = 0;  // 0: the locale's
-    int probeThreads = -1;  // -1: the scan's default
+    int threads = -1;  // workers reading folders; -1: the scan's default
     bool quiet = false;     // no progress and no warnings, errors only
     std::string outputPath;  // empty: standard output
     std::string folder;
@@ -43,7 +43,8 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
 
 // The whole program: 0 when the output was written whole, 1 when the scan
 // stopped early or the output could not be written, 2 for bad usage or a
-// folder that does not exist.
+// folder that does not exist, 128 and the signal's number when SIGINT or
+// SIGTERM stopped it (nothing is then written).
 int RunLister(int argc, char** argv);
 
 }  // namespace norvane

@@ -195,14 +195,15 @@ void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, cons
     std::string& line = m_strLine;
     line.clear();
     // Equal folder texts are equal byte strings in either code page, so a
-    // byte comparison decides a change of folder.
-    const std::string_view folder = item.directory();
-    if (folder != previousFolder) {
+    // byte comparison decides a change of folder; the text is made only
+    // when it changes, and previousFolder then holds it.
+    if (!FolderTextEquals(item.folder, previousFolder)) {
+        previousFolder.clear();
+        AppendFolderText(previousFolder, item.folder);
         if (m_bFolderHeading)
-            AppendHeading(line, format, folder);
-        previousFolder.assign(folder);
+            AppendHeading(line, format, previousFolder);
     }
-    AppendRowLine(line, format, item);
+    AppendRowLine(line, format, item, previousFolder);
     sink.Write(line);
 }
 
@@ -246,7 +247,8 @@ void CListExporter::AppendHeading(std::string& line, Format format, std::string_
     }
 }
 
-void CListExporter::AppendNameCell(std::string& line, Format format, const FileItem& item) const
+void CListExporter::AppendNameCell(std::string& line, Format format, const FileItem& item,
+                                   std::string_view folder) const
 {
     const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
     const ByteEscapes& field =
@@ -258,7 +260,7 @@ void CListExporter::AppendNameCell(std::string& line, Format format, const FileI
     // The name text is the folder (which ends with "/") and the name, kept
     // whole however long.
     if (!m_bNameOnly)
-        AppendEscaped(line, item.directory(), field);
+        AppendEscaped(line, folder, field);
     AppendEscaped(line, item.fileName, field);
     if (m_bSuffix)
         AppendEscaped(line, m_strSuffix, userText);
@@ -266,7 +268,8 @@ void CListExporter::AppendNameCell(std::string& line, Format format, const FileI
         line += '"';
 }
 
-void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item) const
+void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item,
+                                  std::string_view folder) const
 {
     const bool bHtml = format == Format::kHtml;
     const bool bCsv = format == Format::kCsv;
@@ -295,7 +298,7 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
         line += "<tr>";
     if (m_bFileName) {
         openCell(false);
-        AppendNameCell(line, format, item);
+        AppendNameCell(line, format, item, folder);
         closeCell();
     }
     if (m_bFileDateTime) {
@@ -336,7 +339,7 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
     if (m_bDirectory) {
         openCell(false);
         quote();
-        AppendEscaped(line, item.directory(), field);
+        AppendEscaped(line, folder, field);
         quote();
         closeCell();
     }

@@ -78,8 +78,9 @@ private:
     using Format = ExportFormat;
     int WrittenColumnCount() const;
     void AppendHeading(std::string& line, Format format, std::string_view folder) const;
-    void AppendRowLine(std::string& line, Format format, const FileItem& item) const;
-    void AppendNameCell(std::string& line, Format format, const FileItem& item) const;
+    // folder: the item's folder text.
+    void AppendRowLine(std::string& line, Format format, const FileItem& item, std::string_view folder) const;
+    void AppendNameCell(std::string& line, Format format, const FileItem& item, std::string_view folder) const;
 
     // Reused for every line, so a long export allocates only while lines grow.
     std::string m_strLine;

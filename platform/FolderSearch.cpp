@@ -80,9 +80,15 @@ std::uint32_t FolderSearch::Open(const std::string& rawPath) {
 }
 
 std::uint32_t FolderSearch::OpenAt(const FolderSearch& parent, const std::string& rawName) {
-    Close();
-    return Start(Sys().openAt(parent.Fd(), rawName.c_str(), kOpenFolderFlags | O_NOFOLLOW), false);
+    return OpenAt(parent.Fd(), rawName.c_str());
 }
+
+std::uint32_t FolderSearch::OpenAt(int parentFd, const char* rawName) {
+    Close();
+    return Start(Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW), false);
+}
+
+int FolderSearch::DuplicateFd() const { return m_nFd < 0 ? -1 : fcntl(m_nFd, F_DUPFD_CLOEXEC, 0); }
 
 std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {
     std::uint32_t attributes = 0;
@@ -129,6 +135,7 @@ bool FolderSearch::Next(FindData* data) {
         data->fileSize = 0;
         data->ftLastWriteTime = 0;
         data->regularFile = false;
+        data->statError = 0;
         bool isDirectory = dot || entry->d_type == DT_DIR;
         if (!dot && (!isDirectory || m_bStatDirectories)) {
             struct stat st {};
@@ -139,6 +146,8 @@ bool FolderSearch::Next(FindData* data) {
                 data->ftLastWriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
             } else if (errno == ENOENT) {
                 continue;  // gone since the folder was read
+            } else {
+                data->statError = errno;
             }
             // Otherwise listed with what the folder itself tells.
         }

@@ -18,6 +18,9 @@ struct FindData {
     std::string rawName;    // the bytes the file system gave
     std::string cFileName;  // the name in the code page
     bool regularFile = false;  // a regular file (the only kind ever opened)
+    // The errno of a failed look at the entry (its size and time are then
+    // 0); EACCES says the folder may be listed but not entered.
+    int statError = 0;
 };
 
 class FolderSearch {
@@ -32,6 +35,7 @@ public:
     // Opens a subfolder relative to an open folder, so that depth is not
     // limited by the length of a path; 0 or an error code.
     std::uint32_t OpenAt(const FolderSearch& parent, const std::string& rawName);
+    std::uint32_t OpenAt(int parentFd, const char* rawName);
 
     // The next entry; false at the end (LastError() is then 18) or on an
     // error (LastError() says which). An empty folder yields "." and ".."
@@ -45,6 +49,9 @@ public:
 
     // The descriptor of the open folder (for reads relative to it), or -1.
     int Fd() const { return m_nFd; }
+    // A descriptor of the open folder that outlives Close (the caller's to
+    // close), or -1.
+    int DuplicateFd() const;
     void Close();
 
 private:

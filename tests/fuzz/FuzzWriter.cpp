@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The line feeds: the writer's own lines and those of the user's texts.
     std::size_t headings = 0;
-    std::string_view previous;
+    std::string previous;
     for (const norvane::FileItem* item : rows) {
         if (exporter.m_bFolderHeading && item->directory() != previous) ++headings;
         previous = item->directory();
@@ -238,7 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t r = 1;
         previous = {};
         for (const norvane::FileItem* item : rows) {
-            const std::string_view folder = item->directory();
+            const std::string folder = item->directory();
             if (exporter.m_bFolderHeading && folder != previous) {
                 const bool bQuoted = folder.find_first_of(",\"\r\n") != std::string_view::npos;
                 Check(records[r].size() == 1);

@@ -1,19 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "catalogue/FolderScan.h"
-#include "catalogue/VersionProbePool.h"
 #include "platform/CodePage.h"
 #include "platform/FileTime.h"
 #include "platform/SystemCalls.h"
@@ -24,10 +26,10 @@ using namespace norvane;
 
 namespace {
 
-// One scan of a folder, as its own target, with its rows and diagnostics.
+// One whole scan of a folder, with its rows and diagnostics.
 struct Scan {
     explicit Scan(const std::string& folder, const ScanOptions& options = {}) {
-        result = ScanFolder(folder, folder, options, store, [this](FileItem* item) { items.push_back(item); },
+        result = ScanFolder(folder, options, store, [this](FileItem* item) { items.push_back(item); },
                             [this](std::string_view text) { diagnostics.append(text); });
     }
     ScanResult result;
@@ -49,33 +51,74 @@ const FileItem* Find(const Scan& scan, const std::string& name) {
     return it == scan.items.end() ? nullptr : *it;
 }
 
-// Failures injected into the folder system calls by the name they open.
-std::map<std::string, int> g_openFailures;
-std::string g_flakyName;  // reading this folder fails after its first entry
-int g_flakyFd = -1;
-int g_flakyReads = 0;
+// Every value of every row, and the diagnostics, as one text.
+std::string Dump(const Scan& scan) {
+    std::string text;
+    for (const FileItem* item : scan.items) {
+        text += item->directory() + "|" + std::string(item->fileName) + "|" + std::to_string(item->fileSize) + "|" +
+                std::to_string(item->fileTime) + "|" + std::to_string(item->versionInfo.dwFileVersionMS) + "." +
+                std::to_string(item->versionInfo.dwFileVersionLS) + "|" + std::string(item->extension()) + "|" +
+                (item->systemFile ? "S" : "-") + (item->hidden ? "H" : "-") + "\n";
+    }
+    return text + "--\n" + scan.diagnostics + "--\n" + std::to_string(static_cast<int>(scan.result.end)) + " " +
+           std::to_string(scan.result.errorCode) + " " + scan.result.reason;
+}
 
-int FakeOpenAt(int dirFd, const char* name, int flags) {
+std::string BaseName(const char* name) {
     std::string base = name;
     while (base.size() > 1 && base.back() == '/') base.pop_back();
-    base.erase(0, base.find_last_of('/') + 1);
+    return base.substr(base.find_last_of('/') + 1);
+}
+
+// Failures injected into the system calls by the name they open; the fakes
+// run on the scan's workers.
+std::map<std::string, int> g_openFailures;
+std::map<std::string, int> g_statFailures;  // looking at entries inside this folder fails
+std::string g_flakyName;                    // reading this folder fails after its first entry
+std::string g_slowName;                     // reading this folder takes a millisecond an entry
+std::atomic<int> g_flakyFd{-1};
+std::atomic<int> g_slowFd{-1};
+std::atomic<int> g_flakyReads{0};
+std::atomic<int> g_slowReads{0};
+
+int FakeOpenAt(int dirFd, const char* name, int flags) {
+    const std::string base = BaseName(name);
     if (auto it = g_openFailures.find(base); it != g_openFailures.end()) {
         errno = it->second;
         return -1;
     }
     int fd = RealSystemCalls().openAt(dirFd, name, flags);
-    if (base == g_flakyName) g_flakyFd = fd;
+    if (fd >= 0 && base == g_flakyName) g_flakyFd = fd;
+    if (fd >= 0 && base == g_slowName) g_slowFd = fd;
     return fd;
 }
 
-// In the flaky folder: the dot entries and one real entry, then a failure.
 struct dirent* FakeReadDir(DIR* dir) {
     struct dirent* entry = RealSystemCalls().readDir(dir);
-    if (entry == nullptr || dirfd(dir) != g_flakyFd) return entry;
+    if (entry == nullptr) return entry;
+    if (dirfd(dir) == g_slowFd) {
+        ++g_slowReads;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || g_flakyReads++ == 0) return entry;
+    if (dirfd(dir) != g_flakyFd || name == "." || name == ".." || g_flakyReads++ == 0) return entry;
     errno = EIO;
     return nullptr;
+}
+
+int FakeFstatAt(int dirFd, const char* name, struct stat* st, int flags) {
+    char link[64];
+    char path[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", dirFd);
+    ssize_t n = readlink(link, path, sizeof path - 1);
+    if (n > 0) {
+        path[n] = '\0';
+        if (auto it = g_statFailures.find(BaseName(path)); it != g_statFailures.end()) {
+            errno = it->second;
+            return -1;
+        }
+    }
+    return RealSystemCalls().fstatAt(dirFd, name, st, flags);
 }
 
 class FolderScanTest : public ::testing::Test {
@@ -83,11 +126,14 @@ protected:
     void SetUp() override {
         TearDown();
         g_openFailures.clear();
+        g_statFailures.clear();
         g_flakyName.clear();
-        g_flakyFd = -1;
-        g_flakyReads = 0;
+        g_slowName.clear();
+        g_flakyFd = g_slowFd = -1;
+        g_flakyReads = g_slowReads = 0;
         Sys().openAt = FakeOpenAt;
         Sys().readDir = FakeReadDir;
+        Sys().fstatAt = FakeFstatAt;
     }
     void TearDown() override {
         Sys() = RealSystemCalls();
@@ -108,77 +154,93 @@ protected:
 
 // A folder's own files come before its subfolders, each subfolder's tree
 // whole; the switches leave out subfolders and hidden files, but hidden
-// folders are still entered.
+// folders are still entered. Every row of a folder shares its record.
 TEST_F(FolderScanTest, DepthFirstOrderAndTheSwitches) {
-    ASSERT_TRUE(Make({"a", ".b", "s/", "s/c", "s/t/", "s/t/d", ".u/", ".u/e"}));
-    Scan scan(m_dir.Folder());
-    ASSERT_TRUE(scan.result.completed);
-    ASSERT_EQ(Names(scan), (std::vector<std::string>{".b", "a", "c", "d", "e"}));
+    ASSERT_TRUE(Make({"a", ".b", "s/", "s/c", "s/t/", "s/t/d", "s/t/d2", ".u/", ".u/e"}));
+    Scan scan(m_dir.Path());  // the top folder gets its "/"
+    ASSERT_TRUE(scan.result.completed());
+    ASSERT_EQ(Names(scan), (std::vector<std::string>{".b", "a", "c", "d", "d2", "e"}));
     std::vector<std::string> order = Names(scan, false);
     std::sort(order.begin(), order.begin() + 2);  // the folder's own files, in any order, then each tree whole
-    EXPECT_TRUE(order == (std::vector<std::string>{".b", "a", "c", "d", "e"}) ||
-                order == (std::vector<std::string>{".b", "a", "e", "c", "d"}));
+    std::sort(order.end() - 3, order.end() - 1);
+    std::sort(order.begin() + 3, order.begin() + 5);
+    EXPECT_TRUE(order == (std::vector<std::string>{".b", "a", "c", "d", "d2", "e"}) ||
+                order == (std::vector<std::string>{".b", "a", "e", "c", "d", "d2"}));
     EXPECT_EQ(Find(scan, "d")->directory(), m_dir.Folder() + "s/t/");
+    EXPECT_EQ(Find(scan, "d")->folder, Find(scan, "d2")->folder);
+    EXPECT_EQ(Find(scan, "d")->folder->parent, Find(scan, "c")->folder);
     EXPECT_TRUE(scan.diagnostics.empty());
     EXPECT_TRUE(Find(scan, ".b")->hidden && !Find(scan, ".b")->systemFile);
     EXPECT_FALSE(Find(scan, "e")->hidden);  // in a hidden folder, but not hidden itself
     for (bool recurse : {true, false}) {
-        Scan filtered(m_dir.Folder(), ScanOptions{.recurse = recurse, .includeHidden = !recurse, .progress = {}});
+        Scan filtered(m_dir.Folder(), ScanOptions{.recurse = recurse, .includeHidden = !recurse});
         EXPECT_EQ(Names(filtered),
-                  (recurse ? std::vector<std::string>{"a", "c", "d", "e"} : std::vector<std::string>{".b", "a"}));
+                  (recurse ? std::vector<std::string>{"a", "c", "d", "d2", "e"} : std::vector<std::string>{".b", "a"}));
     }
 }
 
 // Folders that cannot be read (no permission, no medium) are reported on both
-// passes over their parent and skipped. Any other error stops the whole scan
-// with the rows so far: a read fault, a folder that vanished between being
-// listed and being entered, or a read error after a folder's first entry.
+// passes over their parent and skipped; one that vanished or was replaced
+// since its parent was listed is reported once and skipped; one that can be
+// listed but not entered is reported once, with none of its rows. Any other
+// error stops the whole scan with the rows so far: a read fault on entering
+// a folder, or a read error after a folder's first entry.
 TEST_F(FolderScanTest, UnreadableFoldersAreSkippedAndOtherErrorsStopTheScan) {
-    ASSERT_TRUE(Make({"a", "locked/", "locked/secret", "cdrom/", "ok/", "ok/b", "ok/c", "ok/sub/", "ok/sub/d"}));
-    g_openFailures = {{"locked", EACCES}, {"cdrom", ENOMEDIUM}};
-    Scan skipped(m_dir.Folder());
-    EXPECT_TRUE(skipped.result.completed);
-    EXPECT_EQ(Names(skipped), (std::vector<std::string>{"a", "b", "c", "d"}));
-    const std::string denied = "アクセスが拒否されました。処理を続けます。\n";
-    const std::string notReady = "ディスクの準備ができていません。\n";
-    EXPECT_NE(skipped.diagnostics.find(denied + denied), std::string::npos) << skipped.diagnostics;
-    EXPECT_NE(skipped.diagnostics.find(notReady + notReady), std::string::npos) << skipped.diagnostics;
-    EXPECT_EQ(skipped.diagnostics.size(), 2 * denied.size() + 2 * notReady.size());
-
-    const std::tuple<int, std::uint32_t, std::string> stops[] = {
-        {EIO, ERROR_READ_FAULT, "指定されたデバイスから読み取ることができません。\n"},
-        {ENOENT, ERROR_PATH_NOT_FOUND, "指定されたパスが見つかりません。\n"},
-    };
-    for (const auto& [error, code, text] : stops) {
-        g_openFailures = {{"locked", error}, {"cdrom", error}, {"ok", error}};  // the first one entered stops it
-        Scan scan(m_dir.Folder());
-        EXPECT_FALSE(scan.result.completed);
-        EXPECT_EQ(scan.result.errorCode, code);
-        EXPECT_EQ(scan.result.reason, text);
-        EXPECT_EQ(scan.diagnostics, text);
-        EXPECT_EQ(Names(scan), (std::vector<std::string>{"a"}));
+    ASSERT_TRUE(Make({"a", "locked/", "locked/secret", "cdrom/", "gone/", "gone/x", "noexec/", "noexec/f",
+                      "noexec/sub/", "noexec/sub/g", "ok/", "ok/b", "ok/c", "ok/sub/", "ok/sub/d"}));
+    g_openFailures = {{"locked", EACCES}, {"cdrom", ENOMEDIUM}, {"gone", ENOENT}};
+    g_statFailures = {{"noexec", EACCES}};
+    for (int threads : {0, 3}) {
+        Scan skipped(m_dir.Folder(), ScanOptions{.threads = threads});
+        EXPECT_TRUE(skipped.result.completed());
+        EXPECT_EQ(Names(skipped), (std::vector<std::string>{"a", "b", "c", "d"}));
+        const std::string denied = "アクセスが拒否されました。処理を続けます。\n";
+        const std::string notReady = "ディスクの準備ができていません。\n";
+        const std::string gone = "指定されたパスが見つかりません。\n";
+        EXPECT_NE(skipped.diagnostics.find(denied + denied), std::string::npos) << skipped.diagnostics;
+        EXPECT_NE(skipped.diagnostics.find(notReady + notReady), std::string::npos) << skipped.diagnostics;
+        EXPECT_NE(skipped.diagnostics.find(gone), std::string::npos) << skipped.diagnostics;
+        EXPECT_EQ(skipped.diagnostics.size(), 3 * denied.size() + 2 * notReady.size() + gone.size());
     }
-    g_openFailures = {{"locked", EACCES}, {"cdrom", EACCES}};
+
+    g_openFailures = {{"locked", EIO}, {"cdrom", EIO}, {"gone", EIO}, {"noexec", EIO}, {"ok", EIO}};
+    Scan stopped(m_dir.Folder(), ScanOptions{.threads = 2});  // the first one entered stops it
+    const std::string readFault = "指定されたデバイスから読み取ることができません。\n";
+    EXPECT_EQ(stopped.result.end, ScanEnd::kStoppedByError);
+    EXPECT_EQ(stopped.result.errorCode, ERROR_READ_FAULT);
+    EXPECT_EQ(stopped.result.reason, readFault);
+    EXPECT_EQ(stopped.diagnostics, readFault);
+    EXPECT_EQ(Names(stopped), (std::vector<std::string>{"a"}));
+
+    g_openFailures = {{"locked", EACCES}, {"cdrom", EACCES}, {"gone", EACCES}, {"noexec", EACCES}};
     g_flakyName = "ok";
     Scan flaky(m_dir.Folder());
-    EXPECT_FALSE(flaky.result.completed);
+    EXPECT_FALSE(flaky.result.completed());
     EXPECT_EQ(flaky.result.errorCode, ERROR_READ_FAULT);
     EXPECT_LE(flaky.items.size(), 2u);  // "a", and at most the first entry of "ok"
 }
 
-TEST_F(FolderScanTest, TargetFolderIsCreatedWhenOnlyItsParentExists) {
-    Scan scan(m_dir / "new/");
-    EXPECT_TRUE(scan.result.completed);
-    EXPECT_TRUE(scan.items.empty());
-    EXPECT_EQ(::access((m_dir / "new").c_str(), F_OK), 0);
+// The scan never creates a folder. A top folder that is missing is reported;
+// one that cannot be read leaves the scan incomplete; no folder at all ends
+// it silently.
+TEST_F(FolderScanTest, TopFolderThatIsMissingOrUnreadableEndsTheScanIncomplete) {
+    Scan missing(m_dir / "new");
+    EXPECT_EQ(missing.result.end, ScanEnd::kStoppedByError);
+    EXPECT_EQ(missing.diagnostics, "指定されたパスが見つかりません。\n");
+    EXPECT_NE(::access((m_dir / "new").c_str(), F_OK), 0);
 
-    // Stops silently where the folder cannot be made (an empty target: the
-    // main window's tests).
-    Scan failed(m_dir / "no/parent/");
-    EXPECT_FALSE(failed.result.completed);
-    EXPECT_EQ(failed.result.errorCode, ERROR_PATH_NOT_FOUND);
-    EXPECT_TRUE(failed.diagnostics.empty());
-    EXPECT_TRUE(failed.items.empty());
+    ASSERT_TRUE(Make({"top/", "top/a"}));
+    g_openFailures = {{"top", EACCES}};
+    Scan denied(m_dir / "top");
+    EXPECT_EQ(denied.result.end, ScanEnd::kStoppedByError);
+    EXPECT_EQ(denied.result.errorCode, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(denied.diagnostics, "アクセスが拒否されました。処理を続けます。\nアクセスが拒否されました。処理を続けます。\n");
+    EXPECT_TRUE(denied.items.empty());
+
+    Scan none("");
+    EXPECT_EQ(none.result.end, ScanEnd::kStoppedByError);
+    EXPECT_TRUE(none.diagnostics.empty());
+    EXPECT_TRUE(none.items.empty());
 }
 
 // FIFOs, devices and symlink loops are listed but never opened (the probe
@@ -198,8 +260,8 @@ TEST_F(FolderScanTest, SpecialOddHugeOldAndFutureFilesAreListedAsTheyAre) {
     ASSERT_EQ(utimensat(AT_FDCWD, (m_dir / "future").c_str(), future, 0), 0);
 
     for (int threads : {0, 4}) {
-        Scan scan(m_dir.Folder(), ScanOptions{.probeThreads = threads, .progress = {}});
-        EXPECT_TRUE(scan.result.completed);
+        Scan scan(m_dir.Folder(), ScanOptions{.threads = threads});
+        EXPECT_TRUE(scan.result.completed());
         // Same code page: names' bytes unchanged.
         ASSERT_EQ(Names(scan),
                   (std::vector<std::string>{invalid, "future", "huge.bin", "loop", longName, "null", "old", "pipe"}));
@@ -217,73 +279,149 @@ TEST_F(FolderScanTest, SpecialOddHugeOldAndFutureFilesAreListedAsTheyAre) {
     EXPECT_NE(Find(sjis, "bad??name.t?t"), nullptr);
 }
 
-TEST_F(FolderScanTest, TreesDeeperThanAPathCanNameAreListed) {
-    std::string level(40, 'd');
+// A folder the code page cannot name is read by its own bytes: the records
+// show "?" where the name cannot be held, and nothing is created.
+TEST_F(FolderScanTest, TopFolderIsReadByItsOwnBytes) {
+    ASSERT_TRUE(Make({"\xED\x95\x9C\xEA\xB5\xAD/", "\xED\x95\x9C\xEA\xB5\xAD/file.txt"}));
+    SetCodePage(kCodePageShiftJis);
+    Scan scan(m_dir / "\xED\x95\x9C\xEA\xB5\xAD");
+    ASSERT_TRUE(scan.result.completed()) << scan.diagnostics;
+    ASSERT_EQ(Names(scan), std::vector<std::string>{"file.txt"});
+    EXPECT_EQ(scan.items[0]->directory(), m_dir.Folder() + "?" "?/");
+    EXPECT_NE(::access((m_dir / "??").c_str(), F_OK), 0);
+}
+
+// Deeper than a path can name and deeper than a recursion would survive,
+// with few descriptors: no crash, every level's file listed in order.
+TEST_F(FolderScanTest, DeepTreesAreListedWithFewDescriptors) {
+    constexpr int kLevels = 25000;
+    std::string level = "d";
     int fd = ::open(m_dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
-    for (int i = 0; i < 120 && fd >= 0; ++i) {  // 120 * 41 bytes: beyond PATH_MAX
+    for (int i = 0; i < kLevels && fd >= 0; ++i) {
+        if (i % 5000 == 0 && !PeBuilder::WriteFileAt(fd, ("f" + std::to_string(i)).c_str(), {})) break;
         int next = mkdirat(fd, level.c_str(), 0755) == 0 ? openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY) : -1;
         ::close(fd);
         fd = next;
     }
     ASSERT_TRUE(fd >= 0 && PeBuilder::WriteFileAt(fd, "deep.txt", {}) && ::close(fd) == 0);
-    Scan scan(m_dir.Folder());
-    ASSERT_TRUE(scan.result.completed) << scan.diagnostics;
-    ASSERT_EQ(Names(scan), std::vector<std::string>{"deep.txt"});
-    EXPECT_GT(scan.items[0]->directory().size(), 4096u);
+    // Far fewer descriptors than levels: one held per level would run out.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit few = saved;
+    few.rlim_cur = 128;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    Scan scan(m_dir.Folder(), ScanOptions{.threads = 8});
+    setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(scan.result.completed()) << scan.diagnostics;
+    ASSERT_EQ(Names(scan, false), (std::vector<std::string>{"f0", "f5000", "f10000", "f15000", "f20000", "deep.txt"}));
+    EXPECT_EQ(scan.items.back()->directory().size(), m_dir.Folder().size() + 2 * kLevels);
 }
 
-// More folders than a batch holds, executables of both kinds and plain files
-// of many sizes: the scan finds the same versions with and without probe
-// threads, and the pool under any limit of open folders (one included)
-// finishes every probe in every folder and closes every descriptor it took.
-TEST_F(FolderScanTest, ProbeThreadsReadTheSameVersionsUnderAnyOpenFolderLimit) {
+// The same rows, values, order, diagnostics and result whatever the number
+// of workers, on a tree of odd shape: deep, wide, empty folders, folders
+// that cannot be read, links, names that enumerate in no sorted order,
+// versions; handed over in batches of any size, diagnostics after the rows
+// they follow.
+TEST_F(FolderScanTest, EveryNumberOfWorkersGivesTheSameScan) {
+    ASSERT_TRUE(Make({"z", "A", "m.dll", "empty/", "wide/", "deep/", "deep/1/", "deep/1/2/", "deep/1/2/3/",
+                      "deep/1/2/3/x", "deny/", "deny/y", "E/", "E/e", "Z9/", ".h/", ".h/.f"}));
+    for (int i = 0; i < 300; ++i) ASSERT_TRUE(m_dir.MakeFolder("wide/" + std::to_string(i * 7919 % 300)));
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(m_dir.MakeFile("wide/" + std::to_string(i * 13 % 300) + "/n" + std::to_string(i)));
+    PeOptions pe;
+    pe.fileVersionMS = 0x00020003;
+    int fd = ::open(m_dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_TRUE(PeBuilder::WriteFileAt(fd, "m.dll", PeBuilder(pe).Build()));
+    ::close(fd);
+    ASSERT_EQ(symlink("deep", (m_dir / "link").c_str()), 0);
+    ASSERT_EQ(symlink("../..", (m_dir / "wide/1/up").c_str()), 0);
+    g_openFailures = {{"deny", EACCES}, {"77", ENOMEDIUM}};  // wide/77 holds n29
+    Scan reference(m_dir.Folder(), ScanOptions{.threads = 0});
+    EXPECT_TRUE(reference.result.completed());
+    EXPECT_EQ(reference.items.size(), 47u);
+    EXPECT_EQ(Find(reference, "m.dll")->versionInfo.dwFileVersionMS, 0x00020003u);
+    for (int threads : {1, 2, 16}) {
+        Scan scan(m_dir.Folder(), ScanOptions{.threads = threads});
+        EXPECT_EQ(Dump(scan), Dump(reference)) << threads << " workers";
+    }
+
+    FileStore store;
+    FolderScan scan(m_dir.Folder(), ScanOptions{.threads = 4}, store);
+    std::atomic<int> wakes{0};
+    scan.Start([&] { ++wakes; });
+    ScanBatch batch;
+    std::vector<const FileItem*> rows;
+    std::string diagnostics;
+    for (bool more = true; more;) {
+        more = scan.Take(batch, std::chrono::milliseconds(20), 7);
+        EXPECT_LE(batch.rows.size(), 7u);
+        if (!batch.diagnostics.empty()) {
+            ASSERT_LT(rows.size() + batch.rows.size(), reference.items.size());
+        }
+        rows.insert(rows.end(), batch.rows.begin(), batch.rows.end());
+        for (const auto& text : batch.diagnostics) diagnostics += text;
+    }
+    EXPECT_TRUE(scan.Result().completed());
+    EXPECT_GE(wakes.load(), 1);
+    ASSERT_EQ(rows.size(), reference.items.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i]->directory() + std::string(rows[i]->fileName),
+                                                            reference.items[i]->directory() + std::string(reference.items[i]->fileName));
+    EXPECT_EQ(diagnostics, reference.diagnostics);
+}
+
+// A stop request in the middle of a large folder ends the scan at once with
+// the rows so far, in order, and the workers stop reading.
+TEST_F(FolderScanTest, StopInTheMiddleOfALargeFolder) {
+    ASSERT_TRUE(Make({"a", "big/"}));
+    constexpr int kFiles = 5000;
+    for (int i = 0; i < kFiles; ++i) ASSERT_TRUE(m_dir.MakeFile("big/" + std::to_string(i)));
+    g_slowName = "big";  // a millisecond an entry: five seconds to read whole
+    FileStore store;
+    auto scan = std::make_unique<FolderScan>(m_dir.Folder(), ScanOptions{.threads = 2}, store);
+    scan->Start();
+    ScanBatch batch;
+    std::vector<const FileItem*> rows;
+    while (rows.size() < 1001 && scan->Take(batch, std::chrono::milliseconds(100))) {
+        rows.insert(rows.end(), batch.rows.begin(), batch.rows.end());
+    }
+    std::thread([&] { scan->RequestStop(); }).join();
+    EXPECT_FALSE(scan->Take(batch, std::chrono::seconds(10)));
+    rows.insert(rows.end(), batch.rows.begin(), batch.rows.end());
+    EXPECT_EQ(scan->Result().end, ScanEnd::kStoppedByRequest);
+    scan.reset();  // waits for the workers
+    const int reads = g_slowReads;
+    EXPECT_LT(reads, kFiles / 2);
+    ASSERT_GE(rows.size(), 1001u);
+    EXPECT_EQ(rows[0]->fileName, "a");
+    for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(rows[i]->directory(), m_dir.Folder() + "big/");
+}
+
+// Executables of both kinds and plain files of many sizes in many folders:
+// the same versions with and without workers.
+TEST_F(FolderScanTest, WorkersReadTheSameVersions) {
     constexpr int kFolders = 150;
-    std::vector<int> fds;
     for (int f = 0; f < kFolders; ++f) {
-        const std::string folder = m_dir / ("p" + std::to_string(f));
-        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-        fds.push_back(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        ASSERT_GE(fds.back(), 0);
+        const std::string folder = "p" + std::to_string(f);
+        ASSERT_TRUE(m_dir.MakeFolder(folder));
+        int fd = ::open((m_dir / folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
         PeOptions pe;
         pe.fileVersionMS = static_cast<std::uint32_t>(f + 1) << 16;
-        ASSERT_TRUE(PeBuilder::WriteFileAt(fds.back(), "0.dll", PeBuilder(pe).Build()));
+        ASSERT_TRUE(PeBuilder::WriteFileAt(fd, "0.dll", PeBuilder(pe).Build()));
         pe.pe32Plus = true;
-        ASSERT_TRUE(PeBuilder::WriteFileAt(fds.back(), "1.exe", PeBuilder(pe).Build()));
-        ASSERT_TRUE(PeBuilder::WriteFileAt(fds.back(), "2.txt", std::vector<std::uint8_t>(f * 10u, 'z')));
+        ASSERT_TRUE(PeBuilder::WriteFileAt(fd, "1.exe", PeBuilder(pe).Build()));
+        ASSERT_TRUE(PeBuilder::WriteFileAt(fd, "2.txt", std::vector<std::uint8_t>(f * 10u, 'z')));
+        ::close(fd);
     }
-    Scan one(m_dir.Folder(), ScanOptions{.probeThreads = 0, .progress = {}});
+    Scan one(m_dir.Folder(), ScanOptions{.threads = 0});
     Scan many(m_dir.Folder());
     ASSERT_EQ(one.items.size(), 3u * kFolders);
-    ASSERT_EQ(many.items.size(), one.items.size());
+    EXPECT_EQ(Dump(many), Dump(one));
     int withVersion = 0;
-    for (std::size_t i = 0; i < one.items.size(); ++i) {
-        EXPECT_EQ(one.items[i]->fileName, many.items[i]->fileName);
-        EXPECT_EQ(one.items[i]->versionInfo.dwFileVersionMS, many.items[i]->versionInfo.dwFileVersionMS);
-        EXPECT_EQ(one.items[i]->versionInfo.dwFileVersionLS, many.items[i]->versionInfo.dwFileVersionLS);
-        const VS_FIXEDFILEINFO& version = many.items[i]->versionInfo;
-        withVersion += version.dwFileVersionMS != 0 && version.dwSignature == kFixedFileInfoSignature;
+    for (const FileItem* item : many.items) {
+        const unsigned folder = static_cast<unsigned>(std::stoi(item->directory().substr(m_dir.Folder().size() + 1)));
+        const bool executable = item->fileName != "2.txt";
+        EXPECT_EQ(item->versionInfo.dwFileVersionMS, executable ? (folder + 1) << 16 : 0u) << item->fileName;
+        withVersion += executable;
     }
     EXPECT_EQ(withVersion, 2 * kFolders);
-
-    auto openDescriptors = [] { int n = 0; for (int fd = 0; fd < 4096; ++fd) n += fcntl(fd, F_GETFD) != -1; return n; };
-    const int before = openDescriptors();
-    const Folder* folder = one.store.AddFolder("/x/");
-    for (std::size_t maxOpen : {std::size_t{1}, std::size_t{3}, std::size_t{1024}}) {
-        std::vector<FileItem*> items;
-        VersionProbePool pool(4, maxOpen);
-        for (int f = 0; f < kFolders; ++f) {
-            std::vector<VersionProbePool::Job> jobs;
-            for (const char* name : {"0.dll", "1.exe", "2.txt"}) {
-                items.push_back(one.store.AddItem(name, folder));
-                jobs.push_back(VersionProbePool::Job{items.back(), name});
-            }
-            pool.Submit(fds[static_cast<std::size_t>(f)], jobs);
-        }
-        pool.Wait();
-        EXPECT_EQ(openDescriptors(), before) << maxOpen;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            ASSERT_EQ(items[i]->versionInfo.dwFileVersionMS, i % 3 == 2 ? 0u : (i / 3 + 1) << 16) << maxOpen << ' ' << i;
-        }
-    }
-    for (int fd : fds) ::close(fd);
 }
