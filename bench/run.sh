@@ -11,32 +11,11 @@ ROOT=${BENCH_ROOT:-/tmp/norvane-bench-$FILES}
 LISTER=$BUILD/norvane-list
 export LC_ALL=C.UTF-8
 
-if [ ! -f "$ROOT.done" ]; then
-  rm -rf "$ROOT"
-  echo "generating $FILES files under $ROOT"
-  "$BUILD/bench/bench_GenerateTree" "$ROOT" --files "$FILES"
-  touch "$ROOT.done"
-fi
+. "$(dirname "$0")/common.sh"
+ensure_tree "$FILES"
 
-drop_caches() {
-  if [ "${BENCH_COLD:-0}" = 1 ]; then sync; echo 3 > /proc/sys/vm/drop_caches; fi
-}
-
-# Median wall time in seconds of RUNS runs of a command (output discarded).
-median() {
-  local times=() start end
-  for _ in $(seq "$RUNS"); do
-    drop_caches
-    start=$(date +%s%N)
-    "$@" > /dev/null
-    end=$(date +%s%N)
-    times+=("$(( (end - start) / 1000000 ))")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'
-}
-
-lister() { "$LISTER" --settings=/dev/null -f text -c name,date,size,version,ext,folder --no-headings "$@"; }
 lister_single() { lister --threads=0 "$@"; }
+parallel() { "$BUILD/bench/bench_parallel_baseline" "$1" --min-size 428; }
 find_same() { find "$1" -type f -printf '%f\t%TY/%Tm/%Td %TH:%TM\t%s\t%h/\n'; }
 
 # Same rows single- and multi-threaded, before anything is timed.
@@ -49,12 +28,14 @@ mode=warm; [ "${BENCH_COLD:-0}" = 1 ] && mode=cold
 [ "$mode" = warm ] && { lister "$ROOT" >/dev/null; "$BUILD/bench/bench_baseline" "$ROOT" >/dev/null; }
 echo "== scan of $FILES files, $mode cache, median of $RUNS runs"
 t_base=$(median "$BUILD/bench/bench_baseline" "$ROOT")
+t_par=$(median parallel "$ROOT")
 t_list=$(median lister "$ROOT")
 t_single=$(median lister_single "$ROOT")
 t_find=$(median find_same "$ROOT")
-awk -v b="$t_base" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
+awk -v b="$t_base" -v p="$t_par" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
   printf "C baseline (readdir, fstatat, open+pread+close) %7.3f s\n", b
-  printf "norvane-list                                   %7.3f s  %.2fx baseline\n", l, l / b
+  printf "C parallel baseline, 16 threads, no order      %7.3f s  %.2fx baseline\n", p, p / b
+  printf "norvane-list                                   %7.3f s  %.2fx baseline, %.2fx parallel\n", l, l / b, l / p
   printf "norvane-list --threads=0                       %7.3f s  %.2fx baseline\n", s, s / b
   printf "find -printf                                   %7.3f s  %.2fx baseline; lister %.2fx find\n", f, f / b, l / f
 }'

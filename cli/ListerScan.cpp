@@ -89,6 +89,7 @@ std::string ProgressLine(const ScanProgress& progress, double seconds, int colum
 
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
                          bool diagnostics) {
+    g_nStopSignal = 0;
     CatchStopSignals();
     ListerScan scan;
     FolderScan folderScan(rawFolder, options, store);

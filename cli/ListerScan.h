@@ -23,7 +23,7 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
                          bool diagnostics = true);
 
 // From the first call of RunListerScan on, SIGINT and SIGTERM stop the scan;
-// the number of the first such signal, or 0.
+// the number of the first such signal since the last scan began, or 0.
 int StopSignal();
 
 // The one progress line for a terminal width of columns: "12345 files, 678

@@ -47,6 +47,13 @@ out=$("$LISTER" --settings="$settings" --code-page=932 -f text -c name -s name "
 check "code page 932 heading mark" same "${out:0:4}" "819c"
 check "code page 932 name" grep -q '82a02e747874' <<<"$out"
 
+# A folder code page 932 cannot name is read by its own bytes, shown with
+# "?", and no folder is made.
+mkdir -p "$work/k/한국"; echo d > "$work/k/한국/file.txt"
+out=$("$LISTER" --settings="$settings" --code-page=932 -f text -c name "$work/k/한국" | tr -d '\r')
+check "code page 932, a folder it cannot name" same "$out" "$(printf '\x81\x9c%s/??/\nfile.txt' "$work/k")"
+check "no folder made" same "$(ls "$work/k")" "한국"
+
 # Filters; a name with a TAB and a line feed stays one line.
 touch "$tree/.hidden"
 out=$("$LISTER" --settings="$settings" -f text -c name --no-headings --no-hidden "$tree" | tr -d '\r' | sort | tr '\n' ' ')

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
@@ -14,12 +15,24 @@ namespace {
 
 // Rows with many ties and near-ties: shared long prefixes, names that differ
 // only in case (also full-width capitals in 932), a few folders.
-std::vector<const FileItem*> MakeRows(FileStore& store, int codePage, std::mt19937& random) {
+// Folders inside folders as well: names that sort apart from their folder
+// texts ("sub-b/" before "sub/"), names equal but for case, a folder whose
+// text equals a top folder's, and with loneLead a 932 name ending in a lead
+// byte, which reads the "/" after it as its trail byte.
+std::vector<const FileItem*> MakeRows(FileStore& store, int codePage, std::mt19937& random, bool loneLead = false) {
     const char* const pieces932[] = {"a", "A", "\x82\x60", "\x82\x81", "\xB1", "\x83\x41", "\x83\x61", ".", "_", "z"};
     const char* const piecesUtf8[] = {"a", "A", "b", "B", "\xE3\x81\x82", ".", "_", "z", "\xEF\xBC\xA1", "0"};
     const char* const* pieces = codePage == kCodePageShiftJis ? pieces932 : piecesUtf8;
     std::vector<const Folder*> folders = {store.AddFolder("/x/"), store.AddFolder("/X/"), store.AddFolder("/x/sub/"),
                                           store.AddFolder("/a/")};
+    const Folder* x = folders[0];
+    const Folder* sub = store.AddFolder(x, "sub");
+    for (const Folder* folder : {sub, store.AddFolder(x, "Sub"), store.AddFolder(x, "sub-b"), store.AddFolder(sub, "a"),
+                                 store.AddFolder(store.AddFolder(folders[1], "SUB"), "A"), store.AddFolder(x, "\x82\x60"),
+                                 store.AddFolder(x, "\x82\x81z"), store.AddFolder(folders[3], "\xEF\xBC\xA1")}) {
+        folders.push_back(folder);
+    }
+    if (loneLead) folders.push_back(store.AddFolder(x, "s\x82"));
     std::vector<const FileItem*> rows;
     for (int i = 0; i < 3000; ++i) {
         // A long shared prefix makes many keys tie.
@@ -41,11 +54,12 @@ std::vector<const FileItem*> MakeRows(FileStore& store, int codePage, std::mt199
 }  // namespace
 
 TEST(SortRows, GivesTheStableOrderOfTheComparisonsForEveryColumnAndCodePage) {
-    for (int codePage : {kCodePageUtf8, kCodePageShiftJis}) {
+    for (auto [codePage, loneLead] : {std::pair{kCodePageUtf8, false}, std::pair{kCodePageShiftJis, false},
+                                      std::pair{kCodePageShiftJis, true}}) {
         SetCodePage(codePage);
         std::mt19937 random(7);
         FileStore store;
-        std::vector<const FileItem*> rows = MakeRows(store, codePage, random);
+        std::vector<const FileItem*> rows = MakeRows(store, codePage, random, loneLead);
         for (int column = 0; column < kColumnCount; ++column) {
             for (bool descending : {false, true}) {
                 std::vector<const FileItem*> expected = rows;
