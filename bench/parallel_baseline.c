@@ -3,7 +3,9 @@
  *   bench_parallel_baseline ROOT [--threads N] [--min-size N]
  * Every folder: openat (by its path below ROOT), fdopendir, readdir to the
  * end, closedir. Every entry: fstatat without following links. Every regular
- * file of at least --min-size bytes: open, one 64-byte pread, close. A folder
+ * file of at least --min-size bytes: open, fstat (the scan's version reader
+ * checks that what it opened is still a regular file), one 64-byte pread,
+ * close. A folder
  * found is put on a shared stack that every thread takes from; nothing is
  * kept, sorted or ordered. Prints the counts and a checksum that does not
  * depend on the order, so that none of the work can be left out. */
@@ -124,6 +126,12 @@ static void ReadFolder(const char* path, struct Totals* totals)
                 continue;
             }
             ++totals->opened;
+            struct stat opened;
+            if (fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+                ++totals->errors;
+                close(file);
+                continue;
+            }
             unsigned char head[64];
             ssize_t got = pread(file, head, sizeof(head), 0);
             if (got > 0) {

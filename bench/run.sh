@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make bench: generates a deterministic tree and measures, side by side on
 # it, norvane-list, a single-threaded C baseline making the same system calls,
-# and find. BENCH_FILES (default 100000), BENCH_RUNS (default 5), BENCH_COLD=1
+# a C baseline reading subtrees in parallel in no order, and find; then two
+# deep trees (memory, and a depth beyond the stack and the descriptors). BENCH_FILES (default 100000), BENCH_RUNS (default 5), BENCH_COLD=1
 # for cold-cache runs (root only: the page cache is dropped before each run).
 set -euo pipefail
 BUILD=${1:-build}
@@ -15,7 +16,7 @@ export LC_ALL=C.UTF-8
 ensure_tree "$FILES"
 
 lister_single() { lister --threads=0 "$@"; }
-parallel() { "$BUILD/bench/bench_parallel_baseline" "$1" --min-size 428; }
+parallel() { "$BUILD/bench/bench_parallel_baseline" "$1" --threads 64 --min-size 428; }
 find_same() { find "$1" -type f -printf '%f\t%TY/%Tm/%Td %TH:%TM\t%s\t%h/\n'; }
 
 # Same rows single- and multi-threaded, before anything is timed.
@@ -34,11 +35,29 @@ t_single=$(median lister_single "$ROOT")
 t_find=$(median find_same "$ROOT")
 awk -v b="$t_base" -v p="$t_par" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
   printf "C baseline (readdir, fstatat, open+pread+close) %7.3f s\n", b
-  printf "C parallel baseline, 16 threads, no order      %7.3f s  %.2fx baseline\n", p, p / b
+  printf "C parallel baseline, 64 threads, no order      %7.3f s  %.2fx baseline\n", p, p / b
   printf "norvane-list                                   %7.3f s  %.2fx baseline, %.2fx parallel\n", l, l / b, l / p
   printf "norvane-list --threads=0                       %7.3f s  %.2fx baseline\n", s, s / b
   printf "find -printf                                   %7.3f s  %.2fx baseline; lister %.2fx find\n", f, f / b, l / f
 }'
+
+# Deep trees: memory with long names at every level, and a depth no
+# recursion or one descriptor per level would survive.
+deep() {  # deep LEVELS NAME_LENGTH: the tree's path
+  local path=/tmp/norvane-deep-$1x$2
+  if [ ! -f "$path.done" ]; then
+    rm -rf "$path"; "$BUILD/bench/bench_deep_tree" "$path" "$1" "$2" 6 >/dev/null; touch "$path.done"
+  fi
+  echo "$path"
+}
+echo "== deep trees"
+tree=$(deep 5000 200)
+/usr/bin/time -f "5,000 levels of 200-letter names: %e s, peak resident %M KB, exit %x" \
+  "$LISTER" --settings=/dev/null -f text "$tree" >/dev/null
+tree=$(deep 100000 1)
+(ulimit -s 8192 -n 1024
+ /usr/bin/time -f "100,000 levels under ulimit -s 8192 -n 1024: %e s, peak resident %M KB, exit %x" \
+   "$LISTER" --settings=/dev/null -f text "$tree" >/dev/null)
 
 echo "== records, sorts and writing"
 "$BUILD/bench/bench_ScanSortBench" "$ROOT"

@@ -75,7 +75,7 @@ public:
     std::size_t ItemCount() const { return m_nItems; }
 
 private:
-    static constexpr std::size_t kChunkItems = 4096;
+    static constexpr std::size_t kChunkItems = 1024;
     static constexpr std::size_t kChunkFolders = 1024;
     static constexpr std::size_t kTextBlock = 256 * 1024;
     std::vector<std::unique_ptr<FileItem[]>> m_items;

@@ -31,7 +31,7 @@ namespace norvane {
 // the disk or the network far more than it computes, so more workers than
 // cores overlap the waits (a share answers each call after a round trip);
 // bench/README.md has the figures behind the choice.
-inline constexpr int kDefaultScanThreads = 16;
+inline constexpr int kDefaultScanThreads = 64;
 
 struct ScanOptions {
     bool recurse = true;
