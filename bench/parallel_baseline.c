@@ -1,13 +1,14 @@
 /* The floor for a parallel scan: threads read folders as they find them,
  * making the system calls the scan makes, in no particular order.
  *   bench_parallel_baseline ROOT [--threads N] [--min-size N]
- * Every folder: openat (by its path below ROOT), fdopendir, readdir to the
- * end, closedir. Every entry: fstatat without following links. Every regular
+ * Every folder: openat (relative to its parent, by the thread that found
+ * it), fdopendir, readdir to the end, closedir. Every entry: fstatat without following links. Every regular
  * file of at least --min-size bytes: open, fstat (the scan's version reader
  * checks that what it opened is still a regular file), one 64-byte pread,
  * close. A folder
- * found is put on a shared stack that every thread takes from; nothing is
- * kept, sorted or ordered. Prints the counts and a checksum that does not
+ * found is opened and put on a shared stack that every thread takes from;
+ * nothing is kept, sorted or ordered (the open files limit is raised for the
+ * folders waiting on the stack). Prints the counts and a checksum that does not
  * depend on the order, so that none of the work can be left out. */
 #define _GNU_SOURCE /* O_NOATIME */
 #include <dirent.h>
@@ -18,6 +19,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,15 +27,14 @@ struct Totals {
     uint64_t files, folders, opened, bytes, checksum, errors;
 };
 
-static int g_root = -1;
 static uint64_t g_minSize = 0;
 static pthread_mutex_t g_mutex = PTHREAD_MUTEX_INITIALIZER;
 static pthread_cond_t g_ready = PTHREAD_COND_INITIALIZER;
-static char** g_stack = NULL; /* folder paths below ROOT, "." for ROOT */
+static int* g_stack = NULL; /* open folders */
 static size_t g_count = 0, g_capacity = 0, g_busy = 0;
 static struct Totals g_totals;
 
-static void Push(char* path)
+static void Push(int fd)
 {
     pthread_mutex_lock(&g_mutex);
     if (g_count == g_capacity) {
@@ -42,26 +43,26 @@ static void Push(char* path)
         if (g_stack == NULL)
             abort();
     }
-    g_stack[g_count++] = path;
+    g_stack[g_count++] = fd;
     pthread_cond_signal(&g_ready);
     pthread_mutex_unlock(&g_mutex);
 }
 
-/* The next folder, or NULL when every folder is read. */
-static char* Pop(void)
+/* The next folder, or -1 when every folder is read. */
+static int Pop(void)
 {
     pthread_mutex_lock(&g_mutex);
     while (g_count == 0 && g_busy > 0)
         pthread_cond_wait(&g_ready, &g_mutex);
-    char* path = NULL;
+    int fd = -1;
     if (g_count > 0) {
-        path = g_stack[--g_count];
+        fd = g_stack[--g_count];
         ++g_busy;
     } else {
         pthread_cond_broadcast(&g_ready);
     }
     pthread_mutex_unlock(&g_mutex);
-    return path;
+    return fd;
 }
 
 static void Done(void)
@@ -72,25 +73,12 @@ static void Done(void)
     pthread_mutex_unlock(&g_mutex);
 }
 
-static char* Join(const char* folder, const char* name)
+/* Takes over fd. */
+static void ReadFolder(int fd, struct Totals* totals)
 {
-    size_t a = strlen(folder), b = strlen(name);
-    char* path = malloc(a + b + 2);
-    if (path == NULL)
-        abort();
-    memcpy(path, folder, a);
-    path[a] = '/';
-    memcpy(path + a + 1, name, b + 1);
-    return path;
-}
-
-static void ReadFolder(const char* path, struct Totals* totals)
-{
-    int fd = openat(g_root, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    DIR* dir = fd < 0 ? NULL : fdopendir(fd);
+    DIR* dir = fdopendir(fd);
     if (dir == NULL) {
-        if (fd >= 0)
-            close(fd);
+        close(fd);
         ++totals->errors;
         return;
     }
@@ -112,7 +100,11 @@ static void ReadFolder(const char* path, struct Totals* totals)
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
-            Push(Join(path, name));
+            int sub = openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            if (sub < 0)
+                ++totals->errors;
+            else
+                Push(sub);
         } else if (S_ISREG(st.st_mode)) {
             ++totals->files;
             totals->checksum += (uint64_t)st.st_size * 0x9E3779B97F4A7C15ULL;
@@ -149,10 +141,8 @@ static void* Work(void* unused)
     (void)unused;
     struct Totals totals;
     memset(&totals, 0, sizeof totals);
-    for (char* path; (path = Pop()) != NULL; Done()) {
-        ReadFolder(path, &totals);
-        free(path);
-    }
+    for (int fd; (fd = Pop()) >= 0; Done())
+        ReadFolder(fd, &totals);
     pthread_mutex_lock(&g_mutex);
     g_totals.files += totals.files;
     g_totals.folders += totals.folders;
@@ -197,14 +187,16 @@ int main(int argc, char** argv)
     }
     if (root == NULL || threads == 0 || threads > 1024)
         Usage("ROOT is missing, or the thread count is not 1 to 1024");
-    g_root = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (g_root < 0) {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    int top = open(root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0) {
         fprintf(stderr, "bench_parallel_baseline: %s: %s\n", root, strerror(errno));
         return 1;
     }
-    char* top = strdup(".");
-    if (top == NULL)
-        abort();
     Push(top);
     pthread_t* pool = calloc(threads, sizeof *pool);
     if (pool == NULL)

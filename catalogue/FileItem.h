@@ -75,11 +75,16 @@ public:
     std::size_t ItemCount() const { return m_nItems; }
 
 private:
+    // Chunks are raw storage whose records are made as they are added, so
+    // that an arena touches no memory it does not use (a scan has many).
+    struct Release {
+        void operator()(void* chunk) const { ::operator delete(chunk); }
+    };
     static constexpr std::size_t kChunkItems = 1024;
     static constexpr std::size_t kChunkFolders = 1024;
     static constexpr std::size_t kTextBlock = 256 * 1024;
-    std::vector<std::unique_ptr<FileItem[]>> m_items;
-    std::vector<std::unique_ptr<Folder[]>> m_folders;
+    std::vector<std::unique_ptr<FileItem, Release>> m_items;
+    std::vector<std::unique_ptr<Folder, Release>> m_folders;
     std::vector<std::unique_ptr<char[]>> m_textBlocks;
     char* m_pTextBlock = nullptr;  // the block new short texts go into
     std::size_t m_nTextUsed = 0;

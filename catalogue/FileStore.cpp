@@ -1,4 +1,6 @@
 #include <cstring>
+#include <new>
+#include <type_traits>
 
 #include "catalogue/FileItem.h"
 #include "platform/Paths.h"
@@ -49,9 +51,14 @@ bool FolderTextEquals(const Folder* folder, std::string_view text) {
     return end == 0;
 }
 
+// The records are trivially destroyed: a chunk is released without them.
+static_assert(std::is_trivially_destructible_v<FileItem> && std::is_trivially_destructible_v<Folder>);
+
 const Folder* StoreArena::AddFolder(const Folder* parent, std::string_view name) {
-    if (m_nFolders % kChunkFolders == 0) m_folders.emplace_back(new Folder[kChunkFolders]);
-    Folder* folder = &m_folders.back()[m_nFolders % kChunkFolders];
+    if (m_nFolders % kChunkFolders == 0) {
+        m_folders.emplace_back(static_cast<Folder*>(::operator new(sizeof(Folder) * kChunkFolders)));
+    }
+    Folder* folder = new (m_folders.back().get() + m_nFolders % kChunkFolders) Folder();
     ++m_nFolders;
     folder->parent = parent;
     folder->name = StoreText(name);
@@ -77,8 +84,10 @@ std::string_view StoreArena::StoreText(std::string_view text) {
 }
 
 FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder) {
-    if (m_nItems % kChunkItems == 0) m_items.emplace_back(new FileItem[kChunkItems]);
-    FileItem* item = &m_items.back()[m_nItems % kChunkItems];
+    if (m_nItems % kChunkItems == 0) {
+        m_items.emplace_back(static_cast<FileItem*>(::operator new(sizeof(FileItem) * kChunkItems)));
+    }
+    FileItem* item = new (m_items.back().get() + m_nItems % kChunkItems) FileItem();
     ++m_nItems;
     item->fileName = StoreText(name);
     item->extensionOffset = static_cast<std::uint32_t>(ExtensionOffset(item->fileName));

@@ -142,8 +142,13 @@ private:
         m_rowsReady.notify_all();
     }
 
+    // A worker goes on with the first subfolder of the folder it read, as
+    // the consumer needs it next; only the others are handed round.
     void Work(Slot& slot) {
-        while (Node* node = NextWork()) ReadFolder(node, slot);
+        for (Node* node = NextWork(); node != nullptr;) {
+            node = ReadFolder(node, slot);
+            if (node == nullptr) node = NextWork();
+        }
     }
 
     // The next folder to read: the one the consumer waits for, else the
@@ -170,9 +175,11 @@ private:
         }
     }
 
-    void ReadFolder(Node* node, Slot& slot);
+    // Reads one folder; returns its first subfolder when the caller, a
+    // worker, is to read it next.
+    Node* ReadFolder(Node* node, Slot& slot);
     void Publish(Node* node, std::vector<FileItem*>& rows);
-    void Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children);
+    Node* Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children, bool worker);
     // Wakes the consumer when node is the folder it is at; under the lock.
     bool Signal(const Node* node) {
         if (node != m_pCurrent && m_pCurrent != nullptr) return false;
@@ -251,7 +258,7 @@ private:
     ScanResult m_result;
 };
 
-void FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
+Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
     FolderSearch search;
     std::uint32_t error = ERROR_SUCCESS;
     if (node->parent == nullptr) {
@@ -265,17 +272,17 @@ void FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
     }
     std::vector<FileItem*> rows;
     std::vector<Node*> children;
+    const bool worker = &slot != &m_slots.back();
     if (error != ERROR_SUCCESS) {
         node->openError = error;
-        Finish(node, rows, children);
-        return;
+        return Finish(node, rows, children, worker);
     }
     search.SetStatDirectories(false);
     const bool sameCodePage = FileSystemCodePage() == CurrentCodePage();
     FindData entry;
     bool denied = false;
     while (search.Next(&entry)) {
-        if (m_bStop.load(std::memory_order_relaxed)) return;  // the scan is over: nothing more is handed over
+        if (m_bStop.load(std::memory_order_relaxed)) return nullptr;  // the scan is over: nothing more is handed over
         const std::uint32_t attributes = entry.dwFileAttributes;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!m_options.recurse || entry.rawName == "." || entry.rawName == "..") continue;
@@ -318,7 +325,7 @@ void FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
         int fd = search.DuplicateFd();
         if (fd >= 0) KeepFd(node, fd, children.size());
     }
-    Finish(node, rows, children);
+    return Finish(node, rows, children, worker);
 }
 
 void FolderScan::Engine::Publish(Node* node, std::vector<FileItem*>& rows) {
@@ -333,25 +340,35 @@ void FolderScan::Engine::Publish(Node* node, std::vector<FileItem*>& rows) {
     if (wake) m_fnWake();
 }
 
-void FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children) {
+Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children,
+                                 bool worker) {
     m_nFoldersRead.fetch_add(1, std::memory_order_relaxed);
     bool wake = false;
     bool moreWork = false;
+    Node* next = nullptr;
     {
         std::lock_guard lock(m_mutex);
         node->opened = true;
         node->done = true;
         node->rows.insert(node->rows.end(), rows.begin(), rows.end());
         node->children = children;
+        if (m_nReading > 0) --m_nReading;
+        if (worker && !children.empty() && !m_bStop.load()) {
+            next = children.front();
+            next->started = true;
+            ++m_nReading;
+        }
         // Subfolders are read before the folders listed earlier, the first
         // one first.
-        if (m_options.threads > 0) m_work.insert(m_work.end(), children.rbegin(), children.rend());
-        if (m_nReading > 0) --m_nReading;
-        moreWork = !children.empty() || m_nReading == 0;
+        if (m_options.threads > 0) {
+            m_work.insert(m_work.end(), children.rbegin(), children.rend() - (next != nullptr ? 1 : 0));
+        }
+        moreWork = children.size() > (next != nullptr ? 1u : 0u) || m_nReading == 0;
         wake = Signal(node);
     }
     if (moreWork) m_workReady.notify_all();
     if (wake) m_fnWake();
+    return next;
 }
 
 int FolderScan::Engine::AcquireFd(Node* node, std::uint32_t* error) {
@@ -574,7 +591,7 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
             if (!node->started) {
                 node->started = true;
                 lock.unlock();
-                ReadFolder(node, m_slots.back());
+                ReadFolder(node, m_slots.back());  // the consumer reads the subfolders in its turn
                 lock.lock();
                 continue;
             }

@@ -89,8 +89,11 @@ public:
     FolderScan& operator=(const FolderScan&) = delete;
 
     // Starts the workers. wake, when given, is called on a worker thread
-    // when something is ready for Take after a Take that left nothing: at
-    // most one call until the next Take.
+    // when something is ready for Take, first after Start, then after each
+    // Take that handed over nothing; at most once in between. So a consumer
+    // that must not wait (a window) posts itself an event from wake and, on
+    // its own thread, calls Take without waiting until a batch comes back
+    // empty.
     void Start(std::function<void()> wake = {});
     // Asks the scan to stop; any thread, at any time. The workers stop at
     // their next entry, Take at once.
