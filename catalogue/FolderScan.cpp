@@ -344,7 +344,8 @@ Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::
                                  bool worker) {
     m_nFoldersRead.fetch_add(1, std::memory_order_relaxed);
     bool wake = false;
-    bool moreWork = false;
+    bool allRead = false;
+    std::size_t pushed = 0;
     Node* next = nullptr;
     {
         std::lock_guard lock(m_mutex);
@@ -363,10 +364,16 @@ Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::
         if (m_options.threads > 0) {
             m_work.insert(m_work.end(), children.rbegin(), children.rend() - (next != nullptr ? 1 : 0));
         }
-        moreWork = children.size() > (next != nullptr ? 1u : 0u) || m_nReading == 0;
+        pushed = children.size() - (next != nullptr ? 1u : 0u);
+        allRead = m_nReading == 0 && m_work.empty();
         wake = Signal(node);
     }
-    if (moreWork) m_workReady.notify_all();
+    // As many workers as there are new folders; all of them at the end.
+    if (allRead) {
+        m_workReady.notify_all();
+    } else {
+        for (std::size_t i = 0; i < std::min<std::size_t>(pushed, m_slots.size()); ++i) m_workReady.notify_one();
+    }
     if (wake) m_fnWake();
     return next;
 }
@@ -597,7 +604,7 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
             }
         } else if (!node->started && m_pUrgent != node) {
             m_pUrgent = node;
-            m_workReady.notify_all();
+            m_workReady.notify_one();
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             m_bWakeArmed = true;

@@ -15,9 +15,10 @@ namespace norvane {
 
 class TempDir {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/norvane-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
+    // In base (a folder that exists), /tmp by default.
+    explicit TempDir(const std::string& base = "/tmp") {
+        std::string pattern = base + "/norvane-test-XXXXXX";
+        const char* made = mkdtemp(pattern.data());
         m_strPath = made != nullptr ? made : "";
     }
     ~TempDir() {
