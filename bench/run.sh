@@ -16,7 +16,7 @@ export LC_ALL=C.UTF-8
 ensure_tree "$FILES"
 
 lister_single() { lister --threads=0 "$@"; }
-parallel() { "$BUILD/bench/bench_parallel_baseline" "$1" --threads 64 --min-size 428; }
+parallel() { "$BUILD/bench/bench_parallel_baseline" "$1" --threads 32 --min-size 428; }
 find_same() { find "$1" -type f -printf '%f\t%TY/%Tm/%Td %TH:%TM\t%s\t%h/\n'; }
 
 # Same rows single- and multi-threaded, before anything is timed.
@@ -35,7 +35,7 @@ t_single=$(median lister_single "$ROOT")
 t_find=$(median find_same "$ROOT")
 awk -v b="$t_base" -v p="$t_par" -v l="$t_list" -v s="$t_single" -v f="$t_find" 'BEGIN {
   printf "C baseline (readdir, fstatat, open+pread+close) %7.3f s\n", b
-  printf "C parallel baseline, 64 threads, no order      %7.3f s  %.2fx baseline\n", p, p / b
+  printf "C parallel baseline, 32 threads, no order      %7.3f s  %.2fx baseline\n", p, p / b
   printf "norvane-list                                   %7.3f s  %.2fx baseline, %.2fx parallel\n", l, l / b, l / p
   printf "norvane-list --threads=0                       %7.3f s  %.2fx baseline\n", s, s / b
   printf "find -printf                                   %7.3f s  %.2fx baseline; lister %.2fx find\n", f, f / b, l / f

@@ -29,9 +29,11 @@ namespace norvane {
 
 // The number of workers when none is asked for. Reading a folder waits on
 // the disk or the network far more than it computes, so more workers than
-// cores overlap the waits (a share answers each call after a round trip);
-// bench/README.md has the figures behind the choice.
-inline constexpr int kDefaultScanThreads = 64;
+// cores overlap the waits: on a share that answers each call after a round
+// trip, 32 workers read a tree in two thirds of the time 16 take, and 64 were
+// no faster; on a local disk they cost a few megabytes and no time
+// (bench/README.md has the figures).
+inline constexpr int kDefaultScanThreads = 32;
 
 struct ScanOptions {
     bool recurse = true;
