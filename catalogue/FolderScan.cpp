@@ -76,7 +76,7 @@ bool IsVanished(std::uint32_t code) {
 class FolderScan::Engine {
 public:
     Engine(std::string rawFolder, const ScanOptions& options, FileStore& store)
-        : m_strRawTop(std::move(rawFolder)), m_options(options), m_store(store) {
+        : m_strRawTop(std::move(rawFolder)), m_options(options) {
         m_slots.resize(static_cast<std::size_t>(std::max(options.threads, 0)) + 1);
         for (Slot& slot : m_slots) slot.arena = store.NewArena();
         std::string text = FileSystemToCodePage(m_strRawTop, FileSystemCodePage());
@@ -227,7 +227,6 @@ private:
 
     const std::string m_strRawTop;
     const ScanOptions m_options;
-    FileStore& m_store;
     std::vector<Slot> m_slots;  // one per worker, the last the consumer's
     std::vector<std::thread> m_threads;
     Node* m_pTop = nullptr;
