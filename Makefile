@@ -34,14 +34,16 @@ asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# The unit and end-to-end tests (the scan's threads among them) under the
-# thread sanitizer.
+# The unit tests (the scan's threads and the lister run in-process among
+# them) under the thread sanitizer. The end-to-end script stays out: some of
+# its runs hide /proc, where the sanitizer's runtime writes warnings of its
+# own to standard error.
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DNORVANE_TSAN=ON -DNORVANE_WITH_QT=OFF >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target norvane_unit_tests norvane-list
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target norvane_unit_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	  ctest --output-on-failure -j $(JOBS)
+	  ctest --output-on-failure -j $(JOBS) -R '^unit$$'
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
