@@ -142,10 +142,4 @@ bool FolderExists(std::string_view text) {
     return ::stat(std::string(text).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::uint32_t CreateFolder(std::string_view text) {
-    if (text.empty()) return ERROR_PATH_NOT_FOUND;
-    if (Sys().makeDir(std::string(text).c_str(), 0777) == 0) return ERROR_SUCCESS;
-    return WinErrorFromErrno(errno);
-}
-
 }  // namespace norvane

@@ -1,5 +1,5 @@
 // Path rules: the executable's folder, extensions, the root test, folder
-// existence and creation.
+// existence.
 #pragma once
 
 #include <cstdint>
@@ -48,9 +48,5 @@ bool IsRootFolder(std::string_view folder);
 // a relative text resolves against the current directory).
 bool FolderExists(std::string_view text);
 
-// Creates one folder: 0 when made, ERROR_ALREADY_EXISTS (183) when something
-// of that name exists, ERROR_PATH_NOT_FOUND (3) when the parent is missing
-// or the text is empty, ERROR_ACCESS_DENIED (5) and others as the system says.
-std::uint32_t CreateFolder(std::string_view text);
 
 }  // namespace norvane

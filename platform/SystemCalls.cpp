@@ -14,7 +14,7 @@ namespace {
 
 int RealOpenAt(int dirFd, const char* name, int flags) { return ::openat(dirFd, name, flags); }
 
-const SystemCalls kReal = {RealOpenAt, ::fdopendir, ::readdir, ::closedir, ::fstatat, ::mkdir};
+const SystemCalls kReal = {RealOpenAt, ::fdopendir, ::readdir, ::closedir, ::fstatat};
 
 SystemCalls g_calls = kReal;
 

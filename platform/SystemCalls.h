@@ -18,7 +18,6 @@ struct SystemCalls {
     struct dirent* (*readDir)(DIR* dir);
     int (*closeDir)(DIR* dir);
     int (*fstatAt)(int dirFd, const char* name, struct stat* st, int flags);
-    int (*makeDir)(const char* path, mode_t mode);
 };
 
 // The table in use; tests replace entries and put the old ones back.
