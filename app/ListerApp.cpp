@@ -41,9 +41,8 @@ std::string ParseCommandLineFolder(int argc, char** argv) {
 
 bool CListerApp::InitInstance(int argc, char** argv) {
     // Edit limits count bytes of the code page, as the program's buffers do.
-    SetTextLengthCounter([](const QString& strText) {
-        return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size());
-    });
+    SetTextLengthCounter(
+        [](const QString& strText) { return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size()); });
     QApplication::setWindowIcon(QPixmap::fromImage(LoadIconImage(IDR_MAINFRAME)));
     // Without its own folder and without a home the program has no place
     // for its settings file; the user should know before settings are missed.

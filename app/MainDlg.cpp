@@ -57,9 +57,7 @@ FolderBrowser& CurrentFolderBrowser() {
 }
 
 // A folder text of the program as the file system names it.
-std::string ToFileSystem(const std::string& strText) {
-    return CodePageToFileSystem(strText, FileSystemCodePage());
-}
+std::string ToFileSystem(const std::string& strText) { return CodePageToFileSystem(strText, FileSystemCodePage()); }
 
 }  // namespace
 
@@ -288,8 +286,9 @@ bool CMainDlg::ScanFolder(const std::string& folder, [[maybe_unused]] const std:
         // said so, lest it be exported as the whole folder.
         std::string strReason = CodePageToUtf8(result.reason);
         while (!strReason.empty() && (strReason.back() == '\n' || strReason.back() == '\r')) strReason.pop_back();
-        const std::string strText = "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
-                                    CodePageToUtf8(folder) + "\n" + strReason;
+        const std::string strText =
+            "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
+            CodePageToUtf8(folder) + "\n" + strReason;
         MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
     }
     return result.completed();

@@ -52,8 +52,7 @@ TerminationSignals::~TerminationSignals() {
 
 void TerminationSignals::OnSignal() {
     char buffer[16];
-    while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
-    }
+    while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {}
     CloseTopWindow();
 }
 

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
     FileStore store;
     std::vector<const FileItem*> rows;
     auto start = Clock::now();
-    ScanResult result = ScanFolder(folder, ScanOptions{}, store,
-                                   [&rows](FileItem* item) { rows.push_back(item); }, nullptr);
+    ScanResult result = ScanFolder(
+        folder, ScanOptions{}, store, [&rows](FileItem* item) { rows.push_back(item); }, nullptr);
     double scanSeconds = Seconds(start);
     long after = ResidentKiB();
     if (!result.completed() || rows.empty()) {
@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
     }
     double perRecord = 1024.0 * static_cast<double>(after - before) / static_cast<double>(rows.size());
     std::printf("records: %zu  scan: %.3f s  resident: %.1f MB (%.0f bytes a record, FileItem %zu bytes)\n",
-                rows.size(), scanSeconds, static_cast<double>(after - before) / 1024.0, perRecord,
-                sizeof(FileItem));
+                rows.size(), scanSeconds, static_cast<double>(after - before) / 1024.0, perRecord, sizeof(FileItem));
     std::printf("records of 1M files (projected): %.0f MB\n", perRecord * 1e6 / 1048576.0);
 
     static const char* const kNames[] = {"name", "date", "size", "version", "ext", "folder", "system", "hidden"};

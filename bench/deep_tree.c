@@ -11,14 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static void Fail(const char* what)
-{
+static void Fail(const char* what) {
     fprintf(stderr, "bench_deep_tree: %s: %s\n", what, strerror(errno));
     exit(1);
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 5) {
         fprintf(stderr, "usage: bench_deep_tree ROOT LEVELS NAME_LENGTH FILES\n");
         return 2;
@@ -28,29 +26,24 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_deep_tree: LEVELS >= 1, NAME_LENGTH 1 to 255, FILES >= 0\n");
         return 2;
     }
-    if (mkdir(argv[1], 0755) != 0)
-        Fail(argv[1]);
+    if (mkdir(argv[1], 0755) != 0) Fail(argv[1]);
     int fd = open(argv[1], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        Fail(argv[1]);
+    if (fd < 0) Fail(argv[1]);
     char name[256];
     memset(name, 'd', (size_t)length);
     name[length] = '\0';
     long every = files > 0 ? (levels + files - 1) / files : 0, made = 0;
     for (long level = 1; level <= levels; ++level) {
-        if (mkdirat(fd, name, 0755) != 0)
-            Fail("mkdirat");
+        if (mkdirat(fd, name, 0755) != 0) Fail("mkdirat");
         int next = openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (next < 0)
-            Fail("openat");
+        if (next < 0) Fail("openat");
         close(fd);
         fd = next;
         if (made < files && (level % every == 0 || level == levels)) {
             char file[32];
             snprintf(file, sizeof file, "file%ld.txt", level);
             int f = openat(fd, file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (f < 0)
-                Fail("openat file");
+            if (f < 0) Fail("openat file");
             close(f);
             ++made;
         }

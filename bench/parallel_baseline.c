@@ -34,14 +34,12 @@ static int* g_stack = NULL; /* open folders */
 static size_t g_count = 0, g_capacity = 0, g_busy = 0;
 static struct Totals g_totals;
 
-static void Push(int fd)
-{
+static void Push(int fd) {
     pthread_mutex_lock(&g_mutex);
     if (g_count == g_capacity) {
         g_capacity = g_capacity ? 2 * g_capacity : 1024;
         g_stack = realloc(g_stack, g_capacity * sizeof *g_stack);
-        if (g_stack == NULL)
-            abort();
+        if (g_stack == NULL) abort();
     }
     g_stack[g_count++] = fd;
     pthread_cond_signal(&g_ready);
@@ -49,11 +47,9 @@ static void Push(int fd)
 }
 
 /* The next folder, or -1 when every folder is read. */
-static int Pop(void)
-{
+static int Pop(void) {
     pthread_mutex_lock(&g_mutex);
-    while (g_count == 0 && g_busy > 0)
-        pthread_cond_wait(&g_ready, &g_mutex);
+    while (g_count == 0 && g_busy > 0) pthread_cond_wait(&g_ready, &g_mutex);
     int fd = -1;
     if (g_count > 0) {
         fd = g_stack[--g_count];
@@ -65,17 +61,14 @@ static int Pop(void)
     return fd;
 }
 
-static void Done(void)
-{
+static void Done(void) {
     pthread_mutex_lock(&g_mutex);
-    if (--g_busy == 0 && g_count == 0)
-        pthread_cond_broadcast(&g_ready);
+    if (--g_busy == 0 && g_count == 0) pthread_cond_broadcast(&g_ready);
     pthread_mutex_unlock(&g_mutex);
 }
 
 /* Takes over fd. */
-static void ReadFolder(int fd, struct Totals* totals)
-{
+static void ReadFolder(int fd, struct Totals* totals) {
     DIR* dir = fdopendir(fd);
     if (dir == NULL) {
         close(fd);
@@ -87,13 +80,11 @@ static void ReadFolder(int fd, struct Totals* totals)
         errno = 0;
         const struct dirent* entry = readdir(dir);
         if (entry == NULL) {
-            if (errno != 0)
-                ++totals->errors;
+            if (errno != 0) ++totals->errors;
             break;
         }
         const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         struct stat st;
         if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             ++totals->errors;
@@ -101,18 +92,14 @@ static void ReadFolder(int fd, struct Totals* totals)
         }
         if (S_ISDIR(st.st_mode)) {
             int sub = openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-            if (sub < 0)
-                ++totals->errors;
-            else
-                Push(sub);
+            if (sub < 0) ++totals->errors;
+            else Push(sub);
         } else if (S_ISREG(st.st_mode)) {
             ++totals->files;
             totals->checksum += (uint64_t)st.st_size * 0x9E3779B97F4A7C15ULL;
-            if ((uint64_t)st.st_size < g_minSize)
-                continue;
+            if ((uint64_t)st.st_size < g_minSize) continue;
             int file = openat(fd, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOATIME);
-            if (file < 0 && errno == EPERM)
-                file = openat(fd, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+            if (file < 0 && errno == EPERM) file = openat(fd, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
             if (file < 0) {
                 ++totals->errors;
                 continue;
@@ -136,13 +123,11 @@ static void ReadFolder(int fd, struct Totals* totals)
     closedir(dir);
 }
 
-static void* Work(void* unused)
-{
+static void* Work(void* unused) {
     (void)unused;
     struct Totals totals;
     memset(&totals, 0, sizeof totals);
-    for (int fd; (fd = Pop()) >= 0; Done())
-        ReadFolder(fd, &totals);
+    for (int fd; (fd = Pop()) >= 0; Done()) ReadFolder(fd, &totals);
     pthread_mutex_lock(&g_mutex);
     g_totals.files += totals.files;
     g_totals.folders += totals.folders;
@@ -154,39 +139,32 @@ static void* Work(void* unused)
     return NULL;
 }
 
-static void Usage(const char* message)
-{
-    fprintf(stderr, "bench_parallel_baseline: %s\n"
-                    "usage: bench_parallel_baseline ROOT [--threads N] [--min-size N]\n", message);
+static void Usage(const char* message) {
+    fprintf(stderr,
+            "bench_parallel_baseline: %s\n"
+            "usage: bench_parallel_baseline ROOT [--threads N] [--min-size N]\n",
+            message);
     exit(2);
 }
 
-static unsigned long long Number(const char* text)
-{
+static unsigned long long Number(const char* text) {
     char* end = NULL;
     errno = 0;
     unsigned long long value = text ? strtoull(text, &end, 10) : 0;
-    if (text == NULL || errno != 0 || end == text || *end != '\0' || text[0] == '-')
-        Usage("a number was expected");
+    if (text == NULL || errno != 0 || end == text || *end != '\0' || text[0] == '-') Usage("a number was expected");
     return value;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const char* root = NULL;
     unsigned long long threads = 16;
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--threads") == 0)
-            threads = Number(i + 1 < argc ? argv[++i] : NULL);
-        else if (strcmp(argv[i], "--min-size") == 0)
-            g_minSize = Number(i + 1 < argc ? argv[++i] : NULL);
-        else if (argv[i][0] == '-' || root != NULL)
-            Usage("unexpected argument");
-        else
-            root = argv[i];
+        if (strcmp(argv[i], "--threads") == 0) threads = Number(i + 1 < argc ? argv[++i] : NULL);
+        else if (strcmp(argv[i], "--min-size") == 0) g_minSize = Number(i + 1 < argc ? argv[++i] : NULL);
+        else if (argv[i][0] == '-' || root != NULL) Usage("unexpected argument");
+        else root = argv[i];
     }
-    if (root == NULL || threads == 0 || threads > 1024)
-        Usage("ROOT is missing, or the thread count is not 1 to 1024");
+    if (root == NULL || threads == 0 || threads > 1024) Usage("ROOT is missing, or the thread count is not 1 to 1024");
     struct rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
         limit.rlim_cur = limit.rlim_max;
@@ -199,12 +177,9 @@ int main(int argc, char** argv)
     }
     Push(top);
     pthread_t* pool = calloc(threads, sizeof *pool);
-    if (pool == NULL)
-        abort();
-    for (unsigned long long i = 0; i < threads; ++i)
-        pthread_create(&pool[i], NULL, Work, NULL);
-    for (unsigned long long i = 0; i < threads; ++i)
-        pthread_join(pool[i], NULL);
+    if (pool == NULL) abort();
+    for (unsigned long long i = 0; i < threads; ++i) pthread_create(&pool[i], NULL, Work, NULL);
+    for (unsigned long long i = 0; i < threads; ++i) pthread_join(pool[i], NULL);
     printf("files %llu folders %llu opened %llu bytes %llu checksum %016llx errors %llu\n",
            (unsigned long long)g_totals.files, (unsigned long long)g_totals.folders,
            (unsigned long long)g_totals.opened, (unsigned long long)g_totals.bytes,

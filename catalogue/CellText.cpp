@@ -13,8 +13,7 @@ namespace {
 
 // Cells are made at every paint and for every exported row, so numbers are
 // converted in place rather than through a formatted-print call.
-void AppendUnsigned(std::string& out, std::uint64_t value)
-{
+void AppendUnsigned(std::string& out, std::uint64_t value) {
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     out.append(digits, result.ptr);
@@ -22,8 +21,7 @@ void AppendUnsigned(std::string& out, std::uint64_t value)
 
 }  // namespace
 
-void AppendVersionParts(std::string& out, const FileVersion& info)
-{
+void AppendVersionParts(std::string& out, const FileVersion& info) {
     AppendUnsigned(out, info.dwFileVersionMS >> 16);
     out += '.';
     AppendUnsigned(out, info.dwFileVersionMS & 0xFFFFu);
@@ -33,52 +31,33 @@ void AppendVersionParts(std::string& out, const FileVersion& info)
     AppendUnsigned(out, info.dwFileVersionLS & 0xFFFFu);
 }
 
-void AppendListVersionText(std::string& out, const FileVersion& info)
-{
+void AppendListVersionText(std::string& out, const FileVersion& info) {
     // A version that begins 0.0 shows empty, like a file without one.
-    if (info.dwFileVersionMS != 0)
-        AppendVersionParts(out, info);
+    if (info.dwFileVersionMS != 0) AppendVersionParts(out, info);
 }
 
-void AppendCellText(std::string& out, const FileItem& item, int column, bool formattedSize)
-{
+void AppendCellText(std::string& out, const FileItem& item, int column, bool formattedSize) {
     switch (column) {
-    case kColumnFileName:
-        out += item.fileName;
-        break;
-    case kColumnDateTime:
-        AppendDateText(out, item.fileTime);
-        break;
-    case kColumnSize:
-        if (formattedSize)
-            AppendByteSizeText(out, item.fileSize);
-        else
-            AppendUnsigned(out, item.fileSize);
-        break;
-    case kColumnVersion:
-        AppendListVersionText(out, item.versionInfo);
-        break;
-    case kColumnExtension:
-        out += item.extension();
-        break;
-    case kColumnDirectory:
-        AppendFolderText(out, item.folder);
-        break;
-    case kColumnSystem:
-        if (item.systemFile)
-            out += MarkWhiteCircle();
-        break;
-    case kColumnHidden:
-        if (item.hidden)
-            out += MarkWhiteCircle();
-        break;
-    default:
-        break;
+        case kColumnFileName: out += item.fileName; break;
+        case kColumnDateTime: AppendDateText(out, item.fileTime); break;
+        case kColumnSize:
+            if (formattedSize) AppendByteSizeText(out, item.fileSize);
+            else AppendUnsigned(out, item.fileSize);
+            break;
+        case kColumnVersion: AppendListVersionText(out, item.versionInfo); break;
+        case kColumnExtension: out += item.extension(); break;
+        case kColumnDirectory: AppendFolderText(out, item.folder); break;
+        case kColumnSystem:
+            if (item.systemFile) out += MarkWhiteCircle();
+            break;
+        case kColumnHidden:
+            if (item.hidden) out += MarkWhiteCircle();
+            break;
+        default: break;
     }
 }
 
-std::string CellText(const FileItem& item, int column, bool formattedSize)
-{
+std::string CellText(const FileItem& item, int column, bool formattedSize) {
     std::string text;
     AppendCellText(text, item, column, formattedSize);
     return text;

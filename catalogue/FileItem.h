@@ -45,11 +45,11 @@ struct FileVersion {
 // One file found by the scan. The name is a view into the owning FileStore's
 // storage and the folder a shared record, so a record stays compact.
 struct FileItem {
-    std::string_view fileName;        // the name as enumerated, in the code page
-    std::uint64_t fileSize = 0;       // all 64 bits
-    FILETIME fileTime = 0;            // last write, UTC
-    FileVersion versionInfo;          // all zero without a version resource
-    const Folder* folder = nullptr;   // the folder that holds the file
+    std::string_view fileName;          // the name as enumerated, in the code page
+    std::uint64_t fileSize = 0;         // all 64 bits
+    FILETIME fileTime = 0;              // last write, UTC
+    FileVersion versionInfo;            // all zero without a version resource
+    const Folder* folder = nullptr;     // the folder that holds the file
     std::uint32_t extensionOffset = 0;  // where the extension starts in fileName
     bool systemFile = false;
     bool hidden = false;

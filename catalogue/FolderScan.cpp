@@ -47,10 +47,10 @@ struct Node {
     bool done = false;     // everything below is known
     std::uint32_t openError = ERROR_SUCCESS;
     std::uint32_t endError = ERROR_NO_MORE_FILES;
-    bool denied = false;           // listed, but its entries could not be looked at
-    std::vector<FileItem*> rows;   // read; those from taken on not yet handed over
+    bool denied = false;          // listed, but its entries could not be looked at
+    std::vector<FileItem*> rows;  // read; those from taken on not yet handed over
     std::size_t taken = 0;
-    std::vector<Node*> children;   // subfolders in enumeration order, once done
+    std::vector<Node*> children;  // subfolders in enumeration order, once done
 
     // Under the descriptor cache's lock.
     int fd = -1;
@@ -135,9 +135,7 @@ private:
 
     void Stop() {
         m_bStop.store(true);
-        {
-            std::lock_guard lock(m_mutex);
-        }
+        { std::lock_guard lock(m_mutex); }
         m_workReady.notify_all();
         m_rowsReady.notify_all();
     }
@@ -246,7 +244,7 @@ private:
     Node* m_pCurrent = nullptr;  // the folder the consumer is at
     bool m_bWakeArmed = false;
 
-    std::mutex m_fdMutex;  // guards the nodes' descriptor part and m_lru
+    std::mutex m_fdMutex;    // guards the nodes' descriptor part and m_lru
     std::list<Node*> m_lru;  // cached descriptors, the least recently used first
 
     // The consumer's own.
@@ -339,8 +337,7 @@ void FolderScan::Engine::Publish(Node* node, std::vector<FileItem*>& rows) {
     if (wake) m_fnWake();
 }
 
-Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children,
-                                 bool worker) {
+Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children, bool worker) {
     m_nFoldersRead.fetch_add(1, std::memory_order_relaxed);
     bool wake = false;
     bool allRead = false;
@@ -400,9 +397,9 @@ int FolderScan::Engine::AcquireFd(Node* node, std::uint32_t* error) {
         Node* next = down[i - 1];
         Node* held = down[i];
         const bool top = next->parent == nullptr;
-        int nextFd = top ? Sys().openAt(AT_FDCWD, std::string(next->rawName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                         : Sys().openAt(fd, std::string(next->rawName).c_str(),
-                                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        int nextFd =
+            top ? Sys().openAt(AT_FDCWD, std::string(next->rawName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                : Sys().openAt(fd, std::string(next->rawName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
         int openError = errno;
         if (held != nullptr) ReleaseFd(held, false);
         if (nextFd < 0) {
@@ -585,7 +582,8 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
                 End(ScanEnd::kStoppedByError);
                 return false;
             }
-            if (verdict == Verdict::kEnumerate) m_order.insert(m_order.end(), node->children.rbegin(), node->children.rend());
+            if (verdict == Verdict::kEnumerate)
+                m_order.insert(m_order.end(), node->children.rbegin(), node->children.rend());
             std::vector<Node*>().swap(node->children);
             m_pLast = node;
             m_pCurrent = nullptr;

@@ -45,9 +45,9 @@ struct ScanOptions {
 };
 
 enum class ScanEnd {
-    kCompleted,        // ran to its end (folders it could not read skipped)
-    kStoppedByRequest, // RequestStop
-    kStoppedByError,   // an error ended it, or the top folder could not be read
+    kCompleted,         // ran to its end (folders it could not read skipped)
+    kStoppedByRequest,  // RequestStop
+    kStoppedByError,    // an error ended it, or the top folder could not be read
 };
 
 struct ScanResult {

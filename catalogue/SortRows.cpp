@@ -224,7 +224,8 @@ std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column,
         if (a.key != b.key) return descending ? a.key > b.key : a.key < b.key;
         if (a.key2 != b.key2) return descending ? a.key2 > b.key2 : a.key2 < b.key2;
         if (!keyIsWhole && !(a.whole && b.whole)) {
-            int order = descending ? CompareDescending(a.item, b.item, column) : CompareAscending(a.item, b.item, column);
+            int order =
+                descending ? CompareDescending(a.item, b.item, column) : CompareAscending(a.item, b.item, column);
             if (order != 0) return order < 0;
         }
         return a.index < b.index;  // equal rows keep their order

@@ -58,12 +58,23 @@ constexpr const char* kUsage =
     "SIGTERM (nothing written).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
-constexpr std::array<std::string_view, 8> kSortNames = {"name", "date", "size", "version",
-                                                        "ext", "folder", "system", "hidden"};
+constexpr std::array<std::string_view, 8> kSortNames = {"name", "date",   "size",   "version",
+                                                        "ext",  "folder", "system", "hidden"};
 
 enum LongOnly {
-    kWithPath = 256, kPrefix, kSuffix, kNoHeadings, kFormattedSize, kNoSubfolders,
-    kNoSystem, kNoHidden, kSettings, kCodePage, kVersion, kThreads, kQuiet,
+    kWithPath = 256,
+    kPrefix,
+    kSuffix,
+    kNoHeadings,
+    kFormattedSize,
+    kNoSubfolders,
+    kNoSystem,
+    kNoHidden,
+    kSettings,
+    kCodePage,
+    kVersion,
+    kThreads,
+    kQuiet,
 };
 
 bool ParseColumns(std::string_view list, std::array<bool, kExportColumnCount>& columns, std::string* error) {
@@ -222,8 +233,8 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     CListExporter exporter;
     exporter.SetSettings(options.output);
     FileOutputSink sink;
-    const bool open = options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output")
-                                                 : sink.Open(options.outputPath);
+    const bool open =
+        options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
         exporter.WriteHeader(sink);
@@ -306,8 +317,9 @@ int RunLister(int argc, char** argv) {
     }
     const std::string settingsPath = options.settingsPath.value_or(SettingsPath());
     if (settingsPath.empty() && !options.settingsPath && !options.quiet) {
-        PrintError("no place for the settings file is known (neither the program's folder nor $HOME): no settings "
-                   "file is read (--settings=FILE names one)");
+        PrintError(
+            "no place for the settings file is known (neither the program's folder nor $HOME): no settings "
+            "file is read (--settings=FILE names one)");
     }
     LoadTitleSettings(options.output.titles, settingsPath);
 
@@ -322,8 +334,9 @@ int RunLister(int argc, char** argv) {
         return 1;
     }
     if (!result.completed()) {
-        PrintError(result.reason.empty() ? std::string("the scan stopped early")
-                                         : "the scan stopped early: " + CodePageToFileSystem(result.reason, FileSystemCodePage()));
+        PrintError(result.reason.empty()
+                       ? std::string("the scan stopped early")
+                       : "the scan stopped early: " + CodePageToFileSystem(result.reason, FileSystemCodePage()));
         return 1;
     }
     return 0;

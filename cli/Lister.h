@@ -29,9 +29,9 @@ struct ListerOptions {
     int sortColumn = -1;  // a list column, or -1 for scan order
     bool sortDescending = false;
     std::optional<std::string> settingsPath;
-    int codePage = 0;  // 0: the locale's
-    int threads = -1;  // workers reading folders; -1: the scan's default
-    bool quiet = false;     // no progress and no warnings, errors only
+    int codePage = 0;        // 0: the locale's
+    int threads = -1;        // workers reading folders; -1: the scan's default
+    bool quiet = false;      // no progress and no warnings, errors only
     std::string outputPath;  // empty: standard output
     std::string folder;
     bool help = false;

@@ -61,7 +61,9 @@ int HexToInt(const char* pszText) {
 }
 
 CColumnTitlesDlg::CColumnTitlesDlg(QWidget* pParent)
-    : CDialog(kColumnTitlesTemplate, pParent), m_clrBgColor(RGB(0x00, 0x66, 0xCC)), m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {}
+    : CDialog(kColumnTitlesTemplate, pParent),
+      m_clrBgColor(RGB(0x00, 0x66, 0xCC)),
+      m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {}
 
 std::span<const MessageMapEntry> CColumnTitlesDlg::GetMessageMap() const {
     static const MessageMapEntry kMap[] = {

@@ -48,8 +48,7 @@ struct ByteEscapes {
     std::array<std::string_view, 8> texts{};
 };
 
-constexpr ByteEscapes MakeEscapes(std::initializer_list<std::pair<char, std::string_view>> pairs)
-{
+constexpr ByteEscapes MakeEscapes(std::initializer_list<std::pair<char, std::string_view>> pairs) {
     ByteEscapes escapes;
     std::uint8_t next = 1;
     for (const auto& [byte, text] : pairs) {
@@ -67,21 +66,14 @@ constexpr ByteEscapes kUserText = MakeEscapes({{'\n', "\r\n"}});
 constexpr ByteEscapes kCsvUserText = MakeEscapes({{'"', "\"\""}, {'\n', "\r\n"}});
 constexpr ByteEscapes kTextField = MakeEscapes({{'\t', "?"}, {'\r', "?"}, {'\n', "?"}});
 constexpr ByteEscapes kCsvField = MakeEscapes({{'"', "\"\""}, {'\r', "?"}, {'\n', "?"}});
-constexpr ByteEscapes kHtmlField = MakeEscapes({{'&', "&amp;"},
-                                                {'<', "&lt;"},
-                                                {'>', "&gt;"},
-                                                {'"', "&quot;"},
-                                                {'\t', "&#9;"},
-                                                {'\r', "&#13;"},
-                                                {'\n', "&#10;"}});
+constexpr ByteEscapes kHtmlField = MakeEscapes(
+    {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\t', "&#9;"}, {'\r', "&#13;"}, {'\n', "&#10;"}});
 
-void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& escapes)
-{
+void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& escapes) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t index = escapes.index[static_cast<unsigned char>(text[i])];
-        if (index == 0)
-            continue;
+        if (index == 0) continue;
         out.append(text.data() + start, i - start);
         out += escapes.texts[index];
         start = i + 1;
@@ -91,15 +83,11 @@ void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& e
 
 }  // namespace
 
-CListExporter::CListExporter()
-    : m_szTextName("Carvel.txt"), m_szHtmlName("Carvel.html"), m_szCsvName("Carvel.csv")
-{
-}
+CListExporter::CListExporter() : m_szTextName("Carvel.txt"), m_szHtmlName("Carvel.html"), m_szCsvName("Carvel.csv") {}
 
 CListExporter::~CListExporter() = default;
 
-void CListExporter::SetSettings(const ExportSettings& settings)
-{
+void CListExporter::SetSettings(const ExportSettings& settings) {
     const auto& columns = settings.columns;
     m_bFileName = columns[kExportFileName];
     m_bFileDateTime = columns[kExportDateTime];
@@ -129,27 +117,20 @@ void CListExporter::SetSettings(const ExportSettings& settings)
     m_strFontColor = settings.titles.fontColor;
 }
 
-ExportFormat CListExporter::ChosenFormat() const
-{
-    if (m_bHtml)
-        return Format::kHtml;
-    if (m_bCsv)
-        return Format::kCsv;
+ExportFormat CListExporter::ChosenFormat() const {
+    if (m_bHtml) return Format::kHtml;
+    if (m_bCsv) return Format::kCsv;
     return Format::kText;
 }
 
-int CListExporter::WrittenColumnCount() const
-{
-    return static_cast<int>(m_bFileName) + static_cast<int>(m_bFileDateTime) +
-           static_cast<int>(m_bFileSize) + static_cast<int>(m_bVersion) +
-           static_cast<int>(m_bExpansion) + static_cast<int>(m_bDirectory);
+int CListExporter::WrittenColumnCount() const {
+    return static_cast<int>(m_bFileName) + static_cast<int>(m_bFileDateTime) + static_cast<int>(m_bFileSize) +
+           static_cast<int>(m_bVersion) + static_cast<int>(m_bExpansion) + static_cast<int>(m_bDirectory);
 }
 
-void CListExporter::WriteHeader(OutputSink& sink)
-{
+void CListExporter::WriteHeader(OutputSink& sink) {
     const Format format = ChosenFormat();
-    if (format == Format::kText)
-        return;
+    if (format == Format::kText) return;
     const std::pair<bool, const std::string*> columns[] = {
         {m_bFileName, &m_strTitle1}, {m_bFileDateTime, &m_strTitle2}, {m_bFileSize, &m_strTitle3},
         {m_bVersion, &m_strTitle4},  {m_bExpansion, &m_strTitle5},    {m_bDirectory, &m_strTitle6},
@@ -159,8 +140,7 @@ void CListExporter::WriteHeader(OutputSink& sink)
     if (format == Format::kHtml) {
         line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
         for (const auto& [bWritten, title] : columns) {
-            if (!bWritten)
-                continue;
+            if (!bWritten) continue;
             line += "<TD bgColor=";
             AppendEscaped(line, m_strBgColor, kUserText);
             line += "><FONT class=VERDANA color=";
@@ -173,8 +153,7 @@ void CListExporter::WriteHeader(OutputSink& sink)
     } else {
         // Every title is followed by a comma, the last one too.
         for (const auto& [bWritten, title] : columns) {
-            if (!bWritten)
-                continue;
+            if (!bWritten) continue;
             AppendEscaped(line, *title, kUserText);
             line += ',';
         }
@@ -183,14 +162,11 @@ void CListExporter::WriteHeader(OutputSink& sink)
     sink.Write(line);
 }
 
-void CListExporter::WriteFooter(OutputSink& sink)
-{
-    if (ChosenFormat() == Format::kHtml)
-        sink.Write("</tbody>\r\n</table>");
+void CListExporter::WriteFooter(OutputSink& sink) {
+    if (ChosenFormat() == Format::kHtml) sink.Write("</tbody>\r\n</table>");
 }
 
-void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item)
-{
+void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item) {
     const Format format = ChosenFormat();
     std::string& line = m_strLine;
     line.clear();
@@ -200,30 +176,25 @@ void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, cons
     if (!FolderTextEquals(item.folder, previousFolder)) {
         previousFolder.clear();
         AppendFolderText(previousFolder, item.folder);
-        if (m_bFolderHeading)
-            AppendHeading(line, format, previousFolder);
+        if (m_bFolderHeading) AppendHeading(line, format, previousFolder);
     }
     AppendRowLine(line, format, item, previousFolder);
     sink.Write(line);
 }
 
-bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows)
-{
+bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows) {
     WriteHeader(sink);
     std::string previousFolder;
     for (const FileItem* item : rows) {
-        if (sink.Failed())
-            break;
-        if (item != nullptr)
-            WriteRow(sink, previousFolder, *item);
+        if (sink.Failed()) break;
+        if (item != nullptr) WriteRow(sink, previousFolder, *item);
     }
     WriteFooter(sink);
     sink.Flush();
     return !sink.Failed();
 }
 
-void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder) const
-{
+void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder) const {
     if (format == Format::kHtml) {
         line += "<tr><TD colspan=";
         line += std::to_string(WrittenColumnCount());
@@ -248,29 +219,21 @@ void CListExporter::AppendHeading(std::string& line, Format format, std::string_
 }
 
 void CListExporter::AppendNameCell(std::string& line, Format format, const FileItem& item,
-                                   std::string_view folder) const
-{
+                                   std::string_view folder) const {
     const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
-    const ByteEscapes& field =
-        format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
-    if (format == Format::kCsv)
-        line += '"';
-    if (m_bPrefix)
-        AppendEscaped(line, m_strPrefix, userText);
+    const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
+    if (format == Format::kCsv) line += '"';
+    if (m_bPrefix) AppendEscaped(line, m_strPrefix, userText);
     // The name text is the folder (which ends with "/") and the name, kept
     // whole however long.
-    if (!m_bNameOnly)
-        AppendEscaped(line, folder, field);
+    if (!m_bNameOnly) AppendEscaped(line, folder, field);
     AppendEscaped(line, item.fileName, field);
-    if (m_bSuffix)
-        AppendEscaped(line, m_strSuffix, userText);
-    if (format == Format::kCsv)
-        line += '"';
+    if (m_bSuffix) AppendEscaped(line, m_strSuffix, userText);
+    if (format == Format::kCsv) line += '"';
 }
 
 void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item,
-                                  std::string_view folder) const
-{
+                                  std::string_view folder) const {
     const bool bHtml = format == Format::kHtml;
     const bool bCsv = format == Format::kCsv;
     const ByteEscapes& field = bHtml ? kHtmlField : (bCsv ? kCsvField : kTextField);
@@ -279,23 +242,18 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
     // TEXT and CSV put the separator before every cell but the first written;
     // HTML wraps each cell, the size cell aligned right.
     auto openCell = [&](bool bRightAligned) {
-        if (bHtml)
-            line += bRightAligned ? "<TD align=right>" : "<TD>";
-        else if (!bFirst)
-            line += separator;
+        if (bHtml) line += bRightAligned ? "<TD align=right>" : "<TD>";
+        else if (!bFirst) line += separator;
         bFirst = false;
     };
     auto closeCell = [&] {
-        if (bHtml)
-            line += "</TD>";
+        if (bHtml) line += "</TD>";
     };
     auto quote = [&] {
-        if (bCsv)
-            line += '"';
+        if (bCsv) line += '"';
     };
 
-    if (bHtml)
-        line += "<tr>";
+    if (bHtml) line += "<tr>";
     if (m_bFileName) {
         openCell(false);
         AppendNameCell(line, format, item, folder);
@@ -343,8 +301,7 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
         quote();
         closeCell();
     }
-    if (bHtml)
-        line += "</tr>";
+    if (bHtml) line += "</tr>";
     line += "\r\n";
 }
 

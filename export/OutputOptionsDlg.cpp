@@ -20,7 +20,8 @@ void ExchangeCodePageText(CDataExchange* pDX, int nId, std::string& strValue) {
 COutputOptionsDlg::COutputOptionsDlg(QWidget* pParent) : CDialog(kOutputOptionsTemplate, pParent) {}
 
 TitleSettings COutputOptionsDlg::GetTitleSettings() const {
-    return {{m_strTitle1, m_strTitle2, m_strTitle3, m_strTitle4, m_strTitle5, m_strTitle6}, m_strBgColor, m_strFontColor};
+    return {
+        {m_strTitle1, m_strTitle2, m_strTitle3, m_strTitle4, m_strTitle5, m_strTitle6}, m_strBgColor, m_strFontColor};
 }
 
 void COutputOptionsDlg::SetTitleSettings(const TitleSettings& titles) {

@@ -12,26 +12,19 @@ namespace norvane {
 
 OutputSink::~OutputSink() = default;
 
-bool OutputSink::Write(std::string_view bytes)
-{
-    if (m_bFailed)
-        return false;
-    if (bytes.empty())
-        return true;
+bool OutputSink::Write(std::string_view bytes) {
+    if (m_bFailed) return false;
+    if (bytes.empty()) return true;
     return WriteBytes(bytes);
 }
 
-bool OutputSink::Flush()
-{
-    if (m_bFailed)
-        return false;
+bool OutputSink::Flush() {
+    if (m_bFailed) return false;
     return FlushBytes();
 }
 
-void OutputSink::SetFailed(int error, const std::string& path)
-{
-    if (m_bFailed)
-        return;
+void OutputSink::SetFailed(int error, const std::string& path) {
+    if (m_bFailed) return;
     m_bFailed = true;
     m_nError = error;
     m_strError = path.empty() ? std::string() : path + ": ";
@@ -42,15 +35,13 @@ FileOutputSink::FileOutputSink() = default;
 
 FileOutputSink::~FileOutputSink() { Abandon(); }
 
-bool FileOutputSink::Open(const std::string& path)
-{
+bool FileOutputSink::Open(const std::string& path) {
     if (m_nFd >= 0) {
         SetFailed(EBUSY, m_strPath);
         return false;
     }
     m_strPath = path;
-    if (Failed())
-        return false;
+    if (Failed()) return false;
     if (const int error = m_replacement.Open(path); error != 0) {
         m_bTargetChanged = m_replacement.TargetChanged();
         Fail(error);
@@ -62,15 +53,13 @@ bool FileOutputSink::Open(const std::string& path)
     return true;
 }
 
-bool FileOutputSink::Attach(int fd, const std::string& name)
-{
+bool FileOutputSink::Attach(int fd, const std::string& name) {
     if (m_nFd >= 0) {
         SetFailed(EBUSY, m_strPath);
         return false;
     }
     m_strPath = name;
-    if (Failed())
-        return false;
+    if (Failed()) return false;
     m_nFd = fd;
     m_bAttached = true;
     // Bytes handed to a descriptor cannot be taken back.
@@ -79,12 +68,9 @@ bool FileOutputSink::Attach(int fd, const std::string& name)
     return true;
 }
 
-bool FileOutputSink::Commit()
-{
-    if (m_nFd < 0)
-        return !Failed();
-    if (!Failed())
-        FlushBytes();
+bool FileOutputSink::Commit() {
+    if (m_nFd < 0) return !Failed();
+    if (!Failed()) FlushBytes();
     if (m_bAttached) {
         Reset();
         return !Failed();
@@ -99,25 +85,20 @@ bool FileOutputSink::Commit()
     return !Failed();
 }
 
-void FileOutputSink::Abandon()
-{
-    if (m_nFd < 0)
-        return;
-    if (!m_bAttached)
-        m_replacement.Abandon();
+void FileOutputSink::Abandon() {
+    if (m_nFd < 0) return;
+    if (!m_bAttached) m_replacement.Abandon();
     Reset();
 }
 
-void FileOutputSink::Reset()
-{
+void FileOutputSink::Reset() {
     m_nFd = -1;
     m_bAttached = false;
     m_strBuffer.clear();
     m_strBuffer.shrink_to_fit();
 }
 
-bool FileOutputSink::WriteBytes(std::string_view bytes)
-{
+bool FileOutputSink::WriteBytes(std::string_view bytes) {
     if (m_nFd < 0) {
         SetFailed(EBADF, m_strPath);
         return false;
@@ -126,30 +107,24 @@ bool FileOutputSink::WriteBytes(std::string_view bytes)
         m_strBuffer.append(bytes);
         return true;
     }
-    if (!FlushBytes())
-        return false;
-    if (bytes.size() >= kBufferSize)
-        return WriteAll(bytes.data(), bytes.size());
+    if (!FlushBytes()) return false;
+    if (bytes.size() >= kBufferSize) return WriteAll(bytes.data(), bytes.size());
     m_strBuffer.append(bytes);
     return true;
 }
 
-bool FileOutputSink::FlushBytes()
-{
-    if (m_nFd < 0)
-        return !Failed();
+bool FileOutputSink::FlushBytes() {
+    if (m_nFd < 0) return !Failed();
     const bool bOk = WriteAll(m_strBuffer.data(), m_strBuffer.size());
     m_strBuffer.clear();
     return bOk;
 }
 
-bool FileOutputSink::WriteAll(const char* data, std::size_t size)
-{
+bool FileOutputSink::WriteAll(const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(m_nFd, data, size);
         if (written < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             Fail(errno);
             return false;
         }
@@ -164,8 +139,7 @@ bool FileOutputSink::WriteAll(const char* data, std::size_t size)
     return true;
 }
 
-bool StringOutputSink::WriteBytes(std::string_view bytes)
-{
+bool StringOutputSink::WriteBytes(std::string_view bytes) {
     const std::size_t room = m_nLimit - std::min(m_nLimit, m_strText.size());
     if (bytes.size() <= room) {
         m_strText.append(bytes);

@@ -50,7 +50,9 @@ public:
     bool HasControls() const { return !m_controls.empty(); }
     QWidget* GetDlgItem(int nId) const;
     template <class T>
-    T* GetDlgItemAs(int nId) const { return qobject_cast<T*>(GetDlgItem(nId)); }
+    T* GetDlgItemAs(int nId) const {
+        return qobject_cast<T*>(GetDlgItem(nId));
+    }
     const DialogTemplate& GetTemplate() const { return m_template; }
 
     void GotoDlgCtrl(QWidget* pControl);

@@ -98,10 +98,11 @@ void CListCtrl::changeEvent(QEvent* pEvent) {
 }
 
 void CListCtrl::SelectFromMark(int nRow, bool bAdd) {
-    const QItemSelection range(model()->index(std::min(m_nSelectionMark, nRow), 0),
-                               model()->index(std::max(m_nSelectionMark, nRow), std::max(0, model()->columnCount() - 1)));
-    selectionModel()->select(range, (bAdd ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
-                                        QItemSelectionModel::Rows);
+    const QItemSelection range(
+        model()->index(std::min(m_nSelectionMark, nRow), 0),
+        model()->index(std::max(m_nSelectionMark, nRow), std::max(0, model()->columnCount() - 1)));
+    selectionModel()->select(
+        range, (bAdd ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) | QItemSelectionModel::Rows);
     selectionModel()->setCurrentIndex(model()->index(nRow, 0), QItemSelectionModel::NoUpdate);
 }
 

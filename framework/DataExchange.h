@@ -15,8 +15,7 @@ class CDialog;
 
 class CDataExchange {
 public:
-    CDataExchange(CDialog* pDlgWnd, bool bSaveAndValidate)
-        : m_pDlgWnd(pDlgWnd), m_bSaveAndValidate(bSaveAndValidate) {}
+    CDataExchange(CDialog* pDlgWnd, bool bSaveAndValidate) : m_pDlgWnd(pDlgWnd), m_bSaveAndValidate(bSaveAndValidate) {}
 
     // The control with that id, remembered for DDV_ and Fail; nullptr (and a
     // failed exchange) when the dialog has none.

@@ -11,8 +11,8 @@ namespace norvane {
 QString SubstituteFontFamily(const QString& strFace) {
     static const QString strChosen = [] {
         // Proportional Gothic faces first: the templates were laid out for one.
-        const QStringList preferred{"IPAPGothic", "IPA Pゴシック", "VL PGothic", "Noto Sans CJK JP",
-                                    "Source Han Sans JP", "IPAGothic", "IPAゴシック", "VL Gothic"};
+        const QStringList preferred{"IPAPGothic",         "IPA Pゴシック", "VL PGothic",  "Noto Sans CJK JP",
+                                    "Source Han Sans JP", "IPAGothic",     "IPAゴシック", "VL Gothic"};
         const QStringList families = QFontDatabase::families();
         for (const QString& name : preferred) {
             if (families.contains(name, Qt::CaseInsensitive)) return name;
@@ -38,7 +38,8 @@ QFont DialogFont(const QString& strFace, int nPointSize) {
 
 DialogBaseUnits GetDialogBaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int nWidth = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int nWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {(nWidth / 26 + 1) / 2, metrics.height()};
 }
 

@@ -14,13 +14,13 @@ namespace norvane {
 
 enum class ControlKind {
     PushButton,
-    DefPushButton,   // the dialog's default button
+    DefPushButton,  // the dialog's default button
     AutoCheckBox,
     AutoRadioButton,
     GroupBox,
-    Static,          // text; alignment and prefix handling from the style
-    Frame,           // a static drawing a black frame, no text
-    Icon,            // a static showing an icon resource
+    Static,  // text; alignment and prefix handling from the style
+    Frame,   // a static drawing a black frame, no text
+    Icon,    // a static showing an icon resource
     Edit,
     ComboBox,
     ListView,
@@ -28,20 +28,20 @@ enum class ControlKind {
 
 // Control styles. The names follow the window styles they stand for.
 namespace ctl {
-inline constexpr std::uint32_t TabStop = 1u << 0;      // WS_TABSTOP
-inline constexpr std::uint32_t Group = 1u << 1;        // WS_GROUP: starts a group
-inline constexpr std::uint32_t Border = 1u << 2;       // WS_BORDER
-inline constexpr std::uint32_t VScroll = 1u << 3;      // WS_VSCROLL
-inline constexpr std::uint32_t Disabled = 1u << 4;     // WS_DISABLED
-inline constexpr std::uint32_t AlignRight = 1u << 5;   // SS_RIGHT (else left)
-inline constexpr std::uint32_t AlignCenter = 1u << 6;  // SS_CENTER
-inline constexpr std::uint32_t NoPrefix = 1u << 7;     // SS_NOPREFIX: "&" shown as is
-inline constexpr std::uint32_t AutoHScroll = 1u << 8;  // ES_AUTOHSCROLL / CBS_AUTOHSCROLL
-inline constexpr std::uint32_t DropDown = 1u << 9;     // CBS_DROPDOWN: editable combo box
-inline constexpr std::uint32_t Sort = 1u << 10;        // CBS_SORT
+inline constexpr std::uint32_t TabStop = 1u << 0;         // WS_TABSTOP
+inline constexpr std::uint32_t Group = 1u << 1;           // WS_GROUP: starts a group
+inline constexpr std::uint32_t Border = 1u << 2;          // WS_BORDER
+inline constexpr std::uint32_t VScroll = 1u << 3;         // WS_VSCROLL
+inline constexpr std::uint32_t Disabled = 1u << 4;        // WS_DISABLED
+inline constexpr std::uint32_t AlignRight = 1u << 5;      // SS_RIGHT (else left)
+inline constexpr std::uint32_t AlignCenter = 1u << 6;     // SS_CENTER
+inline constexpr std::uint32_t NoPrefix = 1u << 7;        // SS_NOPREFIX: "&" shown as is
+inline constexpr std::uint32_t AutoHScroll = 1u << 8;     // ES_AUTOHSCROLL / CBS_AUTOHSCROLL
+inline constexpr std::uint32_t DropDown = 1u << 9;        // CBS_DROPDOWN: editable combo box
+inline constexpr std::uint32_t Sort = 1u << 10;           // CBS_SORT
 inline constexpr std::uint32_t ShowSelAlways = 1u << 11;  // LVS_SHOWSELALWAYS
-inline constexpr std::uint32_t SingleSel = 1u << 12;   // LVS_SINGLESEL
-inline constexpr std::uint32_t Report = 1u << 13;      // LVS_REPORT
+inline constexpr std::uint32_t SingleSel = 1u << 12;      // LVS_SINGLESEL
+inline constexpr std::uint32_t Report = 1u << 13;         // LVS_REPORT
 }  // namespace ctl
 
 // Dialog (window) styles.
@@ -60,9 +60,9 @@ inline constexpr std::uint32_t AppWindow = 1u << 8;    // WS_EX_APPWINDOW: own t
 struct ControlTemplate {
     int nId;
     ControlKind kind;
-    const char* pszText;   // UTF-8, "&" marks the mnemonic; "" for none
-    int x, y, cx, cy;      // dialog units
-    std::uint32_t nStyle;  // ctl:: flags
+    const char* pszText;            // UTF-8, "&" marks the mnemonic; "" for none
+    int x, y, cx, cy;               // dialog units
+    std::uint32_t nStyle;           // ctl:: flags
     QImage (*pfnIcon)() = nullptr;  // the image of an Icon control
 };
 
@@ -72,7 +72,7 @@ struct DialogTemplate {
     int cx, cy;  // client size in dialog units
     const char* pszFontFace;
     int nPointSize;
-    std::uint32_t nStyle;  // dlg:: flags
+    std::uint32_t nStyle;                       // dlg:: flags
     std::span<const ControlTemplate> controls;  // in tab order
 };
 

@@ -38,15 +38,9 @@ int MessageBox(QWidget* pOwner, std::string_view strText, std::string_view strCa
     box.setTextFormat(Qt::PlainText);
     box.setText(FromUtf8(strText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (nType & kIconMask) {
-    case MB_ICONEXCLAMATION:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MB_ICONINFORMATION:
-        box.setIcon(QMessageBox::Information);
-        break;
-    default:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
+        case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+        case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+        default: box.setIcon(QMessageBox::NoIcon); break;
     }
     NoCancelFilter filter;
     if ((nType & kButtonsMask) == MB_YESNO) {

@@ -35,8 +35,8 @@ void AppendByteSizeText(std::string& out, std::uint64_t size, int codePage) {
         length = std::snprintf(buffer, sizeof buffer, "%u.%u %s", static_cast<unsigned>(tenths / 10),
                                static_cast<unsigned>(tenths % 10), kUnits[unit]);
     } else {
-        length = std::snprintf(buffer, sizeof buffer, "%llu %s",
-                               static_cast<unsigned long long>(hundredths / 100), kUnits[unit]);
+        length = std::snprintf(buffer, sizeof buffer, "%llu %s", static_cast<unsigned long long>(hundredths / 100),
+                               kUnits[unit]);
     }
     out.append(buffer, static_cast<std::size_t>(length));
 }

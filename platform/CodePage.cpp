@@ -15,9 +15,7 @@ namespace {
 std::atomic<int> g_codePage{kCodePageUtf8};
 std::atomic<int> g_fileSystemCodePage{kCodePageUtf8};
 
-char AsciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -27,15 +25,13 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-unsigned FoldAscii(unsigned c) {
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
+unsigned FoldAscii(unsigned c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
 
 // Double-byte capitals of code page 932 and their small letters.
 unsigned FoldDoubleByte932(unsigned code) {
     if (code >= 0x8260 && code <= 0x8279) return code + 0x21;  // Ａ-Ｚ -> ａ-ｚ
     if (code >= 0x839F && code <= 0x83B6) return code + 0x20;  // Α-Ω -> α-ω
-    if (code >= 0x8440 && code <= 0x8460) {                     // А-Я -> а-я
+    if (code >= 0x8440 && code <= 0x8460) {                    // А-Я -> а-я
         unsigned small = 0x8470 + (code - 0x8440);
         return small >= 0x847F ? small + 1 : small;  // 0x847F is no character
     }
@@ -98,9 +94,7 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
     return n;
 }
 
-const char* IconvName(int codePage) {
-    return codePage == kCodePageShiftJis ? "CP932" : "UTF-8";
-}
+const char* IconvName(int codePage) { return codePage == kCodePageShiftJis ? "CP932" : "UTF-8"; }
 
 // Converts with iconv; a character the target cannot hold, or input that is
 // not valid in the source, becomes "?".
@@ -161,9 +155,7 @@ int CodePageFromEnvironment() {
 
 int CurrentCodePage() { return g_codePage.load(std::memory_order_relaxed); }
 
-void SetCodePage(int codePage) {
-    g_codePage.store(codePage == kCodePageShiftJis ? kCodePageShiftJis : kCodePageUtf8);
-}
+void SetCodePage(int codePage) { g_codePage.store(codePage == kCodePageShiftJis ? kCodePageShiftJis : kCodePageUtf8); }
 
 int FileSystemCodePage() { return g_fileSystemCodePage.load(std::memory_order_relaxed); }
 
@@ -230,13 +222,9 @@ std::string_view CutToBytes(std::string_view text, std::size_t maxBytes, int cod
     return text.substr(0, end);
 }
 
-std::string CodePageToUtf8(std::string_view text, int codePage) {
-    return Convert(text, codePage, kCodePageUtf8);
-}
+std::string CodePageToUtf8(std::string_view text, int codePage) { return Convert(text, codePage, kCodePageUtf8); }
 
-std::string Utf8ToCodePage(std::string_view text, int codePage) {
-    return Convert(text, kCodePageUtf8, codePage);
-}
+std::string Utf8ToCodePage(std::string_view text, int codePage) { return Convert(text, kCodePageUtf8, codePage); }
 
 std::string FileSystemToCodePage(std::string_view raw, int fileSystemCodePage, int codePage) {
     return Convert(raw, fileSystemCodePage, codePage);

@@ -70,8 +70,8 @@ std::string FileSystemToCodePage(std::string_view raw, int fileSystemCodePage, i
 std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, int codePage = CurrentCodePage());
 
 // The marks the program writes itself, encoded in the code page.
-std::string_view MarkBlackCircle(int codePage = CurrentCodePage());    // "●"
-std::string_view MarkFullWidthSpace(int codePage = CurrentCodePage()); // "　"
-std::string_view MarkWhiteCircle(int codePage = CurrentCodePage());    // "○"
+std::string_view MarkBlackCircle(int codePage = CurrentCodePage());     // "●"
+std::string_view MarkFullWidthSpace(int codePage = CurrentCodePage());  // "　"
+std::string_view MarkWhiteCircle(int codePage = CurrentCodePage());     // "○"
 
 }  // namespace norvane

@@ -102,8 +102,8 @@ int FileReplacement::Open(const std::string& path) {
     // files), or to no regular file, there is no place for a replacement: a
     // device or a pipe has no content to keep, and a folder fails here.
     struct stat targetSt {};
-    if (bExists && (!S_ISREG(st.st_mode) || ::stat(target.c_str(), &targetSt) != 0 ||
-                    targetSt.st_dev != st.st_dev || targetSt.st_ino != st.st_ino)) {
+    if (bExists && (!S_ISREG(st.st_mode) || ::stat(target.c_str(), &targetSt) != 0 || targetSt.st_dev != st.st_dev ||
+                    targetSt.st_ino != st.st_ino)) {
         m_nTargetFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
         if (m_nTargetFd < 0) return errno;
         m_bTargetChanged = true;
@@ -181,35 +181,31 @@ int FileReplacement::PrepareReplacement(const std::string& folder, const struct 
 int FileReplacement::Commit() {
     int error = 0;
     switch (m_mode) {
-    case Mode::kClosed:
-        return EBADF;
-    case Mode::kDirect:
-        // close() can report a write error the file system deferred.
-        if (::close(m_nTargetFd) != 0) error = errno;
-        m_nTargetFd = -1;
-        break;
-    case Mode::kRename:
-        // The bytes reach the disk before the name does, so a crash leaves
-        // the old file or the new one, never an empty one.
-        if (::fsync(m_nTempFd) != 0) {
-            error = errno;
-        } else if (::renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, m_strTargetName.c_str()) != 0) {
-            error = errno;
-            // A rename can be refused where a write is not (another user's
-            // file in a sticky folder, a file mounted over).
-            if (m_nTargetFd >= 0 && (error == EPERM || error == EACCES || error == EBUSY || error == EXDEV)) {
-                error = CopyBack();
+        case Mode::kClosed: return EBADF;
+        case Mode::kDirect:
+            // close() can report a write error the file system deferred.
+            if (::close(m_nTargetFd) != 0) error = errno;
+            m_nTargetFd = -1;
+            break;
+        case Mode::kRename:
+            // The bytes reach the disk before the name does, so a crash leaves
+            // the old file or the new one, never an empty one.
+            if (::fsync(m_nTempFd) != 0) {
+                error = errno;
+            } else if (::renameat(m_nDirFd, m_strTempName.c_str(), m_nDirFd, m_strTargetName.c_str()) != 0) {
+                error = errno;
+                // A rename can be refused where a write is not (another user's
+                // file in a sticky folder, a file mounted over).
+                if (m_nTargetFd >= 0 && (error == EPERM || error == EACCES || error == EBUSY || error == EXDEV)) {
+                    error = CopyBack();
+                }
+            } else {
+                m_strTempName.clear();
+                // Makes the rename itself durable; the new content is in place either way.
+                if (::fsync(m_nDirFd) != 0) {}
             }
-        } else {
-            m_strTempName.clear();
-            // Makes the rename itself durable; the new content is in place either way.
-            if (::fsync(m_nDirFd) != 0) {
-            }
-        }
-        break;
-    case Mode::kCopyBack:
-        error = CopyBack();
-        break;
+            break;
+        case Mode::kCopyBack: error = CopyBack(); break;
     }
     CloseAll();
     return error;

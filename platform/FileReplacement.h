@@ -55,9 +55,9 @@ private:
     void CloseAll();
 
     Mode m_mode = Mode::kClosed;
-    int m_nDirFd = -1;     // the target's folder
-    int m_nTempFd = -1;    // the temporary file (named or anonymous)
-    int m_nTargetFd = -1;  // the target itself (copy-back and direct writes)
+    int m_nDirFd = -1;            // the target's folder
+    int m_nTempFd = -1;           // the temporary file (named or anonymous)
+    int m_nTargetFd = -1;         // the target itself (copy-back and direct writes)
     std::string m_strTempName;    // in the target's folder; empty when anonymous
     std::string m_strTargetName;  // the target's name in its folder
     bool m_bTargetChanged = false;

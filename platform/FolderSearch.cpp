@@ -29,10 +29,12 @@ int DosKindOf(int fd) {
     struct statfs fs {};
     if (fstatfs(fd, &fs) != 0) return kNoDos;
     switch (static_cast<unsigned long>(fs.f_type)) {
-        case 0x4d44: return kDosIoctl;                             // vfat, msdos
-        case 0x2011BAB0UL: return kDosIoctl;                       // exfat (newer kernels answer the call)
-        case 0x5346544eUL: case 0x7366746eUL: return kDosXattrNtfs;  // ntfs, ntfs3
-        case 0xFF534D42UL: case 0xFE534D42UL: return kDosXattrCifs;  // cifs, smb2
+        case 0x4d44: return kDosIoctl;        // vfat, msdos
+        case 0x2011BAB0UL: return kDosIoctl;  // exfat (newer kernels answer the call)
+        case 0x5346544eUL:
+        case 0x7366746eUL: return kDosXattrNtfs;  // ntfs, ntfs3
+        case 0xFF534D42UL:
+        case 0xFE534D42UL: return kDosXattrCifs;  // cifs, smb2
         default: return kNoDos;
     }
 }

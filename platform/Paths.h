@@ -48,5 +48,4 @@ bool IsRootFolder(std::string_view folder);
 // a relative text resolves against the current directory).
 bool FolderExists(std::string_view text);
 
-
 }  // namespace norvane

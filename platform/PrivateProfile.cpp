@@ -133,7 +133,7 @@ std::size_t ReadChunkFor(const struct stat& st) {
 }
 
 std::optional<std::string> ReadProfileValueFromFile(const std::string& path, std::string_view section,
-    std::string_view key, int codePage) {
+                                                    std::string_view key, int codePage) {
     // Non-blocking so that a FIFO at the path cannot hang the open; only
     // regular files are read.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -287,8 +287,7 @@ std::optional<std::string> PrivateProfileLookup::Finish() {
     if (!m_bDone) {
         m_splitter.Finish();
         std::string_view line;
-        while (m_splitter.Next(&line) && OnLine(line)) {
-        }
+        while (m_splitter.Next(&line) && OnLine(line)) {}
     }
     m_bDone = true;
     return m_strValue;
@@ -313,7 +312,7 @@ bool PrivateProfileLookup::OnLine(std::string_view line) {
 }
 
 std::optional<std::string> FindPrivateProfileValue(std::string_view text, std::string_view section,
-    std::string_view key, int codePage) {
+                                                   std::string_view key, int codePage) {
     PrivateProfileLookup lookup(section, key, codePage);
     lookup.Feed(text);
     return lookup.Finish();
@@ -384,8 +383,8 @@ std::optional<std::string> KeyLine(std::string_view name, std::string_view value
 // found there (the line keeps its own spelling of the key). Gives where the
 // section's header and its last key are (lines.size() for none); false when
 // a line would grow too long.
-bool ReplaceKeysInSection(std::vector<std::string>& lines, std::string_view section,
-    std::vector<PendingKey>& pending, int codePage, std::size_t* header, std::size_t* lastKey) {
+bool ReplaceKeysInSection(std::vector<std::string>& lines, std::string_view section, std::vector<PendingKey>& pending,
+                          int codePage, std::size_t* header, std::size_t* lastKey) {
     *header = *lastKey = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         ProfileLine parsed = ClassifyLine(lines[i], codePage);
@@ -411,7 +410,7 @@ bool ReplaceKeysInSection(std::vector<std::string>& lines, std::string_view sect
 }  // namespace
 
 std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::string_view section,
-    const ProfileKeyValues& keyValues, int codePage) {
+                                                    const ProfileKeyValues& keyValues, int codePage) {
     section = TrimBlanks(section);
     if (!IsWritableSection(section, codePage)) return std::nullopt;
     std::optional<std::vector<PendingKey>> pending = PendingKeys(keyValues, codePage);
@@ -446,9 +445,8 @@ std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::
     return out;
 }
 
-std::size_t GetPrivateProfileString(std::string_view section, std::string_view key,
-    std::string_view defaultValue, std::string* value, std::size_t bufferSize,
-    const std::string& path) {
+std::size_t GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    std::string* value, std::size_t bufferSize, const std::string& path) {
     if (value == nullptr) return 0;
     const int codePage = CurrentCodePage();
     std::optional<std::string> found = ReadProfileValueFromFile(path, section, key, codePage);
@@ -462,13 +460,12 @@ std::size_t GetPrivateProfileString(std::string_view section, std::string_view k
     return value->size();
 }
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-    std::string_view value, const std::string& path) {
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               const std::string& path) {
     return WritePrivateProfileStrings(section, {{std::string(key), std::string(value)}}, path);
 }
 
-bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues,
-    const std::string& path) {
+bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues, const std::string& path) {
     if (keyValues.empty()) return true;
     const int codePage = CurrentCodePage();
 
@@ -485,8 +482,7 @@ bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues
     // Writers of one folder take turns, so that two programs saving different
     // sections at once do not drop each other's changes. The lock goes with
     // the descriptor.
-    while (::flock(dirFd.Get(), LOCK_EX) != 0 && errno == EINTR) {
-    }
+    while (::flock(dirFd.Get(), LOCK_EX) != 0 && errno == EINTR) {}
 
     std::optional<std::string> old = ReadForRewrite(dirFd.Get(), name);
     if (!old) return false;

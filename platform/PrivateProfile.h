@@ -25,9 +25,8 @@ using ProfileKeyValues = std::vector<std::pair<std::string, std::string>>;
 // gives "" (not the default). Only regular files are read; the file is streamed,
 // so a huge or binary file costs one pass and bounded memory (a line counts
 // with its first kMaxProfileLineBytes bytes).
-std::size_t GetPrivateProfileString(std::string_view section, std::string_view key,
-    std::string_view defaultValue, std::string* value, std::size_t bufferSize,
-    const std::string& path);
+std::size_t GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    std::string* value, std::size_t bufferSize, const std::string& path);
 
 // Like WritePrivateProfileStringA with a non-null value: true when the file was
 // written. The file is created when missing (its folder is not). Differences
@@ -44,15 +43,14 @@ std::size_t GetPrivateProfileString(std::string_view section, std::string_view k
 //   write permission bit is left alone (false), like a read-only file on
 //   Windows;
 // - a file larger than kMaxProfileRewriteBytes is not rewritten (false).
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-    std::string_view value, const std::string& path);
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               const std::string& path);
 
 // Several keys of one section in one write (one read, one atomic replace).
 // Keys missing from the section are added in the order given; an empty list
 // writes nothing. Through a symbolic link the file it names is replaced (a
 // link to a missing file creates that file).
-bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues,
-    const std::string& path);
+bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues, const std::string& path);
 
 inline constexpr std::size_t kMaxProfileLineBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kMaxProfileRewriteBytes = std::size_t{64} << 20;
@@ -118,12 +116,12 @@ private:
 };
 
 std::optional<std::string> FindPrivateProfileValue(std::string_view text, std::string_view section,
-    std::string_view key, int codePage);
+                                                   std::string_view key, int codePage);
 
 // The text after writing keyValues into section; nullopt when a name cannot be
 // written.
 std::optional<std::string> UpdatePrivateProfileText(std::string_view text, std::string_view section,
-    const ProfileKeyValues& keyValues, int codePage);
+                                                    const ProfileKeyValues& keyValues, int codePage);
 
 // The value as the writer puts it on its line: cut at the first CR or LF,
 // outer blanks trimmed.

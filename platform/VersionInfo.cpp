@@ -57,22 +57,18 @@ constexpr std::uint64_t kMaxSections = 4096;
 constexpr std::uint64_t kEntriesPerRead = 32;
 constexpr std::uint64_t kSectionsPerRead = 16;
 
-constexpr std::uint64_t kMinPe32HeadersEnd = kDosHeaderSize + kNtSignatureSize +
-    kFileHeaderSize + kPe32DirectoriesOffset + kDirectoriesNeeded * kDataDirectorySize +
-    kSectionHeaderSize;
-constexpr std::uint64_t kMinResourceBytes = (kResourceDirectorySize + kResourceEntrySize) * 3 +
-    kResourceDataEntrySize + kVersionBlockMinSize;
+constexpr std::uint64_t kMinPe32HeadersEnd = kDosHeaderSize + kNtSignatureSize + kFileHeaderSize +
+                                             kPe32DirectoriesOffset + kDirectoriesNeeded * kDataDirectorySize +
+                                             kSectionHeaderSize;
+constexpr std::uint64_t kMinResourceBytes =
+    (kResourceDirectorySize + kResourceEntrySize) * 3 + kResourceDataEntrySize + kVersionBlockMinSize;
 static_assert(kVersionBlockMinSize == 92);
 static_assert(kMinPe32HeadersEnd + kMinResourceBytes == kMinVersionResourceFileSize,
               "the size bound follows from the layout the reader requires");
 
-std::uint16_t Le16(const unsigned char* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-std::uint32_t Le32(const unsigned char* p)
-{
+std::uint32_t Le32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -119,52 +115,39 @@ private:
     std::size_t m_nClaims = 0;
 };
 
-bool PeReader::ReadBytes(std::uint64_t offset, void* buffer, std::uint64_t length) const
-{
-    if (offset > m_nFileSize || length > m_nFileSize - offset)
-        return false;
+bool PeReader::ReadBytes(std::uint64_t offset, void* buffer, std::uint64_t length) const {
+    if (offset > m_nFileSize || length > m_nFileSize - offset) return false;
     return m_source.ReadAt(offset, buffer, static_cast<std::size_t>(length));
 }
 
-bool PeReader::ReadHeaders()
-{
+bool PeReader::ReadHeaders() {
     unsigned char dos[kDosHeaderSize];
-    if (!ReadBytes(0, dos, sizeof(dos)) || dos[0] != 'M' || dos[1] != 'Z')
-        return false;
+    if (!ReadBytes(0, dos, sizeof(dos)) || dos[0] != 'M' || dos[1] != 'Z') return false;
     const std::uint64_t ntHeaders = Le32(dos + kLfanewOffset);
-    if (ntHeaders < kDosHeaderSize)
-        return false;
+    if (ntHeaders < kDosHeaderSize) return false;
 
     // Signature, file header and optional header up to the resource
     // directory, in one read sized for PE32+ (a PE32 image that passes has
     // at least that many bytes after its headers anyway).
-    unsigned char nt[kNtSignatureSize + kFileHeaderSize + kPe32PlusDirectoriesOffset +
-                     kDirectoriesNeeded * kDataDirectorySize];
-    if (!ReadBytes(ntHeaders, nt, sizeof(nt)) || std::memcmp(nt, "PE\0\0", 4) != 0)
-        return false;
+    unsigned char
+        nt[kNtSignatureSize + kFileHeaderSize + kPe32PlusDirectoriesOffset + kDirectoriesNeeded * kDataDirectorySize];
+    if (!ReadBytes(ntHeaders, nt, sizeof(nt)) || std::memcmp(nt, "PE\0\0", 4) != 0) return false;
     const unsigned char* optional = nt + kNtSignatureSize + kFileHeaderSize;
     const std::uint16_t magic = Le16(optional);
     std::uint64_t directories = 0;
-    if (magic == kPe32Magic)
-        directories = kPe32DirectoriesOffset;
-    else if (magic == kPe32PlusMagic)
-        directories = kPe32PlusDirectoriesOffset;
-    else
-        return false;
+    if (magic == kPe32Magic) directories = kPe32DirectoriesOffset;
+    else if (magic == kPe32PlusMagic) directories = kPe32PlusDirectoriesOffset;
+    else return false;
     const std::uint64_t optionalSize = Le16(nt + kSizeOfOptionalHeaderOffset);
     const std::uint64_t directoryCount = Le32(optional + directories - 4);
-    if (optionalSize < directories + kDirectoriesNeeded * kDataDirectorySize ||
-        directoryCount < kDirectoriesNeeded)
+    if (optionalSize < directories + kDirectoriesNeeded * kDataDirectorySize || directoryCount < kDirectoriesNeeded)
         return false;
-    const unsigned char* resource =
-        optional + directories + kResourceDirectoryIndex * kDataDirectorySize;
+    const unsigned char* resource = optional + directories + kResourceDirectoryIndex * kDataDirectorySize;
     m_nResourceRva = Le32(resource);
-    if (m_nResourceRva == 0 || Le32(resource + 4) == 0)
-        return false;  // no resources at all
+    if (m_nResourceRva == 0 || Le32(resource + 4) == 0) return false;  // no resources at all
 
     m_nSectionCount = Le16(nt + kNumberOfSectionsOffset);
-    if (m_nSectionCount == 0 || m_nSectionCount > kMaxSections)
-        return false;
+    if (m_nSectionCount == 0 || m_nSectionCount > kMaxSections) return false;
     m_nSectionTable = ntHeaders + kNtSignatureSize + kFileHeaderSize + optionalSize;
     m_nSectionTableEnd = m_nSectionTable + m_nSectionCount * kSectionHeaderSize;
     return m_nSectionTableEnd <= m_nFileSize;
@@ -172,11 +155,10 @@ bool PeReader::ReadHeaders()
 
 // The first section whose memory range holds `rva` and whose raw data holds
 // all `length` bytes from it.
-bool PeReader::SectionFor(std::uint64_t rva, std::uint64_t length, Section* section)
-{
+bool PeReader::SectionFor(std::uint64_t rva, std::uint64_t length, Section* section) {
     auto holds = [rva, length](const Section& s) {
-        return rva >= s.virtualAddress && rva - s.virtualAddress < s.virtualSize &&
-               length <= s.rawSize && rva - s.virtualAddress <= s.rawSize - length;
+        return rva >= s.virtualAddress && rva - s.virtualAddress < s.virtualSize && length <= s.rawSize &&
+               rva - s.virtualAddress <= s.rawSize - length;
     };
     if (m_bHaveLastSection && holds(m_lastSection)) {
         *section = m_lastSection;
@@ -185,9 +167,7 @@ bool PeReader::SectionFor(std::uint64_t rva, std::uint64_t length, Section* sect
     unsigned char headers[kSectionsPerRead * kSectionHeaderSize];
     for (std::uint64_t first = 0; first < m_nSectionCount; first += kSectionsPerRead) {
         const std::uint64_t count = std::min(kSectionsPerRead, m_nSectionCount - first);
-        if (!ReadBytes(m_nSectionTable + first * kSectionHeaderSize, headers,
-                       count * kSectionHeaderSize))
-            return false;
+        if (!ReadBytes(m_nSectionTable + first * kSectionHeaderSize, headers, count * kSectionHeaderSize)) return false;
         for (std::uint64_t i = 0; i < count; ++i) {
             const unsigned char* h = headers + i * kSectionHeaderSize;
             Section s;
@@ -195,8 +175,7 @@ bool PeReader::SectionFor(std::uint64_t rva, std::uint64_t length, Section* sect
             s.virtualAddress = Le32(h + 12);
             s.rawSize = Le32(h + 16);
             s.rawPointer = Le32(h + 20);
-            if (s.virtualSize == 0)
-                s.virtualSize = s.rawSize;
+            if (s.virtualSize == 0) s.virtualSize = s.rawSize;
             if (holds(s)) {
                 m_lastSection = s;
                 m_bHaveLastSection = true;
@@ -210,40 +189,32 @@ bool PeReader::SectionFor(std::uint64_t rva, std::uint64_t length, Section* sect
 
 // The file offset of `length` bytes at `rva`: inside one section's raw data,
 // after the section table, inside the file.
-bool PeReader::MapRva(std::uint64_t rva, std::uint64_t length, std::uint64_t* offset)
-{
+bool PeReader::MapRva(std::uint64_t rva, std::uint64_t length, std::uint64_t* offset) {
     Section section;
-    if (!SectionFor(rva, length, &section))
-        return false;
+    if (!SectionFor(rva, length, &section)) return false;
     // All values are below 2^33, so the sum cannot wrap.
     const std::uint64_t at = section.rawPointer + (rva - section.virtualAddress);
-    if (at < m_nSectionTableEnd || at > m_nFileSize || length > m_nFileSize - at)
-        return false;
+    if (at < m_nSectionTableEnd || at > m_nFileSize || length > m_nFileSize - at) return false;
     *offset = at;
     return true;
 }
 
-bool PeReader::Claim(std::uint64_t offset, std::uint64_t length)
-{
+bool PeReader::Claim(std::uint64_t offset, std::uint64_t length) {
     const std::uint64_t end = offset + length;  // MapRva checked it lies in the file
     for (std::size_t i = 0; i < m_nClaims; ++i) {
-        if (offset < m_claims[i].end && m_claims[i].begin < end)
-            return false;
+        if (offset < m_claims[i].end && m_claims[i].begin < end) return false;
     }
-    if (m_nClaims == std::size(m_claims))
-        return false;
+    if (m_nClaims == std::size(m_claims)) return false;
     m_claims[m_nClaims++] = {offset, end};
     return true;
 }
 
 // The root directory's entry for RT_VERSION (an ID entry of 16; a named
 // entry never is): its OffsetToData.
-bool PeReader::FindVersionType(std::uint32_t* offsetToData)
-{
+bool PeReader::FindVersionType(std::uint32_t* offsetToData) {
     std::uint64_t root = 0;
     unsigned char header[kResourceDirectorySize];
-    if (!MapRva(m_nResourceRva, kResourceDirectorySize, &root) ||
-        !ReadBytes(root, header, sizeof(header)))
+    if (!MapRva(m_nResourceRva, kResourceDirectorySize, &root) || !ReadBytes(root, header, sizeof(header)))
         return false;
     const std::uint64_t count =
         std::min<std::uint64_t>(kMaxEntries, std::uint64_t{Le16(header + 12)} + Le16(header + 14));
@@ -251,19 +222,17 @@ bool PeReader::FindVersionType(std::uint32_t* offsetToData)
     for (std::uint64_t first = 0; first < count; first += kEntriesPerRead) {
         const std::uint64_t n = std::min(kEntriesPerRead, count - first);
         std::uint64_t at = 0;
-        if (!MapRva(m_nResourceRva + kResourceDirectorySize + first * kResourceEntrySize,
-                    n * kResourceEntrySize, &at) ||
+        if (!MapRva(m_nResourceRva + kResourceDirectorySize + first * kResourceEntrySize, n * kResourceEntrySize,
+                    &at) ||
             !ReadBytes(at, entries, n * kResourceEntrySize))
             return false;
         for (std::uint64_t i = 0; i < n; ++i) {
-            if (Le32(entries + i * kResourceEntrySize) != kRtVersion)
-                continue;
+            if (Le32(entries + i * kResourceEntrySize) != kRtVersion) continue;
             // The root directory is claimed up to the entry used, so what
             // the tree points at may not overlap it.
             const std::uint64_t used = kResourceDirectorySize + (first + i + 1) * kResourceEntrySize;
             std::uint64_t whole = 0;
-            if (!MapRva(m_nResourceRva, used, &whole) || whole != root || !Claim(root, used))
-                return false;
+            if (!MapRva(m_nResourceRva, used, &whole) || whole != root || !Claim(root, used)) return false;
             *offsetToData = Le32(entries + i * kResourceEntrySize + 4);
             return true;
         }
@@ -273,70 +242,56 @@ bool PeReader::FindVersionType(std::uint32_t* offsetToData)
 
 // The first entry of the directory at `directoryOffset` (from the resource
 // root): its OffsetToData.
-bool PeReader::ReadFirstEntry(std::uint32_t directoryOffset, std::uint32_t* offsetToData)
-{
+bool PeReader::ReadFirstEntry(std::uint32_t directoryOffset, std::uint32_t* offsetToData) {
     constexpr std::uint64_t kLength = kResourceDirectorySize + kResourceEntrySize;
     unsigned char directory[kLength];
     std::uint64_t at = 0;
     if (!MapRva(m_nResourceRva + directoryOffset, kLength, &at) || !Claim(at, kLength) ||
         !ReadBytes(at, directory, kLength))
         return false;
-    if (Le16(directory + 12) == 0 && Le16(directory + 14) == 0)
-        return false;
+    if (Le16(directory + 12) == 0 && Le16(directory + 14) == 0) return false;
     *offsetToData = Le32(directory + kResourceDirectorySize + 4);
     return true;
 }
 
-bool PeReader::Read(VS_FIXEDFILEINFO* info)
-{
-    if (m_nFileSize < kMinVersionResourceFileSize || !ReadHeaders())
-        return false;
+bool PeReader::Read(VS_FIXEDFILEINFO* info) {
+    if (m_nFileSize < kMinVersionResourceFileSize || !ReadHeaders()) return false;
 
     // Type, then the first name, then the first language: two directories,
     // then a data entry.
     std::uint32_t entry = 0;
-    if (!FindVersionType(&entry) || (entry & kHighBit) == 0)
-        return false;
-    if (!ReadFirstEntry(entry & ~kHighBit, &entry) || (entry & kHighBit) == 0)
-        return false;
-    if (!ReadFirstEntry(entry & ~kHighBit, &entry) || (entry & kHighBit) != 0)
-        return false;
+    if (!FindVersionType(&entry) || (entry & kHighBit) == 0) return false;
+    if (!ReadFirstEntry(entry & ~kHighBit, &entry) || (entry & kHighBit) == 0) return false;
+    if (!ReadFirstEntry(entry & ~kHighBit, &entry) || (entry & kHighBit) != 0) return false;
 
     unsigned char dataEntry[kResourceDataEntrySize];
     std::uint64_t at = 0;
-    if (!MapRva(m_nResourceRva + entry, kResourceDataEntrySize, &at) ||
-        !Claim(at, kResourceDataEntrySize) || !ReadBytes(at, dataEntry, sizeof(dataEntry)))
+    if (!MapRva(m_nResourceRva + entry, kResourceDataEntrySize, &at) || !Claim(at, kResourceDataEntrySize) ||
+        !ReadBytes(at, dataEntry, sizeof(dataEntry)))
         return false;
     const std::uint64_t dataRva = Le32(dataEntry);
     const std::uint64_t dataSize = Le32(dataEntry + 4);
-    if (dataSize < kVersionBlockMinSize || !MapRva(dataRva, dataSize, &at) || !Claim(at, dataSize))
-        return false;
+    if (dataSize < kVersionBlockMinSize || !MapRva(dataRva, dataSize, &at) || !Claim(at, dataSize)) return false;
 
     unsigned char block[kVersionBlockMinSize];
-    if (!ReadBytes(at, block, sizeof(block)))
-        return false;
+    if (!ReadBytes(at, block, sizeof(block))) return false;
     const std::uint64_t length = Le16(block);
     const std::uint64_t valueLength = Le16(block + 2);
     // A block length past the resource's end is left alone: only the fixed
     // info is read, and it lies inside the resource.
-    if (length < kVersionBlockMinSize || valueLength < kFixedInfoSize)
-        return false;
+    if (length < kVersionBlockMinSize || valueLength < kFixedInfoSize) return false;
     for (std::size_t i = 0; i < std::size(kVersionKey); ++i) {
-        if (Le16(block + kVersionHeaderSize + 2 * i) != kVersionKey[i])
-            return false;
+        if (Le16(block + kVersionHeaderSize + 2 * i) != kVersionKey[i]) return false;
     }
     const unsigned char* fixed = block + kFixedInfoOffset;
-    if (Le32(fixed) != kFixedFileInfoSignature)
-        return false;
-    std::uint32_t* fields[] = {
-        &info->dwSignature,       &info->dwStrucVersion,     &info->dwFileVersionMS,
-        &info->dwFileVersionLS,   &info->dwProductVersionMS, &info->dwProductVersionLS,
-        &info->dwFileFlagsMask,   &info->dwFileFlags,        &info->dwFileOS,
-        &info->dwFileType,        &info->dwFileSubtype,      &info->dwFileDateMS,
-        &info->dwFileDateLS};
+    if (Le32(fixed) != kFixedFileInfoSignature) return false;
+    std::uint32_t* fields[] = {&info->dwSignature,     &info->dwStrucVersion,     &info->dwFileVersionMS,
+                               &info->dwFileVersionLS, &info->dwProductVersionMS, &info->dwProductVersionLS,
+                               &info->dwFileFlagsMask, &info->dwFileFlags,        &info->dwFileOS,
+                               &info->dwFileType,      &info->dwFileSubtype,      &info->dwFileDateMS,
+                               &info->dwFileDateLS};
     static_assert(std::size(fields) * 4 == kFixedInfoSize);
-    for (std::size_t i = 0; i < std::size(fields); ++i)
-        *fields[i] = Le32(fixed + 4 * i);
+    for (std::size_t i = 0; i < std::size(fields); ++i) *fields[i] = Le32(fixed + 4 * i);
     return true;
 }
 
@@ -345,15 +300,12 @@ class FileByteSource : public ByteSource {
 public:
     FileByteSource(int fd, std::uint64_t size) : m_nFd(fd), m_nSize(size) {}
     std::uint64_t Size() const override { return m_nSize; }
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override
-    {
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override {
         auto* out = static_cast<unsigned char*>(buffer);
         while (length > 0) {
             const ssize_t got = pread(m_nFd, out, length, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;  // an error, or the file shrank
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;  // an error, or the file shrank
             out += got;
             offset += static_cast<std::uint64_t>(got);
             length -= static_cast<std::size_t>(got);
@@ -366,8 +318,7 @@ private:
     std::uint64_t m_nSize;
 };
 
-int OpenAt(int dirFd, const char* rawName, int flags)
-{
+int OpenAt(int dirFd, const char* rawName, int flags) {
     int fd = -1;
     do {
         fd = openat(dirFd, rawName, flags);
@@ -375,23 +326,19 @@ int OpenAt(int dirFd, const char* rawName, int flags)
     return fd;
 }
 
-int OpenForVersion(int dirFd, const char* rawName)
-{
+int OpenForVersion(int dirFd, const char* rawName) {
     // O_NONBLOCK: an entry swapped for a FIFO after the stat cannot block.
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     // Reading a version is no access the user made: keep atime when allowed
     // (only the owner, or a privileged process, may ask for that).
     const int fd = OpenAt(dirFd, rawName, kFlags | O_NOATIME);
-    if (fd < 0 && errno == EPERM)
-        return OpenAt(dirFd, rawName, kFlags);
+    if (fd < 0 && errno == EPERM) return OpenAt(dirFd, rawName, kFlags);
     return fd;
 }
 
-bool ReadOpenedFile(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info)
-{
+bool ReadOpenedFile(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info) {
     const int fd = OpenForVersion(dirFd, rawName);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st {};
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
               static_cast<std::uint64_t>(st.st_size) >= kMinVersionResourceFileSize;
@@ -405,19 +352,14 @@ bool ReadOpenedFile(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info)
 
 }  // namespace
 
-bool MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const
-{
-    if (offset > m_nSize || length > m_nSize - offset)
-        return false;
-    if (length > 0)
-        std::memcpy(buffer, m_pData + offset, length);
+bool MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+    if (offset > m_nSize || length > m_nSize - offset) return false;
+    if (length > 0) std::memcpy(buffer, m_pData + offset, length);
     return true;
 }
 
-bool ReadFixedFileInfo(const ByteSource& source, VS_FIXEDFILEINFO* info)
-{
-    if (info == nullptr)
-        return false;
+bool ReadFixedFileInfo(const ByteSource& source, VS_FIXEDFILEINFO* info) {
+    if (info == nullptr) return false;
     VS_FIXEDFILEINFO read;
     PeReader reader(source);
     const bool ok = reader.Read(&read);
@@ -425,13 +367,10 @@ bool ReadFixedFileInfo(const ByteSource& source, VS_FIXEDFILEINFO* info)
     return ok;
 }
 
-bool ReadFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info)
-{
-    if (info == nullptr)
-        return false;
+bool ReadFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info) {
+    if (info == nullptr) return false;
     *info = VS_FIXEDFILEINFO{};
-    if (rawName == nullptr)
-        return false;
+    if (rawName == nullptr) return false;
     struct stat st {};
     if (fstatat(dirFd, rawName, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_size) < kMinVersionResourceFileSize)
@@ -439,13 +378,10 @@ bool ReadFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info)
     return ReadOpenedFile(dirFd, rawName, info);
 }
 
-bool ReadRegularFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info)
-{
-    if (info == nullptr)
-        return false;
+bool ReadRegularFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info) {
+    if (info == nullptr) return false;
     *info = VS_FIXEDFILEINFO{};
-    if (rawName == nullptr)
-        return false;
+    if (rawName == nullptr) return false;
     return ReadOpenedFile(dirFd, rawName, info);
 }
 

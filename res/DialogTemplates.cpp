@@ -106,16 +106,19 @@ constexpr std::uint32_t kModalStyle = dlg::Popup | dlg::Caption | dlg::SysMenu |
 
 }  // namespace
 
-const DialogTemplate kAboutBoxTemplate{IDD_ABOUTBOX, "Norvaneのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kFontFace, kFontSize, kModalStyle,
-                                kAboutControls};
+// The four templates as their resources read, one field after another.
+// clang-format off
+const DialogTemplate kAboutBoxTemplate{IDD_ABOUTBOX, "Norvaneのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kFontFace, kFontSize,
+    kModalStyle, kAboutControls};
 const DialogTemplate kMainTemplate{IDD_MAIN, "Norvane", 354, 233, kFontFace, kFontSize,
-                               dlg::Popup | dlg::Visible | dlg::Caption | dlg::SysMenu | dlg::ThickFrame |
-                                   dlg::MinimizeBox | dlg::MaximizeBox | dlg::AppWindow,
-                               kMainControls};
-const DialogTemplate kColumnTitlesTemplate{IDD_COLUMN_TITLES, "出力するﾃｰﾌﾞﾙのﾀｲﾄﾙ編集", 339, 103, kFontFace, kFontSize,
-                                 kModalStyle, kTitlesControls};
+    dlg::Popup | dlg::Visible | dlg::Caption | dlg::SysMenu | dlg::ThickFrame | dlg::MinimizeBox |
+        dlg::MaximizeBox | dlg::AppWindow,
+    kMainControls};
+const DialogTemplate kColumnTitlesTemplate{IDD_COLUMN_TITLES, "出力するﾃｰﾌﾞﾙのﾀｲﾄﾙ編集", 339, 103, kFontFace,
+    kFontSize, kModalStyle, kTitlesControls};
 const DialogTemplate kOutputOptionsTemplate{IDD_OUTPUT_OPTIONS, "列と出力形式を指定", 314, 201, kFontFace, kFontSize,
-                                  kModalStyle, kOptionsControls};
+    kModalStyle, kOptionsControls};
+// clang-format on
 
 namespace {
 constexpr std::array<const DialogTemplate*, 4> kTemplates{&kAboutBoxTemplate, &kMainTemplate, &kColumnTitlesTemplate,

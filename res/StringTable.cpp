@@ -5,10 +5,8 @@ namespace norvane {
 
 std::string_view FindResourceString(int nId) {
     switch (nId) {
-    case IDS_ABOUTBOX:
-        return "Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...";
-    default:
-        return {};
+        case IDS_ABOUTBOX: return "Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+        default: return {};
     }
 }
 

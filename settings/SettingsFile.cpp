@@ -23,7 +23,7 @@ constexpr std::size_t kValueBuffer = 520;
 constexpr const char* kConfigFolder = "norvane/";
 // Where a package manager installs programs: a settings file there would be
 // shared by every user and left behind by the package's removal.
-constexpr const char* kSystemProgramFolders[] = {"/bin/", "/sbin/", "/usr/bin/", "/usr/sbin/",
+constexpr const char* kSystemProgramFolders[] = {"/bin/",           "/sbin/",           "/usr/bin/",  "/usr/sbin/",
                                                  "/usr/local/bin/", "/usr/local/sbin/", "/usr/games/"};
 
 std::string& ChosenPath() {

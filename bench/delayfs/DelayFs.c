@@ -28,25 +28,19 @@
 static int g_source = -1;
 static long g_delayUs = 0;
 
-static void Delay(void)
-{
-    if (g_delayUs <= 0)
-        return;
+static void Delay(void) {
+    if (g_delayUs <= 0) return;
     struct timespec wait = {g_delayUs / 1000000, (g_delayUs % 1000000) * 1000};
-    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {}
 }
 
 /* A path of the mount as a path below SOURCE. */
-static const char* Below(const char* path)
-{
-    while (*path == '/')
-        ++path;
+static const char* Below(const char* path) {
+    while (*path == '/') ++path;
     return *path ? path : ".";
 }
 
-static void* Init(struct fuse_conn_info* conn, struct fuse_config* config)
-{
+static void* Init(struct fuse_conn_info* conn, struct fuse_config* config) {
     (void)conn;
     config->entry_timeout = 0;
     config->attr_timeout = 0;
@@ -55,19 +49,16 @@ static void* Init(struct fuse_conn_info* conn, struct fuse_config* config)
     return NULL;
 }
 
-static int GetAttr(const char* path, struct stat* st, struct fuse_file_info* fi)
-{
+static int GetAttr(const char* path, struct stat* st, struct fuse_file_info* fi) {
     Delay();
     int rc = fi != NULL ? fstat((int)fi->fh, st) : fstatat(g_source, Below(path), st, AT_SYMLINK_NOFOLLOW);
     return rc == 0 ? 0 : -errno;
 }
 
-static int ReadLink(const char* path, char* buffer, size_t size)
-{
+static int ReadLink(const char* path, char* buffer, size_t size) {
     Delay();
     ssize_t n = readlinkat(g_source, Below(path), buffer, size - 1);
-    if (n < 0)
-        return -errno;
+    if (n < 0) return -errno;
     buffer[n] = '\0';
     return 0;
 }
@@ -78,12 +69,10 @@ struct Folder {
     off_t offset;
 };
 
-static int OpenDir(const char* path, struct fuse_file_info* fi)
-{
+static int OpenDir(const char* path, struct fuse_file_info* fi) {
     Delay();
     int fd = openat(g_source, Below(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return -errno;
+    if (fd < 0) return -errno;
     struct Folder* folder = calloc(1, sizeof *folder);
     if (folder == NULL || (folder->dir = fdopendir(fd)) == NULL) {
         int error = folder == NULL ? ENOMEM : errno;
@@ -98,8 +87,7 @@ static int OpenDir(const char* path, struct fuse_file_info* fi)
 /* One call for every batch the kernel asks for, as a share answers each
  * request for more entries. */
 static int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset, struct fuse_file_info* fi,
-                   enum fuse_readdir_flags flags)
-{
+                   enum fuse_readdir_flags flags) {
     (void)path;
     (void)flags;
     Delay();
@@ -113,8 +101,7 @@ static int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t o
         if (folder->entry == NULL) {
             errno = 0;
             folder->entry = readdir(folder->dir);
-            if (folder->entry == NULL)
-                return errno != 0 ? -errno : 0;
+            if (folder->entry == NULL) return errno != 0 ? -errno : 0;
         }
         struct stat st;
         memset(&st, 0, sizeof st);
@@ -122,14 +109,13 @@ static int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t o
         st.st_mode = (mode_t)(DTTOIF(folder->entry->d_type));
         off_t next = telldir(folder->dir);
         if (fill(buffer, folder->entry->d_name, &st, next, 0) != 0)
-            return 0;  /* full: the kernel asks again from here */
+            return 0; /* full: the kernel asks again from here */
         folder->entry = NULL;
         folder->offset = next;
     }
 }
 
-static int ReleaseDir(const char* path, struct fuse_file_info* fi)
-{
+static int ReleaseDir(const char* path, struct fuse_file_info* fi) {
     (void)path;
     struct Folder* folder = (struct Folder*)(uintptr_t)fi->fh;
     closedir(folder->dir);
@@ -137,35 +123,29 @@ static int ReleaseDir(const char* path, struct fuse_file_info* fi)
     return 0;
 }
 
-static int Open(const char* path, struct fuse_file_info* fi)
-{
+static int Open(const char* path, struct fuse_file_info* fi) {
     Delay();
-    if ((fi->flags & O_ACCMODE) != O_RDONLY)
-        return -EROFS;
+    if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
     int fd = openat(g_source, Below(path), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return -errno;
+    if (fd < 0) return -errno;
     fi->fh = (uint64_t)fd;
     return 0;
 }
 
-static int Read(const char* path, char* buffer, size_t size, off_t offset, struct fuse_file_info* fi)
-{
+static int Read(const char* path, char* buffer, size_t size, off_t offset, struct fuse_file_info* fi) {
     (void)path;
     Delay();
     ssize_t n = pread((int)fi->fh, buffer, size, offset);
     return n < 0 ? -errno : (int)n;
 }
 
-static int Release(const char* path, struct fuse_file_info* fi)
-{
+static int Release(const char* path, struct fuse_file_info* fi) {
     (void)path;
     close((int)fi->fh);
     return 0;
 }
 
-static int StatFs(const char* path, struct statvfs* st)
-{
+static int StatFs(const char* path, struct statvfs* st) {
     (void)path;
     return fstatvfs(g_source, st) == 0 ? 0 : -errno;
 }
@@ -183,8 +163,7 @@ static const struct fuse_operations kOperations = {
     .statfs = StatFs,
 };
 
-static long Number(const char* text, const char* what)
-{
+static long Number(const char* text, const char* what) {
     char* end = NULL;
     long value = text != NULL ? strtol(text, &end, 10) : -1;
     if (text == NULL || end == text || *end != '\0' || value < 0) {
@@ -194,8 +173,7 @@ static long Number(const char* text, const char* what)
     return value;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 5 || strcmp(argv[3], "--delay-us") != 0) {
         fprintf(stderr, "usage: bench_DelayFs SOURCE MOUNTPOINT --delay-us N [--threads N] [-o OPTION...]\n");
         return 2;
@@ -217,8 +195,7 @@ int main(int argc, char** argv)
         fuse_opt_add_arg(&args, "ro,default_permissions,fsname=delayfs") != 0)
         return 1;
     for (int i = first; i < argc; ++i) {
-        if (fuse_opt_add_arg(&args, argv[i]) != 0)
-            return 1;
+        if (fuse_opt_add_arg(&args, argv[i]) != 0) return 1;
     }
     struct fuse* fuse = fuse_new(&args, &kOperations, sizeof kOperations, NULL);
     if (fuse == NULL || fuse_mount(fuse, argv[2]) != 0) {

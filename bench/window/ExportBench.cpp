@@ -111,10 +111,11 @@ int main(int argc, char** argv) {
 
     ModalDriver driver(600000);
     for (int nRun = 0; nRun < nRuns; ++nRun) {
-        driver.Then<CMainDlg>([&](CMainDlg* d) {
-                  nRows = d->m_listFiles->GetItemCount();
-                  check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
-              })
+        driver
+            .Then<CMainDlg>([&](CMainDlg* d) {
+                nRows = d->m_listFiles->GetItemCount();
+                check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
+            })
             .Then<COutputOptionsDlg>([&](COutputOptionsDlg* o) {
                 // The lister's "-f text -c name,date,size,version,ext,folder --no-headings".
                 check(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDC_CHK_EXPANSION) &&

@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
             // A header click is this signal; each run starts from scan order.
             nameSorts.push_back(TimePainted(dlg, [&] { emit pView->ColumnClick(kColumnFileName); }));
             sizeSorts.push_back(TimePainted(dlg, [&] { emit pView->ColumnClick(kColumnSize); }));
-            scrolls.push_back(TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
+            scrolls.push_back(
+                TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
             pView->scrollToTop();
         }
         dlg.hide();

@@ -96,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::tm tm{};
             if (gmtime_r(&unixSeconds, &tm) != nullptr) {
                 char expected[48];
-                std::snprintf(expected, sizeof expected, "%04d/%02d/%02d %2d:%02d", tm.tm_year + 1900,
-                              tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min);
+                std::snprintf(expected, sizeof expected, "%04d/%02d/%02d %2d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                              tm.tm_mday, tm.tm_hour, tm.tm_min);
                 Check(text == expected);
             }
         }

@@ -34,9 +34,9 @@ inline const std::string& FuzzFolder() {
         return new std::string(pattern);
     }();
     static const bool registered = std::atexit([] {
-        EmptyFolder(*folder);
-        ::rmdir(folder->c_str());
-    }) == 0;
+                                       EmptyFolder(*folder);
+                                       ::rmdir(folder->c_str());
+                                   }) == 0;
     (void)registered;
     return *folder;
 }

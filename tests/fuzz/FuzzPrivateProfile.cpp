@@ -35,7 +35,7 @@ std::string_view TakePart(std::string_view* rest, bool* found) {
 }
 
 std::optional<std::string> StreamedValue(std::string_view text, std::string_view section, std::string_view key,
-    int codePage, std::size_t pieceSize) {
+                                         int codePage, std::size_t pieceSize) {
     norvane::PrivateProfileLookup lookup(section, key, codePage);
     for (std::size_t pos = 0; pos < text.size(); pos += pieceSize) {
         if (!lookup.Feed(text.substr(pos, pieceSize))) break;

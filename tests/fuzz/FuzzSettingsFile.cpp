@@ -31,7 +31,7 @@
 namespace {
 
 constexpr std::size_t kValueBuffer = 520;
-constexpr const char* kTitleKeys[8] = {"VALUE1", "VALUE2", "VALUE3", "VALUE4",
+constexpr const char* kTitleKeys[8] = {"VALUE1", "VALUE2", "VALUE3",  "VALUE4",
                                        "VALUE5", "VALUE6", "BGCOLOR", "FONTCOLOR"};
 constexpr const char* kHistoryKeys[8] = {"HISTORY1", "HISTORY2", "HISTORY3", "HISTORY4",
                                          "HISTORY5", "HISTORY6", "HISTORY7", "HISTORY8"};
@@ -145,8 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (kind == 3) Check(ReadFile(Folder() + "/other.ini") == ReadFile(file));
     for (std::size_t i = 0; i < 8; ++i) {
-        const std::string_view saved =
-            norvane::CleanProfileValueForRead(norvane::CleanProfileValueForWrite(values[i]));
+        const std::string_view saved = norvane::CleanProfileValueForRead(norvane::CleanProfileValueForWrite(values[i]));
         Check(ReadKey("TITLE", kTitleKeys[i], path) == norvane::CutToBytes(saved, kValueBuffer - 1, codePage));
         Check(ReadKey("MAINWINDOW", kHistoryKeys[i], path) == history[i]);
     }

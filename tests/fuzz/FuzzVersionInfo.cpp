@@ -16,8 +16,7 @@ public:
     ClaimedSizeSource(const std::uint8_t* data, std::size_t size, std::uint64_t claimed)
         : m_memory(data, size), m_nClaimed(claimed) {}
     std::uint64_t Size() const override { return m_nClaimed; }
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override
-    {
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override {
         return m_memory.ReadAt(offset, buffer, length);
     }
 
@@ -26,30 +25,26 @@ private:
     std::uint64_t m_nClaimed;
 };
 
-bool IsZero(const norvane::VS_FIXEDFILEINFO& info)
-{
+bool IsZero(const norvane::VS_FIXEDFILEINFO& info) {
     const norvane::VS_FIXEDFILEINFO zero;
     return std::memcmp(&info, &zero, sizeof(info)) == 0;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     norvane::VS_FIXEDFILEINFO info;
     info.dwSignature = 1;
     const norvane::MemoryByteSource source(data, size);
     if (norvane::ReadFixedFileInfo(source, &info)) {
-        if (info.dwSignature != norvane::kFixedFileInfoSignature)
-            std::abort();
+        if (info.dwSignature != norvane::kFixedFileInfoSignature) std::abort();
     } else if (!IsZero(info)) {
         std::abort();
     }
 
     if (size < norvane::kMinVersionResourceFileSize) {
         const ClaimedSizeSource claimed(data, size, norvane::kMinVersionResourceFileSize);
-        if (norvane::ReadFixedFileInfo(claimed, &info))
-            std::abort();
+        if (norvane::ReadFixedFileInfo(claimed, &info)) std::abort();
     }
     return 0;
 }

@@ -45,7 +45,9 @@ std::uint64_t Next(std::uint64_t& state) {  // splitmix64
     return z ^ (z >> 31);
 }
 
-std::size_t Count(std::string_view text, char c) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), c)); }
+std::size_t Count(std::string_view text, char c) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+}
 
 std::string Replaced(std::string_view text, std::string_view bytes, char by) {
     std::string out(text);
@@ -108,14 +110,27 @@ bool ParseCsv(std::string_view text, std::vector<std::vector<std::string>>* reco
 // Every "<" opens one of the writer's own tags, every "&" one of its
 // references, and each tag has its one ">".
 void CheckHtmlMarkup(std::string_view html) {
-    static constexpr std::string_view kTags[] = {
-        "<table border=\"1\">", "<tbody>", "</tbody>", "</table>", "<TR>", "</TR>", "<TD bgColor=",
-        "<FONT class=VERDANA color=", "</FONT>", "</TD>", "<tr>", "</tr>", "<TD>", "<TD align=right>", "<TD colspan="};
+    static constexpr std::string_view kTags[] = {"<table border=\"1\">",
+                                                 "<tbody>",
+                                                 "</tbody>",
+                                                 "</table>",
+                                                 "<TR>",
+                                                 "</TR>",
+                                                 "<TD bgColor=",
+                                                 "<FONT class=VERDANA color=",
+                                                 "</FONT>",
+                                                 "</TD>",
+                                                 "<tr>",
+                                                 "</tr>",
+                                                 "<TD>",
+                                                 "<TD align=right>",
+                                                 "<TD colspan="};
     static constexpr std::string_view kReferences[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&#9;", "&#13;", "&#10;"};
     for (std::size_t i = 0; i < html.size(); ++i) {
         const std::string_view at = html.substr(i);
         if (html[i] == '<') {
-            Check(std::any_of(std::begin(kTags), std::end(kTags), [&](std::string_view t) { return at.starts_with(t); }));
+            Check(
+                std::any_of(std::begin(kTags), std::end(kTags), [&](std::string_view t) { return at.starts_with(t); }));
         } else if (html[i] == '&') {
             Check(std::any_of(std::begin(kReferences), std::end(kReferences),
                               [&](std::string_view r) { return at.starts_with(r); }));
@@ -150,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto userText = [&](std::string_view text) { return bHtml ? Replaced(text, "<>&", '_') : std::string(text); };
     norvane::CListExporter exporter;
     bool* const columns[6] = {&exporter.m_bFileName, &exporter.m_bFileDateTime, &exporter.m_bFileSize,
-                              &exporter.m_bVersion, &exporter.m_bExpansion, &exporter.m_bDirectory};
+                              &exporter.m_bVersion,  &exporter.m_bExpansion,    &exporter.m_bDirectory};
     std::string* const titles[6] = {&exporter.m_strTitle1, &exporter.m_strTitle2, &exporter.m_strTitle3,
                                     &exporter.m_strTitle4, &exporter.m_strTitle5, &exporter.m_strTitle6};
     std::size_t columnCount = 0;
@@ -206,10 +221,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (exporter.m_bFolderHeading && item->directory() != previous) ++headings;
         previous = item->directory();
     }
-    const std::size_t userLines =
-        exporter.m_bFileName ? (exporter.m_bPrefix ? Count(exporter.m_strPrefix, '\n') : 0) +
-                                   (exporter.m_bSuffix ? Count(exporter.m_strSuffix, '\n') : 0)
-                             : 0;
+    const std::size_t userLines = exporter.m_bFileName
+                                      ? (exporter.m_bPrefix ? Count(exporter.m_strPrefix, '\n') : 0) +
+                                            (exporter.m_bSuffix ? Count(exporter.m_strSuffix, '\n') : 0)
+                                      : 0;
     std::size_t headerLines = 0;
     for (int i = 0; i < 6; ++i) {
         if (!*columns[i]) continue;

@@ -115,19 +115,23 @@ public:
     template <class T>
     ModalDriver& Then(std::function<void(T*)> fnAction) {
         // dynamic_cast: dialogs derived from CDialog need no Q_OBJECT of their own.
-        return Add(false, [](QWidget* pWidget) { return dynamic_cast<T*>(pWidget) != nullptr; },
-                   [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
+        return Add(
+            false, [](QWidget* pWidget) { return dynamic_cast<T*>(pWidget) != nullptr; },
+            [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
     }
 
     // When a popup menu is open, run the action on it.
     ModalDriver& ThenPopup(std::function<void(QMenu*)> fnAction) {
-        return Add(true, [](QWidget* pWidget) { return qobject_cast<QMenu*>(pWidget) != nullptr; },
-                   [fnAction](QWidget* pWidget) { fnAction(qobject_cast<QMenu*>(pWidget)); });
+        return Add(
+            true, [](QWidget* pWidget) { return qobject_cast<QMenu*>(pWidget) != nullptr; },
+            [fnAction](QWidget* pWidget) { fnAction(qobject_cast<QMenu*>(pWidget)); });
     }
 
     bool Finished() const { return m_steps.empty() && !m_bFailed; }
     bool Failed() const { return m_bFailed; }
-    QString Error() const { return m_bFailed ? m_strError : m_steps.empty() ? QString() : QStringLiteral("steps left"); }
+    QString Error() const {
+        return m_bFailed ? m_strError : m_steps.empty() ? QString() : QStringLiteral("steps left");
+    }
 
 private:
     struct Step {
@@ -147,7 +151,8 @@ private:
 
     void Poll() {
         if (m_bFailed) {
-            if (QApplication::activeModalWidget() == nullptr && QApplication::activePopupWidget() == nullptr) m_timer.stop();
+            if (QApplication::activeModalWidget() == nullptr && QApplication::activePopupWidget() == nullptr)
+                m_timer.stop();
             else CloseModals();
             return;
         }
@@ -161,7 +166,8 @@ private:
             }
             return;
         }
-        QWidget* pWidget = m_steps.front().bPopup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
+        QWidget* pWidget =
+            m_steps.front().bPopup ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
         if (pWidget != nullptr && pWidget->isVisible() && m_steps.front().fnMatch(pWidget)) {
             // Taken off the queue before it runs: its action may open a nested
             // modal window, which the next step then handles from within.

@@ -21,14 +21,12 @@
 namespace norvane {
 
 // Little-endian stores into an image.
-inline void PokeLe16(std::vector<std::uint8_t>& image, std::uint64_t at, std::uint32_t value)
-{
+inline void PokeLe16(std::vector<std::uint8_t>& image, std::uint64_t at, std::uint32_t value) {
     image.at(at) = static_cast<std::uint8_t>(value);
     image.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
 }
 
-inline void PokeLe32(std::vector<std::uint8_t>& image, std::uint64_t at, std::uint32_t value)
-{
+inline void PokeLe32(std::vector<std::uint8_t>& image, std::uint64_t at, std::uint32_t value) {
     PokeLe16(image, at, value & 0xFFFFu);
     PokeLe16(image, at + 2, value >> 16);
 }
@@ -58,47 +56,66 @@ struct PeOptions {
 
 // File offsets of the image's structures (0 where absent).
 struct PeLayout {
-    std::uint64_t ntHeaders = 0;           // "PE\0\0"
+    std::uint64_t ntHeaders = 0;  // "PE\0\0"
     std::uint64_t optionalHeader = 0;
-    std::uint64_t resourceDirectory = 0;   // data directory 2: RVA, size
+    std::uint64_t resourceDirectory = 0;  // data directory 2: RVA, size
     std::uint64_t sectionTable = 0;
     std::uint64_t resourceSectionHeader = 0;
     std::uint64_t sectionTableEnd = 0;
     std::uint32_t resourceRva = 0;
     std::uint64_t resourceRoot = 0;
-    std::uint64_t versionTypeEntry = 0;    // the root's entry for type 16
-    std::uint64_t nameDirectory = 0;       // of the version type
+    std::uint64_t versionTypeEntry = 0;  // the root's entry for type 16
+    std::uint64_t nameDirectory = 0;     // of the version type
     std::uint64_t languageDirectory = 0;
-    std::uint64_t dataEntry = 0;           // of the first language
+    std::uint64_t dataEntry = 0;  // of the first language
     std::uint64_t versionBlock = 0;
     std::uint64_t fixedInfo = 0;
-    std::uint64_t versionEnd = 0;          // end of the first language's block
+    std::uint64_t versionEnd = 0;  // end of the first language's block
 
     // Every structure boundary up to the end of the version block, in
     // increasing order: an image cut at any of them has lost part of what the
     // reader needs.
-    std::vector<std::uint64_t> Boundaries() const
-    {
-        std::vector<std::uint64_t> all = {
-            0, 2, 0x3C, 64, ntHeaders, ntHeaders + 4, optionalHeader, resourceDirectory,
-            resourceDirectory + 8, sectionTable, resourceSectionHeader,
-            resourceSectionHeader + 40, sectionTableEnd, resourceRoot, resourceRoot + 16,
-            versionTypeEntry, versionTypeEntry + 8, nameDirectory, nameDirectory + 16,
-            nameDirectory + 24, languageDirectory, languageDirectory + 16,
-            languageDirectory + 24, dataEntry, dataEntry + 16, versionBlock, versionBlock + 6,
-            fixedInfo, fixedInfo + 52, versionEnd};
+    std::vector<std::uint64_t> Boundaries() const {
+        std::vector<std::uint64_t> all = {0,
+                                          2,
+                                          0x3C,
+                                          64,
+                                          ntHeaders,
+                                          ntHeaders + 4,
+                                          optionalHeader,
+                                          resourceDirectory,
+                                          resourceDirectory + 8,
+                                          sectionTable,
+                                          resourceSectionHeader,
+                                          resourceSectionHeader + 40,
+                                          sectionTableEnd,
+                                          resourceRoot,
+                                          resourceRoot + 16,
+                                          versionTypeEntry,
+                                          versionTypeEntry + 8,
+                                          nameDirectory,
+                                          nameDirectory + 16,
+                                          nameDirectory + 24,
+                                          languageDirectory,
+                                          languageDirectory + 16,
+                                          languageDirectory + 24,
+                                          dataEntry,
+                                          dataEntry + 16,
+                                          versionBlock,
+                                          versionBlock + 6,
+                                          fixedInfo,
+                                          fixedInfo + 52,
+                                          versionEnd};
         std::sort(all.begin(), all.end());
         all.erase(std::unique(all.begin(), all.end()), all.end());
-        all.erase(std::find_if(all.begin(), all.end(), [this](std::uint64_t b) { return b >= versionEnd; }),
-                  all.end());
+        all.erase(std::find_if(all.begin(), all.end(), [this](std::uint64_t b) { return b >= versionEnd; }), all.end());
         return all;
     }
 };
 
 class PeBuilder {
 public:
-    explicit PeBuilder(PeOptions options = {}) : m_options(std::move(options))
-    {
+    explicit PeBuilder(PeOptions options = {}) : m_options(std::move(options)) {
         if (m_options.compact) {
             m_options.languages = 1;
             m_options.extraTypes.clear();
@@ -107,8 +124,7 @@ public:
         m_options.languages = std::max(m_options.languages, 1u);
     }
 
-    std::vector<std::uint8_t> Build(PeLayout* layoutOut = nullptr) const
-    {
+    std::vector<std::uint8_t> Build(PeLayout* layoutOut = nullptr) const {
         const PeOptions& o = m_options;
         const std::uint32_t fileAlignment = o.compact ? 1 : 0x200;
         const std::uint32_t sectionAlignment = 0x1000;
@@ -153,8 +169,8 @@ public:
 
         std::uint64_t header = layout.sectionTable;
         if (codeSize != 0) {
-            WriteSectionHeader(image, header, ".text", codeSize, sectionAlignment,
-                               AlignUp(codeSize, fileAlignment), codeRaw, 0x60000020);
+            WriteSectionHeader(image, header, ".text", codeSize, sectionAlignment, AlignUp(codeSize, fileAlignment),
+                               codeRaw, 0x60000020);
             std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(codeRaw), codeSize, 0xC3);  // ret
             header += 40;
         }
@@ -162,45 +178,38 @@ public:
             PokeLe32(image, layout.resourceDirectory, resourceRva);
             PokeLe32(image, layout.resourceDirectory + 4, resourceSize);
             layout.resourceSectionHeader = header;
-            WriteSectionHeader(image, header, ".rsrc", resourceSize, resourceRva,
-                               AlignUp(resourceSize, fileAlignment), resourceRaw, 0x40000040);
+            WriteSectionHeader(image, header, ".rsrc", resourceSize, resourceRva, AlignUp(resourceSize, fileAlignment),
+                               resourceRaw, 0x40000040);
             std::copy(resources.bytes.begin(), resources.bytes.end(),
                       image.begin() + static_cast<std::ptrdiff_t>(resourceRaw));
             layout.resourceRva = resourceRva;
             layout.resourceRoot = resourceRaw;
             if (o.withVersion) {
-                for (auto field : {&PeLayout::versionTypeEntry, &PeLayout::nameDirectory,
-                                   &PeLayout::languageDirectory, &PeLayout::dataEntry,
-                                   &PeLayout::versionBlock, &PeLayout::versionEnd})
+                for (auto field : {&PeLayout::versionTypeEntry, &PeLayout::nameDirectory, &PeLayout::languageDirectory,
+                                   &PeLayout::dataEntry, &PeLayout::versionBlock, &PeLayout::versionEnd})
                     layout.*field = resourceRaw + resources.version.*field;
                 layout.fixedInfo = layout.versionBlock + 40;
             }
         }
-        for (std::uint32_t i = 0; i < o.trailingBytes; ++i)
-            image[imageEnd + i] = static_cast<std::uint8_t>(i * 7 + 1);
-        if (layoutOut != nullptr)
-            *layoutOut = layout;
+        for (std::uint32_t i = 0; i < o.trailingBytes; ++i) image[imageEnd + i] = static_cast<std::uint8_t>(i * 7 + 1);
+        if (layoutOut != nullptr) *layoutOut = layout;
         return image;
     }
 
     // Writes bytes to a new or truncated file relative to `dirFd` (AT_FDCWD
     // for a path); false on failure.
-    static bool WriteFileAt(int dirFd, const char* name, const std::vector<std::uint8_t>& bytes)
-    {
+    static bool WriteFileAt(int dirFd, const char* name, const std::vector<std::uint8_t>& bytes) {
         const int fd = openat(dirFd, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return false;
+        if (fd < 0) return false;
         std::size_t done = 0;
         while (done < bytes.size()) {
             const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-            if (n <= 0 && errno != EINTR)
-                break;
+            if (n <= 0 && errno != EINTR) break;
             done += n > 0 ? static_cast<std::size_t>(n) : 0;
         }
         return close(fd) == 0 && done == bytes.size();
     }
-    static bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-    {
+    static bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
         return WriteFileAt(AT_FDCWD, path.c_str(), bytes);
     }
 
@@ -216,22 +225,17 @@ private:
         std::vector<std::uint16_t> languages;
     };
 
-    static std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment)
-    {
+    static std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
         return (value + alignment - 1) / alignment * alignment;
     }
 
-    static void PutUtf16(std::vector<std::uint8_t>& out, std::uint64_t at, std::u16string_view text)
-    {
-        for (std::size_t i = 0; i < text.size(); ++i)
-            PokeLe16(out, at + 2 * i, text[i]);
+    static void PutUtf16(std::vector<std::uint8_t>& out, std::uint64_t at, std::u16string_view text) {
+        for (std::size_t i = 0; i < text.size(); ++i) PokeLe16(out, at + 2 * i, text[i]);
     }
 
-    static void WriteSectionHeader(std::vector<std::uint8_t>& image, std::uint64_t at,
-                                   const char* name, std::uint32_t virtualSize,
-                                   std::uint32_t rva, std::uint64_t rawSize,
-                                   std::uint64_t rawPointer, std::uint32_t characteristics)
-    {
+    static void WriteSectionHeader(std::vector<std::uint8_t>& image, std::uint64_t at, const char* name,
+                                   std::uint32_t virtualSize, std::uint32_t rva, std::uint64_t rawSize,
+                                   std::uint64_t rawPointer, std::uint32_t characteristics) {
         std::copy(name, name + 5, image.begin() + static_cast<std::ptrdiff_t>(at));
         PokeLe32(image, at + 8, virtualSize);
         PokeLe32(image, at + 12, rva);
@@ -242,18 +246,26 @@ private:
 
     // VS_VERSIONINFO: header, key, padding, VS_FIXEDFILEINFO and, unless
     // compact, a VarFileInfo child with one translation (code page 1200).
-    std::vector<std::uint8_t> VersionBlock(unsigned index, std::uint16_t language) const
-    {
+    std::vector<std::uint8_t> VersionBlock(unsigned index, std::uint16_t language) const {
         const PeOptions& o = m_options;
         std::vector<std::uint8_t> block(o.compact ? 92 : 160, 0);
         PokeLe16(block, 0, static_cast<std::uint32_t>(block.size()));
         PokeLe16(block, 2, 52);
         PutUtf16(block, 6, u"VS_VERSION_INFO");
-        const std::uint32_t fixed[13] = {
-            0xFEEF04BD, 0x00010000, o.fileVersionMS, o.fileVersionLS + index, o.fileVersionMS,
-            o.fileVersionLS + index, 0x3F, 0, 0x00040004, o.dll ? 2u : 1u, 0, 0, 0};
-        for (std::size_t i = 0; i < 13; ++i)
-            PokeLe32(block, 40 + 4 * i, fixed[i]);
+        const std::uint32_t fixed[13] = {0xFEEF04BD,
+                                         0x00010000,
+                                         o.fileVersionMS,
+                                         o.fileVersionLS + index,
+                                         o.fileVersionMS,
+                                         o.fileVersionLS + index,
+                                         0x3F,
+                                         0,
+                                         0x00040004,
+                                         o.dll ? 2u : 1u,
+                                         0,
+                                         0,
+                                         0};
+        for (std::size_t i = 0; i < 13; ++i) PokeLe32(block, 40 + 4 * i, fixed[i]);
         if (!o.compact) {
             PokeLe16(block, 92, 68);  // VarFileInfo, text
             PokeLe16(block, 96, 1);
@@ -267,17 +279,14 @@ private:
         return block;
     }
 
-    Resources BuildResources(std::uint32_t sectionRva) const
-    {
+    Resources BuildResources(std::uint32_t sectionRva) const {
         const PeOptions& o = m_options;
         static const std::uint16_t kLanguages[] = {1033, 1041, 1031, 1036, 2052, 1049};
         std::vector<Type> types;
-        for (const std::u16string& name : o.namedTypes)
-            types.push_back({true, name, 0, {1033}});
+        for (const std::u16string& name : o.namedTypes) types.push_back({true, name, 0, {1033}});
         std::vector<std::uint16_t> ids = o.extraTypes;
         ids.erase(std::remove(ids.begin(), ids.end(), std::uint16_t{16}), ids.end());
-        if (o.withVersion)
-            ids.push_back(16);
+        if (o.withVersion) ids.push_back(16);
         std::sort(ids.begin(), ids.end());
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
         for (std::uint16_t id : ids) {
@@ -285,26 +294,21 @@ private:
             if (id == 16) {
                 type.languages.clear();
                 for (unsigned i = 0; i < o.languages; ++i)
-                    type.languages.push_back(i < std::size(kLanguages)
-                                                 ? kLanguages[i]
-                                                 : static_cast<std::uint16_t>(0x400 + i));
+                    type.languages.push_back(i < std::size(kLanguages) ? kLanguages[i]
+                                                                       : static_cast<std::uint16_t>(0x400 + i));
             }
             types.push_back(type);
         }
         Resources r;
-        if (types.empty())
-            return r;
+        if (types.empty()) return r;
 
         // Offsets, in the order linkers use: root, name directories,
         // language directories, data entries, name strings, data.
         std::uint64_t at = 16 + 8 * types.size();
         std::vector<std::uint64_t> nameDirs, languageDirs, dataEntries, strings;
-        for (std::size_t t = 0; t < types.size(); ++t)
-            nameDirs.push_back(std::exchange(at, at + 24));
-        for (const Type& type : types)
-            languageDirs.push_back(std::exchange(at, at + 16 + 8 * type.languages.size()));
-        for (const Type& type : types)
-            dataEntries.push_back(std::exchange(at, at + 16 * type.languages.size()));
+        for (std::size_t t = 0; t < types.size(); ++t) nameDirs.push_back(std::exchange(at, at + 24));
+        for (const Type& type : types) languageDirs.push_back(std::exchange(at, at + 16 + 8 * type.languages.size()));
+        for (const Type& type : types) dataEntries.push_back(std::exchange(at, at + 16 * type.languages.size()));
         for (const Type& type : types)
             strings.push_back(std::exchange(at, at + (type.named ? 2 + 2 * type.name.size() : 0)));
         r.bytes.resize(AlignUp(at, 4), 0);
@@ -326,8 +330,7 @@ private:
             // One name, ID 1.
             PokeLe16(r.bytes, nameDirs[t] + 14, 1);
             PokeLe32(r.bytes, nameDirs[t] + 16, 1);
-            PokeLe32(r.bytes, nameDirs[t] + 20,
-                     0x80000000u | static_cast<std::uint32_t>(languageDirs[t]));
+            PokeLe32(r.bytes, nameDirs[t] + 20, 0x80000000u | static_cast<std::uint32_t>(languageDirs[t]));
             PokeLe16(r.bytes, languageDirs[t] + 14, static_cast<std::uint32_t>(type.languages.size()));
             for (std::size_t l = 0; l < type.languages.size(); ++l) {
                 const std::uint64_t languageEntry = languageDirs[t] + 16 + 8 * l;
@@ -349,9 +352,12 @@ private:
                 PokeLe32(r.bytes, dataEntry, sectionRva + static_cast<std::uint32_t>(dataAt));
                 PokeLe32(r.bytes, dataEntry + 4, static_cast<std::uint32_t>(data.size()));
                 if (type.id == 16 && l == 0)
-                    r.version = {.versionTypeEntry = entry, .nameDirectory = nameDirs[t],
-                                 .languageDirectory = languageDirs[t], .dataEntry = dataEntry,
-                                 .versionBlock = dataAt, .versionEnd = dataAt + data.size()};
+                    r.version = {.versionTypeEntry = entry,
+                                 .nameDirectory = nameDirs[t],
+                                 .languageDirectory = languageDirs[t],
+                                 .dataEntry = dataEntry,
+                                 .versionBlock = dataAt,
+                                 .versionEnd = dataAt + data.size()};
             }
         }
         return r;

@@ -25,8 +25,7 @@ public:
         if (!m_strPath.empty()) {
             // rm copes with any depth, as it works relative to open folders.
             std::string command = "rm -rf '" + m_strPath + "'";
-            if (std::system(command.c_str()) != 0) {
-            }
+            if (std::system(command.c_str()) != 0) {}
         }
     }
     TempDir(const TempDir&) = delete;

@@ -17,8 +17,7 @@
 namespace norvane {
 namespace {
 
-VS_FIXEDFILEINFO Version(unsigned major, unsigned minor, unsigned build, unsigned revision)
-{
+VS_FIXEDFILEINFO Version(unsigned major, unsigned minor, unsigned build, unsigned revision) {
     VS_FIXEDFILEINFO info;
     info.dwFileVersionMS = (major << 16) | minor;
     info.dwFileVersionLS = (build << 16) | revision;
@@ -27,8 +26,7 @@ VS_FIXEDFILEINFO Version(unsigned major, unsigned minor, unsigned build, unsigne
 
 class CellTextCompareTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         setenv("TZ", "UTC", 1);
         tzset();
         m_nSavedCodePage = CurrentCodePage();
@@ -37,8 +35,7 @@ protected:
     }
     void TearDown() override { SetCodePage(m_nSavedCodePage); }
 
-    FileItem* Add(std::string_view name, const Folder* folder = nullptr)
-    {
+    FileItem* Add(std::string_view name, const Folder* folder = nullptr) {
         return m_store.AddItem(name, folder ? folder : m_pFolder);
     }
 
@@ -47,8 +44,7 @@ protected:
     int m_nSavedCodePage = kCodePageUtf8;
 };
 
-TEST_F(CellTextCompareTest, EveryColumnShowsItsRecordField)
-{
+TEST_F(CellTextCompareTest, EveryColumnShowsItsRecordField) {
     FileItem* item = Add("setup.exe");
     item->fileTime = FileTimeFromUnix(1262303940, 0);  // 2009-12-31 23:59 UTC
     item->fileSize = 4294967296u;
@@ -70,13 +66,16 @@ TEST_F(CellTextCompareTest, EveryColumnShowsItsRecordField)
     EXPECT_EQ(CellText(*bare, kColumnVersion, false), "0.5.0.0");
 }
 
-TEST_F(CellTextCompareTest, VersionsSizesAndTimesCompareByValue)
-{
+TEST_F(CellTextCompareTest, VersionsSizesAndTimesCompareByValue) {
     // Each item is above the one before it in version (part by part; 0.0.5.1
     // shows empty in the list but still sorts by its build), in size (the
     // differences go beyond 32 bits) and in time (all shown as one minute).
-    const VS_FIXEDFILEINFO versions[] = {{},                  Version(0, 0, 5, 1), Version(1, 0, 0, 0),
-                                         Version(1, 0, 0, 9), Version(1, 0, 0, 10), Version(1, 2, 0, 0),
+    const VS_FIXEDFILEINFO versions[] = {{},
+                                         Version(0, 0, 5, 1),
+                                         Version(1, 0, 0, 0),
+                                         Version(1, 0, 0, 9),
+                                         Version(1, 0, 0, 10),
+                                         Version(1, 2, 0, 0),
                                          Version(40000, 0, 0, 0)};
     const std::uint64_t sizes[] = {0, 1, 3000000000u, 5000000000u, 1ull << 40, UINT64_MAX - 1, UINT64_MAX};
     std::vector<const FileItem*> items;
@@ -96,8 +95,7 @@ TEST_F(CellTextCompareTest, VersionsSizesAndTimesCompareByValue)
     }
 }
 
-TEST_F(CellTextCompareTest, TextsIgnoreAsciiCaseMarkedRowsComeLastAndDescendingIsTheSwap)
-{
+TEST_F(CellTextCompareTest, TextsIgnoreAsciiCaseMarkedRowsComeLastAndDescendingIsTheSwap) {
     FileItem* plain = Add("a.dat");
     FileItem* marked = Add("b.sys", m_store.AddFolder("/data/sub/"));
     marked->systemFile = true;

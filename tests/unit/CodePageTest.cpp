@@ -17,17 +17,29 @@ constexpr int kUtf8 = kCodePageUtf8;
 // not empty.
 TEST(CodePage, ChosenFromTheLocalesCodeset) {
     const std::pair<const char*, int> cases[] = {
-        {"ja_JP.SJIS", kSjis}, {"ja_JP.sjis", kSjis}, {"ja_JP.Shift_JIS@euro", kSjis}, {"ja_JP.SHIFT-JIS", kSjis},
-        {"x.CP932", kSjis}, {"x.WINDOWS-31J", kSjis}, {"x.MS_KANJI", kSjis},
-        {"ja_JP.UTF-8", kUtf8}, {"ja_JP.eucJP", kUtf8}, {"C", kUtf8}, {"SJIS", kUtf8} /* no codeset part */, {"", kUtf8},
+        {"ja_JP.SJIS", kSjis},
+        {"ja_JP.sjis", kSjis},
+        {"ja_JP.Shift_JIS@euro", kSjis},
+        {"ja_JP.SHIFT-JIS", kSjis},
+        {"x.CP932", kSjis},
+        {"x.WINDOWS-31J", kSjis},
+        {"x.MS_KANJI", kSjis},
+        {"ja_JP.UTF-8", kUtf8},
+        {"ja_JP.eucJP", kUtf8},
+        {"C", kUtf8},
+        {"SJIS", kUtf8} /* no codeset part */,
+        {"", kUtf8},
     };
     for (auto [locale, expected] : cases) EXPECT_EQ(CodePageFromLocaleName(locale), expected) << locale;
 
     const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     std::optional<std::string> saved[3];
-    for (int i = 0; i < 3; ++i) if (const char* value = getenv(names[i])) saved[i] = value;
-    const char* environments[][3] = {  // LC_ALL, LC_CTYPE, LANG (null: unset)
-        {"", "ja_JP.SJIS", "en_US.UTF-8"}, {"C.UTF-8", "ja_JP.SJIS", "en_US.UTF-8"}, {nullptr, nullptr, "ja_JP.CP932"}};
+    for (int i = 0; i < 3; ++i)
+        if (const char* value = getenv(names[i])) saved[i] = value;
+    const char* environments[][3] = {// LC_ALL, LC_CTYPE, LANG (null: unset)
+                                     {"", "ja_JP.SJIS", "en_US.UTF-8"},
+                                     {"C.UTF-8", "ja_JP.SJIS", "en_US.UTF-8"},
+                                     {nullptr, nullptr, "ja_JP.CP932"}};
     const int expected[] = {kSjis, kUtf8, kSjis};
     for (int c = 0; c < 3; ++c) {
         for (int i = 0; i < 3; ++i) environments[c][i] ? setenv(names[i], environments[c][i], 1) : unsetenv(names[i]);
@@ -53,16 +65,24 @@ TEST(CodePage, ComparisonsGoByCharacterCodeAndFoldAsciiAndFullWidthCapitalsOnly)
     // a, b, code page, then the sign of MbsCmp and of MbsICmp.
     const std::tuple<const char*, const char*, int, int, int> cases[] = {
         // Half-width katakana 0xB1 is one byte: it sorts before 0x82A0 (byte-wise it would not).
-        {"\xB1", "\x82\xA0", kSjis, -1, -1}, {"\x82\xA0", "\xB1", kSjis, 1, 1}, {"ab", "abc", kUtf8, -1, -1},
-        {"same", "same", kSjis, 0, 0}, {"README.TXT", "readme.txt", kSjis, -1, 0}, {"README.TXT", "readme.txt", kUtf8, -1, 0},
+        {"\xB1", "\x82\xA0", kSjis, -1, -1},
+        {"\x82\xA0", "\xB1", kSjis, 1, 1},
+        {"ab", "abc", kUtf8, -1, -1},
+        {"same", "same", kSjis, 0, 0},
+        {"README.TXT", "readme.txt", kSjis, -1, 0},
+        {"README.TXT", "readme.txt", kUtf8, -1, 0},
         // Full-width Ａ (82 60) folds to ａ (82 81), Greek Α (83 9F) to α (83 BF),
         // Cyrillic А (84 40) to а (84 70) and О (84 4F) to о (84 80).
-        {"\x82\x60", "\x82\x81", kSjis, -1, 0}, {"\x83\x9F", "\x83\xBF", kSjis, -1, 0},
-        {"\x84\x40", "\x84\x70", kSjis, -1, 0}, {"\x84\x4F", "\x84\x80", kSjis, -1, 0},
+        {"\x82\x60", "\x82\x81", kSjis, -1, 0},
+        {"\x83\x9F", "\x83\xBF", kSjis, -1, 0},
+        {"\x84\x40", "\x84\x70", kSjis, -1, 0},
+        {"\x84\x4F", "\x84\x80", kSjis, -1, 0},
         // A trail byte is never folded: 83 41 (ア) and 83 61 (ヂ) differ; nor are
         // full-width and half-width forms equal. Folding is to small letters:
         // "_" (0x5F) sorts before "a" but after "A".
-        {"\x83\x41", "\x83\x61", kSjis, -1, -1}, {"\x82\x60", "A", kSjis, 1, 1}, {"_", "A", kSjis, 1, -1},
+        {"\x83\x41", "\x83\x61", kSjis, -1, -1},
+        {"\x82\x60", "A", kSjis, 1, 1},
+        {"_", "A", kSjis, 1, -1},
     };
     for (auto [a, b, codePage, cmp, icmp] : cases) {
         EXPECT_EQ(sign(MbsCmp(a, b, codePage)), cmp) << a << " / " << b << " in " << codePage;
@@ -76,7 +96,10 @@ TEST(CodePage, ConversionsMarkWhatTheTargetCannotHoldAndCutsKeepCharactersWhole)
     EXPECT_EQ(CodePageToUtf8("\x82\xA0\xB1", kSjis), "\xE3\x81\x82\xEF\xBD\xB1");
     // Hangul has no place in 932; an invalid UTF-8 byte is one "?".
     EXPECT_EQ(Utf8ToCodePage("x\xEA\xB0\x80y", kSjis), "x?y");
-    EXPECT_EQ(FileSystemToCodePage("a\xFF" "b", kUtf8, kSjis), "a?b");
+    EXPECT_EQ(FileSystemToCodePage("a\xFF"
+                                   "b",
+                                   kUtf8, kSjis),
+              "a?b");
     // A lone lead byte at the end of a 932 text.
     EXPECT_EQ(CodePageToUtf8("ok\x82", kSjis), "ok?");
     // The same code page passes bytes unchanged, invalid ones included.

@@ -34,10 +34,17 @@ FILETIME At(std::int64_t unixSeconds) { return FileTimeFromUnix(unixSeconds, 0);
 TEST(ByteSize, ThreeSignificantFiguresCutNotRounded) {
     EXPECT_EQ(ByteSizeText(0, kCodePageUtf8), "0 バイト");
     EXPECT_EQ(ByteSizeText(1023, kCodePageShiftJis), "1023 \x83\x6F\x83\x43\x83\x67");
-    const std::pair<std::uint64_t, const char*> sizes[] = {
-        {1024, "1.00 KB"}, {1535, "1.49 KB"}, {10239, "9.99 KB"}, {10240, "10.0 KB"}, {102399, "99.9 KB"},
-        {1023999, "999 KB"}, {1024000, "0.97 MB"}, {4294967296ULL, "4.00 GB"}, {1ULL << 40, "1.00 TB"},
-        {1ULL << 50, "1.00 PB"}, {std::numeric_limits<std::uint64_t>::max(), "15.9 EB"}};
+    const std::pair<std::uint64_t, const char*> sizes[] = {{1024, "1.00 KB"},
+                                                           {1535, "1.49 KB"},
+                                                           {10239, "9.99 KB"},
+                                                           {10240, "10.0 KB"},
+                                                           {102399, "99.9 KB"},
+                                                           {1023999, "999 KB"},
+                                                           {1024000, "0.97 MB"},
+                                                           {4294967296ULL, "4.00 GB"},
+                                                           {1ULL << 40, "1.00 TB"},
+                                                           {1ULL << 50, "1.00 PB"},
+                                                           {std::numeric_limits<std::uint64_t>::max(), "15.9 EB"}};
     for (auto [size, text] : sizes) EXPECT_EQ(ByteSizeText(size), text) << size;
 }
 

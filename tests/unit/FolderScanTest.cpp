@@ -31,8 +31,9 @@ namespace {
 // One whole scan of a folder, with its rows and diagnostics.
 struct Scan {
     explicit Scan(const std::string& folder, const ScanOptions& options = {}) {
-        result = ScanFolder(folder, options, store, [this](FileItem* item) { items.push_back(item); },
-                            [this](std::string_view text) { diagnostics.append(text); });
+        result = ScanFolder(
+            folder, options, store, [this](FileItem* item) { items.push_back(item); },
+            [this](std::string_view text) { diagnostics.append(text); });
     }
     ScanResult result;
     std::vector<const FileItem*> items;
@@ -236,7 +237,8 @@ TEST_F(FolderScanTest, TopFolderThatIsMissingOrUnreadableEndsTheScanIncomplete) 
     Scan denied(m_dir / "top");
     EXPECT_EQ(denied.result.end, ScanEnd::kStoppedByError);
     EXPECT_EQ(denied.result.errorCode, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(denied.diagnostics, "アクセスが拒否されました。処理を続けます。\nアクセスが拒否されました。処理を続けます。\n");
+    EXPECT_EQ(denied.diagnostics,
+              "アクセスが拒否されました。処理を続けます。\nアクセスが拒否されました。処理を続けます。\n");
     EXPECT_TRUE(denied.items.empty());
 
     Scan none("");
@@ -255,9 +257,9 @@ TEST_F(FolderScanTest, SpecialOddHugeOldAndFutureFilesAreListedAsTheyAre) {
     ASSERT_EQ(mkfifo((m_dir / "pipe").c_str(), 0644), 0);
     ASSERT_EQ(mknod((m_dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
     ASSERT_EQ(symlink(".", (m_dir / "loop").c_str()), 0);
-    ASSERT_EQ(truncate((m_dir / "huge.bin").c_str(), 5LL << 30), 0);  // sparse: costs nothing
-    struct timespec old[2] = {{0, UTIME_OMIT}, {-631152000LL, 0}};       // 1950-01-01
-    struct timespec future[2] = {{0, UTIME_OMIT}, {4102444800LL, 5000}}; // 2100-01-01
+    ASSERT_EQ(truncate((m_dir / "huge.bin").c_str(), 5LL << 30), 0);      // sparse: costs nothing
+    struct timespec old[2] = {{0, UTIME_OMIT}, {-631152000LL, 0}};        // 1950-01-01
+    struct timespec future[2] = {{0, UTIME_OMIT}, {4102444800LL, 5000}};  // 2100-01-01
     ASSERT_EQ(utimensat(AT_FDCWD, (m_dir / "old").c_str(), old, 0), 0);
     ASSERT_EQ(utimensat(AT_FDCWD, (m_dir / "future").c_str(), future, 0), 0);
 
@@ -289,7 +291,9 @@ TEST_F(FolderScanTest, TopFolderIsReadByItsOwnBytes) {
     Scan scan(m_dir / "\xED\x95\x9C\xEA\xB5\xAD");
     ASSERT_TRUE(scan.result.completed()) << scan.diagnostics;
     ASSERT_EQ(Names(scan), std::vector<std::string>{"file.txt"});
-    EXPECT_EQ(scan.items[0]->directory(), m_dir.Folder() + "?" "?/");
+    EXPECT_EQ(scan.items[0]->directory(), m_dir.Folder() +
+                                              "?"
+                                              "?/");
     EXPECT_NE(::access((m_dir / "??").c_str(), F_OK), 0);
 }
 
@@ -332,7 +336,8 @@ TEST_F(FolderScanTest, EveryNumberOfWorkersGivesTheSameScan) {
     ASSERT_TRUE(Make({"z", "A", "m.dll", "empty/", "wide/", "deep/", "deep/1/", "deep/1/2/", "deep/1/2/3/",
                       "deep/1/2/3/x", "deny/", "deny/y", "E/", "E/e", "Z9/", ".h/", ".h/.f"}));
     for (int i = 0; i < 300; ++i) ASSERT_TRUE(m_dir.MakeFolder("wide/" + std::to_string(i * 7919 % 300)));
-    for (int i = 0; i < 40; ++i) ASSERT_TRUE(m_dir.MakeFile("wide/" + std::to_string(i * 13 % 300) + "/n" + std::to_string(i)));
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(m_dir.MakeFile("wide/" + std::to_string(i * 13 % 300) + "/n" + std::to_string(i)));
     PeOptions pe;
     pe.fileVersionMS = 0x00020003;
     int fd = ::open(m_dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -383,8 +388,9 @@ TEST_F(FolderScanTest, EveryNumberOfWorkersGivesTheSameScan) {
     }
     EXPECT_TRUE(scan.Result().completed());
     ASSERT_EQ(rows.size(), reference.items.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i]->directory() + std::string(rows[i]->fileName),
-                                                            reference.items[i]->directory() + std::string(reference.items[i]->fileName));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(rows[i]->directory() + std::string(rows[i]->fileName),
+                  reference.items[i]->directory() + std::string(reference.items[i]->fileName));
     EXPECT_EQ(diagnostics, reference.diagnostics);
 }
 

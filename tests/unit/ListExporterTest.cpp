@@ -24,8 +24,7 @@ const char* const kTitles[] = {"FileName", "FileDate&Time", "FileSize", "Version
 const std::string kCsvHeader = "FileName,FileDate&Time,FileSize,Version,Expansion,Directory,\r\n";
 
 // The HTML head of six columns with the default titles and colours.
-std::string HtmlHeader()
-{
+std::string HtmlHeader() {
     std::string html = "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
     for (const char* title : kTitles)
         html += std::string("<TD bgColor=#0066cc><FONT class=VERDANA color=#ffffff>") + title + "</FONT></TD>\r\n";
@@ -34,8 +33,7 @@ std::string HtmlHeader()
 
 class ListExporterTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         setenv("TZ", "UTC", 1);
         tzset();
         m_nSavedCodePage = CurrentCodePage();
@@ -45,8 +43,7 @@ protected:
     void TearDown() override { SetCodePage(m_nSavedCodePage); }
 
     // The two files of the worked example.
-    void AddToolFiles()
-    {
+    void AddToolFiles() {
         FileItem* tool = Add("tool.exe");
         tool->fileSize = 4096;
         tool->fileTime = FileTimeFromUnix(1258725900, 0);  // 2009-11-20 14:05 UTC
@@ -55,11 +52,10 @@ protected:
         FileItem* readme = Add("readme.txt");
         readme->fileSize = 1234;
         readme->fileTime = FileTimeFromUnix(1267780020, 0);  // 2010-03-05 09:07 UTC
-        readme->versionInfo.dwFileVersionMS = 5;  // 0.5.0.0, which the list shows, is written as no version
+        readme->versionInfo.dwFileVersionMS = 5;             // 0.5.0.0, which the list shows, is written as no version
     }
 
-    FileItem* Add(std::string_view name, const Folder* folder = nullptr)
-    {
+    FileItem* Add(std::string_view name, const Folder* folder = nullptr) {
         FileItem* item = m_store.AddItem(name, folder ? folder : m_pTools);
         m_rows.push_back(item);
         return item;
@@ -67,20 +63,17 @@ protected:
 
     // The default titles and colours, headings on; columns says which of the
     // six are written, in order ("011000": time and size).
-    static CListExporter Exporter(Fmt format, std::string_view columns = "111111")
-    {
+    static CListExporter Exporter(Fmt format, std::string_view columns = "111111") {
         ExportSettings settings;
         settings.format = format;
-        for (std::size_t i = 0; i < settings.columns.size(); ++i)
-            settings.columns[i] = columns[i] == '1';
+        for (std::size_t i = 0; i < settings.columns.size(); ++i) settings.columns[i] = columns[i] == '1';
         settings.folderHeadings = true;
         CListExporter e;
         e.SetSettings(settings);
         return e;
     }
 
-    std::string Write(CListExporter exporter)
-    {
+    std::string Write(CListExporter exporter) {
         StringOutputSink sink;
         EXPECT_TRUE(exporter.WriteRows(sink, m_rows));
         return sink.Text();
@@ -92,8 +85,7 @@ protected:
     int m_nSavedCodePage = kCodePageUtf8;
 };
 
-TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte)
-{
+TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte) {
     // An empty list: the header and footer only.
     EXPECT_EQ(Write(Exporter(Fmt::kText)), "");
     EXPECT_EQ(Write(Exporter(Fmt::kCsv)), kCsvHeader);
@@ -107,10 +99,10 @@ TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte)
     for (const auto& [codePage, black, space] : codePages) {
         SCOPED_TRACE(codePage);
         SetCodePage(codePage);
-        EXPECT_EQ(Write(Exporter(Fmt::kText)),
-                  black + "/tmp/Tools/\r\n"
-                  "tool.exe\t2009/11/20 14:05\t4096\t1.2.0.15\t.exe\t/tmp/Tools/\r\n"
-                  "readme.txt\t2010/03/05  9:07\t1234\t\t.txt\t/tmp/Tools/\r\n");
+        EXPECT_EQ(Write(Exporter(Fmt::kText)), black +
+                                                   "/tmp/Tools/\r\n"
+                                                   "tool.exe\t2009/11/20 14:05\t4096\t1.2.0.15\t.exe\t/tmp/Tools/\r\n"
+                                                   "readme.txt\t2010/03/05  9:07\t1234\t\t.txt\t/tmp/Tools/\r\n");
 
         EXPECT_EQ(Write(Exporter(Fmt::kCsv)),
                   kCsvHeader + black +
@@ -119,8 +111,9 @@ TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte)
                       "\"readme.txt\",\"2010/03/05  9:07\",\"1234\",,\".txt\",\"/tmp/Tools/\"\r\n");
 
         std::string html = HtmlHeader() + "<tr><TD colspan=6>" + black + "/tmp/Tools/</TD></tr>\r\n";
-        html += "<tr><TD>tool.exe</TD><TD>2009/11/20 14:05</TD><TD align=right>4096</TD><TD>1.2.0.15</TD>"
-                "<TD>.exe</TD><TD>/tmp/Tools/</TD></tr>\r\n";
+        html +=
+            "<tr><TD>tool.exe</TD><TD>2009/11/20 14:05</TD><TD align=right>4096</TD><TD>1.2.0.15</TD>"
+            "<TD>.exe</TD><TD>/tmp/Tools/</TD></tr>\r\n";
         html += "<tr><TD>readme.txt</TD><TD>2010/03/05  9:07</TD><TD align=right>1234</TD><TD>" + space +
                 "</TD><TD>.txt</TD><TD>/tmp/Tools/</TD></tr>\r\n";
         html += "</tbody>\r\n</table>";
@@ -131,8 +124,7 @@ TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte)
 // One settings value fills the exporter: an empty prefix writes none, the
 // name mode and the titles come along; the format is decided in one place,
 // also for flags that contradict each other.
-TEST_F(ListExporterTest, SettingsFillTheExporterAndOneFormatDecides)
-{
+TEST_F(ListExporterTest, SettingsFillTheExporterAndOneFormatDecides) {
     AddToolFiles();
     m_rows.resize(1);
     ExportSettings settings;
@@ -150,8 +142,7 @@ TEST_F(ListExporterTest, SettingsFillTheExporterAndOneFormatDecides)
     EXPECT_EQ(Write(exporter).substr(0, 18), "<table border=\"1\">");
 }
 
-TEST_F(ListExporterTest, SomeColumnsOnlyStartWithTheFirstWrittenCell)
-{
+TEST_F(ListExporterTest, SomeColumnsOnlyStartWithTheFirstWrittenCell) {
     AddToolFiles();
     EXPECT_EQ(Write(Exporter(Fmt::kCsv, "011000")),
               "FileDate&Time,FileSize,\r\n\xE2\x97\x8F/tmp/Tools/\r\n"
@@ -159,16 +150,16 @@ TEST_F(ListExporterTest, SomeColumnsOnlyStartWithTheFirstWrittenCell)
     CListExporter html = Exporter(Fmt::kHtml, "011000");
     html.m_strBgColor = "red";
     html.m_strFontColor.clear();
-    EXPECT_EQ(Write(html), "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n"
-                           "<TD bgColor=red><FONT class=VERDANA color=>FileDate&Time</FONT></TD>\r\n"
-                           "<TD bgColor=red><FONT class=VERDANA color=>FileSize</FONT></TD>\r\n</TR>\r\n"
-                           "<tr><TD colspan=2>\xE2\x97\x8F/tmp/Tools/</TD></tr>\r\n"
-                           "<tr><TD>2009/11/20 14:05</TD><TD align=right>4096</TD></tr>\r\n"
-                           "<tr><TD>2010/03/05  9:07</TD><TD align=right>1234</TD></tr>\r\n</tbody>\r\n</table>");
+    EXPECT_EQ(Write(html),
+              "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n"
+              "<TD bgColor=red><FONT class=VERDANA color=>FileDate&Time</FONT></TD>\r\n"
+              "<TD bgColor=red><FONT class=VERDANA color=>FileSize</FONT></TD>\r\n</TR>\r\n"
+              "<tr><TD colspan=2>\xE2\x97\x8F/tmp/Tools/</TD></tr>\r\n"
+              "<tr><TD>2009/11/20 14:05</TD><TD align=right>4096</TD></tr>\r\n"
+              "<tr><TD>2010/03/05  9:07</TD><TD align=right>1234</TD></tr>\r\n</tbody>\r\n</table>");
 }
 
-TEST_F(ListExporterTest, HeadingAtEveryChangeOfFolder)
-{
+TEST_F(ListExporterTest, HeadingAtEveryChangeOfFolder) {
     const Folder* other = m_store.AddFolder("/tmp/Other/");
     Add("a1");
     Add("b1", other);
@@ -181,8 +172,7 @@ TEST_F(ListExporterTest, HeadingAtEveryChangeOfFolder)
 
 // A folder named a,"b once made the CSV reader take the heading's quote as
 // the start of a field running into the next row.
-TEST_F(ListExporterTest, CsvHeadingWithQuoteOrCommaIsOneQuotedField)
-{
+TEST_F(ListExporterTest, CsvHeadingWithQuoteOrCommaIsOneQuotedField) {
     const Folder* quoted = m_store.AddFolder("/tmp/a,\"b/");
     const Folder* comma = m_store.AddFolder("/tmp/c,d/");
     const Folder* blank = m_store.AddFolder("/tmp/e f\t;'/");
@@ -199,8 +189,7 @@ TEST_F(ListExporterTest, CsvHeadingWithQuoteOrCommaIsOneQuotedField)
     EXPECT_EQ(Write(Exporter(Fmt::kText, "100000")).substr(0, 15), "\xE2\x97\x8F/tmp/a,\"b/\r\n");
 }
 
-TEST_F(ListExporterTest, UserTextsVerbatimWithQuotesDoubledInCsvOnly)
-{
+TEST_F(ListExporterTest, UserTextsVerbatimWithQuotesDoubledInCsvOnly) {
     Add("50%&co.txt");
     auto nameOnly = [](Fmt format) {
         CListExporter exporter = Exporter(format, "100000");
@@ -217,29 +206,29 @@ TEST_F(ListExporterTest, UserTextsVerbatimWithQuotesDoubledInCsvOnly)
               std::string::npos);
 }
 
-TEST_F(ListExporterTest, HostileNamesStayInTheirCellAndLine)
-{
+TEST_F(ListExporterTest, HostileNamesStayInTheirCellAndLine) {
     const Folder* folder = m_store.AddFolder("/tmp/<b>\n\"q\"\t/");
     Add("<script>&\"x\"\t\r\n.y\"z", folder)->fileTime = FileTimeFromUnix(1267780020, 0);  // 2010-03-05 09:07 UTC
 
     EXPECT_EQ(Write(Exporter(Fmt::kHtml)),
-              HtmlHeader() + "<tr><TD colspan=6>\xE2\x97\x8F/tmp/&lt;b&gt;&#10;&quot;q&quot;&#9;/</TD></tr>\r\n"
-              "<tr><TD>&lt;script&gt;&amp;&quot;x&quot;&#9;&#13;&#10;.y&quot;z</TD><TD>2010/03/05  9:07</TD>"
-              "<TD align=right>0</TD><TD>\xE3\x80\x80</TD><TD>.y&quot;z</TD>"
-              "<TD>/tmp/&lt;b&gt;&#10;&quot;q&quot;&#9;/</TD></tr>\r\n</tbody>\r\n</table>");
+              HtmlHeader() +
+                  "<tr><TD colspan=6>\xE2\x97\x8F/tmp/&lt;b&gt;&#10;&quot;q&quot;&#9;/</TD></tr>\r\n"
+                  "<tr><TD>&lt;script&gt;&amp;&quot;x&quot;&#9;&#13;&#10;.y&quot;z</TD><TD>2010/03/05  9:07</TD>"
+                  "<TD align=right>0</TD><TD>\xE3\x80\x80</TD><TD>.y&quot;z</TD>"
+                  "<TD>/tmp/&lt;b&gt;&#10;&quot;q&quot;&#9;/</TD></tr>\r\n</tbody>\r\n</table>");
     EXPECT_EQ(Write(Exporter(Fmt::kText)),
               "\xE2\x97\x8F/tmp/<b>?\"q\"?/\r\n"
               "<script>&\"x\"???.y\"z\t2010/03/05  9:07\t0\t\t.y\"z\t/tmp/<b>?\"q\"?/\r\n");
-    EXPECT_EQ(Write(Exporter(Fmt::kCsv)),
-              kCsvHeader + "\"\xE2\x97\x8F/tmp/<b>?\"\"q\"\"\t/\"\r\n"
-              "\"<script>&\"\"x\"\"\t??.y\"\"z\",\"2010/03/05  9:07\",\"0\",,\".y\"\"z\",\"/tmp/<b>?\"\"q\"\"\t/\"\r\n");
+    EXPECT_EQ(
+        Write(Exporter(Fmt::kCsv)),
+        kCsvHeader +
+            "\"\xE2\x97\x8F/tmp/<b>?\"\"q\"\"\t/\"\r\n"
+            "\"<script>&\"\"x\"\"\t??.y\"\"z\",\"2010/03/05  9:07\",\"0\",,\".y\"\"z\",\"/tmp/<b>?\"\"q\"\"\t/\"\r\n");
 }
 
-TEST_F(ListExporterTest, SinksKeepEveryByteOrTellOfTheirFailure)
-{
+TEST_F(ListExporterTest, SinksKeepEveryByteOrTellOfTheirFailure) {
     // Enough rows to pass the file sink's buffer several times.
-    for (int i = 0; i < 20000; ++i)
-        Add("file" + std::to_string(i) + ".dat")->fileSize = static_cast<std::uint64_t>(i);
+    for (int i = 0; i < 20000; ++i) Add("file" + std::to_string(i) + ".dat")->fileSize = static_cast<std::uint64_t>(i);
     const std::string expected = Write(Exporter(Fmt::kHtml));
     ASSERT_GT(expected.size(), 3 * FileOutputSink::kBufferSize);
     TempDir dir;

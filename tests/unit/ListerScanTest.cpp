@@ -83,7 +83,8 @@ TEST_F(ListerScanTest, StopSignalEndsTheListerWithoutOutput) {
         g_reads = 0;
         g_signal = signal;
         Sys().readDir = SignallingReadDir;
-        EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "--threads=2", "-o", out, m_dir.Path()}), 128 + signal);
+        EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "--threads=2", "-o", out, m_dir.Path()}),
+                  128 + signal);
         EXPECT_NE(::access(out.c_str(), F_OK), 0);
     }
     g_signal = 0;
@@ -101,9 +102,14 @@ TEST_F(ListerScanTest, UnreadableTopFolderAndForeignNames) {
     Sys() = RealSystemCalls();
 
     ASSERT_TRUE(m_dir.MakeFolder("\xED\x95\x9C\xEA\xB5\xAD") && m_dir.MakeFile("\xED\x95\x9C\xEA\xB5\xAD/file.txt"));
-    EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "--code-page=932", "-f", "text", "-c", "name,folder", "-o",
-                   m_dir / "sjis.txt", m_dir / "\xED\x95\x9C\xEA\xB5\xAD"}),
+    EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "--code-page=932", "-f", "text", "-c", "name,folder",
+                       "-o", m_dir / "sjis.txt", m_dir / "\xED\x95\x9C\xEA\xB5\xAD"}),
               0);
-    EXPECT_EQ(ReadAll(m_dir / "sjis.txt"), "\x81\x9C" + m_dir.Folder() + "?" "?/\r\nfile.txt\t" + m_dir.Folder() + "?" "?/\r\n");
+    EXPECT_EQ(ReadAll(m_dir / "sjis.txt"), "\x81\x9C" + m_dir.Folder() +
+                                               "?"
+                                               "?/\r\nfile.txt\t" +
+                                               m_dir.Folder() +
+                                               "?"
+                                               "?/\r\n");
     EXPECT_NE(::access((m_dir / "??").c_str(), F_OK), 0);
 }

@@ -36,7 +36,7 @@ struct stat StatOf(const std::string& path) {
 bool WriteWithFullDisk(FileOutputSink& sink, const std::string& bytes) {
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
-    const struct rlimit small {4096, old.rlim_max};
+    const struct rlimit small { 4096, old.rlim_max };
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &small);
     const bool bWritten = sink.Write(bytes);

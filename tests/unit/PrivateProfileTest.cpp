@@ -28,7 +28,8 @@ protected:
     ~PrivateProfileTest() override { SetCodePage(m_nOldCodePage); }
 
     void Put(const std::string& bytes) { WriteAll(m_strPath, bytes); }
-    std::string Get(std::string_view section, std::string_view key, std::size_t size = 520, std::string_view def = "DEF") {
+    std::string Get(std::string_view section, std::string_view key, std::size_t size = 520,
+                    std::string_view def = "DEF") {
         std::string value = "untouched";
         std::size_t n = GetPrivateProfileString(section, key, def, &value, size, m_strPath);
         EXPECT_EQ(n, value.size());
@@ -50,17 +51,24 @@ TEST_F(PrivateProfileTest, LookupRulesForNamesCommentsValuesLineEndsAndDuplicate
         "k=1\r\nk=2\r\n[B]\r\nj=0\r\n[title]\r\nk=3\r\nj=4\r\n");
     const char* cases[][3] = {
         {"TITLE", "VALUE1", "x"}, {" title\t", "value1 ", "x"},  // ASCII case, outer blanks
-        {"title", "empty", ""}, {"other", "empty", "DEF"},                // KEY= is not a missing key
-        {"title", "c", "DEF"}, {"title", ";c", "DEF"}, {"title", ";d", "DEF"}, {"title", "bare", "DEF"},
-        {"title", "#h", "1"},                                             // only ";" starts a comment
-        {"title", "k", "1"}, {"title", "j", "DEF"}, {"B", "k", "DEF"},  // the first of duplicates wins
+        {"title", "empty", ""},   {"other", "empty", "DEF"},     // KEY= is not a missing key
+        {"title", "c", "DEF"},    {"title", ";c", "DEF"},       {"title", ";d", "DEF"},
+        {"title", "bare", "DEF"}, {"title", "#h", "1"},                             // only ";" starts a comment
+        {"title", "k", "1"},      {"title", "j", "DEF"},        {"B", "k", "DEF"},  // the first of duplicates wins
     };
     for (auto [section, key, expected] : cases) EXPECT_EQ(Get(section, key), expected) << section << "/" << key;
 
     // Values lose their outer blanks, then one matching pair of quotes.
     const std::pair<std::string, std::string> values[] = {
-        {"k= \t a b \t", "a b"}, {"k=\"a b\"", "a b"}, {"k= \" a \" ", " a "}, {"k='x'", "x"},
-        {"k=\"x'", "\"x'"}, {"k=\"", "\""}, {"k=\"\"", ""}, {"k=\"'a'\"", "'a'"}, {"k=a;b#c=d", "a;b#c=d"},
+        {"k= \t a b \t", "a b"},
+        {"k=\"a b\"", "a b"},
+        {"k= \" a \" ", " a "},
+        {"k='x'", "x"},
+        {"k=\"x'", "\"x'"},
+        {"k=\"", "\""},
+        {"k=\"\"", ""},
+        {"k=\"'a'\"", "'a'"},
+        {"k=a;b#c=d", "a;b#c=d"},
         {"k=\xE3\x80\x80x\xE3\x80\x80", "\xE3\x80\x80x\xE3\x80\x80"},  // full-width space stays
     };
     for (const auto& [line, expected] : values) {
@@ -100,7 +108,8 @@ TEST_F(PrivateProfileTest, WritesReplaceInPlaceAndAddKeysAndSectionsWhereWindows
     EXPECT_TRUE(WritePrivateProfileString("title", "VALUE1", "new", m_strPath));
     EXPECT_TRUE(WritePrivateProfileString("TITLE", " BGCOLOR ", " \t#0066cc ", m_strPath));
     EXPECT_TRUE(WritePrivateProfileStrings("NEW", {{"k", "v"}, {"empty", ""}}, m_strPath));  // in the order given
-    EXPECT_EQ(ReadAll(m_strPath),
+    EXPECT_EQ(
+        ReadAll(m_strPath),
         "\xEF\xBB\xBF; settings\r\n[TITLE]\r\nValue1=new\r\nVALUE2=two\r\nBGCOLOR=#0066cc\r\n;end of titles\r\n\r\n"
         "[MAINWINDOW]\r\nHISTORY1=/a\r\n[NEW]\r\nk=v\r\nempty=\r\n");
     EXPECT_EQ(Files(), 1);
@@ -138,7 +147,7 @@ TEST_F(PrivateProfileTest, RefusedAndFailedWritesLeaveTheOldFileAndNoTemporaryFi
     // for a full disk): the old file stays as it was.
     struct rlimit old {};
     ::getrlimit(RLIMIT_FSIZE, &old);
-    const struct rlimit small {64, old.rlim_max};
+    const struct rlimit small { 64, old.rlim_max };
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &small);
     bool written = WritePrivateProfileString("s", "k", std::string(1000, 'n'), m_strPath);

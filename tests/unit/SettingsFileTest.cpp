@@ -11,7 +11,6 @@
 
 using namespace norvane;
 
-
 // Loads keep the defaults for missing and empty keys; saves write every key
 // in order and keep the other section.
 TEST(SettingsFile, LoadsKeepTheDefaultsAndSavesWriteEveryKeyInOrder) {
@@ -25,9 +24,10 @@ TEST(SettingsFile, LoadsKeepTheDefaultsAndSavesWriteEveryKeyInOrder) {
     WriteAll(path, "[MAINWINDOW]\r\nHISTORY1=/data\r\nHISTORY2=\r\n[title]\r\nVALUE1=\r\nvalue2 = Date \r\nVALUE4=" +
                        longTitle + "\r\nBGCOLOR=\"#ABCDEF\"\r\n");
     LoadTitleSettings(titles, path);  // the colour is taken as text, without its quotes
-    EXPECT_EQ(titles, (TitleSettings{{"FileName", "Date", "FileSize", longTitle.substr(0, 519), "Expansion", "Directory"},
-                                     "#ABCDEF",
-                                     "#ffffff"}));
+    EXPECT_EQ(titles,
+              (TitleSettings{{"FileName", "Date", "FileSize", longTitle.substr(0, 519), "Expansion", "Directory"},
+                             "#ABCDEF",
+                             "#ffffff"}));
     FolderHistory history;
     LoadFolderHistory(history, path);
     EXPECT_EQ(history, (FolderHistory{"/data"}));

@@ -27,9 +27,10 @@ std::vector<const FileItem*> MakeRows(FileStore& store, int codePage, std::mt199
                                           store.AddFolder("/a/")};
     const Folder* x = folders[0];
     const Folder* sub = store.AddFolder(x, "sub");
-    for (const Folder* folder : {sub, store.AddFolder(x, "Sub"), store.AddFolder(x, "sub-b"), store.AddFolder(sub, "a"),
-                                 store.AddFolder(store.AddFolder(folders[1], "SUB"), "A"), store.AddFolder(x, "\x82\x60"),
-                                 store.AddFolder(x, "\x82\x81z"), store.AddFolder(folders[3], "\xEF\xBC\xA1")}) {
+    for (const Folder* folder :
+         {sub, store.AddFolder(x, "Sub"), store.AddFolder(x, "sub-b"), store.AddFolder(sub, "a"),
+          store.AddFolder(store.AddFolder(folders[1], "SUB"), "A"), store.AddFolder(x, "\x82\x60"),
+          store.AddFolder(x, "\x82\x81z"), store.AddFolder(folders[3], "\xEF\xBC\xA1")}) {
         folders.push_back(folder);
     }
     if (loneLead) folders.push_back(store.AddFolder(x, "s\x82"));
@@ -54,8 +55,8 @@ std::vector<const FileItem*> MakeRows(FileStore& store, int codePage, std::mt199
 }  // namespace
 
 TEST(SortRows, GivesTheStableOrderOfTheComparisonsForEveryColumnAndCodePage) {
-    for (auto [codePage, loneLead] : {std::pair{kCodePageUtf8, false}, std::pair{kCodePageShiftJis, false},
-                                      std::pair{kCodePageShiftJis, true}}) {
+    for (auto [codePage, loneLead] :
+         {std::pair{kCodePageUtf8, false}, std::pair{kCodePageShiftJis, false}, std::pair{kCodePageShiftJis, true}}) {
         SetCodePage(codePage);
         std::mt19937 random(7);
         FileStore store;
@@ -68,8 +69,8 @@ TEST(SortRows, GivesTheStableOrderOfTheComparisonsForEveryColumnAndCodePage) {
                 });
                 std::vector<const FileItem*> sorted = rows;
                 SortRows(sorted, column, descending);
-                EXPECT_EQ(sorted, expected) << "code page " << codePage << " column " << column
-                                            << (descending ? " descending" : " ascending");
+                EXPECT_EQ(sorted, expected)
+                    << "code page " << codePage << " column " << column << (descending ? " descending" : " ascending");
             }
         }
     }

@@ -28,8 +28,7 @@ struct CountingSource : MemoryByteSource {
         : MemoryByteSource(bytes.data(), bytes.size()),
           m_nClaimedSize(std::max<std::uint64_t>(claimedSize, bytes.size())) {}
     std::uint64_t Size() const override { return m_nClaimedSize; }
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override
-    {
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override {
         ++m_nReads;
         m_nBytes += length;
         return MemoryByteSource::ReadAt(offset, buffer, length);
@@ -38,32 +37,25 @@ struct CountingSource : MemoryByteSource {
     mutable std::uint64_t m_nReads = 0, m_nBytes = 0;
 };
 
-bool IsZero(const VS_FIXEDFILEINFO& info)
-{
+bool IsZero(const VS_FIXEDFILEINFO& info) {
     const VS_FIXEDFILEINFO zero;
     return std::memcmp(&info, &zero, sizeof(info)) == 0;
 }
 
 // The reader's answer, checked to be all zero whenever it is "no version".
-bool HasVersion(const ByteSource& source, VS_FIXEDFILEINFO* info = nullptr)
-{
+bool HasVersion(const ByteSource& source, VS_FIXEDFILEINFO* info = nullptr) {
     VS_FIXEDFILEINFO read;
     read.dwSignature = read.dwFileVersionMS = read.dwFileDateLS = 0xA5A5A5A5;  // a failed read clears it
     const bool ok = ReadFixedFileInfo(source, &read);
     EXPECT_TRUE(ok || IsZero(read));
-    if (info != nullptr)
-        *info = read;
+    if (info != nullptr) *info = read;
     return ok;
 }
 
-bool HasVersion(const Image& image)
-{
-    return HasVersion(MemoryByteSource(image.data(), image.size()));
-}
+bool HasVersion(const Image& image) { return HasVersion(MemoryByteSource(image.data(), image.size())); }
 
 // A copy of `image` with `value` stored in `width` bits at `at`.
-Image Poked(Image image, std::uint64_t at, int width, std::uint32_t value)
-{
+Image Poked(Image image, std::uint64_t at, int width, std::uint32_t value) {
     width == 16 ? PokeLe16(image, at, value) : PokeLe32(image, at, value);
     return image;
 }
@@ -71,10 +63,14 @@ Image Poked(Image image, std::uint64_t at, int width, std::uint32_t value)
 // The first language's fixed info, read in a few small pieces of a large
 // image; nothing from an image cut at any structure boundary, nor from one
 // without a version resource.
-TEST(VersionInfo, ReadsTheFirstLanguageInSmallPiecesAndNothingOfACutImage)
-{
-    const PeOptions rich{.dll = true, .fileVersionMS = 0x000A0014, .fileVersionLS = 0x001E0028, .languages = 4,
-                         .extraTypes = {3, 14, 24, 240}, .namedTypes = {u"MUI", u"TYPELIB"}, .trailingBytes = 4 << 20};
+TEST(VersionInfo, ReadsTheFirstLanguageInSmallPiecesAndNothingOfACutImage) {
+    const PeOptions rich{.dll = true,
+                         .fileVersionMS = 0x000A0014,
+                         .fileVersionLS = 0x001E0028,
+                         .languages = 4,
+                         .extraTypes = {3, 14, 24, 240},
+                         .namedTypes = {u"MUI", u"TYPELIB"},
+                         .trailingBytes = 4 << 20};
     PeOptions richPlus = rich;
     richPlus.pe32Plus = true;
     const PeOptions compact{.compact = true}, compactPlus{.pe32Plus = true, .compact = true};
@@ -117,8 +113,7 @@ TEST(VersionInfo, ReadsTheFirstLanguageInSmallPiecesAndNothingOfACutImage)
 // behind the bound, broken in an image large enough to pass the size test,
 // is caught by the rule itself. What the size or the DOS header rules out
 // costs no read or one.
-TEST(VersionInfo, TheBoundAndTheLayoutRulesBehindItHold)
-{
+TEST(VersionInfo, TheBoundAndTheLayoutRulesBehindItHold) {
     const PeOptions compact{.compact = true};
     const Image smallest = PeBuilder(compact).Build();
     ASSERT_EQ(smallest.size(), kMinVersionResourceFileSize);
@@ -137,16 +132,16 @@ TEST(VersionInfo, TheBoundAndTheLayoutRulesBehindItHold)
     Image overlapping = image;
     overlapping.erase(overlapping.begin() + 4, overlapping.begin() + 64);
     PokeLe32(overlapping, 0x3C, 4);
-    PokeLe32(overlapping, layout.resourceSectionHeader - 60 + 20,
-             static_cast<std::uint32_t>(layout.resourceRoot - 60));
+    PokeLe32(overlapping, layout.resourceSectionHeader - 60 + 20, static_cast<std::uint32_t>(layout.resourceRoot - 60));
     ASSERT_GE(overlapping.size(), kMinVersionResourceFileSize);
     EXPECT_FALSE(HasVersion(overlapping));
-    EXPECT_FALSE(HasVersion(Poked(image, layout.ntHeaders + 6, 16, 2)));  // the tree in a 2nd section header
-    EXPECT_FALSE(HasVersion(Poked(image, layout.optionalHeader + 92, 32, 2)));  // two data directories
+    EXPECT_FALSE(HasVersion(Poked(image, layout.ntHeaders + 6, 16, 2)));         // the tree in a 2nd section header
+    EXPECT_FALSE(HasVersion(Poked(image, layout.optionalHeader + 92, 32, 2)));   // two data directories
     EXPECT_FALSE(HasVersion(Poked(image, layout.ntHeaders + 20, 16, 96 + 16)));  // no room for a third
     // The version data overlapping the tree: its RVA at the data entry.
-    EXPECT_FALSE(HasVersion(Poked(image, layout.dataEntry, 32, static_cast<std::uint32_t>(
-                                      layout.resourceRva + (layout.dataEntry - layout.resourceRoot)))));
+    EXPECT_FALSE(
+        HasVersion(Poked(image, layout.dataEntry, 32,
+                         static_cast<std::uint32_t>(layout.resourceRva + (layout.dataEntry - layout.resourceRoot)))));
 
     Image text(4096, 'a'), mz = text;
     mz[0] = 'M';
@@ -171,8 +166,7 @@ struct Poke {
     std::uint64_t PeLayout::*linkTo = nullptr;
 };
 
-TEST(VersionInfo, HostileHeadersAndResourceTreesEndTheRead)
-{
+TEST(VersionInfo, HostileHeadersAndResourceTreesEndTheRead) {
     using L = PeLayout;
     constexpr std::uint32_t kDir = 0x80000000u;
     const std::vector<std::pair<const char*, std::vector<Poke>>> corruptions = {
@@ -194,8 +188,7 @@ TEST(VersionInfo, HostileHeadersAndResourceTreesEndTheRead)
         {"empty name directory", {{&L::nameDirectory, 14, 16, 0}}},
         {"name entry that is not a directory", {{&L::nameDirectory, 20, 32, 0x7FFFFFF0u}}},
         {"directory offset past the section", {{&L::nameDirectory, 20, 32, 0xFFFFFFF0u}}},
-        {"data entry overlapping the language directory",
-         {{&L::languageDirectory, 20, 32, 8, &L::languageDirectory}}},
+        {"data entry overlapping the language directory", {{&L::languageDirectory, 20, 32, 8, &L::languageDirectory}}},
         {"data size that wraps", {{&L::dataEntry, 4, 32, 0xFFFFFFFFu}}},
         {"data too small for the block", {{&L::dataEntry, 4, 32, 91}}},
         {"block length too small", {{&L::versionBlock, 0, 16, 91}}},
@@ -231,8 +224,7 @@ protected:
 };
 
 // Only regular files are opened: a FIFO, a folder or a device fails at once.
-TEST_F(VersionInfoFile, ReadsRegularFilesOnlyAndNeverBlocks)
-{
+TEST_F(VersionInfoFile, ReadsRegularFilesOnlyAndNeverBlocks) {
     ASSERT_TRUE(PeBuilder::WriteFileAt(m_nDirFd, "app.exe", PeBuilder().Build()));
     ASSERT_TRUE(PeBuilder::WriteFileAt(m_nDirFd, "tiny.dll", Image(10, 'M')));
     ASSERT_EQ(symlinkat("app.exe", m_nDirFd, "link.exe"), 0);
@@ -257,8 +249,7 @@ TEST_F(VersionInfoFile, ReadsRegularFilesOnlyAndNeverBlocks)
                 ADD_FAILURE() << name << " blocked";
                 // A writer lets a reader blocked on the FIFO go.
                 const int writer = openat(m_nDirFd, "pipe.exe", O_WRONLY | O_NONBLOCK);
-                if (writer >= 0)
-                    close(writer);
+                if (writer >= 0) close(writer);
             }
             const auto [ok, zero] = result.get();
             EXPECT_FALSE(ok) << name;
@@ -269,10 +260,8 @@ TEST_F(VersionInfoFile, ReadsRegularFilesOnlyAndNeverBlocks)
 
 // A reader that does not own the file may not ask to keep its access time:
 // the open is retried without O_NOATIME.
-TEST_F(VersionInfoFile, ReadsFilesOfOtherOwners)
-{
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to make a file of another owner";
+TEST_F(VersionInfoFile, ReadsFilesOfOtherOwners) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a file of another owner";
     ASSERT_TRUE(PeBuilder::WriteFileAt(m_nDirFd, "app.exe", PeBuilder().Build()));
     ASSERT_EQ(fchownat(m_nDirFd, "app.exe", 12345, 12345, 0), 0);
     ASSERT_EQ(chmod(m_dir.Path().c_str(), 0755), 0);
@@ -280,8 +269,7 @@ TEST_F(VersionInfoFile, ReadsFilesOfOtherOwners)
     ASSERT_GE(child, 0);
     if (child == 0) {
         VS_FIXEDFILEINFO info;
-        const bool ok = setgid(65534) == 0 && setuid(65534) == 0 &&
-                        ReadFileVersionAt(m_nDirFd, "app.exe", &info) &&
+        const bool ok = setgid(65534) == 0 && setuid(65534) == 0 && ReadFileVersionAt(m_nDirFd, "app.exe", &info) &&
                         info.dwFileVersionMS == 0x00010002u;
         _exit(ok ? 0 : 1);
     }

@@ -33,7 +33,8 @@ void VerifySwatch(const QImage& image, QWidget* pSwatch, const QColor& color) {
     const int w = pSwatch->width(), h = pSwatch->height();
     QVERIFY(w > 4 && h > 4);
     const QPoint origin = pSwatch->geometry().topLeft();
-    for (const QPoint& edge : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(w / 2, 0)})
+    for (const QPoint& edge :
+         {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(w / 2, 0)})
         QCOMPARE(image.pixelColor(origin + edge), QColor(Qt::black));
     for (const QPoint& inside : {QPoint(1, 1), QPoint(w - 2, h - 2), QPoint(w / 2, h / 2)})
         QCOMPARE(image.pixelColor(origin + inside), color);
@@ -50,9 +51,8 @@ private slots:
     // As start-up does: edit limits count bytes of the code page.
     void initTestCase() {
         QVERIFY(InstallQtTranslations());  // as the program does at start-up
-        SetTextLengthCounter([](const QString& strText) {
-            return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size());
-        });
+        SetTextLengthCounter(
+            [](const QString& strText) { return static_cast<int>(Utf8ToCodePage(strText.toStdString()).size()); });
     }
     void init() {
         QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!.*propagateSizeHints).*")));
@@ -100,11 +100,11 @@ private slots:
             QCOMPARE(Edit(d, IDC_EDIT_TITLE3)->text(), QString(16, QChar(0x65E5)));
             QLineEdit* pEdit = Edit(d, IDC_EDIT_TITLE4);
             pEdit->clear();
-            TypeText(pEdit, QString(15, QChar(0x65E5)));          // 30 bytes
-            TypeText(pEdit, QStringLiteral("本ｶ"));               // 2 + 1: only the first fits
+            TypeText(pEdit, QString(15, QChar(0x65E5)));  // 30 bytes
+            TypeText(pEdit, QStringLiteral("本ｶ"));       // 2 + 1: only the first fits
             QCOMPARE(pEdit->text(), QString(15, QChar(0x65E5)) + QStringLiteral("本"));
             pEdit->setText(QString(15, QChar(0x65E5)));
-            TypeText(pEdit, QStringLiteral("ｶﾅ"));                // half-width: one byte each
+            TypeText(pEdit, QStringLiteral("ｶﾅ"));  // half-width: one byte each
             QCOMPARE(pEdit->text(), QString(15, QChar(0x65E5)) + QStringLiteral("ｶﾅ"));
             QVERIFY(ClickButton(d, IDOK));
         });
@@ -259,9 +259,9 @@ private slots:
         QCOMPARE(main.m_strTitleName, std::string("名前"));
         QCOMPARE(main.m_strBgColor, std::string("#ab12cd"));
         const std::string strHtml = ReadAll(strOutput);
-        QVERIFY2(strHtml.find("<TD bgColor=#ab12cd><FONT class=VERDANA color=#ffffff>名前</FONT></TD>") !=
-                     std::string::npos,
-                 strHtml.c_str());
+        QVERIFY2(
+            strHtml.find("<TD bgColor=#ab12cd><FONT class=VERDANA color=#ffffff>名前</FONT></TD>") != std::string::npos,
+            strHtml.c_str());
     }
 };
 

@@ -37,7 +37,8 @@ QString Q(const std::string& str) { return QString::fromStdString(str); }
 
 void ClickHeader(CMainDlg* d, int nColumn) {
     QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
-    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
+    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {},
+                      QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
@@ -79,7 +80,7 @@ public:
     explicit FileSizeLimit(rlim_t nBytes) {
         ::getrlimit(RLIMIT_FSIZE, &m_old);
         m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit small {nBytes, m_old.rlim_max};
+        const struct rlimit small { nBytes, m_old.rlim_max };
         ::setrlimit(RLIMIT_FSIZE, &small);
     }
     ~FileSizeLimit() {
@@ -149,7 +150,9 @@ private slots:
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED)); })
             .Then<QMessageBox>([](QMessageBox* b) {
-                QCOMPARE(b->text(), QStringLiteral("出力する行が選択されていません。\nリストボックスで出力する行を選んでください。"));
+                QCOMPARE(
+                    b->text(),
+                    QStringLiteral("出力する行が選択されていません。\nリストボックスで出力する行を選んでください。"));
                 QCOMPARE(b->icon(), QMessageBox::Information);
                 QCOMPARE(b->windowTitle(), QCoreApplication::applicationName());
                 QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
@@ -170,7 +173,8 @@ private slots:
         const std::string strOut = m_dir / "out";
         const std::string strMark(MarkBlackCircle());
         ModalDriver driver(10000);
-        driver.Then<CMainDlg>([](CMainDlg* d) {
+        driver
+            .Then<CMainDlg>([](CMainDlg* d) {
                 ClickHeader(d, 2);
                 ClickHeader(d, 5);  // by folder, ties kept in size order: headings allowed
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
@@ -202,8 +206,10 @@ private slots:
             })
             .Then<CMainDlg>([&](CMainDlg* d) {
                 // Rows in display order, a heading at each change of folder.
-                QCOMPARE(ReadAll(strOut), strMark + ListFolder() + "/\r\nten.log]\t10\r\ntwenty]\t20\r\n"
-                                              "thirty.txt]\t30\r\n" + strMark + ListFolder() + "/sub/\r\nforty.txt]\t40\r\n");
+                QCOMPARE(ReadAll(strOut), strMark + ListFolder() +
+                                              "/\r\nten.log]\t10\r\ntwenty]\t20\r\n"
+                                              "thirty.txt]\t30\r\n" +
+                                              strMark + ListFolder() + "/sub/\r\nforty.txt]\t40\r\n");
                 QVERIFY(m_opened.empty());
                 ClickHeader(d, 2);
                 ClickRow(d, 2);
@@ -312,7 +318,8 @@ private slots:
         };
         std::optional<FileSizeLimit> fileSizeLimit;
         ModalDriver driver(10000);
-        driver.Then<CMainDlg>([](CMainDlg* d) {
+        driver
+            .Then<CMainDlg>([](CMainDlg* d) {
                 ClickHeader(d, 2);  // by size: the rows in a known order
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
             })

@@ -309,7 +309,8 @@ private slots:
         QCOMPARE(selected.size(), std::size_t{(kRows + 2) / 3});
         long previous = kRows;
         for (int nRow : selected) {
-            if (model.At(nRow) % 3 != 0 || model.At(nRow) >= previous) QFAIL(qPrintable(QStringLiteral("row %1 out of order").arg(nRow)));
+            if (model.At(nRow) % 3 != 0 || model.At(nRow) >= previous)
+                QFAIL(qPrintable(QStringLiteral("row %1 out of order").arg(nRow)));
             previous = model.At(nRow);
         }
         model.m_nAsked = 0;
@@ -331,7 +332,8 @@ private slots:
         std::iota(numbers.begin(), numbers.end(), 0L);
         model.Append(numbers);
         auto click = [&](int nRow, Qt::KeyboardModifiers mods = {}) {
-            QTest::mouseClick(pList->viewport(), Qt::LeftButton, mods, pList->visualRect(model.index(nRow, 0)).center());
+            QTest::mouseClick(pList->viewport(), Qt::LeftButton, mods,
+                              pList->visualRect(model.index(nRow, 0)).center());
         };
         click(3);
         QCOMPARE(pList->GetSelectionMark(), 3);
@@ -391,7 +393,8 @@ private slots:
         std::vector<int> shifted(before.size());
         std::iota(shifted.begin(), shifted.end(), 1);
         std::reverse(before.begin(), before.end());  // the reversed rows, which the other orders then leave
-        for (const std::vector<int>& order : {reversed, std::vector<int>{0, 1}, std::vector<int>(before.size(), 0), shifted}) {
+        for (const std::vector<int>& order :
+             {reversed, std::vector<int>{0, 1}, std::vector<int>(before.size(), 0), shifted}) {
             model.Order(order);
             for (int i = 0; i < nCount; ++i) QCOMPARE(model.At(i), before[static_cast<std::size_t>(i)]);
         }

@@ -83,13 +83,15 @@ bool SortedBy(CMainDlg* d, int nColumn, bool bAscending) {
 
 void ClickHeader(CMainDlg* d, int nColumn) {
     QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
-    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
+    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {},
+                      QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
     QTableView* pView = d->m_listFiles;
     QCoreApplication::processEvents();
-    QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods, pView->visualRect(pView->model()->index(nRow, 0)).center());
+    QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods,
+                      pView->visualRect(pView->model()->index(nRow, 0)).center());
 }
 
 std::vector<std::string> History(CMainDlg* d) {
@@ -181,8 +183,9 @@ private slots:
         QCOMPARE(ParseCommandLineFolder(4, argv), strFolder);
         QCOMPARE(ParseCommandLineFolder(2, argv), std::string());
 
-        WriteAll(SettingsFile(), "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
-                                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\nHISTORY5=/srv/alpha\r\n");
+        WriteAll(SettingsFile(),
+                 "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
+                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\nHISTORY5=/srv/alpha\r\n");
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
             QVERIFY(g_bLoadedBeforeScan);
@@ -209,8 +212,9 @@ private slots:
         };
         QVERIFY(!m_app.InitInstance(4, argv));
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/alpha\r\nHISTORY3=/srv/Beta\r\n"
-                                              "HISTORY4=/srv/Zeta\r\nHISTORY5=\r\n") != std::string::npos);
+        QVERIFY(ReadAll(SettingsFile())
+                    .find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/alpha\r\nHISTORY3=/srv/Beta\r\n"
+                          "HISTORY4=/srv/Zeta\r\nHISTORY5=\r\n") != std::string::npos);
     }
 
     // Without the program's folder (no /proc, argv[0] names nothing) and
@@ -228,11 +232,14 @@ private slots:
         SetProgramArgument("");
         SetSettingsPath({});
         ModalDriver driver(10000);
-        driver.Then<QMessageBox>([](QMessageBox* b) {
-            QCOMPARE(b->text(), QStringLiteral("設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。"));
-            QCOMPARE(b->icon(), QMessageBox::Warning);
-            QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
-        })
+        driver
+            .Then<QMessageBox>([](QMessageBox* b) {
+                QCOMPARE(
+                    b->text(),
+                    QStringLiteral("設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。"));
+                QCOMPARE(b->icon(), QMessageBox::Warning);
+                QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
+            })
             .Then<CMainDlg>([](CMainDlg* d) {
                 d->m_cbFolder->AddString("/srv/history");
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
@@ -267,8 +274,7 @@ private slots:
                 QCOMPARE(d->GetDlgItem(control.nId)->geometry(),
                          d->MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
             }
-            for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES})
-                QVERIFY(IsChecked(d, nId));
+            for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) QVERIFY(IsChecked(d, nId));
             QVERIFY(!IsChecked(d, IDC_FORMATTED_SIZE));
         });
     }
@@ -284,7 +290,7 @@ private slots:
             QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4294967296"));
             QCOMPARE(Cell(d, nDll, kColumnVersion), QStringLiteral("6.1.7600.16385"));
             d->m_listFiles->selectionModel()->select(d->m_listFiles->model()->index(nDll, 0),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
             QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
             QCOMPARE(Cell(d, nBig, kColumnSize), QStringLiteral("4.00 GB"));
             QCOMPARE(Names(d), scanOrder);
@@ -398,8 +404,9 @@ private slots:
             d->resize(900, 650);
             const QRect rcWindow = d->frameGeometry();
             const int nCaption = d->geometry().top() - rcWindow.top();
-            QCOMPARE(pCombo->geometry(), QRect(rcComboBefore.topLeft(),
-                                              QSize(rcWindow.width() - rcComboBefore.left() - 20, rcComboBefore.height())));
+            QCOMPARE(pCombo->geometry(),
+                     QRect(rcComboBefore.topLeft(),
+                           QSize(rcWindow.width() - rcComboBefore.left() - 20, rcComboBefore.height())));
             QCOMPARE(pList->geometry(),
                      QRect(rcListBefore.topLeft(), QSize(rcWindow.width() - rcListBefore.left() - 20,
                                                          rcWindow.height() - rcListBefore.top() - 20 - nCaption)));
@@ -501,7 +508,8 @@ private slots:
             const std::vector<std::string> history = History(d);
             for (const std::string& strBad : {tree / "missing", tree / "A.TXT", std::string()}) {
                 TypeFolder(d, strBad);
-                QCOMPARE(ExpectWarning([&] { ClickButton(d, IDC_UPDATE_LIST); }), QStringLiteral("フォルダが見つかりません"));
+                QCOMPARE(ExpectWarning([&] { ClickButton(d, IDC_UPDATE_LIST); }),
+                         QStringLiteral("フォルダが見つかりません"));
             }
             QCOMPARE(d->m_szSourceFolder, strBefore);
             QCOMPARE(History(d), history);

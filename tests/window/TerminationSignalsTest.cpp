@@ -26,7 +26,8 @@ private slots:
         SetSettingsPath(dir / "Norvane.ini");
         const TerminationSignals termination;
         ModalDriver driver(10000);
-        driver.Then<CMainDlg>([](CMainDlg* d) {
+        driver
+            .Then<CMainDlg>([](CMainDlg* d) {
                 d->m_cbFolder->AddString("/srv/kept");
                 QTest::keyClick(d, Qt::Key_F1);
             })
