@@ -334,9 +334,10 @@ int RunLister(int argc, char** argv) {
         return 1;
     }
     if (!result.completed()) {
-        PrintError(result.reason.empty()
-                       ? std::string("the scan stopped early")
-                       : "the scan stopped early: " + CodePageToFileSystem(result.reason, FileSystemCodePage()));
+        // The reason is the system's text with its own line end.
+        std::string reason = CodePageToFileSystem(result.reason, FileSystemCodePage());
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+        PrintError(reason.empty() ? std::string("the scan stopped early") : "the scan stopped early: " + reason);
         return 1;
     }
     return 0;

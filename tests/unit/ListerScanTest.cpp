@@ -98,8 +98,13 @@ TEST_F(ListerScanTest, StopSignalEndsTheListerWithoutOutput) {
 TEST_F(ListerScanTest, UnreadableTopFolderAndForeignNames) {
     ASSERT_TRUE(m_dir.MakeFolder("top"));
     Sys().openAt = DenyingOpenAt;
+    testing::internal::CaptureStderr();
     EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "-o", m_dir / "out.txt", m_dir / "top"}), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
     Sys() = RealSystemCalls();
+    // The reason ends the one line that says so: no blank line after it.
+    EXPECT_NE(err.find("norvane-list: the scan stopped early: アクセスが拒否されました。\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("\n\n"), std::string::npos) << err;
 
     ASSERT_TRUE(m_dir.MakeFolder("\xED\x95\x9C\xEA\xB5\xAD") && m_dir.MakeFile("\xED\x95\x9C\xEA\xB5\xAD/file.txt"));
     EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "--code-page=932", "-f", "text", "-c", "name,folder",
