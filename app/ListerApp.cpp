@@ -52,15 +52,17 @@ bool CListerApp::InitInstance(int argc, char** argv) {
                    MB_OK | MB_ICONEXCLAMATION);
     }
 
-    // The argument arrives in the file system's encoding.
-    const std::string strFolder = FileSystemToCodePage(ParseCommandLineFolder(argc, argv), FileSystemCodePage());
+    // The argument arrives as the file system names the folder: the scan
+    // reads those bytes, the window shows them in the code page.
+    const std::string rawFolder = ParseCommandLineFolder(argc, argv);
 
     CMainDlg dlg;
     CDialog* pPreviousMain = AfxGetMainWnd();
     AfxSetMainWnd(&dlg);
-    if (!strFolder.empty()) {
-        dlg.m_szTargetFolder = strFolder;
-        dlg.m_szSourceFolder = strFolder;
+    if (!rawFolder.empty()) {
+        dlg.m_strRawFolder = rawFolder;
+        dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder;
         dlg.m_bScanAtStart = true;
     }
     dlg.DoModal();

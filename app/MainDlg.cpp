@@ -2,18 +2,23 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
+#include "app/StatusLine.h"
+#include "app/ThreadWake.h"
+#include "catalogue/BackgroundScan.h"
 #include "catalogue/CellText.h"
-#include "catalogue/FolderScan.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "res/Resources.h"
@@ -56,8 +61,12 @@ FolderBrowser& CurrentFolderBrowser() {
     return fnBrowser;
 }
 
-// A folder text of the program as the file system names it.
-std::string ToFileSystem(const std::string& strText) { return CodePageToFileSystem(strText, FileSystemCodePage()); }
+// A history entry keeps the folder's bytes beside the text it shows.
+constexpr int kRawFolderRole = Qt::UserRole;
+
+// The bytes of the file a text shown by Qt names, as Qt's own dialogs map
+// names to texts.
+std::string FileNameBytes(const QString& strText) { return QFile::encodeName(strText).toStdString(); }
 
 }  // namespace
 
@@ -136,6 +145,11 @@ std::span<const MessageMapEntry> CMainDlg::GetMessageMap() const {
 BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_listFiles->setModel(&m_fileList);
+    m_pStatus = new StatusLine(this);
+    m_pStatus->show();
+    PlaceStatusLine();
+    m_pProgressTimer = new QTimer(this);
+    connect(m_pProgressTimer, &QTimer::timeout, this, [this] { ShowScanProgress(); });
 
     // The About item goes into the window menu (the context menu here).
     if (QMenu* pSysMenu = GetSystemMenu()) {
@@ -151,6 +165,8 @@ BOOL CMainDlg::OnInitDialog() {
     m_bSortAscending = false;
     m_nInsertIndex = 0;
     if (m_bScanAtStart) {
+        // A folder handed over as code-page text alone names its bytes so.
+        if (m_strRawFolder.empty()) m_strRawFolder = CodePageToFileSystem(m_szSourceFolder, FileSystemCodePage());
         if (!m_szSourceFolder.empty()) AppendSeparatorIfMissing(m_szSourceFolder, kSeparator);
         if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
     }
@@ -169,7 +185,10 @@ BOOL CMainDlg::OnInitDialog() {
     FolderHistory history;
     pApp->LoadFolderHistory(&history);
     for (const std::string& strEntry : history) {
-        if (!strEntry.empty()) m_cbFolder->AddString(CodePageToUtf8(strEntry));
+        if (strEntry.empty()) continue;
+        const int nAt = m_cbFolder->AddString(CodePageToUtf8(strEntry));
+        m_cbFolder->setItemData(nAt, QByteArray::fromStdString(CodePageToFileSystem(strEntry, FileSystemCodePage())),
+                                kRawFolderRole);
     }
 
     if (m_bScanAtStart) Rescan();
@@ -220,79 +239,23 @@ void CMainDlg::OnSize() {
                        std::max(0, rcWindow.height() - rcList.top() - 20 - nCaption));
     pCombo->update();
     pList->update();
+    PlaceStatusLine();
 }
 
 void CMainDlg::OnDestroy() {
+    // A scan still running stops; its workers end on their own thread.
+    ClearItems();
     FolderHistory history;
     for (int i = 0; i < kHistorySize && i < m_cbFolder->count(); ++i) {
-        history[static_cast<std::size_t>(i)] = Utf8ToCodePage(m_cbFolder->itemText(i).toStdString());
+        const QVariant raw = m_cbFolder->itemData(i, kRawFolderRole);
+        history[static_cast<std::size_t>(i)] =
+            raw.isValid() ? FileSystemToCodePage(raw.toByteArray().toStdString(), FileSystemCodePage())
+                          : Utf8ToCodePage(m_cbFolder->itemText(i).toStdString());
     }
     AfxGetApp()->SaveFolderHistory(history);
-    ClearItems();
 }
 
 // ---- The list ----
-
-void CMainDlg::ClearItems() {
-    // The rows go first: the list asks for no cell of a freed record.
-    m_pendingRows.clear();
-    m_fileList.Clear();
-    m_store.Clear();
-}
-
-bool CMainDlg::Rescan() {
-    UpdateData(true);
-    return ScanFolder(m_szSourceFolder, m_szTargetFolder, m_bSubfolders, m_bSystemFiles, m_bHiddenFiles);
-}
-
-// The index only grows, so a row always goes after the last.
-bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
-    if (pItem == nullptr) return false;
-    m_pendingRows.push_back(pItem);
-    return true;
-}
-
-bool CMainDlg::ScanFolder(const std::string& folder, [[maybe_unused]] const std::string& targetFolder, bool recurse,
-                          bool includeSystem, bool includeHidden) {
-    ScanResult result;
-    {
-        BusyCursor busy;
-        ScanOptions options;
-        options.recurse = recurse != false;
-        options.includeSystem = includeSystem != false;
-        options.includeHidden = includeHidden != false;
-        // The window still reads on its own thread; the scan creates no
-        // folder, so the target folder is not used.
-        options.threads = 0;
-        m_pendingRows.clear();
-        result = norvane::ScanFolder(
-            CodePageToFileSystem(folder, FileSystemCodePage()), options, m_store,
-            [this](FileItem* pItem) {
-                AddFileItem(m_nInsertIndex, pItem);
-                ++m_nInsertIndex;
-            },
-            [](std::string_view text) {
-                // The diagnostics go to standard output, as they always did.
-                std::fwrite(text.data(), 1, text.size(), stdout);
-                std::fflush(stdout);
-            });
-        // Every row of the scan in one insertion.
-        m_fileList.AppendRows(m_pendingRows);
-        m_pendingRows.clear();
-        m_pendingRows.shrink_to_fit();
-    }
-    if (!result.completed() && !result.reason.empty()) {
-        // Standard output is seldom seen from a window: a list cut short is
-        // said so, lest it be exported as the whole folder.
-        std::string strReason = CodePageToUtf8(result.reason);
-        while (!strReason.empty() && (strReason.back() == '\n' || strReason.back() == '\r')) strReason.pop_back();
-        const std::string strText =
-            "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
-            CodePageToUtf8(folder) + "\n" + strReason;
-        MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
-    }
-    return result.completed();
-}
 
 void CMainDlg::OnFormattedSize() {
     UpdateData(true);
@@ -312,6 +275,7 @@ void CMainDlg::OnHiddenFiles() {
 }
 
 void CMainDlg::OnColumnClick(int nColumn) {
+    if (IsScanning()) return;  // the header is greyed while rows arrive
     {
         BusyCursor busy;
         // The selection mark remembers the column of the last sort; a row
@@ -329,19 +293,31 @@ void CMainDlg::OnColumnClick(int nColumn) {
 
 // ---- Folder choice and history ----
 
-void CMainDlg::SetFolder(const std::string& strFolder) {
-    m_szSourceFolder = strFolder;
-    m_szTargetFolder = strFolder;
+void CMainDlg::SetFolder(const std::string& rawFolder) {
+    m_strRawFolder = rawFolder;
+    m_szSourceFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
+    m_szTargetFolder = m_szSourceFolder;
     if (!m_szSourceFolder.empty()) AppendSeparatorIfMissing(m_szSourceFolder, kSeparator);
     if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
     ClearItems();
     Rescan();
 }
 
-void CMainDlg::InsertHistory(const std::string& strFolderUtf8) {
+void CMainDlg::InsertHistory(const QString& strFolder, const std::string& rawFolder) {
     // Newest first, at most eight; an equal entry further down stays.
     if (m_cbFolder->count() >= kHistorySize) m_cbFolder->DeleteString(kHistorySize - 1);
-    m_cbFolder->InsertString(0, strFolderUtf8);
+    m_cbFolder->InsertString(0, strFolder.toStdString());
+    m_cbFolder->setItemData(0, QByteArray::fromStdString(rawFolder), kRawFolderRole);
+}
+
+std::string CMainDlg::RawFolderOfBox() const {
+    const QString strText = m_cbFolder->currentText();
+    const int nPicked = m_cbFolder->currentIndex();
+    if (nPicked >= 0 && m_cbFolder->itemText(nPicked) == strText) {
+        const QVariant raw = m_cbFolder->itemData(nPicked, kRawFolderRole);
+        if (raw.isValid()) return raw.toByteArray().toStdString();
+    }
+    return FileNameBytes(strText);
 }
 
 void CMainDlg::OnSelectFolder() {
@@ -349,20 +325,42 @@ void CMainDlg::OnSelectFolder() {
     const FolderBrowser& fnBrowser = CurrentFolderBrowser();
     const std::optional<std::string> chosen = fnBrowser ? fnBrowser(this, strStart) : BrowseForFolder(this, strStart);
     if (!chosen || chosen->empty()) return;
-    SetFolder(Utf8ToCodePage(*chosen));
-    m_cbFolder->setEditText(QString::fromStdString(*chosen));
-    InsertHistory(*chosen);
+    const QString strChosen = QString::fromStdString(*chosen);
+    const std::string rawFolder = FileNameBytes(strChosen);
+    SetFolder(rawFolder);
+    m_cbFolder->setEditText(strChosen);
+    InsertHistory(strChosen, rawFolder);
 }
 
+// The folder is looked at off the window's thread (a share may take its
+// time to answer); the answer lists it, or says that it is not there and
+// changes nothing. A newer choice or Escape makes the answer go unheard.
 void CMainDlg::OnUpdateList() {
-    const std::string strTyped = m_cbFolder->currentText().toStdString();
-    const std::string strFolder = Utf8ToCodePage(strTyped);
-    if (!FolderExists(ToFileSystem(strFolder))) {
-        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    SetFolder(strFolder);
-    InsertHistory(strTyped);
+    CancelFolderCheck();
+    const QString strTyped = m_cbFolder->currentText();
+    const std::string rawFolder = RawFolderOfBox();
+    auto pExists = std::make_shared<std::atomic<bool>>(false);
+    m_pFolderCheck = new ThreadWake(
+        [this, strTyped, rawFolder, pExists] {
+            CancelFolderCheck();
+            if (!pExists->load()) {
+                MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+                return;
+            }
+            SetFolder(rawFolder);
+            InsertHistory(strTyped, rawFolder);
+        },
+        this);
+    RunInBackground([rawFolder, pExists, fnAnswer = m_pFolderCheck->Notifier()] {
+        pExists->store(FolderExists(rawFolder));
+        fnAnswer();
+    });
+}
+
+void CMainDlg::CancelFolderCheck() {
+    if (m_pFolderCheck == nullptr) return;
+    m_pFolderCheck->Retire();
+    m_pFolderCheck = nullptr;
 }
 
 }  // namespace norvane

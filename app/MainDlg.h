@@ -1,9 +1,20 @@
 // The main window: the folder controls, the four check boxes, the file list
 // and the export buttons. It owns the records of the listed files, the eight
 // output strings (column titles and HTML colours) and the sort state.
+//
+// The scan runs on worker threads (catalogue/BackgroundScan.h); the window
+// takes its rows on its own thread when a worker wakes it, a slice of time at
+// a go, so it always answers. While a scan runs a status line under the list
+// shows its progress, the list shows a busy cursor, and the export buttons
+// and the header sort are greyed: the list is not the folder's yet. Escape
+// stops the scan; closing the window, a new folder or a changed filter stop
+// it too. The folder check of "リストを更新(&R)" also runs off the window's
+// thread.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,13 +23,20 @@
 
 #include "app/FileListModel.h"
 #include "catalogue/FileItem.h"
+#include "catalogue/FolderScan.h"
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
 #include "framework/Controls.h"
 #include "res/Resource.h"
 #include "settings/SettingsFile.h"
 
+class QLabel;
+class QTimer;
+
 namespace norvane {
+
+class BackgroundScan;
+class ThreadWake;
 
 class CMainDlg : public CDialog {
 public:
@@ -31,9 +49,14 @@ public:
     // Set while an About box opened by a help request is showing.
     bool m_bInHelpAbout = false;
     // The current folder, twice (the folder listed and the scan's target
-    // folder), in the code page, ending with "/" once set.
+    // folder), in the code page, ending with "/" once set. They are what the
+    // user is shown; the scan reads m_strRawFolder.
     std::string m_szSourceFolder;
     std::string m_szTargetFolder;
+    // The current folder as the file system names it: the bytes the command
+    // line gave, or the name of the folder chosen or typed, never code-page
+    // text converted back (which loses what the code page cannot hold).
+    std::string m_strRawFolder;
 
     // The output column titles and the HTML header colours, in the code page.
     // They head the exported columns, not the list's.
@@ -52,7 +75,7 @@ public:
     // Control 1000, showing m_fileList; the folder box 1020.
     CListCtrl* m_listFiles = nullptr;
     CComboBox* m_cbFolder = nullptr;
-    // The rows of the list: records of m_store.
+    // The rows of the list: records of m_stores.
     const FileListModel& GetFileList() const { return m_fileList; }
     // The check boxes 1004, 1005, 1007, 1009.
     bool m_bFormattedSize = false;
@@ -68,22 +91,34 @@ public:
     // Direction of the last header-click sort.
     bool m_bSortAscending = false;
 
-    // Takes the check boxes, then lists the current folder into the (empty)
-    // list. False when the scan stopped early.
+    // Takes the check boxes, then starts listing the current folder into the
+    // (empty) list. False when no scan could start.
     bool Rescan();
-    // Lists folder (and with recurse its subfolders) into the list, after
-    // the rows already there. A scan that stops on an error says so in a
-    // message box; one that stops at the target folder stays silent.
-    bool ScanFolder(const std::string& folder, const std::string& targetFolder, bool recurse, bool includeSystem,
+    // Starts listing rawFolder (the file system's bytes; and with recurse its
+    // subfolders) into the list, after the rows already there, stopping a
+    // scan that runs. Rows arrive from the event loop. A scan that stops on
+    // an error says so in a message box, and so does a folder that is not
+    // there; one without a folder stays silent. The scan creates no folder,
+    // so the target folder is not used.
+    bool ScanFolder(const std::string& rawFolder, const std::string& targetFolder, bool recurse, bool includeSystem,
                     bool includeHidden);
-    // Queues the row of one record at nIndex; the scan appends its rows at
-    // once when it ends.
+    // Queues the row of one record at nIndex; queued rows reach the list a
+    // few times a second and when the scan ends.
     bool AddFileItem(int nIndex, const FileItem* pItem);
-    // Frees every record and removes every row; the list asks for no cell in
-    // between.
+    // Stops a running scan, frees every record and removes every row; the
+    // list asks for no cell in between.
     void ClearItems();
-    // Makes text (code page) the current folder and lists it anew.
-    void SetFolder(const std::string& strFolder);
+    // Makes the folder the file system names rawFolder the current folder
+    // and lists it anew.
+    void SetFolder(const std::string& rawFolder);
+
+    // True while a listing is under way: its folder being checked or read.
+    bool IsScanning() const;
+    // Stops the running scan, if any; its rows stay and the status line says
+    // that it stopped.
+    void StopScan();
+    // The line under the list: a scan's progress, then its outcome.
+    QLabel* GetStatusLine() const { return m_pStatus; }
 
     void WinHelp(DWORD dwData, UINT nCmd = HELP_CONTEXT) override;
 
@@ -92,6 +127,7 @@ public:
     void OnOutputAll();
 
 protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     std::span<const MessageMapEntry> GetMessageMap() const override;
@@ -108,14 +144,35 @@ protected:
     void OnUpdateList();
 
 private:
-    void InsertHistory(const std::string& strFolderUtf8);
+    // A history entry: the text shown and the folder's bytes.
+    void InsertHistory(const QString& strFolder, const std::string& rawFolder);
+    // The bytes of the folder the box's text names: a history entry's own
+    // when the text is the picked entry's, else the text's file name bytes.
+    std::string RawFolderOfBox() const;
     // Asks for the options, then writes the selected rows or all rows.
     void RunExport(bool bSelectedRows);
 
-    FileStore m_store;  // before m_fileList, which must go first
+    // The running scan, on the window's thread.
+    void OnScanWake();
+    void OnScanEnded();
+    void FlushPendingRows();
+    void ShowScanProgress();
+    void EnterScanning(bool bScanning);
+    void EndScan();
+    void PlaceStatusLine();
+    void CancelFolderCheck();
+
+    std::vector<std::shared_ptr<FileStore>> m_stores;  // the records the rows point to
     FileListModel m_fileList;
-    std::vector<const FileItem*> m_pendingRows;  // rows of the running scan
-    QSize m_sizeLast;                            // the size the controls were placed for
+    std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
+    std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs
+    ThreadWake* m_pScanWake = nullptr;           // its workers wake the window
+    ThreadWake* m_pFolderCheck = nullptr;        // while the update button's check runs
+    std::chrono::steady_clock::time_point m_nextFlush;
+    std::chrono::steady_clock::time_point m_scanStart;
+    QTimer* m_pProgressTimer = nullptr;
+    QLabel* m_pStatus = nullptr;
+    QSize m_sizeLast;  // the size the controls were placed for
 };
 
 // The folder browser of "フォルダを選択(&F)...": the chosen folder (UTF-8,

@@ -10,6 +10,7 @@ namespace norvane {
 // The titles and colours changed in the options dialog stay with the window
 // once it is confirmed, even when the save dialog is cancelled afterwards.
 void CMainDlg::RunExport(bool bSelectedRows) {
+    if (IsScanning()) return;  // the buttons are greyed while rows arrive
     COutputOptionsDlg dlg;
     dlg.SetTitleSettings(GetTitleSettings());
     dlg.m_bFolderHeadingAllowed = m_bFolderHeadingAllowed;
@@ -32,6 +33,7 @@ void CMainDlg::RunExport(bool bSelectedRows) {
 }
 
 void CMainDlg::OnOutputSelected() {
+    if (IsScanning()) return;
     if (m_listFiles->GetSelectedCount() == 0) {
         MessageBox("出力する行が選択されていません。\nリストボックスで出力する行を選んでください。", {},
                    MB_OK | MB_ICONINFORMATION);

@@ -2,8 +2,13 @@
 // HTML table or CSV.
 #include <QApplication>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/ListerApp.h"
 #include "app/TerminationSignals.h"
+#include "catalogue/BackgroundScan.h"
 #include "framework/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
@@ -17,7 +22,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     norvane::InstallQtTranslations();
     const norvane::TerminationSignals termination;
-    norvane::CListerApp theApp;
-    theApp.InitInstance(argc, argv);
+    {
+        norvane::CListerApp theApp;
+        theApp.InitInstance(argc, argv);
+    }
+    // A scan stopped at the close may have a worker held up inside a slow
+    // file system: after a grace the program ends without the destructors
+    // of its static objects, which that worker may still use.
+    if (!norvane::WaitForBackgroundWork(std::chrono::seconds(2))) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }

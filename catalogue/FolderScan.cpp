@@ -481,6 +481,7 @@ void FolderScan::Engine::Trim(std::vector<int>& closing) {
 FolderScan::Engine::Verdict FolderScan::Engine::JudgeOpen(Node* node, ScanBatch& batch) {
     const std::uint32_t code = node->openError;
     const bool top = node->parent == nullptr;
+    if (top && !m_strRawTop.empty()) m_result.folderMissing = code == ERROR_FILE_NOT_FOUND || IsVanished(code);
     switch (code) {
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;

@@ -7,7 +7,8 @@
 // number of workers.
 //
 // Threads. A FolderScan is made, started, taken from and destroyed by one
-// thread, the consumer; only RequestStop may be called from any thread, and
+// thread, the consumer (or destroyed by a thread it is handed to once the
+// consumer is done with it); only RequestStop may be called from any thread, and
 // the wake function runs on a worker. Records are written by the worker that
 // reads their folder and handed over under the scan's lock: a record that
 // Take has returned is complete and is never written again, and it stays at
@@ -57,6 +58,8 @@ struct ScanResult {
     // reported for it.
     std::uint32_t errorCode = 0;
     std::string reason;
+    // The top folder is not there (or is no folder): nothing was listed.
+    bool folderMissing = false;
     // Every diagnostic, in order (texts in the code page, each ending with a
     // line feed).
     std::vector<std::string> diagnostics;

@@ -39,8 +39,8 @@ constexpr ControlTemplate kMainControls[] = {
     {IDC_SUBFOLDERS, K::AutoCheckBox, "サブフォルダを検索(&B)", 73, 19, 80, 10, kCheck},
     {IDC_SYSTEM_FILES, K::AutoCheckBox, "ｼｽﾃﾑﾌｧｲﾙ(&Y)", 170, 17, 56, 10, kCheck},
     {IDC_HIDDEN_FILES, K::AutoCheckBox, "隠しﾌｧｲﾙ(&H)", 170, 31, 53, 10, kCheck},
-    // Without AutoHScroll: typed text is limited to what fits the box.
-    {IDC_FOLDER, K::ComboBox, "", 38, 45, 249, 62, TabStop | DropDown | VScroll | Sort},
+    // The edit field scrolls: a folder path may be longer than the box.
+    {IDC_FOLDER, K::ComboBox, "", 38, 45, 249, 62, TabStop | DropDown | VScroll | Sort | AutoHScroll},
     {IDC_UPDATE_LIST, K::PushButton, "リストを更新(&R)", 291, 44, 56, 14, kButton},
 };
 

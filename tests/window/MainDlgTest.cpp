@@ -14,12 +14,16 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "app/AboutDlg.h"
 #include "app/ListerApp.h"
 #include "app/MainDlg.h"
+#include "catalogue/BackgroundScan.h"
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
 #include "export/OutputOptionsDlg.h"
@@ -102,6 +106,14 @@ std::vector<std::string> History(CMainDlg* d) {
 
 QComboBox* Combo(CMainDlg* d) { return d->m_cbFolder; }
 
+// Waits until the listing the window runs has ended.
+bool WaitForScan(CMainDlg* d) {
+    return QTest::qWaitFor([d] { return !d->IsScanning(); }, 10000);
+}
+
+// Clicks a button, then waits for the listing it started to end.
+bool ClickAndWait(CMainDlg* d, int nId) { return ClickButton(d, nId) && WaitForScan(d); }
+
 void TypeFolder(CMainDlg* d, const std::string& strText) {
     Combo(d)->setEditText(QString());
     TypeText(Combo(d), QString::fromStdString(strText));
@@ -111,6 +123,7 @@ void TypeFolder(CMainDlg* d, const std::string& strText) {
 void RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
     ModalDriver driver(10000);
     driver.Then<CMainDlg>([&](CMainDlg* d) {
+        QVERIFY(WaitForScan(d));
         fnSteps(d);
         if (d->isVisible()) ClickButton(d, IDCANCEL);
     });
@@ -128,12 +141,17 @@ void OnTree(const std::function<void(CMainDlg*)>& fnSteps) {
     RunMain(dlg, fnSteps);
 }
 
-// What the window was like when the scan at start-up opened a folder.
-bool g_bBusyWhileScanning = false;
-bool g_bLoadedBeforeScan = false;
+// Holds the scan's workers at the folder "sub" until released.
+std::atomic<bool> g_bHoldSub{false};
+int HoldingOpenAt(int dirFd, const char* name, int flags) {
+    while (std::string_view(name) == "sub" && g_bHoldSub.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return RealSystemCalls().openAt(dirFd, name, flags);
+}
 
 // Runs an action that is to show one warning box titled with the program's
-// name, confirms it with OK and gives its text (empty when none showed).
+// name (at once or when the listing it starts ends), confirms it with OK and
+// gives its text (empty when none showed).
 QString ExpectWarning(const std::function<void()>& fnAction) {
     QString strText;
     ModalDriver driver;
@@ -144,6 +162,7 @@ QString ExpectWarning(const std::function<void()>& fnAction) {
         ClickButtonText(box, QStringLiteral("OK"));
     });
     fnAction();
+    if (!QTest::qWaitFor([&] { return driver.Finished() || driver.Failed(); }, 10000)) qWarning("no box came");
     return strText;
 }
 
@@ -165,6 +184,9 @@ private slots:
         SetSettingsPath(SettingsFile());
     }
     void cleanup() {
+        g_bHoldSub = false;
+        // No worker of a scan let go may still use the calls put back.
+        QVERIFY(WaitForBackgroundWork(std::chrono::seconds(10)));
         Sys() = RealSystemCalls();
         SetFolderBrowser(nullptr);
     }
@@ -186,10 +208,19 @@ private slots:
         WriteAll(SettingsFile(),
                  "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
                  "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\nHISTORY5=/srv/alpha\r\n");
+        // The window shows at once, while the scan is held at "sub".
+        g_bHoldSub = true;
+        Sys().openAt = HoldingOpenAt;
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
-            QVERIFY(g_bLoadedBeforeScan);
-            QVERIFY(g_bBusyWhileScanning);
+            QVERIFY(d->IsScanning());
+            QCOMPARE(d->m_strTitleName, std::string("名前"));
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+            QCOMPARE(d->m_listFiles->cursor().shape(), Qt::BusyCursor);
+            QCOMPARE(d->cursor().shape(), Qt::ArrowCursor);
+            g_bHoldSub = false;
+            QVERIFY(WaitForScan(d));
+            QCOMPARE(d->m_listFiles->cursor().shape(), Qt::ArrowCursor);
             QCOMPARE(d->m_szSourceFolder, strFolder + "/");
             QCOMPARE(d->m_szTargetFolder, strFolder + "/");
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);  // hidden and subfolder files included
@@ -198,19 +229,8 @@ private slots:
             QCOMPARE(d->m_cbFolder->currentText().toStdString(), std::string());
             ClickButton(d, IDCANCEL);
         });
-        // InitInstance makes its own dialog: the hook finds it through the
-        // main window pointer when the scan opens the folder.
-        Sys().openAt = [](int dirFd, const char* name, int flags) {
-            if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
-                const QCursor* pCursor = QApplication::overrideCursor();
-                g_bBusyWhileScanning = pCursor != nullptr && pCursor->shape() == Qt::WaitCursor;
-                if (auto* pMain = dynamic_cast<CMainDlg*>(AfxGetMainWnd())) {
-                    g_bLoadedBeforeScan = pMain->m_strTitleName == "名前" && pMain->m_cbFolder->count() == 4;
-                }
-            }
-            return RealSystemCalls().openAt(dirFd, name, flags);
-        };
         QVERIFY(!m_app.InitInstance(4, argv));
+        g_bHoldSub = false;
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QVERIFY(ReadAll(SettingsFile())
                     .find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/alpha\r\nHISTORY3=/srv/Beta\r\n"
@@ -336,10 +356,10 @@ private slots:
             const std::vector<std::string> scanOrder = Names(d);
             ClickHeader(d, kColumnSize);
             ClickRow(d, 1);
-            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
             QCOMPARE(RowOf(d, ".hidden"), -1);
             QCOMPARE(d->m_listFiles->GetItemCount(), 6);
-            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
             QCOMPARE(Names(d), scanOrder);
             QVERIFY(d->m_bSortAscending);
             QCOMPARE(d->m_listFiles->GetSelectedCount(), 0);
@@ -347,7 +367,7 @@ private slots:
             // Nothing here is a system file: only the subfolder's two go.
             QVERIFY(ClickButton(d, IDC_SUBFOLDERS));
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
-            QVERIFY(ClickButton(d, IDC_SYSTEM_FILES));
+            QVERIFY(ClickAndWait(d, IDC_SYSTEM_FILES));
             QCOMPARE(d->m_listFiles->GetItemCount(), 5);
             QCOMPARE(RowOf(d, "d.dll"), -1);
             QCOMPARE(Cell(d, 0, kColumnDirectory), QString::fromStdString(d->m_szSourceFolder));
@@ -450,27 +470,28 @@ private slots:
         });
         CMainDlg dlg;
         RunMain(dlg, [&](CMainDlg* d) {
-            QCOMPARE(ExpectWarning([&] { QVERIFY(ClickButton(d, IDC_HIDDEN_FILES)); }), QString());  // no folder yet
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));  // no folder yet: no box, nothing listed
+            QCOMPARE(QApplication::activeModalWidget(), d);
             QCOMPARE(d->m_listFiles->GetItemCount(), 0);
-            QVERIFY(ClickButton(d, IDC_HIDDEN_FILES));
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
 
-            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
+            QVERIFY(ClickAndWait(d, IDC_SELECT_FOLDER));
             QCOMPARE(d->m_szSourceFolder, strSub + "/");
             QCOMPARE(d->m_listFiles->GetItemCount(), 2);
             QCOMPARE(d->m_cbFolder->currentText().toStdString(), strSub);
-            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));  // cancelled
+            QVERIFY(ClickAndWait(d, IDC_SELECT_FOLDER));  // cancelled
             QCOMPARE(starts, (std::vector<std::string>{"", strSub}));
             QCOMPARE(d->m_listFiles->GetItemCount(), 2);
             QCOMPARE(History(d), std::vector<std::string>{strSub});
-            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER));
+            QVERIFY(ClickAndWait(d, IDC_SELECT_FOLDER));
             QCOMPARE(History(d), (std::vector<std::string>{strSub, strSub}));
 
             TypeFolder(d, tree.Path());
-            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(ClickAndWait(d, IDC_UPDATE_LIST));
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
             for (int i = 0; i < 6; ++i) {
                 TypeFolder(d, tree / ("f" + std::to_string(i)));
-                QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+                QVERIFY(ClickAndWait(d, IDC_UPDATE_LIST));
             }
             const std::vector<std::string> history = History(d);  // the newer strSub is the one kept
             QCOMPARE(history, (std::vector<std::string>{tree / "f5", tree / "f4", tree / "f3", tree / "f2", tree / "f1",
@@ -485,7 +506,7 @@ private slots:
             const std::string strCwd = QDir::currentPath().toStdString();
             QVERIFY(chdir(tree.Path().c_str()) == 0);
             TypeFolder(d, "sub");
-            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(ClickAndWait(d, IDC_UPDATE_LIST));
             QVERIFY(chdir(strCwd.c_str()) == 0);
             QCOMPARE(d->m_szSourceFolder, std::string("sub/"));
             QCOMPARE(d->m_listFiles->GetItemCount(), 2);
@@ -504,7 +525,7 @@ private slots:
         RunMain(dlg, [&](CMainDlg* d) {
             const std::string strBefore = d->m_szSourceFolder;
             TypeFolder(d, tree.Path());
-            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(ClickAndWait(d, IDC_UPDATE_LIST));
             const std::vector<std::string> history = History(d);
             for (const std::string& strBad : {tree / "missing", tree / "A.TXT", std::string()}) {
                 TypeFolder(d, strBad);
@@ -525,6 +546,7 @@ private slots:
         tree.MakeFolder("zz-broken");
         CMainDlg dlg;
         RunMain(dlg, [&](CMainDlg* d) {
+            QVERIFY(WaitForBackgroundWork(std::chrono::seconds(10)));
             Sys().openAt = [](int dirFd, const char* name, int flags) {
                 if (std::string_view(name) != "zz-broken") return RealSystemCalls().openAt(dirFd, name, flags);
                 errno = EIO;  // as a broken disk would

@@ -1,0 +1,219 @@
+// The main window's scan: started off the window's thread, its rows taken on
+// the window's thread a slice of time at a go, its progress and outcome on
+// the status line, and every way it stops.
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "app/MainDlg.h"
+#include "app/StatusLine.h"
+#include "app/ThreadWake.h"
+#include "catalogue/BackgroundScan.h"
+#include "platform/CodePage.h"
+
+namespace norvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the window takes rows before it answers its user again, and how
+// many it takes from the scan at a time.
+constexpr auto kTakeSlice = std::chrono::milliseconds(8);
+constexpr std::size_t kRowsPerTake = 2048;
+// Taken rows reach the list at most this often (the first at once): each
+// insertion costs the view more than the rows it brings.
+constexpr auto kFlushInterval = std::chrono::milliseconds(100);
+constexpr int kProgressIntervalMs = 100;
+
+QString Count(std::uint64_t nFiles) {
+    return QLocale(QLocale::English).toString(static_cast<qulonglong>(nFiles)) + QStringLiteral(" ファイル");
+}
+
+QString FromCodePage(std::string_view text) {
+    const std::string strUtf8 = CodePageToUtf8(text);
+    return QString::fromUtf8(strUtf8.data(), static_cast<qsizetype>(strUtf8.size()));
+}
+
+}  // namespace
+
+bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr; }
+
+void CMainDlg::ClearItems() {
+    // No scan may add rows to the emptied list; its workers keep their own
+    // share of the records until they end.
+    CancelFolderCheck();
+    EndScan();
+    // The rows go first: the list asks for no cell of a freed record.
+    m_pendingRows.clear();
+    m_fileList.Clear();
+    m_stores.clear();
+}
+
+bool CMainDlg::Rescan() {
+    UpdateData(true);
+    return ScanFolder(m_strRawFolder, m_szTargetFolder, m_bSubfolders, m_bSystemFiles, m_bHiddenFiles);
+}
+
+// The index only grows, so a row always goes after the last.
+bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
+    if (pItem == nullptr) return false;
+    m_pendingRows.push_back(pItem);
+    return true;
+}
+
+bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*targetFolder*/, bool recurse,
+                          bool includeSystem, bool includeHidden) {
+    EndScan();
+    ScanOptions options;
+    options.recurse = recurse;
+    options.includeSystem = includeSystem;
+    options.includeHidden = includeHidden;
+    m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
+    m_stores.push_back(m_pScan->Store());
+    m_pScanWake = new ThreadWake([this] { OnScanWake(); }, this);
+    m_scanStart = Clock::now();
+    m_nextFlush = m_scanStart;
+    EnterScanning(true);
+    ShowScanProgress();
+    m_pScan->Start(m_pScanWake->Notifier());
+    return true;
+}
+
+void CMainDlg::OnScanWake() {
+    if (m_pScan == nullptr) return;
+    const auto sliceEnd = Clock::now() + kTakeSlice;
+    ScanBatch batch;
+    bool bMore = true;
+    for (;;) {
+        bMore = m_pScan->Take(batch, std::chrono::milliseconds(0), kRowsPerTake);
+        for (FileItem* pItem : batch.rows) {
+            AddFileItem(m_nInsertIndex, pItem);
+            ++m_nInsertIndex;
+        }
+        // The diagnostics go to standard output, as they always did.
+        for (const std::string& text : batch.diagnostics) std::fwrite(text.data(), 1, text.size(), stdout);
+        if (!batch.diagnostics.empty()) std::fflush(stdout);
+        // An empty batch means the scan will wake the window again.
+        if (!bMore || (batch.rows.empty() && batch.diagnostics.empty())) break;
+        if (Clock::now() >= sliceEnd) {
+            m_pScanWake->Notify();  // the rest after the window has answered
+            break;
+        }
+    }
+    if (!bMore) return OnScanEnded();
+    if (m_fileList.rowCount() == 0 || Clock::now() >= m_nextFlush) FlushPendingRows();
+}
+
+void CMainDlg::FlushPendingRows() {
+    m_nextFlush = Clock::now() + kFlushInterval;
+    if (m_pendingRows.empty()) return;
+    m_fileList.AppendRows(m_pendingRows);
+    m_pendingRows.clear();
+}
+
+void CMainDlg::ShowScanProgress() {
+    if (m_pScan == nullptr) return;
+    FlushPendingRows();
+    const ScanProgress progress = m_pScan->Progress();
+    auto* pStatus = static_cast<StatusLine*>(m_pStatus);
+    pStatus->SetStatus(QStringLiteral("検索中: ") + Count(progress.files) + QStringLiteral("　"),
+                       FromCodePage(progress.folder.empty() ? m_szSourceFolder : progress.folder));
+}
+
+void CMainDlg::StopScan() {
+    CancelFolderCheck();
+    if (m_pScan == nullptr) return;
+    m_pScan->RequestStop();
+    ScanBatch batch;
+    while (m_pScan->Take(batch, std::chrono::milliseconds(0))) {}  // ends at once, with what was taken
+    OnScanEnded();
+}
+
+void CMainDlg::OnScanEnded() {
+    FlushPendingRows();
+    const ScanResult result = m_pScan->Result();
+    EndScan();
+    const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
+    auto* pStatus = static_cast<StatusLine*>(m_pStatus);
+    if (result.folderMissing) {
+        pStatus->SetStatus(QStringLiteral("フォルダが見つかりません"));
+        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    switch (result.end) {
+        case ScanEnd::kCompleted: pStatus->SetStatus(strListed); return;
+        case ScanEnd::kStoppedByRequest:
+            pStatus->SetStatus(QStringLiteral("中止しました。") + strListed + QStringLiteral("（途中まで）"));
+            return;
+        case ScanEnd::kStoppedByError: break;
+    }
+    if (result.reason.empty()) {
+        // No folder chosen yet: nothing to say.
+        pStatus->SetStatus({});
+        return;
+    }
+    pStatus->SetStatus(QStringLiteral("エラーのため中止しました。") + strListed + QStringLiteral("（途中まで）"));
+    // Standard output is seldom seen from a window: a list cut short is
+    // said so, lest it be exported as the whole folder.
+    std::string strReason = CodePageToUtf8(result.reason);
+    while (!strReason.empty() && (strReason.back() == '\n' || strReason.back() == '\r')) strReason.pop_back();
+    const std::string strText =
+        "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
+        CodePageToUtf8(m_szSourceFolder) + "\n" + strReason;
+    MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Lets the scan go (its workers end on a thread of their own) and gives the
+// window back its controls.
+void CMainDlg::EndScan() {
+    if (m_pScan == nullptr) return;
+    m_pScan.reset();
+    m_pScanWake->Retire();
+    m_pScanWake = nullptr;
+    m_pendingRows.shrink_to_fit();
+    EnterScanning(false);
+}
+
+// While a scan runs the list is not the folder's: it cannot be exported or
+// sorted (the list never reorders under its rows); the busy cursor shows
+// over the list alone, as the rest of the window works as ever.
+void CMainDlg::EnterScanning(bool bScanning) {
+    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
+        if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bScanning);
+    }
+    if (m_listFiles == nullptr) return;
+    m_listFiles->horizontalHeader()->setSectionsClickable(!bScanning);
+    if (bScanning) {
+        m_listFiles->setCursor(Qt::BusyCursor);
+        m_pProgressTimer->start(kProgressIntervalMs);
+    } else {
+        m_listFiles->unsetCursor();
+        m_pProgressTimer->stop();
+    }
+}
+
+// The status line fills the band under the list (a narrow one at the
+// template's size: the text is centred in it, its blank leading given up).
+void CMainDlg::PlaceStatusLine() {
+    if (m_pStatus == nullptr || m_listFiles == nullptr) return;
+    const QRect rcList = m_listFiles->geometry();
+    const int nBand = std::max(0, height() - rcList.bottom() - 1);
+    const int nHeight = std::max(nBand, m_pStatus->fontMetrics().height());
+    m_pStatus->setGeometry(rcList.left(), rcList.bottom() + 1 + (nBand - nHeight) / 2, rcList.width(), nHeight);
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
+    // Escape stops a scan; with none running it is the dialog's Cancel.
+    if (pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        IsScanning()) {
+        StopScan();
+        pEvent->accept();
+        return;
+    }
+    CDialog::keyPressEvent(pEvent);
+}
+
+}  // namespace norvane
