@@ -1,0 +1,309 @@
+// Window tests of the main window while it scans, on a file system made slow
+// through the system-call seam: rows before the end, every way a scan stops
+// (Escape, the close box and "終了", a new folder), a close while a worker is
+// held inside a system call, the rows of a complete scan, and folders named
+// by bytes the code page cannot hold, missing, or longer than the box.
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/ListerApp.h"
+#include "app/MainDlg.h"
+#include "catalogue/BackgroundScan.h"
+#include "catalogue/FolderScan.h"
+#include "platform/CodePage.h"
+#include "platform/SystemCalls.h"
+#include "support/ModalDriver.h"
+#include "support/TempDir.h"
+
+using namespace norvane;
+using namespace norvane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A worker that opens a folder named "held" waits there until released; the
+// flag says when one does.
+std::atomic<bool> g_bHold{false};
+std::atomic<bool> g_bInsideHeldCall{false};
+int HoldingOpenAt(int dirFd, const char* name, int flags) {
+    if (std::string_view(name) == "held") {
+        g_bInsideHeldCall = true;
+        while (g_bHold.load()) std::this_thread::sleep_for(2ms);
+    }
+    return RealSystemCalls().openAt(dirFd, name, flags);
+}
+
+// A tree whose own five files come out before the scan can end, whatever
+// the order of its subfolders.
+void MakeTree(const TempDir& tree, const std::string& strTag = "top") {
+    for (int i = 0; i < 5; ++i) tree.MakeFile(strTag + std::to_string(i) + ".txt");
+    tree.MakeFolder("held");
+    tree.MakeFile("held/late.txt");
+}
+
+bool WaitForScan(CMainDlg* d) {
+    return QTest::qWaitFor([d] { return !d->IsScanning(); }, 10000);
+}
+
+std::vector<std::string> Rows(CMainDlg* d) {
+    std::vector<std::string> rows;
+    for (const FileItem* pItem : d->GetFileList().Items())
+        rows.push_back(pItem->directory() + std::string(pItem->fileName));
+    return rows;
+}
+
+QString Status(CMainDlg* d) { return d->GetStatusLine()->text(); }
+
+void TypeFolder(CMainDlg* d, const QString& strText) {
+    d->m_cbFolder->setEditText(QString());
+    TypeText(d->m_cbFolder, strText);
+}
+
+}  // namespace
+
+class MainDlgScanTest : public QObject {
+    Q_OBJECT
+
+    CListerApp m_app;
+    std::unique_ptr<TempDir> m_pSettingsDir;
+
+    std::string SettingsFile() const { return *m_pSettingsDir / "Norvane.ini"; }
+
+    // Runs the window on folder (scanned at start-up, the scan held at
+    // "held"); fnSteps acts on it while the scan is still running.
+    int RunHeld(const std::string& strFolder, const std::function<void(CMainDlg*)>& fnSteps) {
+        g_bHold = true;
+        g_bInsideHeldCall = false;
+        Sys().openAt = HoldingOpenAt;
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = strFolder;
+        dlg.m_bScanAtStart = true;
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            QVERIFY(d->IsScanning());
+            fnSteps(d);
+        });
+        const int nResult = dlg.DoModal();
+        g_bHold = false;
+        if (!driver.Finished()) qWarning("driver: %s", qPrintable(driver.Error()));
+        return nResult;
+    }
+
+private slots:
+    void init() {
+        m_pSettingsDir = std::make_unique<TempDir>();
+        SetSettingsPath(SettingsFile());
+    }
+    void cleanup() {
+        g_bHold = false;
+        QVERIFY(WaitForBackgroundWork(10s));
+        Sys() = RealSystemCalls();
+        SetCodePage(kCodePageUtf8);
+        SetFileSystemCodePage(kCodePageUtf8);
+        SetFolderBrowser(nullptr);
+    }
+
+    // Rows show while the scan waits inside the file system, with the
+    // progress on the status line, a busy cursor over the list alone and
+    // export and sorting greyed; the complete list is the lister's, row for
+    // row, and the window gets its controls back.
+    void rowsArriveBeforeTheEnd() {
+        TempDir tree;
+        MakeTree(tree);
+        tree.MakeFolder("a");
+        tree.MakeFile("a/x.txt");
+        FileStore store;
+        std::vector<std::string> expected;
+        ScanOptions options;
+        options.threads = 0;
+        ScanFolder(tree.Path(), options, store,
+                   [&](FileItem* pItem) { expected.push_back(pItem->directory() + std::string(pItem->fileName)); }, {});
+        QCOMPARE(expected.size(), std::size_t{7});
+        RunHeld(tree.Path(), [&](CMainDlg* d) {
+            QVERIFY(QTest::qWaitFor([&] { return d->m_listFiles->GetItemCount() >= 5; }, 5000));
+            QVERIFY(d->IsScanning());
+            QVERIFY(Status(d).startsWith(QStringLiteral("検索中: ")));
+            QVERIFY(!IsEnabled(d, IDC_OUTPUT_ALL) && !IsEnabled(d, IDC_OUTPUT_SELECTED));
+            QVERIFY(!d->m_listFiles->horizontalHeader()->sectionsClickable());
+            QCOMPARE(d->m_listFiles->cursor().shape(), Qt::BusyCursor);
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+            const std::vector<std::string> early = Rows(d);
+            QVERIFY(std::equal(early.begin(), early.end(), expected.begin()));  // already in scan order
+            g_bHold = false;
+            QVERIFY(WaitForScan(d));
+            QCOMPARE(Rows(d), expected);
+            QCOMPARE(Status(d), QStringLiteral("7 ファイル"));
+            QVERIFY(IsEnabled(d, IDC_OUTPUT_ALL) && d->m_listFiles->horizontalHeader()->sectionsClickable());
+            QCOMPARE(d->m_listFiles->cursor().shape(), Qt::ArrowCursor);
+            QVERIFY(d->grab().save(OutputPath("main-window-scanned.png")));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+    }
+
+    // Escape stops the scan at once and keeps its rows, saying so; the
+    // window stays. Escape without a scan ends the window, as before.
+    void escapeStopsTheScanOnly() {
+        TempDir tree;
+        MakeTree(tree);
+        const int nResult = RunHeld(tree.Path(), [&](CMainDlg* d) {
+            QVERIFY(QTest::qWaitFor([&] { return g_bInsideHeldCall.load(); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return d->m_listFiles->GetItemCount() == 5; }, 5000));
+            QElapsedTimer clock;
+            clock.start();
+            QTest::keyClick(d->m_listFiles, Qt::Key_Escape);
+            QVERIFY(!d->IsScanning());
+            QVERIFY(clock.elapsed() < 200);
+            QVERIFY(d->isVisible());
+            QCOMPARE(d->m_listFiles->GetItemCount(), 5);
+            QCOMPARE(Status(d), QStringLiteral("中止しました。5 ファイル（途中まで）"));
+            QVERIFY(IsEnabled(d, IDC_OUTPUT_ALL));
+            QVERIFY(d->grab().save(OutputPath("main-window-stopped.png")));
+            QTest::keyClick(d->m_listFiles, Qt::Key_Escape);
+        });
+        QCOMPARE(nResult, int{IDCANCEL});
+    }
+
+    // The close box and "終了" during a scan end the window at once, with
+    // the history saved; the held worker ends afterwards, on its own.
+    void closingDuringAScanSavesTheHistory() {
+        TempDir tree;
+        MakeTree(tree);
+        for (bool bCloseBox : {true, false}) {
+            QElapsedTimer clock;
+            RunHeld(tree.Path(), [&](CMainDlg* d) {
+                d->m_cbFolder->AddString("/srv/kept");
+                QVERIFY(QTest::qWaitFor([&] { return g_bInsideHeldCall.load(); }, 5000));
+                clock.start();
+                if (bCloseBox) d->close();
+                else QVERIFY(ClickButton(d, IDCANCEL));
+            });
+            QVERIFY(clock.elapsed() < 200);
+            QVERIFY(g_bInsideHeldCall.load());
+            QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=/srv/kept\r\n") != std::string::npos);
+            // The worker still waits inside the call when the window is gone.
+            std::this_thread::sleep_for(20ms);
+            g_bHold = false;
+            QVERIFY(WaitForBackgroundWork(10s));
+        }
+    }
+
+    // A folder typed during a scan replaces it: none of the old scan's rows
+    // come later, and the old records stay valid until its workers end.
+    void aNewFolderReplacesTheScan() {
+        TempDir first, second;
+        MakeTree(first, "old");
+        second.MakeFile("new.txt");
+        RunHeld(first.Path(), [&](CMainDlg* d) {
+            QVERIFY(QTest::qWaitFor([&] { return g_bInsideHeldCall.load(); }, 5000));
+            TypeFolder(d, QString::fromStdString(second.Path()));
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(WaitForScan(d));
+            QCOMPARE(Rows(d), std::vector<std::string>{second / "new.txt"});
+            g_bHold = false;  // the old scan's worker goes on, unheard
+            QVERIFY(WaitForBackgroundWork(10s));
+            QTest::qWait(50);
+            QCOMPARE(Rows(d), std::vector<std::string>{second / "new.txt"});
+            QCOMPARE(Status(d), QStringLiteral("1 ファイル"));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+    }
+
+    // Folders whose names the code page cannot hold (Shift-JIS, a Korean
+    // name) are read by their own bytes from the command line, the box, the
+    // chooser and the history, which keeps them across a restart; nothing
+    // named "??" is read or made.
+    void foldersBeyondTheCodePage() {
+        SetCodePage(kCodePageShiftJis);
+        SetFileSystemCodePage(kCodePageShiftJis);
+        TempDir tree;
+        const std::string strKorean = tree / "한국";
+        QVERIFY(tree.MakeFolder("한국"));
+        QVERIFY(tree.MakeFile("한국/file.txt"));
+        auto listsKorean = [](CMainDlg* d) {
+            return d->m_listFiles->GetItemCount() == 1 && d->GetFileList().Item(0)->fileName == "file.txt";
+        };
+        SetFolderBrowser([&](QWidget*, const std::string&) { return std::optional<std::string>(strKorean); });
+        char arg0[] = "norvane";
+        std::string strArg = strKorean;
+        char* argv[] = {arg0, strArg.data()};
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            QVERIFY(WaitForScan(d));
+            QVERIFY(listsKorean(d));
+            TypeFolder(d, QString::fromStdString(strKorean));
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST) && WaitForScan(d));
+            QVERIFY(listsKorean(d));
+            QVERIFY(ClickButton(d, IDC_SELECT_FOLDER) && WaitForScan(d));
+            QVERIFY(listsKorean(d));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        QVERIFY(!m_app.InitInstance(2, argv));
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QVERIFY(ReadAll(SettingsFile()).find("HISTORY1=" + strKorean + "\r\n") != std::string::npos);
+
+        // After a restart the entry, picked, lists the folder again.
+        CMainDlg dlg;
+        ModalDriver again(10000);
+        again.Then<CMainDlg>([&](CMainDlg* d) {
+            d->m_cbFolder->setCurrentIndex(0);
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST) && WaitForScan(d));
+            QVERIFY(listsKorean(d));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        dlg.DoModal();
+        QVERIFY2(again.Finished(), qPrintable(again.Error()));
+        QVERIFY(!std::filesystem::exists(tree / "??"));
+    }
+
+    // A missing folder from the command line is said so, lists nothing and
+    // is not made; the folder box keeps a path longer than it is wide, and
+    // that whole path is listed.
+    void missingAndLongFolders() {
+        TempDir tree;
+        const std::string strMissing = tree / "missing";
+        char arg0[] = "norvane";
+        std::string strArg = strMissing;
+        char* argv[] = {arg0, strArg.data()};
+        std::string strLong = tree.Path();
+        for (int i = 0; i < 4; ++i) {
+            strLong += "/" + std::string(60, static_cast<char>('a' + i));
+            QVERIFY(std::filesystem::create_directory(strLong));
+        }
+        QVERIFY(std::filesystem::exists(strLong));
+        std::ofstream(strLong + "/deep.txt") << "d";
+        ModalDriver driver(10000);
+        driver
+            .Then<QMessageBox>([](QMessageBox* box) {
+                QCOMPARE(box->text(), QStringLiteral("フォルダが見つかりません"));
+                QCOMPARE(box->icon(), QMessageBox::Warning);
+                QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+            })
+            .Then<CMainDlg>([&](CMainDlg* d) {
+                QCOMPARE(d->m_listFiles->GetItemCount(), 0);
+                QCOMPARE(Status(d), QStringLiteral("フォルダが見つかりません"));
+                TypeFolder(d, QString::fromStdString(strLong));
+                QCOMPARE(d->m_cbFolder->currentText().toStdString(), strLong);
+                QVERIFY(ClickButton(d, IDC_UPDATE_LIST) && WaitForScan(d));
+                QCOMPARE(Rows(d), std::vector<std::string>{strLong + "/deep.txt"});
+                QCOMPARE(d->m_cbFolder->itemText(0).toStdString(), strLong);
+                QVERIFY(ClickButton(d, IDCANCEL));
+            });
+        QVERIFY(!m_app.InitInstance(2, argv));
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QVERIFY(!std::filesystem::exists(strMissing));
+    }
+};
+
+QTEST_MAIN(MainDlgScanTest)
+#include "MainDlgScanTest.moc"
