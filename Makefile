@@ -35,15 +35,17 @@ asan: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # The unit tests (the scan's threads and the lister run in-process among
-# them) under the thread sanitizer. The end-to-end script stays out: some of
-# its runs hide /proc, where the sanitizer's runtime writes warnings of its
-# own to standard error.
+# them) and the window tests (the window taking rows from the scan's
+# workers) under the thread sanitizer. The end-to-end script stays out: some
+# of its runs hide /proc, where the sanitizer's runtime writes warnings of
+# its own to standard error.
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DNORVANE_TSAN=ON -DNORVANE_WITH_QT=OFF >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target norvane_unit_tests
-	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	  ctest --output-on-failure -j $(JOBS) -R '^unit$$'
+	  -DNORVANE_TSAN=ON -DNORVANE_WITH_QT=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	@mkdir -p $(TSAN_BUILD)/xdg-runtime && chmod 700 $(TSAN_BUILD)/xdg-runtime
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
+	  ctest --output-on-failure -j $(JOBS) -R '^(unit|window_.*)$$'
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -71,6 +71,7 @@ bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*tar
     options.recurse = recurse;
     options.includeSystem = includeSystem;
     options.includeHidden = includeHidden;
+    options.workersYield = true;
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
     m_stores.push_back(m_pScan->Store());
     m_pScanWake = new ThreadWake([this] { OnScanWake(); }, this);

@@ -61,3 +61,10 @@ for threads in ${BENCH_SHARE_THREADS:-default}; do
   fi
   awk -v t="$t" -v p="$first" -v l="$label" 'BEGIN { printf "%-48s %8.3f s  %.2fx the first baseline\n", l, t, t / p }'
 done
+
+# The main window scanning the share (offscreen, one run): when its first
+# rows show, when it ends, and how late the event loop let a 10 ms timer fire.
+if [ -x "$BUILD/bench/bench_WindowBench" ]; then
+  echo "== the main window scanning the share at start-up (offscreen, one run)"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_WindowBench" --scan "$mnt" 2>/dev/null
+fi

@@ -43,6 +43,10 @@ struct ScanOptions {
     // Workers reading folders; 0 reads them on the consumer's thread, inside
     // Take (no thread is started).
     int threads = kDefaultScanThreads;
+    // The workers run at a lower priority than the consumer, so a consumer
+    // that must answer its user (a window) is never kept waiting for a core
+    // by a scan that reads from a warm cache as fast as the cores go.
+    bool workersYield = false;
 };
 
 enum class ScanEnd {

@@ -113,6 +113,8 @@ int main(int argc, char** argv) {
     for (int nRun = 0; nRun < nRuns; ++nRun) {
         driver
             .Then<CMainDlg>([&](CMainDlg* d) {
+                // The export buttons work once the scan has ended.
+                while (d->IsScanning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
                 nRows = d->m_listFiles->GetItemCount();
                 check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
             })
