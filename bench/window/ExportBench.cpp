@@ -112,9 +112,7 @@ int main(int argc, char** argv) {
     ModalDriver driver(600000);
     for (int nRun = 0; nRun < nRuns; ++nRun) {
         driver
-            .Then<CMainDlg>([&](CMainDlg* d) {
-                // The export buttons work once the scan has ended.
-                while (d->IsScanning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
                 nRows = d->m_listFiles->GetItemCount();
                 check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
             })
@@ -146,7 +144,7 @@ int main(int argc, char** argv) {
             });
     }
     // The writer alone on the same rows, to a file, as norvane-list writes.
-    driver.Then<CMainDlg>([&](CMainDlg* d) {
+    driver.ThenSettled<CMainDlg>([&](CMainDlg* d) {
         const std::vector<const FileItem*>& rows = d->GetFileList().Items();
         const std::string strWriterOut = strOut + ".writer";
         for (int nRun = 0; nRun < nRuns; ++nRun) {

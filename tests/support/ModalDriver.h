@@ -120,6 +120,19 @@ public:
             [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
     }
 
+    // As Then, once the window has no listing under way (the main window
+    // scans on worker threads and greys its export buttons meanwhile).
+    template <class T>
+    ModalDriver& ThenSettled(std::function<void(T*)> fnAction) {
+        return Add(
+            false,
+            [](QWidget* pWidget) {
+                auto* pWindow = dynamic_cast<T*>(pWidget);
+                return pWindow != nullptr && !pWindow->IsScanning();
+            },
+            [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
+    }
+
     // When a popup menu is open, run the action on it.
     ModalDriver& ThenPopup(std::function<void(QMenu*)> fnAction) {
         return Add(

@@ -220,7 +220,7 @@ private slots:
         main.m_szSourceFolder = main.m_szTargetFolder = dir / "tree/";
 
         ModalDriver driver;
-        driver.Then<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDC_OUTPUT_ALL)); })
+        driver.ThenSettled<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDC_OUTPUT_ALL)); })
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDC_COLUMN_TITLES)); })
             .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
                 QCOMPARE(Edit(t, IDC_EDIT_TITLE1)->text(), QStringLiteral("Alpha"));
@@ -253,7 +253,7 @@ private slots:
                 static_cast<QDialog*>(f)->accept();  // QFileDialog::accept, reached through QDialog
             })
             .Then<QMessageBox>([](QMessageBox* box) { QVERIFY(ClickButtonText(box, QStringLiteral("いいえ(&N)"))); })
-            .Then<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDCANCEL)); });
+            .ThenSettled<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDCANCEL)); });
         main.DoModal();
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QCOMPARE(main.m_strTitleName, std::string("名前"));

@@ -148,7 +148,7 @@ private slots:
     // No row selected: a box with the program's name and nothing else.
     void noSelectedRowShowsABox() {
         ModalDriver driver(10000);
-        driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED)); })
+        driver.ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED)); })
             .Then<QMessageBox>([](QMessageBox* b) {
                 QCOMPARE(
                     b->text(),
@@ -157,7 +157,7 @@ private slots:
                 QCOMPARE(b->windowTitle(), QCoreApplication::applicationName());
                 QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
             })
-            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+            .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QVERIFY(m_opened.empty());
     }
@@ -174,7 +174,7 @@ private slots:
         const std::string strMark(MarkBlackCircle());
         ModalDriver driver(10000);
         driver
-            .Then<CMainDlg>([](CMainDlg* d) {
+            .ThenSettled<CMainDlg>([](CMainDlg* d) {
                 ClickHeader(d, 2);
                 ClickHeader(d, 5);  // by folder, ties kept in size order: headings allowed
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
@@ -204,7 +204,7 @@ private slots:
                 QCOMPARE(b->icon(), QMessageBox::NoIcon);
                 QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)")));
             })
-            .Then<CMainDlg>([&](CMainDlg* d) {
+            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
                 // Rows in display order, a heading at each change of folder.
                 QCOMPARE(ReadAll(strOut), strMark + ListFolder() +
                                               "/\r\nten.log]\t10\r\ntwenty]\t20\r\n"
@@ -245,7 +245,7 @@ private slots:
             })
             .Then<QMessageBox>(replaceQuestion(QStringLiteral("はい(&Y)")));
         driver.Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
-            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+            .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QCOMPARE(m_opened, std::vector<std::string>{strOut});
         QCOMPARE(ReadAll(strOut), "FileName,\r\n" + strMark + ListFolder() + "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
@@ -259,7 +259,7 @@ private slots:
         ModalDriver driver(10000);
         for (int nButton : {IDCANCEL, IDOK}) {
             driver
-                .Then<CMainDlg>([](CMainDlg* d) {
+                .ThenSettled<CMainDlg>([](CMainDlg* d) {
                     QCOMPARE(d->m_strTitleName, std::string("FileName"));
                     QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
                 })
@@ -271,7 +271,7 @@ private slots:
                 .Then<COutputOptionsDlg>([nButton](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, nButton)); });
         }
         driver.Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
-            .Then<CMainDlg>([](CMainDlg* d) {
+            .ThenSettled<CMainDlg>([](CMainDlg* d) {
                 QCOMPARE(d->m_strTitleName, std::string("名前"));
                 QVERIFY(ClickButton(d, IDCANCEL));
             });
@@ -319,7 +319,7 @@ private slots:
         std::optional<FileSizeLimit> fileSizeLimit;
         ModalDriver driver(10000);
         driver
-            .Then<CMainDlg>([](CMainDlg* d) {
+            .ThenSettled<CMainDlg>([](CMainDlg* d) {
                 ClickHeader(d, 2);  // by size: the rows in a known order
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
             })
@@ -352,7 +352,7 @@ private slots:
                 TypeSavePath(f, strRetry);
             })
             .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); })
-            .Then<CMainDlg>([&](CMainDlg* d) {
+            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
                 // TEXT with names and sizes, as chosen before the failures.
                 const std::string strRows = "ten.log\t10\r\ntwenty\t20\r\nthirty.txt\t30\r\n";
                 QCOMPARE(ReadAll(strRetry), strMark + ListFolder() + "/\r\n" + strRows + strMark + ListFolder() +
@@ -363,7 +363,7 @@ private slots:
             .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, strMissing); })
             .Then<QMessageBox>(failureBox(failures[0].strText.arg(Q(strMissing))))
             .Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
-            .Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+            .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QVERIFY(m_opened.empty());
         QCOMPARE(ReadAll(strKept), std::string("kept\r\n"));
@@ -386,7 +386,7 @@ private slots:
         const std::string strOut = home / "out/list.html";
         ModalDriver driver(10000);
         for (const std::string& strProposed : {home.Path(), home / "out"}) {
-            driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
+            driver.ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
                 .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
                 .Then<QFileDialog>([&, strProposed](QFileDialog* f) {
                     QCOMPARE(f->directory().absolutePath(), Q(strProposed));
@@ -399,7 +399,7 @@ private slots:
             }
             driver.Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); });
         }
-        driver.Then<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        driver.ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         SetExecutableLinkForTests({});
         SetSettingsPath(m_dir / "Norvane.ini");
