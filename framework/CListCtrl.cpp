@@ -1,7 +1,11 @@
 #include "framework/CListCtrl.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -29,6 +33,9 @@ CListCtrl::CListCtrl(QWidget* pParent) : QTableView(pParent) {
     pHeader->setHighlightSections(false);
     pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(pHeader, &QHeaderView::sectionClicked, this, &CListCtrl::ColumnClick);
+    // No arrow until the program sorts.
+    pHeader->setSortIndicator(-1, Qt::AscendingOrder);
+    pHeader->setSortIndicatorShown(true);
     // The selection stays visible when another control has the focus.
     QPalette palette = this->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
@@ -42,8 +49,14 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     QTableView::setModel(pModel);
     if (pOldSelection != nullptr && pOldSelection != selectionModel()) pOldSelection->deleteLater();
     m_nSelectionMark = -1;
-    // An emptied list forgets its mark.
-    if (pModel != nullptr) connect(pModel, &QAbstractItemModel::modelReset, this, [this] { m_nSelectionMark = -1; });
+    SetSortArrow(-1, true);
+    // An emptied list forgets its mark and its order.
+    if (pModel != nullptr) {
+        connect(pModel, &QAbstractItemModel::modelReset, this, [this] {
+            m_nSelectionMark = -1;
+            SetSortArrow(-1, true);
+        });
+    }
 }
 
 int CListCtrl::InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth) {
@@ -92,6 +105,49 @@ int CListCtrl::GetSelectedCount() const {
 
 int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
 
+QString CListCtrl::GetSelectedText() const {
+    auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
+    if (pModel == nullptr) return {};
+    // The columns in the order the header shows them, hidden ones left out.
+    const QHeaderView* pHeader = horizontalHeader();
+    std::vector<int> columns;
+    for (int nVisual = 0; nVisual < pHeader->count(); ++nVisual) {
+        const int nColumn = pHeader->logicalIndex(nVisual);
+        if (nColumn >= 0 && !pHeader->isSectionHidden(nColumn)) columns.push_back(nColumn);
+    }
+    return pModel->RowsText(GetSelectedRows(), columns);
+}
+
+void CListCtrl::Copy() {
+    if (GetSelectedCount() == 0) return;
+    QApplication::clipboard()->setText(GetSelectedText());
+}
+
+void CListCtrl::SetSortArrow(int nColumn, bool bAscending) {
+    // A Windows list points the arrow up for an ascending sort (the least
+    // on top); Qt's styles point it down for their ascending order.
+    horizontalHeader()->setSortIndicator(nColumn, bAscending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+int CListCtrl::GetSortArrowColumn() const { return horizontalHeader()->sortIndicatorSection(); }
+
+bool CListCtrl::IsSortArrowUp() const { return horizontalHeader()->sortIndicatorOrder() == Qt::DescendingOrder; }
+
+void CListCtrl::contextMenuEvent(QContextMenuEvent* pEvent) {
+    // Only clicks on the rows and the menu key come here; a click on the
+    // header goes to the dialog's menu, as does everything while nothing
+    // takes the list's.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CListCtrl::ContextMenu))) return pEvent->ignore();
+    QPoint ptGlobal = pEvent->globalPos();
+    if (pEvent->reason() == QContextMenuEvent::Keyboard && currentIndex().isValid()) {
+        // At the current row when it is in sight, as a keyboard user expects.
+        const QRect rcRow = visualRect(currentIndex());
+        if (viewport()->rect().intersects(rcRow)) ptGlobal = viewport()->mapToGlobal(rcRow.bottomLeft());
+    }
+    emit ContextMenu(ptGlobal);
+    pEvent->accept();
+}
+
 void CListCtrl::changeEvent(QEvent* pEvent) {
     QTableView::changeEvent(pEvent);
     if (pEvent->type() == QEvent::FontChange) verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -133,6 +189,12 @@ void CListCtrl::mouseReleaseEvent(QMouseEvent* pEvent) {
 }
 
 void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
+    // The selected rows, not Qt's one cell.
+    if (pEvent->matches(QKeySequence::Copy)) {
+        Copy();
+        pEvent->accept();
+        return;
+    }
     const int nKey = pEvent->key();
     const bool bNavigation = nKey == Qt::Key_Up || nKey == Qt::Key_Down || nKey == Qt::Key_PageUp ||
                              nKey == Qt::Key_PageDown || nKey == Qt::Key_Home || nKey == Qt::Key_End;

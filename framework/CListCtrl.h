@@ -2,7 +2,8 @@
 // whole rows selected, several at a time, the selection still shown when
 // another control has the focus, and the selection mark of a Windows list:
 // the row of the last click, or any number the program sets, and the anchor
-// of Shift+click and Shift+arrow while it names a row.
+// of Shift+click and Shift+arrow while it names a row. Ctrl+C copies the
+// selected rows; the sorted column's heading shows the direction of the sort.
 #pragma once
 
 #include <vector>
@@ -30,11 +31,29 @@ public:
     int GetSelectionMark() const { return m_nSelectionMark; }
     int SetSelectionMark(int nMark);
 
+    // The selected rows as text: one line per row, the cells of the columns
+    // as the list shows them, in their order, joined by tabs.
+    QString GetSelectedText() const;
+    // Puts that text on the clipboard; with no row selected nothing changes.
+    void Copy();
+
+    // The sort arrow in the heading of nColumn (-1: none). An emptied list
+    // shows none.
+    void SetSortArrow(int nColumn, bool bAscending);
+    // The column with the arrow (-1: none), and whether it points up
+    // (ascending).
+    int GetSortArrowColumn() const;
+    bool IsSortArrowUp() const;
+
     void setModel(QAbstractItemModel* pModel) override;
 
 signals:
     // A click on a column heading.
     void ColumnClick(int nColumn);
+    // A right click on the rows, or the menu key while the list has the
+    // focus: ptGlobal is where a menu should open. Unconnected, the list has
+    // no menu of its own and the dialog's shows.
+    void ContextMenu(const QPoint& ptGlobal);
 
 protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
@@ -42,6 +61,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
     // The selected rows as sorted, disjoint [first, last] runs.

@@ -25,6 +25,12 @@ public:
     // nFormat: LVCFMT_LEFT or LVCFMT_RIGHT. Returns where it went.
     int InsertColumn(int nCol, const QString& strHeading, int nFormat);
 
+    // The rows as text to copy: one line per row, ending with a line feed,
+    // the cells of the columns given, in that order, joined by tabs. A tab or
+    // line break inside a cell (a file name may hold one) becomes a blank,
+    // so that every row stays one line of cells.
+    virtual QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const;
+
 protected:
     // The text of a cell of a row the model holds, made when it is shown.
     virtual QString CellText(int nRow, int nColumn) const = 0;

@@ -2,6 +2,9 @@
 // outcomes and keys, data exchange, message maps, message boxes and the list
 // control with a million rows.
 #include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QMessageBox>
@@ -361,6 +364,46 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(!pList->grab().isNull());
         QCOMPARE(model.m_nAsked, 0);
+    }
+
+    // Ctrl+C copies the selected rows, not the current cell: one line per
+    // row in the list's order, the shown columns in the header's order,
+    // joined by tabs; a hidden column is left out. A right click on the
+    // rows reaches the owner's menu; one on the header does not. The sort
+    // arrow goes when the list is emptied.
+    void copyContextMenuAndSortArrow() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        pList->InsertColumn(2, QStringLiteral("Third"), LVCFMT_LEFT, 100);
+        model.Append({10, 11, 12, 13, 14});
+        QApplication::clipboard()->setText(QStringLiteral("kept"));
+        QTest::keyClick(pList, Qt::Key_C, Qt::ControlModifier);  // nothing selected
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("kept"));
+        for (int nRow : {3, 1}) {
+            pList->selectionModel()->select(model.index(nRow, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        pList->horizontalHeader()->moveSection(2, 0);
+        pList->horizontalHeader()->hideSection(1);
+        QTest::keyClick(pList, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("11\t11\n13\t13\n"));
+        QCOMPARE(pList->GetSelectedText(), QApplication::clipboard()->text());
+
+        std::vector<QPoint> menus;
+        connect(pList, &CListCtrl::ContextMenu, &window, [&](const QPoint& pt) { menus.push_back(pt); });
+        const QPoint ptRow = pList->visualRect(model.index(2, 0)).center();
+        QContextMenuEvent onRow(QContextMenuEvent::Mouse, ptRow, pList->viewport()->mapToGlobal(ptRow));
+        QCoreApplication::sendEvent(pList->viewport(), &onRow);
+        QContextMenuEvent onHeader(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+        QCoreApplication::sendEvent(pList->horizontalHeader()->viewport(), &onHeader);
+        QCOMPARE(menus, std::vector<QPoint>{pList->viewport()->mapToGlobal(ptRow)});
+
+        pList->SetSortArrow(1, false);
+        QCOMPARE(pList->GetSortArrowColumn(), 1);
+        QVERIFY(!pList->IsSortArrowUp());
+        model.Clear();
+        QCOMPARE(pList->GetSortArrowColumn(), -1);
     }
 
     // The model keeps Qt's model rules through every change the list makes:
