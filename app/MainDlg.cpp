@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,6 +30,10 @@ namespace {
 
 constexpr char kSeparator = '/';
 constexpr int kHistorySize = 8;
+// The smallest client area, in dialog units: the folder button and the check
+// boxes whole, the list's top band and a few of its rows.
+constexpr int kMinWidthUnits = 230;
+constexpr int kMinHeightUnits = 124;
 
 // The list's columns: heading, alignment, width in pixels. The headings are
 // fixed; the editable titles apply to exported files only.
@@ -138,6 +144,7 @@ std::span<const MessageMapEntry> CMainDlg::GetMessageMap() const {
         {IDC_SYSTEM_FILES, &QAbstractButton::clicked, &CMainDlg::OnSystemFiles},
         {IDC_HIDDEN_FILES, &QAbstractButton::clicked, &CMainDlg::OnHiddenFiles},
         {IDC_UPDATE_LIST, &QAbstractButton::clicked, &CMainDlg::OnUpdateList},
+        {IDC_LIST_FILES, &CListCtrl::ContextMenu, &CMainDlg::OnListContextMenu},
     };
     return kMap;
 }
@@ -181,6 +188,9 @@ BOOL CMainDlg::OnInitDialog() {
         m_listFiles->InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.nFormat, column.nWidth);
     }
 
+    // Enter in the folder box is its own: it lists the typed folder.
+    if (QLineEdit* pEdit = m_cbFolder->lineEdit()) pEdit->installEventFilter(this);
+
     // The history shows sorted: the combo box places each entry it is given.
     FolderHistory history;
     pApp->LoadFolderHistory(&history);
@@ -196,6 +206,11 @@ BOOL CMainDlg::OnInitDialog() {
     m_bFolderHeadingAllowed = true;
     m_bInHelpAbout = false;
     m_sizeLast = size();
+    // The folder box is as wide as it gets (up to "リストを更新(&R)"); the
+    // window keeps the controls on its left and a folder box wide enough for
+    // a path and its drop-down arrow, and the list's header and a few rows.
+    m_nComboMaxWidth = m_cbFolder->width();
+    setMinimumSize(MapDialogRect(QRect(0, 0, kMinWidthUnits, kMinHeightUnits)).size());
 
     // A report with grid lines; rows are always selected whole.
     m_listFiles->setShowGrid(true);
@@ -232,9 +247,11 @@ void CMainDlg::OnSize() {
     const int nCaption = std::max(0, geometry().top() - rcWindow.top());
     const QRect rcCombo = pCombo->geometry();
     const QRect rcList = pList->geometry();
-    // Sizes below zero (a tiny window) become zero.
-    pCombo->setGeometry(rcCombo.left(), rcCombo.top(), std::max(0, rcWindow.width() - rcCombo.left() - 20),
-                        rcCombo.height());
+    // The folder box never reaches under "リストを更新(&R)", which stays
+    // where it is: the box's drop-down arrow is always in sight. Sizes below
+    // zero become zero (the window's minimum size keeps them above).
+    const int nComboWidth = std::min(m_nComboMaxWidth, rcWindow.width() - rcCombo.left() - 20);
+    pCombo->setGeometry(rcCombo.left(), rcCombo.top(), std::max(0, nComboWidth), rcCombo.height());
     pList->setGeometry(rcList.left(), rcList.top(), std::max(0, rcWindow.width() - rcList.left() - 20),
                        std::max(0, rcWindow.height() - rcList.top() - 20 - nCaption));
     pCombo->update();
@@ -289,6 +306,18 @@ void CMainDlg::OnColumnClick(int nColumn) {
     // any other the export's folder headings would split folders apart.
     m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
     m_listFiles->SetSelectionMark(nColumn);
+    m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
+}
+
+// The list's own menu: copying its rows. The window's menu (the About item)
+// shows everywhere else, the list's header included.
+void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
+    QMenu menu(this);
+    QAction* pCopy = menu.addAction(QStringLiteral("コピー(&C)"));
+    pCopy->setShortcut(QKeySequence::Copy);
+    pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0);
+    connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
+    menu.exec(ptGlobal);
 }
 
 // ---- Folder choice and history ----
@@ -355,6 +384,21 @@ void CMainDlg::OnUpdateList() {
         pExists->store(FolderExists(rawFolder));
         fnAnswer();
     });
+}
+
+// Enter in the folder box, with its list closed (the open list takes Enter
+// itself, to pick an entry), does what "リストを更新(&R)" does; Enter
+// elsewhere stays the dialog's.
+bool CMainDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::KeyPress && m_cbFolder != nullptr && pWatched == m_cbFolder->lineEdit()) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
+        if (bEnter && (pKey->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            OnUpdateList();
+            return true;
+        }
+    }
+    return CDialog::eventFilter(pWatched, pEvent);
 }
 
 void CMainDlg::CancelFolderCheck() {

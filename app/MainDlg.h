@@ -142,6 +142,10 @@ protected:
     void OnSystemFiles();
     void OnHiddenFiles();
     void OnUpdateList();
+    void OnListContextMenu(const QPoint& ptGlobal);
+
+    // Enter in the folder box lists the typed folder.
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     // A history entry: the text shown and the folder's bytes.
@@ -172,7 +176,8 @@ private:
     std::chrono::steady_clock::time_point m_scanStart;
     QTimer* m_pProgressTimer = nullptr;
     QLabel* m_pStatus = nullptr;
-    QSize m_sizeLast;  // the size the controls were placed for
+    QSize m_sizeLast;          // the size the controls were placed for
+    int m_nComboMaxWidth = 0;  // the folder box's width up to "リストを更新(&R)"
 };
 
 // The folder browser of "フォルダを選択(&F)...": the chosen folder (UTF-8,

@@ -5,11 +5,15 @@
 // stop early.
 #include <unistd.h>
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 #include <QThread>
 #include <QtTest>
@@ -106,6 +110,16 @@ std::vector<std::string> History(CMainDlg* d) {
 
 QComboBox* Combo(CMainDlg* d) { return d->m_cbFolder; }
 
+// Where the folder box draws its drop-down arrow, in the window.
+QRect ComboArrowRect(QComboBox* pCombo) {
+    QStyleOptionComboBox option;
+    option.initFrom(pCombo);
+    option.editable = pCombo->isEditable();
+    const QRect rcArrow =
+        pCombo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, pCombo);
+    return rcArrow.translated(pCombo->geometry().topLeft()) & pCombo->geometry();
+}
+
 // Waits until the listing the window runs has ended.
 bool WaitForScan(CMainDlg* d) {
     return QTest::qWaitFor([d] { return !d->IsScanning(); }, 10000);
@@ -139,6 +153,36 @@ void OnTree(const std::function<void(CMainDlg*)>& fnSteps) {
     dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
     dlg.m_bScanAtStart = true;
     RunMain(dlg, fnSteps);
+}
+
+// Opens the context menu at pos of pTarget (a right click), gives the texts
+// of its items (a greyed one in brackets) and chooses strChoice (none: the
+// menu is closed with Escape).
+QStringList ContextMenu(QWidget* pTarget, QPoint pos, const QString& strChoice = {}) {
+    QStringList items;
+    ModalDriver driver;
+    driver.ThenPopup([&](QMenu* pMenu) {
+        for (QAction* pAction : pMenu->actions()) {
+            if (pAction->isSeparator()) continue;
+            items << (pAction->isEnabled() ? pAction->text() : QLatin1Char('[') + pAction->text() + QLatin1Char(']'));
+        }
+        if (strChoice.isEmpty() || !TriggerMenuItem(pMenu, strChoice)) QTest::keyClick(pMenu, Qt::Key_Escape);
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, pTarget->mapToGlobal(pos));
+    QCoreApplication::sendEvent(pTarget, &event);
+    if (!driver.Finished()) qWarning("context menu: %s", qPrintable(driver.Error()));
+    return items;
+}
+
+// The lines of tab-separated cells the rows show, columns in their order.
+QString RowsAsShown(CMainDlg* d, const std::vector<int>& rows) {
+    QString strText;
+    for (int nRow : rows) {
+        QStringList cells;
+        for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) cells << Cell(d, nRow, nColumn);
+        strText += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return strText;
 }
 
 // Holds the scan's workers at the folder "sub" until released.
@@ -410,10 +454,12 @@ private slots:
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
-    // Resizing moves the right edges of the combo box and the list to 20
-    // pixels inside the window and the list's bottom above it; the buttons
-    // stay; a tiny window gives empty controls, not negative ones.
-    void resizingMovesComboAndList() {
+    // Resizing moves the right edge of the list to 20 pixels inside the
+    // window and its bottom above it; the folder box follows the right edge
+    // but never reaches under "リストを更新(&R)", so its drop-down arrow stays
+    // in sight, also after shrinking and restoring; the buttons stay. The
+    // window goes no smaller than keeps that arrow and a few rows.
+    void resizingKeepsTheFolderArrowInSight() {
         CMainDlg dlg;
         RunMain(dlg, [](CMainDlg* d) {
             QWidget* pList = d->GetDlgItem(IDC_LIST_FILES);
@@ -421,36 +467,151 @@ private slots:
             const QRect rcButton = d->GetDlgItem(IDC_UPDATE_LIST)->geometry();
             const QRect rcComboBefore = pCombo->geometry();
             const QRect rcListBefore = pList->geometry();
+            const QSize sizeBefore = d->size();
+            // The arrow lies inside the window and clear of the button.
+            auto arrowInSight = [&] {
+                const QRect rcArrow = ComboArrowRect(Combo(d));
+                return rcArrow.width() > 0 && d->rect().contains(rcArrow) && !rcArrow.intersects(rcButton);
+            };
+            QVERIFY(arrowInSight());
             d->resize(900, 650);
             const QRect rcWindow = d->frameGeometry();
             const int nCaption = d->geometry().top() - rcWindow.top();
-            QCOMPARE(pCombo->geometry(),
-                     QRect(rcComboBefore.topLeft(),
-                           QSize(rcWindow.width() - rcComboBefore.left() - 20, rcComboBefore.height())));
             QCOMPARE(pList->geometry(),
                      QRect(rcListBefore.topLeft(), QSize(rcWindow.width() - rcListBefore.left() - 20,
                                                          rcWindow.height() - rcListBefore.top() - 20 - nCaption)));
+            QCOMPARE(pCombo->geometry(), rcComboBefore);
+            QVERIFY(arrowInSight());
             QCOMPARE(d->GetDlgItem(IDC_UPDATE_LIST)->geometry(), rcButton);
+            d->resize(450, 300);
+            QCOMPARE(pCombo->width(), d->frameGeometry().width() - rcComboBefore.left() - 20);
+            QVERIFY(arrowInSight());
+            d->resize(sizeBefore);
+            QCOMPARE(pCombo->geometry(), rcComboBefore);
+            QVERIFY(arrowInSight());
+            // As small as the window goes: the arrow and some rows remain.
             d->resize(30, 30);
-            QCOMPARE(pList->size(), QSize(std::max(0, d->frameGeometry().width() - rcListBefore.left() - 20), 0));
-            QCOMPARE(pCombo->width(), 0);
+            QCOMPARE(d->size(), d->minimumSize());
+            QVERIFY(arrowInSight());
+            QVERIFY(pCombo->width() > 3 * ComboArrowRect(Combo(d)).width());
+            QVERIFY(pList->height() > 4 * d->m_listFiles->verticalHeader()->defaultSectionSize());
+            QVERIFY(d->GetStatusLine()->geometry().bottom() < d->height());
+            QVERIFY(d->grab().save(OutputPath("main-window-small.png")));
         });
     }
 
-    // Enter in the folder box ends the program through OK, which takes the
-    // check boxes, and lists nothing.
-    void enterInFolderBoxEndsThroughOk() {
+    // Enter in the folder box lists the typed folder, as "リストを更新(&R)"
+    // does (a folder that is not there is said so), and the window stays.
+    // Enter elsewhere, off the push buttons, ends the program through OK,
+    // which takes the check boxes, and lists nothing.
+    void enterListsFromTheFolderBoxElseEndsThroughOk() {
+        TempDir tree;
+        MakeTree(tree);
         CMainDlg dlg;
         ModalDriver driver(10000);
-        driver.Then<CMainDlg>([](CMainDlg* d) {
-            QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
-            TypeFolder(d, "/tmp");
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            TypeFolder(d, tree.Path());
             QTest::keyClick(Combo(d)->lineEdit(), Qt::Key_Return);
+            QVERIFY(WaitForScan(d));
+            QVERIFY(d->isVisible());
+            QCOMPARE(d->m_listFiles->GetItemCount(), 7);
+            QCOMPARE(d->m_szSourceFolder, tree.Path() + "/");
+            QCOMPARE(History(d), std::vector<std::string>{tree.Path()});
+            TypeFolder(d, tree / "missing");
+            QCOMPARE(ExpectWarning([&] { QTest::keyClick(Combo(d)->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier); }),
+                     QStringLiteral("フォルダが見つかりません"));
+            QCOMPARE(d->m_listFiles->GetItemCount(), 7);
+            QCOMPARE(History(d), std::vector<std::string>{tree.Path()});
+
+            TypeFolder(d, tree / "sub");
+            QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
+            QTest::keyClick(d->GetDlgItem(IDC_FORMATTED_SIZE), Qt::Key_Return);
         });
         QCOMPARE(dlg.DoModal(), IDOK);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QCOMPARE(dlg.m_bFormattedSize, 1);
-        QVERIFY(dlg.m_szSourceFolder.empty());
+        QCOMPARE(dlg.m_szSourceFolder, tree.Path() + "/");
+    }
+
+    // Ctrl+C and the list's menu item "コピー(&C)" copy the selected rows as
+    // the list shows them, one line of tab-separated cells per row, in the
+    // list's order; a tab or line break in a name becomes a blank. With no
+    // row selected the item is greyed and the clipboard keeps its text. A
+    // right click on the header, or beside the list, opens the window's
+    // menu with the About item.
+    void copyingRows() {
+        TempDir tree;
+        MakeTree(tree);
+        tree.MakeFile("tab\tand\nbreak", "t");
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
+        dlg.m_bScanAtStart = true;
+        RunMain(dlg, [&](CMainDlg* d) {
+            QClipboard* pClipboard = QApplication::clipboard();
+            pClipboard->setText(QStringLiteral("before"));
+            QWidget* pRows = d->m_listFiles->viewport();
+            const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
+            QCOMPARE(ContextMenu(pRows, ptRow), QStringList{QStringLiteral("[コピー(&C)]")});
+            QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(pClipboard->text(), QStringLiteral("before"));
+
+            ClickHeader(d, kColumnFileName);
+            ClickHeader(d, kColumnFileName);  // descending
+            std::vector<int> rows{RowOf(d, "e"), RowOf(d, "A.TXT"), RowOf(d, "big")};
+            for (int nRow : rows) ClickRow(d, nRow, Qt::ControlModifier);
+            QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
+            std::sort(rows.begin(), rows.end());
+            QCOMPARE(pClipboard->text(), RowsAsShown(d, rows));
+            QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 3);
+            QVERIFY(pClipboard->text().startsWith(QStringLiteral("e\t")));  // descending by name
+
+            const int nOdd = RowOf(d, "tab\tand\nbreak");
+            ClickRow(d, nOdd);
+            pClipboard->clear();
+            QCOMPARE(ContextMenu(pRows, ptRow, QStringLiteral("コピー(&C)")),
+                     QStringList{QStringLiteral("コピー(&C)")});
+            QVERIFY(pClipboard->text().startsWith(QStringLiteral("tab and break\t")));
+            QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 1);
+
+            const QString strAbout = QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+            QCOMPARE(ContextMenu(d->m_listFiles->horizontalHeader()->viewport(), QPoint(5, 5)), QStringList{strAbout});
+            QCOMPARE(ContextMenu(d, QPoint(3, 3)), QStringList{strAbout});
+        });
+    }
+
+    // The sorted column's heading shows the direction of the sort, which
+    // follows the clicks' rules; rows back in scan order show no arrow. The
+    // status line gives the number of files listed after every scan and
+    // keeps it through a sort. Grabbed to PNG sorted, with a selection.
+    void sortArrowAndFileCount() {
+        OnTree([](CMainDlg* d) {
+            CListCtrl* pList = d->m_listFiles;
+            QVERIFY(pList->horizontalHeader()->isSortIndicatorShown());
+            QCOMPARE(pList->GetSortArrowColumn(), -1);
+            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("7 ファイル"));
+            ClickHeader(d, kColumnSize);
+            QCOMPARE(pList->GetSortArrowColumn(), int{kColumnSize});
+            QVERIFY(pList->IsSortArrowUp());
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, false));
+            QVERIFY(!pList->IsSortArrowUp());
+            ClickRow(d, 5);  // the next click counts as a new column: ascending
+            ClickHeader(d, kColumnSize);
+            QVERIFY(SortedBy(d, kColumnSize, true));
+            QVERIFY(pList->IsSortArrowUp());
+            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("7 ファイル"));
+
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
+            QCOMPARE(pList->GetSortArrowColumn(), -1);
+            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("6 ファイル"));
+
+            ClickHeader(d, kColumnFileName);
+            ClickRow(d, 1);
+            ClickRow(d, 3, Qt::ShiftModifier);
+            QCOMPARE(pList->GetSortArrowColumn(), int{kColumnFileName});
+            d->resize(720, 420);
+            QVERIFY(d->grab().save(OutputPath("main-window-sorted.png")));
+        });
     }
 
     // Before any folder is chosen, a scan stops at the target folder and says
