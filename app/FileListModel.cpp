@@ -1,5 +1,7 @@
 #include "app/FileListModel.h"
 
+#include <utility>
+
 #include "catalogue/CellText.h"
 #include "catalogue/SortRows.h"
 #include "platform/CodePage.h"
@@ -43,6 +45,28 @@ void FileListModel::Sort(int nColumn, bool bDescending) {
 void FileListModel::SetFormattedSize(bool bFormattedSize) {
     m_bFormattedSize = bFormattedSize;
     if (!m_rows.empty()) emit dataChanged(index(0, kColumnSize), index(rowCount() - 1, kColumnSize));
+}
+
+QString FileListModel::RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const {
+    std::string strText;
+    for (int nRow : rows) {
+        const FileItem* pItem = Item(nRow);
+        if (pItem == nullptr) continue;
+        bool bFirst = true;
+        for (int nColumn : columns) {
+            if (nColumn < 0 || nColumn >= columnCount()) continue;
+            if (!std::exchange(bFirst, false)) strText += '\t';
+            const std::size_t nStart = strText.size();
+            AppendCellText(strText, *pItem, nColumn, m_bFormattedSize);
+            // A tab or line break in a name would split the row: a blank.
+            for (std::size_t i = nStart; i < strText.size(); ++i) {
+                if (strText[i] == '\t' || strText[i] == '\n' || strText[i] == '\r') strText[i] = ' ';
+            }
+        }
+        strText += '\n';
+    }
+    if (CurrentCodePage() != kCodePageUtf8) strText = CodePageToUtf8(strText);
+    return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
 }
 
 QString FileListModel::CellText(int nRow, int nColumn) const {

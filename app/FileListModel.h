@@ -31,6 +31,10 @@ public:
     // shows them anew.
     void SetFormattedSize(bool bFormattedSize);
 
+
+    // million rows take about a second less than cell by cell).
+    QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const override;
+
 protected:
     QString CellText(int nRow, int nColumn) const override;
 
