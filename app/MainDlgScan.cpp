@@ -141,8 +141,7 @@ void CMainDlg::OnScanEnded() {
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     if (result.folderMissing) {
         pStatus->SetStatus(QStringLiteral("フォルダが見つかりません"));
-        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
-        return;
+        return SayFolderMissing();
     }
     switch (result.end) {
         case ScanEnd::kCompleted: pStatus->SetStatus(strListed); return;

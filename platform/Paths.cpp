@@ -142,4 +142,10 @@ bool FolderExists(std::string_view text) {
     return ::stat(std::string(text).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool ExistsAsNonFolder(std::string_view text) {
+    if (text.empty()) return false;
+    struct stat st {};
+    return ::stat(std::string(text).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 }  // namespace norvane

@@ -47,5 +47,7 @@ bool IsRootFolder(std::string_view folder);
 // True when the exact text names an existing directory (links followed;
 // a relative text resolves against the current directory).
 bool FolderExists(std::string_view text);
+// True when it names something that exists but is no directory (a file).
+bool ExistsAsNonFolder(std::string_view text);
 
 }  // namespace norvane

@@ -266,6 +266,36 @@ private slots:
         QVERIFY(!std::filesystem::exists(tree / "??"));
     }
 
+    // A file given on the command line: the window shows first, then says
+    // the argument is no folder (naming it), lists nothing and keeps the
+    // history as it was.
+    void fileOnTheCommandLine() {
+        TempDir tree;
+        tree.MakeFile("notes.txt", "n");
+        char arg0[] = "norvane";
+        std::string strArg = tree / "notes.txt";
+        char* argv[] = {arg0, strArg.data()};
+        ModalDriver driver(10000);
+        driver
+            .Then<QMessageBox>([&](QMessageBox* box) {
+                auto* pMain = dynamic_cast<CMainDlg*>(box->parentWidget());
+                QVERIFY(pMain != nullptr && pMain->isVisible());
+                QCOMPARE(box->text(), QStringLiteral("指定されたパスはフォルダではありません。フォルダを指定して"
+                                                     "ください。\n\n") +
+                                          QString::fromStdString(strArg));
+                QCOMPARE(box->icon(), QMessageBox::Warning);
+                QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
+            })
+            .Then<CMainDlg>([&](CMainDlg* d) {
+                QCOMPARE(d->m_listFiles->GetItemCount(), 0);
+                QCOMPARE(Status(d), QStringLiteral("フォルダではありません"));
+                QCOMPARE(d->m_cbFolder->count(), 0);
+                QVERIFY(ClickButton(d, IDCANCEL));
+            });
+        QVERIFY(!m_app.InitInstance(2, argv));
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
     // A missing folder from the command line is said so, lists nothing and
     // is not made; the folder box keeps a path longer than it is wide, and
     // that whole path is listed.
