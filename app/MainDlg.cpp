@@ -188,7 +188,9 @@ BOOL CMainDlg::OnInitDialog() {
         m_listFiles->InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.nFormat, column.nWidth);
     }
 
-    // Enter in the folder box is its own: it lists the typed folder.
+    // Enter in the folder box is its own: it lists the typed folder. The box
+    // takes the keys and hands them to its edit field without events.
+    m_cbFolder->installEventFilter(this);
     if (QLineEdit* pEdit = m_cbFolder->lineEdit()) pEdit->installEventFilter(this);
 
     // The history shows sorted: the combo box places each entry it is given.
@@ -390,7 +392,8 @@ void CMainDlg::OnUpdateList() {
 // itself, to pick an entry), does what "リストを更新(&R)" does; Enter
 // elsewhere stays the dialog's.
 bool CMainDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pEvent->type() == QEvent::KeyPress && m_cbFolder != nullptr && pWatched == m_cbFolder->lineEdit()) {
+    const bool bFolderBox = m_cbFolder != nullptr && (pWatched == m_cbFolder || pWatched == m_cbFolder->lineEdit());
+    if (pEvent->type() == QEvent::KeyPress && bFolderBox) {
         const auto* pKey = static_cast<QKeyEvent*>(pEvent);
         const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
         if (bEnter && (pKey->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {

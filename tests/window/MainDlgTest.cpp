@@ -511,7 +511,8 @@ private slots:
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
             TypeFolder(d, tree.Path());
-            QTest::keyClick(Combo(d)->lineEdit(), Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), Combo(d));  // which hands keys to its edit field itself
+            QTest::keyClick(Combo(d), Qt::Key_Return);
             QVERIFY(WaitForScan(d));
             QVERIFY(d->isVisible());
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
