@@ -110,7 +110,9 @@ public:
 
     // Hands over what is ready, up to maxRows rows, waiting up to wait for
     // something when nothing is. False once the scan has ended and all was
-    // handed over (batch then holds the last of it).
+    // handed over (batch then holds the last of it). With a wake and no
+    // wait, Take never waits at all: while a worker holds the scan's lock it
+    // hands over nothing, and wake is called once the worker lets it go.
     bool Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows = SIZE_MAX);
     // Valid once Take returned false.
     const ScanResult& Result() const;

@@ -394,6 +394,49 @@ TEST_F(FolderScanTest, EveryNumberOfWorkersGivesTheSameScan) {
     EXPECT_EQ(diagnostics, reference.diagnostics);
 }
 
+// A consumer that never waits (a window), taking one row at a time from 32
+// workers reading a thousand small folders, finds the lock held by a worker
+// again and again; the worker that held it must wake it each time, or the
+// consumer would wait for ever.
+TEST_F(FolderScanTest, AConsumerThatNeverWaitsIsWokenAfterEveryBusyTake) {
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(m_dir.MakeFolder("f" + std::to_string(i)));
+        ASSERT_TRUE(m_dir.MakeFile("f" + std::to_string(i) + "/" + std::to_string(i)));
+    }
+    Scan reference(m_dir.Folder(), ScanOptions{.threads = 0});
+    for (int run = 0; run < 10; ++run) {
+        FileStore store;
+        FolderScan scan(m_dir.Folder(), ScanOptions{.threads = 32}, store);
+        std::mutex mutex;
+        std::condition_variable woken;
+        bool wake = false;
+        scan.Start([&] {
+            std::lock_guard lock(mutex);
+            wake = true;
+            woken.notify_one();
+        });
+        ScanBatch batch;
+        std::size_t rows = 0;
+        for (bool more = true; more;) {
+            {
+                std::unique_lock lock(mutex);
+                ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(10), [&] { return wake; })) << "no wake";
+                wake = false;
+            }
+            do {
+                more = scan.Take(batch, std::chrono::milliseconds(0), 1);
+                for (const FileItem* item : batch.rows) {
+                    ASSERT_LT(rows, reference.items.size());
+                    ASSERT_EQ(item->fileName, reference.items[rows]->fileName);
+                    ++rows;
+                }
+            } while (more && !(batch.rows.empty() && batch.diagnostics.empty()));
+        }
+        EXPECT_TRUE(scan.Result().completed());
+        EXPECT_EQ(rows, reference.items.size());
+    }
+}
+
 // A stop request in the middle of a large folder ends the scan at once with
 // the rows so far, in order, and the workers stop reading.
 TEST_F(FolderScanTest, StopInTheMiddleOfALargeFolder) {
