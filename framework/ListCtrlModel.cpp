@@ -1,7 +1,6 @@
 #include "framework/ListCtrlModel.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "framework/AfxTypes.h"
 
@@ -39,26 +38,6 @@ int ListCtrlModel::InsertColumn(int nCol, const QString& strHeading, int nFormat
     m_columns.insert(m_columns.begin() + nAt, Column{strHeading, align});
     endInsertColumns();
     return nAt;
-}
-
-QString ListCtrlModel::RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const {
-    QString strText;
-    for (int nRow : rows) {
-        if (nRow < 0 || nRow >= rowCount()) continue;
-        bool bFirst = true;
-        for (int nColumn : columns) {
-            if (nColumn < 0 || nColumn >= columnCount()) continue;
-            if (!std::exchange(bFirst, false)) strText += QLatin1Char('\t');
-            QString strCell = CellText(nRow, nColumn);
-            for (QChar& ch : strCell) {
-                if (ch == QLatin1Char('\t') || ch == QLatin1Char('\n') || ch == QLatin1Char('\r'))
-                    ch = QLatin1Char(' ');
-            }
-            strText += strCell;
-        }
-        strText += QLatin1Char('\n');
-    }
-    return strText;
 }
 
 void ListCtrlModel::Reorder(const std::vector<int>& order, const std::function<void()>& fnMove) {

@@ -29,7 +29,7 @@ public:
     // the cells of the columns given, in that order, joined by tabs. A tab or
     // line break inside a cell (a file name may hold one) becomes a blank,
     // so that every row stays one line of cells.
-    virtual QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const;
+    virtual QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const = 0;
 
 protected:
     // The text of a cell of a row the model holds, made when it is shown.
