@@ -404,33 +404,6 @@ bool CMainDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
     return CDialog::eventFilter(pWatched, pEvent);
 }
 
-// The scan found no folder to list. A file in its place (one given on the
-// command line) is said to be no folder; else the folder is not there. The
-// look at the file system runs off the window's thread, as the update
-// button's does, and a newer choice makes its answer go unheard.
-void CMainDlg::SayFolderMissing() {
-    CancelFolderCheck();
-    const std::string rawFolder = m_strRawFolder;
-    auto pIsFile = std::make_shared<std::atomic<bool>>(false);
-    m_pFolderCheck = new ThreadWake(
-        [this, rawFolder, pIsFile] {
-            CancelFolderCheck();
-            if (!pIsFile->load()) {
-                MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
-                return;
-            }
-            static_cast<StatusLine*>(GetStatusLine())->SetStatus(QStringLiteral("フォルダではありません"));
-            const std::string strPath = CodePageToUtf8(FileSystemToCodePage(rawFolder, FileSystemCodePage()));
-            MessageBox("指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath, {},
-                       MB_OK | MB_ICONEXCLAMATION);
-        },
-        this);
-    RunInBackground([rawFolder, pIsFile, fnAnswer = m_pFolderCheck->Notifier()] {
-        pIsFile->store(ExistsAsNonFolder(rawFolder));
-        fnAnswer();
-    });
-}
-
 void CMainDlg::CancelFolderCheck() {
     if (m_pFolderCheck == nullptr) return;
     m_pFolderCheck->Retire();

@@ -165,7 +165,6 @@ private:
     void EndScan();
     void PlaceStatusLine();
     void CancelFolderCheck();
-    void SayFolderMissing();
 
     std::vector<std::shared_ptr<FileStore>> m_stores;  // the records the rows point to
     FileListModel m_fileList;

@@ -139,9 +139,18 @@ void CMainDlg::OnScanEnded() {
     EndScan();
     const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
-    if (result.folderMissing) {
+    if (result.folderMissing && !result.notAFolder) {
         pStatus->SetStatus(QStringLiteral("フォルダが見つかりません"));
-        return SayFolderMissing();
+        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (result.folderMissing) {
+        // A file given in place of a folder (on the command line).
+        pStatus->SetStatus(QStringLiteral("フォルダではありません"));
+        const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_strRawFolder, FileSystemCodePage()));
+        MessageBox("指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath, {},
+                   MB_OK | MB_ICONEXCLAMATION);
+        return;
     }
     switch (result.end) {
         case ScanEnd::kCompleted: pStatus->SetStatus(strListed); return;

@@ -91,6 +91,7 @@ struct Node {
     std::uint32_t openError = ERROR_SUCCESS;
     std::uint32_t endError = ERROR_NO_MORE_FILES;
     bool denied = false;          // listed, but its entries could not be looked at
+    bool notFolder = false;       // the top only: something else is there
     std::vector<FileItem*> rows;  // read; those from taken on not yet handed over
     std::size_t taken = 0;
     std::vector<Node*> children;  // subfolders in enumeration order, once done
@@ -324,6 +325,9 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
     const bool worker = &slot != &m_slots.back();
     if (error != ERROR_SUCCESS) {
         node->openError = error;
+        // The top may be a file (given in place of a folder): looked at here,
+        // off the consumer's thread.
+        if (node->parent == nullptr) node->notFolder = ExistsAsNonFolder(node->rawName);
         return Finish(node, rows, children, worker);
     }
     search.SetStatDirectories(false);
@@ -533,7 +537,10 @@ void FolderScan::Engine::Trim(std::vector<int>& closing) {
 FolderScan::Engine::Verdict FolderScan::Engine::JudgeOpen(Node* node, ScanBatch& batch) {
     const std::uint32_t code = node->openError;
     const bool top = node->parent == nullptr;
-    if (top && !m_strRawTop.empty()) m_result.folderMissing = code == ERROR_FILE_NOT_FOUND || IsVanished(code);
+    if (top && !m_strRawTop.empty()) {
+        m_result.folderMissing = code == ERROR_FILE_NOT_FOUND || IsVanished(code);
+        m_result.notAFolder = node->notFolder;
+    }
     switch (code) {
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;

@@ -64,6 +64,8 @@ struct ScanResult {
     std::string reason;
     // The top folder is not there (or is no folder): nothing was listed.
     bool folderMissing = false;
+    // With folderMissing: something other than a folder (a file) is there.
+    bool notAFolder = false;
     // Every diagnostic, in order (texts in the code page, each ending with a
     // line feed).
     std::vector<std::string> diagnostics;

@@ -231,6 +231,15 @@ TEST_F(FolderScanTest, TopFolderThatIsMissingOrUnreadableEndsTheScanIncomplete) 
     EXPECT_EQ(missing.result.end, ScanEnd::kStoppedByError);
     EXPECT_EQ(missing.diagnostics, "指定されたパスが見つかりません。\n");
     EXPECT_NE(::access((m_dir / "new").c_str(), F_OK), 0);
+    EXPECT_TRUE(missing.result.folderMissing);
+    EXPECT_FALSE(missing.result.notAFolder);
+
+    // A file in the folder's place is told apart, whoever reads the top.
+    ASSERT_TRUE(m_dir.MakeFile("file"));
+    for (int threads : {0, 2}) {
+        Scan file(m_dir / "file", ScanOptions{.threads = threads});
+        EXPECT_TRUE(file.result.folderMissing && file.result.notAFolder) << threads << " workers";
+    }
 
     ASSERT_TRUE(Make({"top/", "top/a"}));
     g_openFailures = {{"top", EACCES}};
