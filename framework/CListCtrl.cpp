@@ -15,21 +15,11 @@
 
 namespace norvane {
 
-CListCtrl::CListCtrl(QWidget* pParent) : QTableView(pParent) {
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+CListCtrl::CListCtrl(QWidget* pParent) : ReportView(pParent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);  // Tab moves to the next control
-    setWordWrap(false);
-    setShowGrid(false);
-    setCornerButtonEnabled(false);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     QHeaderView* pHeader = horizontalHeader();
-    pHeader->setSectionsClickable(true);
     pHeader->setHighlightSections(false);
     pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(pHeader, &QHeaderView::sectionClicked, this, &CListCtrl::ColumnClick);
@@ -46,7 +36,7 @@ CListCtrl::CListCtrl(QWidget* pParent) : QTableView(pParent) {
 
 void CListCtrl::setModel(QAbstractItemModel* pModel) {
     QItemSelectionModel* pOldSelection = selectionModel();
-    QTableView::setModel(pModel);
+    ReportView::setModel(pModel);
     if (pOldSelection != nullptr && pOldSelection != selectionModel()) pOldSelection->deleteLater();
     m_nSelectionMark = -1;
     SetSortArrow(-1, true);
@@ -148,11 +138,6 @@ void CListCtrl::contextMenuEvent(QContextMenuEvent* pEvent) {
     pEvent->accept();
 }
 
-void CListCtrl::changeEvent(QEvent* pEvent) {
-    QTableView::changeEvent(pEvent);
-    if (pEvent->type() == QEvent::FontChange) verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-}
-
 void CListCtrl::SelectFromMark(int nRow, bool bAdd) {
     const QItemSelection range(
         model()->index(std::min(m_nSelectionMark, nRow), 0),
@@ -174,18 +159,18 @@ void CListCtrl::mousePressEvent(QMouseEvent* pEvent) {
         pEvent->accept();
         return;
     }
-    QTableView::mousePressEvent(pEvent);
+    ReportView::mousePressEvent(pEvent);
     if (bLeft) m_nSelectionMark = index.row();
 }
 
 void CListCtrl::mouseMoveEvent(QMouseEvent* pEvent) {
     if (m_bOwnShiftPress) return pEvent->accept();
-    QTableView::mouseMoveEvent(pEvent);
+    ReportView::mouseMoveEvent(pEvent);
 }
 
 void CListCtrl::mouseReleaseEvent(QMouseEvent* pEvent) {
     if (std::exchange(m_bOwnShiftPress, false)) return pEvent->accept();
-    QTableView::mouseReleaseEvent(pEvent);
+    ReportView::mouseReleaseEvent(pEvent);
 }
 
 void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
@@ -199,7 +184,7 @@ void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
     const bool bNavigation = nKey == Qt::Key_Up || nKey == Qt::Key_Down || nKey == Qt::Key_PageUp ||
                              nKey == Qt::Key_PageDown || nKey == Qt::Key_Home || nKey == Qt::Key_End;
     const Qt::KeyboardModifiers mods = pEvent->modifiers();
-    QTableView::keyPressEvent(pEvent);
+    ReportView::keyPressEvent(pEvent);
     if (!currentIndex().isValid()) return;
     const int nRow = currentIndex().row();
     if (bNavigation && (mods & Qt::ShiftModifier) && MarkNamesRow()) SelectFromMark(nRow, false);

@@ -8,13 +8,13 @@
 
 #include <vector>
 
-#include <QTableView>
+#include "framework/ReportView.h"
 
 namespace norvane {
 
 class ListCtrlModel;
 
-class CListCtrl : public QTableView {
+class CListCtrl : public ReportView {
     Q_OBJECT
 
 public:
@@ -60,7 +60,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
-    void changeEvent(QEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTimer>
 
 #include <algorithm>

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTableView>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -42,7 +41,7 @@ void ClickHeader(CMainDlg* d, int nColumn) {
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
-    QTableView* pView = d->m_listFiles;
+    CListCtrl* pView = d->m_listFiles;
     QCoreApplication::processEvents();
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods,
                       pView->visualRect(pView->model()->index(nRow, 0)).center());

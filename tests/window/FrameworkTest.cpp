@@ -10,7 +10,7 @@
 #include <QMessageBox>
 #include <QRawFont>
 #include <QRegularExpression>
-#include <QTableView>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <algorithm>
@@ -330,6 +330,111 @@ private slots:
         QVERIFY(model.m_nAsked > 0 && model.m_nAsked < 200);
         QCOMPARE(model.data(model.index(0, 0)).toString(), QString::number(kRows - 1));
         qInfo("1M rows: append in batches %lld ms, sort %lld ms, walk selection %lld ms", nAppendMs, nSortMs, nWalkMs);
+    }
+
+    // The list works out where a row is from its number: clicks, drags and
+    // keys reach the right rows whether or not they are in sight. Page keys
+    // go to the last row in sight first, then a page on; Left and Right
+    // scroll the columns and leave the row.
+    void listCtrlGeometryKeysAndDrag() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        std::vector<long> numbers(1000);
+        std::iota(numbers.begin(), numbers.end(), 0L);
+        model.Append(numbers);
+        QCoreApplication::processEvents();
+        const int nPage = pList->viewport()->height() / pList->RowHeight();
+        QVERIFY(nPage > 3);
+        QCOMPARE(pList->verticalScrollBar()->maximum(), 1000 - nPage);
+        auto current = [&] { return pList->currentIndex().row(); };
+        auto inSight = [&](int nRow) {
+            return pList->viewport()->rect().contains(pList->visualRect(model.index(nRow, 1)));
+        };
+
+        QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, pList->visualRect(model.index(0, 0)).center());
+        QTest::keyClick(pList, Qt::Key_PageDown);
+        QCOMPARE(current(), nPage - 1);
+        QCOMPARE(pList->verticalScrollBar()->value(), 0);
+        QTest::keyClick(pList, Qt::Key_PageDown);
+        QCOMPARE(current(), 2 * nPage - 2);
+        QVERIFY(inSight(current()));
+        QTest::keyClick(pList, Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(current(), 999);
+        QVERIFY(inSight(999));
+        QCOMPARE(pList->GetSelectedCount(), 1000 - (2 * nPage - 2));
+        QTest::keyClick(pList, Qt::Key_Home);
+        QCOMPARE(current(), 0);
+        QCOMPARE(pList->GetSelectedRows(), std::vector<int>{0});
+
+        // Half way down, every row in sight answers where it is drawn.
+        pList->scrollTo(model.index(500, 0), QAbstractItemView::PositionAtTop);
+        const int nTop = pList->verticalScrollBar()->value();
+        QCOMPARE(nTop, 500);
+        for (int nRow = nTop; nRow < nTop + nPage; ++nRow) {
+            for (int nColumn : {0, 1}) {
+                const QModelIndex index = model.index(nRow, nColumn);
+                QCOMPARE(pList->indexAt(pList->visualRect(index).center()), index);
+            }
+        }
+        // A drag selects the rows it passes, up to the last.
+        const QPoint ptFrom = pList->visualRect(model.index(nTop + 1, 0)).center();
+        const QPoint ptTo = pList->visualRect(model.index(nTop + 3, 1)).center();
+        QTest::mousePress(pList->viewport(), Qt::LeftButton, {}, ptFrom);
+        QTest::mouseMove(pList->viewport(), ptTo);
+        QTest::mouseRelease(pList->viewport(), Qt::LeftButton, {}, ptTo);
+        QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{nTop + 1, nTop + 2, nTop + 3}));
+        QTest::keyClick(pList, Qt::Key_End);
+        const QPoint ptLast = pList->visualRect(model.index(999, 1)).center();
+        QTest::mousePress(pList->viewport(), Qt::LeftButton, {}, pList->visualRect(model.index(997, 0)).center());
+        QTest::mouseMove(pList->viewport(), ptLast);
+        QTest::mouseRelease(pList->viewport(), Qt::LeftButton, {}, ptLast);
+        QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{997, 998, 999}));
+
+        pList->horizontalHeader()->resizeSection(1, 3000);
+        QTest::keyClick(pList, Qt::Key_Right);
+        QVERIFY(pList->horizontalScrollBar()->value() > 0);
+        QCOMPARE(pList->horizontalHeader()->offset(), pList->horizontalScrollBar()->value());
+        QCOMPARE(current(), 999);
+        // A new list starts at its top.
+        model.Clear();
+        model.Append(numbers);
+        QCOMPARE(pList->verticalScrollBar()->value(), 0);
+    }
+
+    // Rows appended below the last one in sight repaint the scroll bar, not
+    // the rows: a list that grows while a scan runs costs the window almost
+    // no painting. Rows that come into sight are painted.
+    void listCtrlAppendBelowSightPaintsNoRows() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        struct PaintCount : QObject {
+            int n = 0;
+            bool eventFilter(QObject*, QEvent* pEvent) override {
+                if (pEvent->type() == QEvent::Paint) ++n;
+                return false;
+            }
+        } paints;
+        pList->viewport()->installEventFilter(&paints);
+        std::vector<long> numbers(5);
+        std::iota(numbers.begin(), numbers.end(), 0L);
+        model.Append(numbers);
+        QTRY_VERIFY(paints.n > 0);
+        numbers.assign(5000, 7);
+        model.Append(numbers);
+        QTRY_VERIFY(paints.n > 1);  // the rows after the fifth come into sight
+        QCoreApplication::processEvents();
+        paints.n = 0;
+        const int nMax = pList->verticalScrollBar()->maximum();
+        for (int i = 0; i < 10; ++i) {
+            model.Append(numbers);
+            QTest::qWait(20);
+        }
+        QCOMPARE(pList->verticalScrollBar()->maximum(), nMax + 50000);
+        QCOMPARE(paints.n, 0);
+        pList->scrollToBottom();
+        QTRY_VERIFY(paints.n > 0);
     }
 
     // The selection mark: the row of the last click, any number the program

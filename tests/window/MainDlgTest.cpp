@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QStyleOptionComboBox>
-#include <QTableView>
 #include <QThread>
 #include <QtTest>
 
@@ -96,7 +95,7 @@ void ClickHeader(CMainDlg* d, int nColumn) {
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
-    QTableView* pView = d->m_listFiles;
+    CListCtrl* pView = d->m_listFiles;
     QCoreApplication::processEvents();
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, mods,
                       pView->visualRect(pView->model()->index(nRow, 0)).center());
@@ -494,7 +493,7 @@ private slots:
             QCOMPARE(d->size(), d->minimumSize());
             QVERIFY(arrowInSight());
             QVERIFY(pCombo->width() > 3 * ComboArrowRect(Combo(d)).width());
-            QVERIFY(pList->height() > 4 * d->m_listFiles->verticalHeader()->defaultSectionSize());
+            QVERIFY(pList->height() > 4 * d->m_listFiles->RowHeight());
             QVERIFY(d->GetStatusLine()->geometry().bottom() < d->height());
             QVERIFY(d->grab().save(OutputPath("main-window-small.png")));
         });
