@@ -1,5 +1,6 @@
 #include "app/FileListModel.h"
 
+#include <bit>
 #include <utility>
 
 #include "catalogue/CellText.h"
@@ -16,6 +17,10 @@ void FileListModel::AppendRows(std::span<const FileItem* const> items) {
     if (items.empty()) return;
     const int nFirst = rowCount();
     beginInsertRows(QModelIndex(), nFirst, nFirst + static_cast<int>(items.size()) - 1);
+    // The row list doubles from a power of two, as the lister's does: with
+    // growth that followed the batches, it could be copied once more late in
+    // a scan, the old and the new copy held together at the scan's peak.
+    if (m_rows.size() + items.size() > m_rows.capacity()) m_rows.reserve(std::bit_ceil(m_rows.size() + items.size()));
     m_rows.insert(m_rows.end(), items.begin(), items.end());
     endInsertRows();
 }

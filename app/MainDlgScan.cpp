@@ -26,6 +26,9 @@ constexpr std::size_t kRowsPerTake = 2048;
 // Taken rows reach the list at most this often (the first at once): each
 // insertion costs the view more than the rows it brings.
 constexpr auto kFlushInterval = std::chrono::milliseconds(100);
+// ...or sooner when this many wait, so that a window catching up on a scan
+// far ahead of it holds no large list of rows besides the list's own.
+constexpr std::size_t kMaxPendingRows = 64 * 1024;
 constexpr int kProgressIntervalMs = 100;
 
 QString Count(std::uint64_t nFiles) {
@@ -105,7 +108,8 @@ void CMainDlg::OnScanWake() {
         }
     }
     if (!bMore) return OnScanEnded();
-    if (m_fileList.rowCount() == 0 || Clock::now() >= m_nextFlush) FlushPendingRows();
+    if (m_fileList.rowCount() == 0 || Clock::now() >= m_nextFlush || m_pendingRows.size() >= kMaxPendingRows)
+        FlushPendingRows();
 }
 
 void CMainDlg::FlushPendingRows() {

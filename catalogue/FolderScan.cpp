@@ -33,6 +33,11 @@ namespace {
 constexpr std::size_t kMaxCachedFolders = 64;
 // A worker hands over the rows of a large folder in pieces of this many.
 constexpr std::size_t kRowsPerHandOver = 1000;
+// Workers start no folder but the one the consumer waits for while this many
+// rows are read and not yet taken, and go on once the consumer has taken
+// half of them: a consumer that falls behind (a window busy painting) holds
+// a bounded list of rows still to take, not most of the tree.
+constexpr std::size_t kMaxReadAhead = 64 * 1024;
 // Workers that yield to their consumer (a window) run in the idle class: at
 // niceness 10, thirty-two runnable workers on two cores kept the window's
 // thread, and the threads Qt paints with, from a core for 100 ms and more at
@@ -211,7 +216,8 @@ private:
             if (m_bStop.load()) return nullptr;
             Node* node = nullptr;
             if (m_pUrgent != nullptr && !m_pUrgent->started) node = m_pUrgent;
-            while (node == nullptr && !m_work.empty()) {
+            const bool full = m_nUntaken >= kMaxReadAhead;
+            while (node == nullptr && !full && !m_work.empty()) {
                 Node* next = m_work.back();
                 m_work.pop_back();
                 if (!next->started) node = next;
@@ -221,7 +227,8 @@ private:
                 ++m_nReading;
                 return node;
             }
-            if (m_nReading == 0) return nullptr;  // everything is read
+            if (m_nReading == 0 && m_work.empty()) return nullptr;  // everything is read
+            m_bHeldBack = m_bHeldBack || full;
             m_workReady.wait(lock);
         }
     }
@@ -293,6 +300,8 @@ private:
     std::condition_variable_any m_rowsReady;
     std::vector<Node*> m_work;  // listed folders; the last is read first
     std::size_t m_nReading = 0;
+    std::size_t m_nUntaken = 0;  // rows read and not yet taken
+    bool m_bHeldBack = false;    // a worker waits for the consumer to take rows
     Node* m_pUrgent = nullptr;
     Node* m_pCurrent = nullptr;  // the folder the consumer is at
     bool m_bWakeArmed = false;
@@ -387,6 +396,7 @@ void FolderScan::Engine::Publish(Node* node, std::vector<FileItem*>& rows) {
         std::lock_guard lock(m_mutex);
         node->opened = true;
         node->rows.insert(node->rows.end(), rows.begin(), rows.end());
+        m_nUntaken += rows.size();
         wake = Signal(node);
     }
     rows.clear();
@@ -404,9 +414,10 @@ Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::
         node->opened = true;
         node->done = true;
         node->rows.insert(node->rows.end(), rows.begin(), rows.end());
+        m_nUntaken += rows.size();
         node->children = children;
         if (m_nReading > 0) --m_nReading;
-        if (worker && !children.empty() && !m_bStop.load()) {
+        if (worker && !children.empty() && !m_bStop.load() && m_nUntaken < kMaxReadAhead) {
             next = children.front();
             next->started = true;
             ++m_nReading;
@@ -638,6 +649,11 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
             const auto from = node->rows.begin() + static_cast<std::ptrdiff_t>(node->taken);
             batch.rows.insert(batch.rows.end(), from, from + static_cast<std::ptrdiff_t>(n));
             node->taken += n;
+            m_nUntaken -= n;
+            if (m_bHeldBack && m_nUntaken <= kMaxReadAhead / 2) {
+                m_bHeldBack = false;
+                m_workReady.notify_all();
+            }
             if (batch.rows.size() >= maxRows) return true;
         } else if (m_phase == Phase::kRows && node->done) {
             ready = true;
