@@ -1,6 +1,7 @@
 #include "app/FileListModel.h"
 
 #include <bit>
+#include <cassert>
 #include <utility>
 
 #include "catalogue/CellText.h"
@@ -21,27 +22,37 @@ void FileListModel::AppendRows(std::span<const FileItem* const> items) {
     // growth that followed the batches, it could be copied once more late in
     // a scan, the old and the new copy held together at the scan's peak.
     if (m_rows.size() + items.size() > m_rows.capacity()) m_rows.reserve(std::bit_ceil(m_rows.size() + items.size()));
-    m_rows.insert(m_rows.end(), items.begin(), items.end());
+    for (const FileItem* pItem : items) {
+        assert(m_pStore != nullptr && m_pStore->Item(pItem->ref) == pItem);
+        m_rows.push_back(pItem->ref);
+    }
     endInsertRows();
 }
 
-void FileListModel::Clear() {
+void FileListModel::Clear(std::shared_ptr<const FileStore> store) {
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_pStore = std::move(store);
     endResetModel();
 }
 
 const FileItem* FileListModel::Item(int nRow) const {
-    return nRow >= 0 && nRow < rowCount() ? m_rows[static_cast<std::size_t>(nRow)] : nullptr;
+    return nRow >= 0 && nRow < rowCount() ? m_pStore->Item(m_rows[static_cast<std::size_t>(nRow)]) : nullptr;
+}
+
+std::vector<const FileItem*> FileListModel::Items() const {
+    std::vector<const FileItem*> items(m_rows.size());
+    for (std::size_t i = 0; i < items.size(); ++i) items[i] = m_pStore->Item(m_rows[i]);
+    return items;
 }
 
 void FileListModel::Sort(int nColumn, bool bDescending) {
     // The order is worked out from keys (SortOrder): a million rows sort in
     // well under a second, where comparing records one pair at a time does not.
-    const std::vector<int> order = SortOrder(m_rows, nColumn, bDescending);
+    const std::vector<int> order = SortOrder(Items(), nColumn, bDescending);
     Reorder(order, [&] {
-        std::vector<const FileItem*> sorted(m_rows.size());
+        std::vector<ItemRef> sorted(m_rows.size());
         for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = m_rows[static_cast<std::size_t>(order[i])];
         m_rows.swap(sorted);
     });
@@ -76,7 +87,7 @@ QString FileListModel::RowsText(const std::vector<int>& rows, const std::vector<
 
 QString FileListModel::CellText(int nRow, int nColumn) const {
     m_strCell.clear();
-    AppendCellText(m_strCell, *m_rows[static_cast<std::size_t>(nRow)], nColumn, m_bFormattedSize);
+    AppendCellText(m_strCell, *m_pStore->Item(m_rows[static_cast<std::size_t>(nRow)]), nColumn, m_bFormattedSize);
     if (CurrentCodePage() != kCodePageUtf8) m_strCell = CodePageToUtf8(m_strCell);
     return QString::fromUtf8(m_strCell.data(), static_cast<qsizetype>(m_strCell.size()));
 }

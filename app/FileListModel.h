@@ -1,10 +1,12 @@
 // The rows of the main window's list: one record of the catalogue per row,
-// read where the catalogue keeps it (nothing is copied), each cell's text
-// made by the catalogue's cell-text functions when the list shows it. Rows
-// arrive in batches at the end, so a scan can append as it finds files;
-// sorting reorders them in place.
+// read where the catalogue keeps it (nothing is copied; a row holds the
+// record's four-byte number in its store), each cell's text made by the
+// catalogue's cell-text functions when the list shows it. Rows arrive in
+// batches at the end, so a scan can append as it finds files; sorting
+// reorders them in place.
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,12 +20,14 @@ class FileListModel : public ListCtrlModel {
 public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
 
-    // Appends rows after the last; the records must outlive their rows.
+    // Appends rows after the last: records of the list's store.
     void AppendRows(std::span<const FileItem* const> items);
-    // Removes every row (before the records behind them are freed).
-    void Clear();
+    // Removes every row; the rows to come are records of store, which the
+    // list keeps while it shows them.
+    void Clear(std::shared_ptr<const FileStore> store = nullptr);
     const FileItem* Item(int nRow) const;
-    const std::vector<const FileItem*>& Items() const { return m_rows; }
+    // The records of every row, in the list's order.
+    std::vector<const FileItem*> Items() const;
 
     // Sorts by a list column, stably (equal rows keep their order).
     void Sort(int nColumn, bool bDescending);
@@ -38,7 +42,8 @@ protected:
     QString CellText(int nRow, int nColumn) const override;
 
 private:
-    std::vector<const FileItem*> m_rows;
+    std::shared_ptr<const FileStore> m_pStore;
+    std::vector<ItemRef> m_rows;
     bool m_bFormattedSize = false;
     mutable std::string m_strCell;  // reused for every cell
 };

@@ -75,7 +75,7 @@ public:
     // Control 1000, showing m_fileList; the folder box 1020.
     CListCtrl* m_listFiles = nullptr;
     CComboBox* m_cbFolder = nullptr;
-    // The rows of the list: records of m_stores.
+    // The rows of the list: records of the store of the latest scan.
     const FileListModel& GetFileList() const { return m_fileList; }
     // The check boxes 1004, 1005, 1007, 1009.
     bool m_bFormattedSize = false;
@@ -166,7 +166,6 @@ private:
     void PlaceStatusLine();
     void CancelFolderCheck();
 
-    std::vector<std::shared_ptr<FileStore>> m_stores;  // the records the rows point to
     FileListModel m_fileList;
     std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
     std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs

@@ -52,7 +52,6 @@ void CMainDlg::ClearItems() {
     // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
     m_fileList.Clear();
-    m_stores.clear();
 }
 
 bool CMainDlg::Rescan() {
@@ -76,7 +75,9 @@ bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*tar
     options.includeHidden = includeHidden;
     options.workersYield = true;
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
-    m_stores.push_back(m_pScan->Store());
+    // The list shows this scan's records alone.
+    m_pendingRows.clear();
+    m_fileList.Clear(m_pScan->Store());
     m_pScanWake = new ThreadWake([this] { OnScanWake(); }, this);
     m_scanStart = Clock::now();
     m_nextFlush = m_scanStart;

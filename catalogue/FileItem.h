@@ -2,6 +2,7 @@
 // owns the records of one scan.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,30 +43,49 @@ struct FileVersion {
         : dwFileVersionMS(info.dwFileVersionMS), dwFileVersionLS(info.dwFileVersionLS) {}
 };
 
+// A record's number in its store (FileStore::Item): four bytes where its
+// address takes eight, for whoever holds a list of a million records.
+using ItemRef = std::uint32_t;
+
 // One file found by the scan. The name is a view into the owning FileStore's
 // storage and the folder a shared record, so a record stays compact.
 struct FileItem {
+    // extensionOffset of a name too long for it: the extension is found anew.
+    static constexpr std::uint16_t kExtensionNotKept = 0xFFFF;
+
     std::string_view fileName;          // the name as enumerated, in the code page
     std::uint64_t fileSize = 0;         // all 64 bits
     FILETIME fileTime = 0;              // last write, UTC
     FileVersion versionInfo;            // all zero without a version resource
     const Folder* folder = nullptr;     // the folder that holds the file
-    std::uint32_t extensionOffset = 0;  // where the extension starts in fileName
+    ItemRef ref = 0;                    // its number in its store
+    std::uint16_t extensionOffset = 0;  // where the extension starts in fileName
     bool systemFile = false;
     bool hidden = false;
 
     // From the last period of the name to its end, the period included;
     // empty when the name has no period.
-    std::string_view extension() const { return fileName.substr(extensionOffset); }
+    std::string_view extension() const {
+        return extensionOffset != kExtensionNotKept ? fileName.substr(extensionOffset) : LongNameExtension();
+    }
     // The folder text, ending with "/" (made anew at every call).
     std::string directory() const { return FolderText(folder); }
+
+private:
+    std::string_view LongNameExtension() const;
 };
+
+class FileStore;
 
 // The records and texts one thread adds to a store. Records keep their
 // addresses until the store is cleared (they live in fixed-size chunks).
 class StoreArena {
 public:
-    StoreArena() = default;
+    // Records come in chunks of this many (a record's ItemRef: its chunk's
+    // number, then its place in the chunk).
+    static constexpr std::size_t kChunkBits = 10;
+
+    explicit StoreArena(FileStore& store) : m_store(store) {}
     StoreArena(const StoreArena&) = delete;
     StoreArena& operator=(const StoreArena&) = delete;
 
@@ -80,12 +100,14 @@ private:
     struct Release {
         void operator()(void* chunk) const { ::operator delete(chunk); }
     };
-    static constexpr std::size_t kChunkItems = 1024;
+    static constexpr std::size_t kChunkItems = std::size_t{1} << kChunkBits;
     static constexpr std::size_t kChunkFolders = 1024;
     static constexpr std::size_t kTextBlock = 256 * 1024;
     std::vector<std::unique_ptr<FileItem, Release>> m_items;
     std::vector<std::unique_ptr<Folder, Release>> m_folders;
     std::vector<std::unique_ptr<char[]>> m_textBlocks;
+    FileStore& m_store;
+    std::uint32_t m_nChunk = 0;    // the store's number of the newest record chunk
     char* m_pTextBlock = nullptr;  // the block new short texts go into
     std::size_t m_nTextUsed = 0;
     std::size_t m_nItems = 0;
@@ -116,10 +138,30 @@ public:
     std::size_t ItemCount() const;
     void Clear();
 
+    // The record numbered ref. Takes no lock: a thread may ask for any
+    // record that was handed to it (through a lock, as a scan hands over its
+    // rows) after its arena made it.
+    const FileItem* Item(ItemRef ref) const {
+        const std::size_t nChunk = ref >> StoreArena::kChunkBits;
+        return m_chunkPages[nChunk / kPageChunks][nChunk % kPageChunks] + (ref & (kChunkItems - 1));
+    }
+
 private:
+    friend class StoreArena;
+    static constexpr std::size_t kChunkItems = std::size_t{1} << StoreArena::kChunkBits;
+    static constexpr std::size_t kPageChunks = 1024;
+    // Pages enough for every ItemRef.
+    static constexpr std::size_t kPages = (std::size_t{1} << (32 - StoreArena::kChunkBits)) / kPageChunks;
+
+    // Numbers a new chunk of records; any thread.
+    std::uint32_t AddChunk(FileItem* chunk);
+
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<StoreArena>> m_arenas;
     StoreArena* m_pDefault = nullptr;
+    // The record chunks by number, in pages that never move once made.
+    std::array<std::unique_ptr<FileItem*[]>, kPages> m_chunkPages;
+    std::size_t m_nChunks = 0;
 };
 
 }  // namespace norvane

@@ -84,23 +84,44 @@ std::string_view StoreArena::StoreText(std::string_view text) {
 }
 
 FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder) {
-    if (m_nItems % kChunkItems == 0) {
-        m_items.emplace_back(static_cast<FileItem*>(::operator new(sizeof(FileItem) * kChunkItems)));
+    const std::size_t nSlot = m_nItems % kChunkItems;
+    if (nSlot == 0) {
+        FileItem* chunk =
+            m_items.emplace_back(static_cast<FileItem*>(::operator new(sizeof(FileItem) * kChunkItems))).get();
+        m_nChunk = m_store.AddChunk(chunk);
     }
-    FileItem* item = new (m_items.back().get() + m_nItems % kChunkItems) FileItem();
+    FileItem* item = new (m_items.back().get() + nSlot) FileItem();
     ++m_nItems;
     item->fileName = StoreText(name);
-    item->extensionOffset = static_cast<std::uint32_t>(ExtensionOffset(item->fileName));
+    const std::size_t nExtension = ExtensionOffset(item->fileName);
+    item->extensionOffset =
+        nExtension < FileItem::kExtensionNotKept ? static_cast<std::uint16_t>(nExtension) : FileItem::kExtensionNotKept;
+    item->ref = static_cast<ItemRef>((std::size_t{m_nChunk} << kChunkBits) | nSlot);
     item->folder = folder;
     return item;
 }
+
+std::string_view FileItem::LongNameExtension() const { return fileName.substr(ExtensionOffset(fileName)); }
+
+// The records of the million files a list holds are numbered in four bytes.
+static_assert(sizeof(FileItem) == 56);
 
 FileStore::FileStore() = default;
 FileStore::~FileStore() = default;
 
 StoreArena* FileStore::NewArena() {
     std::lock_guard lock(m_mutex);
-    return m_arenas.emplace_back(std::make_unique<StoreArena>()).get();
+    return m_arenas.emplace_back(std::make_unique<StoreArena>(*this)).get();
+}
+
+std::uint32_t FileStore::AddChunk(FileItem* chunk) {
+    std::lock_guard lock(m_mutex);
+    // Four thousand million records: far past any memory that holds them.
+    if (m_nChunks == kPages * kPageChunks) throw std::bad_alloc();
+    std::unique_ptr<FileItem*[]>& page = m_chunkPages[m_nChunks / kPageChunks];
+    if (page == nullptr) page = std::make_unique<FileItem*[]>(kPageChunks);
+    page[m_nChunks % kPageChunks] = chunk;
+    return static_cast<std::uint32_t>(m_nChunks++);
 }
 
 const Folder* FileStore::AddFolder(std::string_view text) { return AddFolder(nullptr, text); }
@@ -126,6 +147,8 @@ void FileStore::Clear() {
     std::lock_guard lock(m_mutex);
     m_arenas.clear();
     m_pDefault = nullptr;
+    for (auto& page : m_chunkPages) page.reset();
+    m_nChunks = 0;
 }
 
 }  // namespace norvane

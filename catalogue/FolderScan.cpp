@@ -33,11 +33,6 @@ namespace {
 constexpr std::size_t kMaxCachedFolders = 64;
 // A worker hands over the rows of a large folder in pieces of this many.
 constexpr std::size_t kRowsPerHandOver = 1000;
-// Workers start no folder but the one the consumer waits for while this many
-// rows are read and not yet taken, and go on once the consumer has taken
-// half of them: a consumer that falls behind (a window busy painting) holds
-// a bounded list of rows still to take, not most of the tree.
-constexpr std::size_t kMaxReadAhead = 64 * 1024;
 // Workers that yield to their consumer (a window) run in the idle class: at
 // niceness 10, thirty-two runnable workers on two cores kept the window's
 // thread, and the threads Qt paints with, from a core for 100 ms and more at
@@ -216,7 +211,7 @@ private:
             if (m_bStop.load()) return nullptr;
             Node* node = nullptr;
             if (m_pUrgent != nullptr && !m_pUrgent->started) node = m_pUrgent;
-            const bool full = m_nUntaken >= kMaxReadAhead;
+            const bool full = m_nUntaken >= m_options.readAheadRows;
             while (node == nullptr && !full && !m_work.empty()) {
                 Node* next = m_work.back();
                 m_work.pop_back();
@@ -417,7 +412,7 @@ Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::
         m_nUntaken += rows.size();
         node->children = children;
         if (m_nReading > 0) --m_nReading;
-        if (worker && !children.empty() && !m_bStop.load() && m_nUntaken < kMaxReadAhead) {
+        if (worker && !children.empty() && !m_bStop.load() && m_nUntaken < m_options.readAheadRows) {
             next = children.front();
             next->started = true;
             ++m_nReading;
@@ -650,7 +645,7 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
             batch.rows.insert(batch.rows.end(), from, from + static_cast<std::ptrdiff_t>(n));
             node->taken += n;
             m_nUntaken -= n;
-            if (m_bHeldBack && m_nUntaken <= kMaxReadAhead / 2) {
+            if (m_bHeldBack && m_nUntaken <= m_options.readAheadRows / 2) {
                 m_bHeldBack = false;
                 m_workReady.notify_all();
             }

@@ -47,6 +47,11 @@ struct ScanOptions {
     // that must answer its user (a window) is never kept waiting for a core
     // by a scan that reads from a warm cache as fast as the cores go.
     bool workersYield = false;
+    // Rows the workers read ahead of what the consumer has taken: past this
+    // many they start no folder but the one the consumer waits for, and go
+    // on once it has taken half. A consumer that falls behind (a window busy
+    // painting) so holds a bounded list of rows to take, not most of a tree.
+    std::size_t readAheadRows = 64 * 1024;
 };
 
 enum class ScanEnd {

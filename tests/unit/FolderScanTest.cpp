@@ -503,3 +503,50 @@ TEST_F(FolderScanTest, WorkersReadTheSameVersions) {
     }
     EXPECT_EQ(withVersion, 2 * kFolders);
 }
+
+// Workers read no further ahead of a consumer that takes nothing than their
+// bound allows (besides the folders they are in); once it takes, the scan
+// runs to its end with the rows of an unbounded scan, in the same order.
+TEST_F(FolderScanTest, WorkersWaitForAConsumerThatFallsBehind) {
+    constexpr int kFolders = 30;
+    constexpr int kFiles = 40;
+    for (int f = 0; f < kFolders; ++f) {
+        const std::string folder = "d" + std::to_string(f) + "/";
+        ASSERT_TRUE(m_dir.MakeFolder(folder));
+        for (int i = 0; i < kFiles; ++i) ASSERT_TRUE(m_dir.MakeFile(folder + std::to_string(i)));
+    }
+    const Scan whole(m_dir.Folder(), ScanOptions{.threads = 4});
+    FileStore store;
+    FolderScan scan(m_dir.Folder(), ScanOptions{.threads = 4, .readAheadRows = 100}, store);
+    scan.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(scan.Progress().files, 100u + 5u * kFiles);
+    ScanBatch batch;
+    std::vector<const FileItem*> rows;
+    for (bool more = true; more;) {
+        more = scan.Take(batch, std::chrono::seconds(10));
+        rows.insert(rows.end(), batch.rows.begin(), batch.rows.end());
+    }
+    EXPECT_EQ(scan.Result().end, ScanEnd::kCompleted);
+    ASSERT_EQ(rows.size(), whole.items.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i]->directory() + std::string(rows[i]->fileName),
+                  whole.items[i]->directory() + std::string(whole.items[i]->fileName));
+    }
+}
+
+// A record is found by its number from any of the store's arenas, across
+// chunks; a name too long to keep its extension's place still has it.
+TEST(FileStoreTest, RecordsAreFoundByTheirNumbers) {
+    FileStore store;
+    const Folder* folder = store.AddFolder("/top/");
+    std::vector<StoreArena*> arenas{store.NewArena(), store.NewArena(), store.NewArena()};
+    std::vector<const FileItem*> items;
+    for (int i = 0; i < 2500; ++i) {
+        for (StoreArena* arena : arenas) items.push_back(arena->AddItem(std::to_string(i) + ".x", folder));
+    }
+    items.push_back(store.AddItem(std::string(70000, 'n') + ".long", folder));
+    for (const FileItem* item : items) ASSERT_EQ(store.Item(item->ref), item);
+    EXPECT_EQ(items.back()->extension(), ".long");
+    EXPECT_EQ(items.front()->extension(), ".x");
+}
