@@ -211,7 +211,7 @@ private:
             if (m_bStop.load()) return nullptr;
             Node* node = nullptr;
             if (m_pUrgent != nullptr && !m_pUrgent->started) node = m_pUrgent;
-            const bool full = m_nUntaken >= m_options.readAheadRows;
+            const bool full = ReadFarAhead();
             while (node == nullptr && !full && !m_work.empty()) {
                 Node* next = m_work.back();
                 m_work.pop_back();
@@ -226,6 +226,14 @@ private:
             m_bHeldBack = m_bHeldBack || full;
             m_workReady.wait(lock);
         }
+    }
+
+    // True when the consumer is behind (rows wait for it past the bound) and
+    // not waiting for the folder it is at: a consumer that waits on a slow
+    // folder lets the workers read on. Under the lock.
+    bool ReadFarAhead() const {
+        const bool waiting = m_pCurrent != nullptr && !m_pCurrent->done && m_pCurrent->taken == m_pCurrent->rows.size();
+        return m_nUntaken >= m_options.readAheadRows && !waiting;
     }
 
     // Reads one folder; returns its first subfolder when the caller, a
@@ -412,7 +420,7 @@ Node* FolderScan::Engine::Finish(Node* node, std::vector<FileItem*>& rows, std::
         m_nUntaken += rows.size();
         node->children = children;
         if (m_nReading > 0) --m_nReading;
-        if (worker && !children.empty() && !m_bStop.load() && m_nUntaken < m_options.readAheadRows) {
+        if (worker && !children.empty() && !m_bStop.load() && !ReadFarAhead()) {
             next = children.front();
             next->started = true;
             ++m_nReading;
@@ -665,7 +673,11 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
             m_pCurrent = nullptr;
         }
         if (ready) continue;
-        // Nothing more of this folder yet.
+        // Nothing more of this folder yet: workers held back may read on.
+        if (m_bHeldBack) {
+            m_bHeldBack = false;
+            m_workReady.notify_all();
+        }
         if (!batch.rows.empty() || !batch.diagnostics.empty()) return true;
         if (m_options.threads <= 0) {
             if (!node->started) {

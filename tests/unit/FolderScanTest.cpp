@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -549,4 +550,48 @@ TEST(FileStoreTest, RecordsAreFoundByTheirNumbers) {
     for (const FileItem* item : items) ASSERT_EQ(store.Item(item->ref), item);
     EXPECT_EQ(items.back()->extension(), ".long");
     EXPECT_EQ(items.front()->extension(), ".x");
+}
+
+// The bound holds back no worker while the consumer waits for a slow
+// folder: the rest of the tree is read meanwhile, as on a share where one
+// large folder takes long.
+TEST_F(FolderScanTest, WorkersReadOnWhileTheConsumerWaitsForASlowFolder) {
+    constexpr int kFolders = 20;
+    constexpr int kFiles = 20;
+    constexpr int kSlowFiles = 600;  // a millisecond each
+    for (int f = 0; f < kFolders; ++f) ASSERT_TRUE(m_dir.MakeFolder("d" + std::to_string(f) + "/"));
+    // The folder the consumer comes to first is the slow one.
+    std::string first;
+    DIR* top = opendir(m_dir.Folder().c_str());
+    ASSERT_NE(top, nullptr);
+    while (const dirent* entry = readdir(top)) {
+        if (entry->d_name[0] == 'd') {
+            first = entry->d_name;
+            break;
+        }
+    }
+    closedir(top);
+    for (int f = 0; f < kFolders; ++f) {
+        const std::string folder = "d" + std::to_string(f);
+        for (int i = 0; i < (folder == first ? kSlowFiles : kFiles); ++i) {
+            ASSERT_TRUE(m_dir.MakeFile(folder + "/" + std::to_string(i)));
+        }
+    }
+    g_slowName = first;
+    FileStore store;
+    FolderScan scan(m_dir.Folder(), ScanOptions{.threads = 4, .readAheadRows = 10}, store);
+    scan.Start();
+    ScanBatch batch;
+    std::size_t nTaken = 0;
+    std::uint64_t nReadWhenSlowEnded = 0;
+    for (bool more = true; more;) {
+        more = scan.Take(batch, std::chrono::seconds(10));
+        for (const FileItem* item : batch.rows) {
+            if (nTaken++ == kSlowFiles) nReadWhenSlowEnded = scan.Progress().files;
+            EXPECT_EQ(item->directory() == m_dir.Folder() + first + "/", nTaken <= kSlowFiles);
+        }
+    }
+    EXPECT_EQ(scan.Result().end, ScanEnd::kCompleted);
+    EXPECT_EQ(nTaken, std::size_t{kSlowFiles + (kFolders - 1) * kFiles});
+    EXPECT_EQ(nReadWhenSlowEnded, nTaken);
 }
