@@ -84,6 +84,7 @@ public:
     // Records come in chunks of this many (a record's ItemRef: its chunk's
     // number, then its place in the chunk).
     static constexpr std::size_t kChunkBits = 10;
+    static constexpr std::size_t kChunkItems = std::size_t{1} << kChunkBits;
 
     explicit StoreArena(FileStore& store) : m_store(store) {}
     StoreArena(const StoreArena&) = delete;
@@ -100,7 +101,6 @@ private:
     struct Release {
         void operator()(void* chunk) const { ::operator delete(chunk); }
     };
-    static constexpr std::size_t kChunkItems = std::size_t{1} << kChunkBits;
     static constexpr std::size_t kChunkFolders = 1024;
     static constexpr std::size_t kTextBlock = 256 * 1024;
     std::vector<std::unique_ptr<FileItem, Release>> m_items;
@@ -143,12 +143,11 @@ public:
     // rows) after its arena made it.
     const FileItem* Item(ItemRef ref) const {
         const std::size_t nChunk = ref >> StoreArena::kChunkBits;
-        return m_chunkPages[nChunk / kPageChunks][nChunk % kPageChunks] + (ref & (kChunkItems - 1));
+        return m_chunkPages[nChunk / kPageChunks][nChunk % kPageChunks] + (ref & (StoreArena::kChunkItems - 1));
     }
 
 private:
     friend class StoreArena;
-    static constexpr std::size_t kChunkItems = std::size_t{1} << StoreArena::kChunkBits;
     static constexpr std::size_t kPageChunks = 1024;
     // Pages enough for every ItemRef.
     static constexpr std::size_t kPages = (std::size_t{1} << (32 - StoreArena::kChunkBits)) / kPageChunks;

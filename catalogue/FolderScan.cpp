@@ -230,7 +230,7 @@ private:
                 return node;
             }
             if (m_nReading == 0 && m_work.empty()) return nullptr;  // everything is read
-            m_bHeldBack = m_bHeldBack || full;
+            if (full) m_bHeldBack = true;
             m_workReady.wait(lock);
         }
     }

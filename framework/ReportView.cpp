@@ -236,7 +236,9 @@ void ReportView::paintEvent(QPaintEvent* pEvent) {
     const QRect rcDirty = pEvent->rect();
     const int nFirst = std::max({0, TopRow(), RowAtY(rcDirty.top())});
     const int nLast = std::min(nRows - 1, RowAtY(rcDirty.bottom()));
-    for (int nRow = nFirst; nRow <= nLast; ++nRow) PaintRow(painter, option, nRow, rcDirty);
+    const QColor gridColor =
+        QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    for (int nRow = nFirst; nRow <= nLast; ++nRow) PaintRow(painter, option, nRow, rcDirty, gridColor);
     const QModelIndex current = currentIndex();
     if (hasFocus() && current.isValid() && current.row() >= nFirst && current.row() <= nLast) {
         QStyleOptionFocusRect focus;
@@ -247,12 +249,11 @@ void ReportView::paintEvent(QPaintEvent* pEvent) {
     }
 }
 
-void ReportView::PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty) {
+void ReportView::PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,
+                          const QColor& gridColor) {
     const QStyle::State state = option.state;
     const int nGrid = m_bShowGrid ? 1 : 0;
     const int y = (nRow - TopRow()) * m_nRowHeight;
-    const QColor gridColor =
-        QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
     for (int nVisual = 0; nVisual < m_pHeader->count(); ++nVisual) {
         const int nColumn = m_pHeader->logicalIndex(nVisual);
         if (m_pHeader->isSectionHidden(nColumn)) continue;
@@ -265,11 +266,9 @@ void ReportView::PaintRow(QPainter& painter, QStyleOptionViewItem& option, int n
         if (selectionModel()->isSelected(index)) option.state |= QStyle::State_Selected;
         itemDelegateForIndex(index)->paint(&painter, option, index);
         if (nGrid == 0) continue;
-        painter.save();
         painter.setPen(gridColor);
         painter.drawLine(x + nWidth - 1, y, x + nWidth - 1, y + m_nRowHeight - 1);
         painter.drawLine(x, y + m_nRowHeight - 1, x + nWidth - 1, y + m_nRowHeight - 1);
-        painter.restore();
     }
     option.state = state;
 }

@@ -53,7 +53,8 @@ private:
     int RowAtY(int y) const;
     // The whole row in viewport coordinates, across the shown columns.
     QRect RowRect(int nRow) const;
-    void PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty);
+    void PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,
+                  const QColor& gridColor);
     void OnColumnsChanged();
 
     QHeaderView* m_pHeader;

@@ -120,6 +120,13 @@ private:
     std::vector<long> m_rows;
 };
 
+// The rows 0 to n - 1.
+std::vector<long> Numbers(std::size_t n) {
+    std::vector<long> numbers(n);
+    std::iota(numbers.begin(), numbers.end(), 0L);
+    return numbers;
+}
+
 // A list of two columns over model in a shown window.
 CListCtrl* ShowList(QWidget& window, NumberModel& model) {
     window.resize(600, 400);
@@ -340,8 +347,7 @@ private slots:
         QWidget window;
         NumberModel model;
         CListCtrl* pList = ShowList(window, model);
-        std::vector<long> numbers(1000);
-        std::iota(numbers.begin(), numbers.end(), 0L);
+        std::vector<long> numbers = Numbers(1000);
         model.Append(numbers);
         QCoreApplication::processEvents();
         const int nPage = pList->viewport()->height() / pList->RowHeight();
@@ -417,8 +423,7 @@ private slots:
             }
         } paints;
         pList->viewport()->installEventFilter(&paints);
-        std::vector<long> numbers(5);
-        std::iota(numbers.begin(), numbers.end(), 0L);
+        std::vector<long> numbers = Numbers(5);
         model.Append(numbers);
         QTRY_VERIFY(paints.n > 0);
         numbers.assign(5000, 7);
@@ -445,8 +450,7 @@ private slots:
         QWidget window;
         NumberModel model;
         CListCtrl* pList = ShowList(window, model);
-        std::vector<long> numbers(100);
-        std::iota(numbers.begin(), numbers.end(), 0L);
+        std::vector<long> numbers = Numbers(100);
         model.Append(numbers);
         auto click = [&](int nRow, Qt::KeyboardModifiers mods = {}) {
             QTest::mouseClick(pList->viewport(), Qt::LeftButton, mods,
