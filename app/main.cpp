@@ -26,10 +26,11 @@ int main(int argc, char** argv) {
         norvane::CListerApp theApp;
         theApp.InitInstance(argc, argv);
     }
-    // A scan stopped at the close may have a worker held up inside a slow
-    // file system: after a grace the program ends without the destructors
-    // of its static objects, which that worker may still use.
-    if (!norvane::WaitForBackgroundWork(std::chrono::seconds(2))) {
+    // The pool's threads end with the program. A scan stopped at the close
+    // may have a worker held up inside a slow file system: after a grace the
+    // program ends without the destructors of its static objects, which
+    // that worker may still use.
+    if (!norvane::EndBackgroundWork(std::chrono::seconds(2))) {
         std::fflush(nullptr);
         std::_Exit(0);
     }

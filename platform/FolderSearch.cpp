@@ -90,6 +90,16 @@ std::uint32_t FolderSearch::OpenAt(int parentFd, const char* rawName) {
     return Start(Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW), false);
 }
 
+int OpenFolderDescriptor(const char* rawPath) { return Sys().openAt(AT_FDCWD, rawPath, kOpenFolderFlags); }
+
+int OpenSubfolderDescriptor(int parentFd, const char* rawName) {
+    return Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW);
+}
+
+void CloseDescriptor(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
 int FolderSearch::DuplicateFd() const { return m_nFd < 0 ? -1 : fcntl(m_nFd, F_DUPFD_CLOEXEC, 0); }
 
 std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {

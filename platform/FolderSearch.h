@@ -66,4 +66,11 @@ private:
     std::uint32_t m_nLastError = 0;
 };
 
+// Descriptors of folders kept open by a scan, through the system-call table:
+// the top by its path (links followed), a subfolder by its name in an open
+// folder (a link is not followed). -1 with errno set on failure.
+int OpenFolderDescriptor(const char* rawPath);
+int OpenSubfolderDescriptor(int parentFd, const char* rawName);
+void CloseDescriptor(int fd);
+
 }  // namespace norvane

@@ -1,0 +1,44 @@
+// What a scan does about a folder it could not read wholly: report it and
+// go on, or stop the scan. Judged on the consumer's side, in scan order, so
+// the diagnostics come in the same order whatever the number of workers.
+// A folder is judged twice, as its parent lists it twice: once opened
+// (whether it can be enumerated), once read (how the enumeration ended).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/FolderScan.h"
+#include "platform/WinTypes.h"
+
+namespace norvane {
+
+// What reading one folder came to.
+struct FolderOutcome {
+    bool top = false;
+    std::uint32_t openError = ERROR_SUCCESS;
+    std::uint32_t endError = ERROR_NO_MORE_FILES;
+    bool denied = false;     // listed, but its entries could not be looked at
+    bool notFolder = false;  // the top only: something else is there
+};
+
+enum class Verdict { kEnumerate, kSkip, kStop };
+
+class ScanErrorPolicy {
+public:
+    // topNamed: a folder was given at all (without one the scan ends
+    // silently).
+    explicit ScanErrorPolicy(bool topNamed) : m_bTopNamed(topNamed) {}
+
+    // The texts to report go to report (in the code page, each with its line
+    // end); a stop's code and reason, and whether the top is missing, go to
+    // result.
+    Verdict JudgeOpen(const FolderOutcome& folder, ScanResult& result, std::vector<std::string>& report) const;
+    Verdict JudgeEnd(const FolderOutcome& folder, ScanResult& result, std::vector<std::string>& report) const;
+
+private:
+    bool m_bTopNamed;
+};
+
+}  // namespace norvane
