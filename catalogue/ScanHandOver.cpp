@@ -67,30 +67,33 @@ bool FolderNews::HasRows() {
     return m_nAt < m_pAt->rows.size() || m_pAt->next.load(std::memory_order_acquire) != nullptr;
 }
 
+namespace {
+
+std::uintptr_t Key(const void* folder) { return reinterpret_cast<std::uintptr_t>(folder); }
+
+}  // namespace
+
 void ConsumerWake::Arm(const void* folder, bool blocking) {
-    // Raised before the arm is stored (a release), so whoever takes the arm
-    // sees it.
+    // Raised before the arm, which releases it to whoever takes the arm.
     if (blocking) m_bBlocked.store(true);
-    m_pArmedFor.store(folder);
-    // Pairs with the fence in Announce: the consumer's look that follows, or
-    // the reader's look at the arm, sees the other side's store.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    m_armedFor.exchange(Key(folder), std::memory_order_acq_rel);
 }
 
 void ConsumerWake::Disarm(const void* folder) {
-    const void* expected = folder;
-    m_pArmedFor.compare_exchange_strong(expected, nullptr);
+    std::uintptr_t expected = Key(folder);
+    m_armedFor.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
 }
 
 void ConsumerWake::Announce(const void* folder) {
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (m_pArmedFor.load(std::memory_order_relaxed) != folder) return;
-    const void* expected = folder;
-    if (m_pArmedFor.compare_exchange_strong(expected, nullptr)) Wake();
+    // A read-modify-write, not a load: it reads the latest arm, or the
+    // consumer's later exchange reads from it (see the header).
+    std::uintptr_t armed = m_armedFor.fetch_or(0, std::memory_order_acq_rel);
+    if (armed != Key(folder)) return;
+    if (m_armedFor.compare_exchange_strong(armed, 0, std::memory_order_acq_rel)) Wake();
 }
 
 void ConsumerWake::Kick() {
-    if (m_pArmedFor.exchange(nullptr) != nullptr) Wake();
+    if (m_armedFor.exchange(0, std::memory_order_acq_rel) != 0) Wake();
 }
 
 void ConsumerWake::Wake() {

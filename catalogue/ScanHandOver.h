@@ -12,12 +12,15 @@
 // ConsumerWake: a consumer that found nothing new at the folder it waits
 // for arms the wake for that folder, then looks once more; a reader that
 // published news of a folder then looks whether the wake is armed for it,
-// and if it takes the arm, calls the wake. Orderings: both sides put a
-// sequentially consistent fence between their store and their look (the
-// store-buffering pattern), so at least one of them sees the other's store:
-// either the consumer's second look finds the news, or the reader finds the
-// wake armed. The arm is taken with a compare-exchange, so a wake is called
-// at most once per arming.
+// and if it takes the arm, calls the wake. Orderings: the consumer arms with
+// an exchange and the reader looks with a read-modify-write of the same
+// atomic (both acquire and release), and such operations on one atomic are
+// totally ordered, each reading the one before. If the reader's comes
+// first, the consumer's exchange reads from it, synchronises with it and so
+// sees the news the reader published before; if the consumer's comes first,
+// the reader reads the arm. No case is left where each misses the other.
+// The arm is taken with a compare-exchange, so a wake is called at most
+// once per arming.
 #pragma once
 
 #include <atomic>
@@ -105,7 +108,8 @@ public:
 private:
     void Wake();
 
-    std::atomic<const void*> m_pArmedFor{nullptr};
+    // The folder armed for (its address), 0 when none.
+    std::atomic<std::uintptr_t> m_armedFor{0};
     std::function<void()> m_fnWake;
     // A consumer blocked in WaitUntil.
     std::atomic<bool> m_bBlocked{false};
