@@ -363,18 +363,21 @@ void CMainDlg::OnSelectFolder() {
     InsertHistory(strChosen, rawFolder);
 }
 
-// The folder is looked at off the window's thread (a share may take its
-// time to answer); the answer lists it, or says that it is not there and
-// changes nothing. A newer choice or Escape makes the answer go unheard.
+// The folder is looked at off the window's thread, by a task of the
+// process's pool (a share may take its time to answer); the answer lists
+// it, or says that it is not there and changes nothing. A newer choice or
+// Escape makes the answer go unheard, and a check that has not begun by
+// then looks at nothing.
 void CMainDlg::OnUpdateList() {
     CancelFolderCheck();
     const QString strTyped = m_cbFolder->currentText();
     const std::string rawFolder = RawFolderOfBox();
-    auto pExists = std::make_shared<std::atomic<bool>>(false);
+    auto pCheck = std::make_shared<FolderCheck>();
+    m_pFolderCheckState = pCheck;
     m_pFolderCheck = new ThreadWake(
-        [this, strTyped, rawFolder, pExists] {
+        [this, strTyped, rawFolder, pCheck] {
             CancelFolderCheck();
-            if (!pExists->load()) {
+            if (!pCheck->bExists.load()) {
                 MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
                 return;
             }
@@ -382,8 +385,9 @@ void CMainDlg::OnUpdateList() {
             InsertHistory(strTyped, rawFolder);
         },
         this);
-    RunInBackground([rawFolder, pExists, fnAnswer = m_pFolderCheck->Notifier()] {
-        pExists->store(FolderExists(rawFolder));
+    RunInBackground([rawFolder, pCheck, fnAnswer = m_pFolderCheck->Notifier()] {
+        if (pCheck->bCancelled.load()) return;
+        pCheck->bExists.store(FolderExists(rawFolder));
         fnAnswer();
     });
 }
@@ -406,6 +410,8 @@ bool CMainDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
 
 void CMainDlg::CancelFolderCheck() {
     if (m_pFolderCheck == nullptr) return;
+    m_pFolderCheckState->bCancelled.store(true);
+    m_pFolderCheckState.reset();
     m_pFolderCheck->Retire();
     m_pFolderCheck = nullptr;
 }

@@ -12,6 +12,7 @@
 // thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -166,11 +167,19 @@ private:
     void PlaceStatusLine();
     void CancelFolderCheck();
 
+    // The update button's look at a folder, shared with the task that makes
+    // it: its answer, and whether it is still wanted.
+    struct FolderCheck {
+        std::atomic<bool> bExists{false};
+        std::atomic<bool> bCancelled{false};
+    };
+
     FileListModel m_fileList;
     std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
     std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs
     ThreadWake* m_pScanWake = nullptr;           // its workers wake the window
     ThreadWake* m_pFolderCheck = nullptr;        // while the update button's check runs
+    std::shared_ptr<FolderCheck> m_pFolderCheckState;
     std::chrono::steady_clock::time_point m_nextFlush;
     std::chrono::steady_clock::time_point m_scanStart;
     QTimer* m_pProgressTimer = nullptr;

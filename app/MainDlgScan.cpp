@@ -31,8 +31,14 @@ constexpr auto kFlushInterval = std::chrono::milliseconds(100);
 constexpr std::size_t kMaxPendingRows = 64 * 1024;
 constexpr int kProgressIntervalMs = 100;
 
-QString Count(std::uint64_t nFiles) {
-    return QLocale(QLocale::English).toString(static_cast<qulonglong>(nFiles)) + QStringLiteral(" ファイル");
+QString Number(std::uint64_t n) { return QLocale(QLocale::English).toString(static_cast<qulonglong>(n)); }
+
+QString Count(std::uint64_t nFiles) { return Number(nFiles) + QStringLiteral(" ファイル"); }
+
+// After a scan that did not end: the rows that stay, and that the folder
+// holds more than they.
+QString Kept(int nRows) {
+    return Number(static_cast<std::uint64_t>(nRows)) + QStringLiteral(" 件を表示（残りは一覧にありません）");
 }
 
 QString FromCodePage(std::string_view text) {
@@ -125,16 +131,20 @@ void CMainDlg::ShowScanProgress() {
     FlushPendingRows();
     const ScanProgress progress = m_pScan->Progress();
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
-    pStatus->SetStatus(QStringLiteral("検索中: ") + Count(progress.files) + QStringLiteral("　"),
+    // What the list shows, and what the workers have found ahead of it.
+    const auto nShown = static_cast<std::uint64_t>(m_fileList.rowCount());
+    pStatus->SetStatus(QStringLiteral("検索中: ") + Number(nShown) + QStringLiteral(" 件表示・") +
+                           Number(std::max(progress.files, nShown)) + QStringLiteral(" ファイル検出　"),
                        FromCodePage(progress.folder.empty() ? m_szSourceFolder : progress.folder));
 }
 
 void CMainDlg::StopScan() {
     CancelFolderCheck();
     if (m_pScan == nullptr) return;
+    // A flag for the workers; Take then ends at once, with what was taken.
     m_pScan->RequestStop();
     ScanBatch batch;
-    while (m_pScan->Take(batch, std::chrono::milliseconds(0))) {}  // ends at once, with what was taken
+    while (m_pScan->Take(batch, std::chrono::milliseconds(0))) {}
     OnScanEnded();
 }
 
@@ -160,7 +170,7 @@ void CMainDlg::OnScanEnded() {
     switch (result.end) {
         case ScanEnd::kCompleted: pStatus->SetStatus(strListed); return;
         case ScanEnd::kStoppedByRequest:
-            pStatus->SetStatus(QStringLiteral("中止しました。") + strListed + QStringLiteral("（途中まで）"));
+            pStatus->SetStatus(QStringLiteral("中止しました。") + Kept(m_fileList.rowCount()));
             return;
         case ScanEnd::kStoppedByError: break;
     }
@@ -169,7 +179,7 @@ void CMainDlg::OnScanEnded() {
         pStatus->SetStatus({});
         return;
     }
-    pStatus->SetStatus(QStringLiteral("エラーのため中止しました。") + strListed + QStringLiteral("（途中まで）"));
+    pStatus->SetStatus(QStringLiteral("エラーのため中止しました。") + Kept(m_fileList.rowCount()));
     // Standard output is seldom seen from a window: a list cut short is
     // said so, lest it be exported as the whole folder.
     std::string strReason = CodePageToUtf8(result.reason);
