@@ -50,7 +50,10 @@ std::vector<const FileItem*> FileListModel::Items() const {
 void FileListModel::Sort(int nColumn, bool bDescending) {
     // The order is worked out from keys (SortOrder): a million rows sort in
     // well under a second, where comparing records one pair at a time does not.
-    const std::vector<int> order = SortOrder(Items(), nColumn, bDescending);
+    ApplyOrder(SortOrder(Items(), nColumn, bDescending));
+}
+
+void FileListModel::ApplyOrder(const std::vector<int>& order) {
     Reorder(order, [&] {
         std::vector<ItemRef> sorted(m_rows.size());
         for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = m_rows[static_cast<std::size_t>(order[i])];
@@ -64,22 +67,28 @@ void FileListModel::SetFormattedSize(bool bFormattedSize) {
 }
 
 QString FileListModel::RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const {
-    std::string strText;
+    std::vector<const FileItem*> items;
     for (int nRow : rows) {
-        const FileItem* pItem = Item(nRow);
-        if (pItem == nullptr) continue;
-        bool bFirst = true;
-        for (int nColumn : columns) {
-            if (nColumn < 0 || nColumn >= columnCount()) continue;
-            if (!std::exchange(bFirst, false)) strText += '\t';
-            const std::size_t nStart = strText.size();
-            AppendCellText(strText, *pItem, nColumn, m_bFormattedSize);
-            // A tab or line break in a name would split the row: a blank.
-            for (std::size_t i = nStart; i < strText.size(); ++i) {
-                if (strText[i] == '\t' || strText[i] == '\n' || strText[i] == '\r') strText[i] = ' ';
-            }
+        if (const FileItem* pItem = Item(nRow)) items.push_back(pItem);
+    }
+    std::vector<int> shown;
+    for (int nColumn : columns) {
+        if (nColumn >= 0 && nColumn < columnCount()) shown.push_back(nColumn);
+    }
+    return CopiedText(items, shown, m_bFormattedSize);
+}
+
+QString CopiedText(const std::vector<const FileItem*>& items, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl) {
+    constexpr std::size_t kPiece = 4096;
+    std::string strText;
+    if (pControl != nullptr) pControl->SetTotal(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (pControl != nullptr && i % kPiece == 0 && i > 0) {
+            if (pControl->StopRequested()) return {};
+            pControl->Advance(kPiece);
         }
-        strText += '\n';
+        AppendRowLine(strText, *items[i], columns, bFormattedSize);
     }
     if (CurrentCodePage() != kCodePageUtf8) strText = CodePageToUtf8(strText);
     return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue/FileItem.h"
+#include "catalogue/WorkControl.h"
 #include "framework/ListCtrlModel.h"
 
 namespace norvane {
@@ -31,6 +32,12 @@ public:
 
     // Sorts by a list column, stably (equal rows keep their order).
     void Sort(int nColumn, bool bDescending);
+    // Puts old row order[i] at row i (an order worked out elsewhere, on the
+    // rows as they are now); anything but a permutation changes nothing.
+    void ApplyOrder(const std::vector<int>& order);
+    // The store the rows are records of (work off the window's thread holds
+    // a share of it).
+    const std::shared_ptr<const FileStore>& Store() const { return m_pStore; }
     // Sizes as short texts with a unit, or plain numbers: the size column
     // shows them anew.
     void SetFormattedSize(bool bFormattedSize);
@@ -47,5 +54,10 @@ private:
     bool m_bFormattedSize = false;
     mutable std::string m_strCell;  // reused for every cell
 };
+
+// The text copied rows become, from their records; any thread. With a
+// control it stops when asked (giving nothing) and counts its rows.
+QString CopiedText(const std::vector<const FileItem*>& items, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl = nullptr);
 
 }  // namespace norvane

@@ -1,6 +1,5 @@
 #include "app/MainDlg.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -16,6 +15,7 @@
 #include <cstring>
 
 #include "app/AboutDlg.h"
+#include "app/LongWork.h"
 #include "app/ListerApp.h"
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
@@ -52,15 +52,6 @@ constexpr std::array<ColumnSpec, kColumnCount> kColumns{{
     {"SystemFile", LVCFMT_LEFT, 64},
     {"Hidden", LVCFMT_LEFT, 64},
 }};
-
-// The wait cursor for as long as the program works without answering.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 FolderBrowser& CurrentFolderBrowser() {
     static FolderBrowser fnBrowser;
@@ -156,7 +147,13 @@ BOOL CMainDlg::OnInitDialog() {
     m_pStatus->show();
     PlaceStatusLine();
     m_pProgressTimer = new QTimer(this);
-    connect(m_pProgressTimer, &QTimer::timeout, this, [this] { ShowScanProgress(); });
+    connect(m_pProgressTimer, &QTimer::timeout, this, [this] {
+        if (m_pScan != nullptr) ShowScanProgress();
+        else ShowWorkProgress();
+    });
+    // Copying many rows runs off the window's thread.
+    m_listFiles->SetCopyHandler(
+        [this](const std::vector<int>& rows, const std::vector<int>& columns) { return CopyRows(rows, columns); });
 
     // The About item goes into the window menu (the context menu here).
     if (QMenu* pSysMenu = GetSystemMenu()) {
@@ -262,8 +259,10 @@ void CMainDlg::OnSize() {
 }
 
 void CMainDlg::OnDestroy() {
-    // A scan still running stops; its workers end on their own thread.
+    // A scan still running stops, and so does long work (an export leaves
+    // the old file); their workers end on their own.
     ClearItems();
+    m_pWork.reset();
     FolderHistory history;
     for (int i = 0; i < kHistorySize && i < m_cbFolder->count(); ++i) {
         const QVariant raw = m_cbFolder->itemData(i, kRawFolderRole);
@@ -293,31 +292,13 @@ void CMainDlg::OnHiddenFiles() {
     Rescan();
 }
 
-void CMainDlg::OnColumnClick(int nColumn) {
-    if (IsScanning()) return;  // the header is greyed while rows arrive
-    {
-        BusyCursor busy;
-        // The selection mark remembers the column of the last sort; a row
-        // clicked since has put its own index there.
-        const bool bDescending = m_listFiles->GetSelectionMark() == nColumn && m_bSortAscending;
-        m_fileList.Sort(nColumn, bDescending);
-        m_bSortAscending = !bDescending;
-    }
-    // Only a sort by folder keeps each folder's rows together (the sort is
-    // stable, so a folder's rows stay in one run in either direction); after
-    // any other the export's folder headings would split folders apart.
-    m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
-    m_listFiles->SetSelectionMark(nColumn);
-    m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
-}
-
 // The list's own menu: copying its rows. The window's menu (the About item)
 // shows everywhere else, the list's header included.
 void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
     QMenu menu(this);
     QAction* pCopy = menu.addAction(QStringLiteral("コピー(&C)"));
     pCopy->setShortcut(QKeySequence::Copy);
-    pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0);
+    pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0 && !IsWorking());
     connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
     menu.exec(ptGlobal);
 }

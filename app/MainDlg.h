@@ -2,14 +2,18 @@
 // and the export buttons. It owns the records of the listed files, the eight
 // output strings (column titles and HTML colours) and the sort state.
 //
-// The scan runs on worker threads (catalogue/BackgroundScan.h); the window
-// takes its rows on its own thread when a worker wakes it, a slice of time at
-// a go, so it always answers. While a scan runs a status line under the list
-// shows its progress, the list shows a busy cursor, and the export buttons
-// and the header sort are greyed: the list is not the folder's yet. Escape
-// stops the scan; closing the window, a new folder or a changed filter stop
-// it too. The folder check of "リストを更新(&R)" also runs off the window's
-// thread.
+// The scan runs on workers of the process's pool (catalogue/BackgroundScan.h);
+// the window takes its rows on its own thread when a worker wakes it, a
+// slice of time at a go, so it always answers. While a scan runs a status
+// line under the list shows its progress, the list shows a busy cursor, and
+// the export buttons and the header sort are greyed: the list is not the
+// folder's yet. Escape stops the scan; closing the window, a new folder or a
+// changed filter stop it too. The folder check of "リストを更新(&R)" also
+// runs off the window's thread. So do sorting and copying a long list and
+// writing an export (app/LongWork.h), one at a time, with their progress on
+// the status line; Escape stops them (the list keeps its order, the
+// clipboard its text, and the export's file stays as it was). A new listing
+// stops a sort or a copy; an export goes on with the rows it was given.
 #pragma once
 
 #include <atomic>
@@ -37,7 +41,10 @@ class QTimer;
 namespace norvane {
 
 class BackgroundScan;
+class CExportRun;
+class LongWork;
 class ThreadWake;
+class WorkControl;
 
 class CMainDlg : public CDialog {
 public:
@@ -91,6 +98,9 @@ public:
     int m_nInsertIndex = 0;
     // Direction of the last header-click sort.
     bool m_bSortAscending = false;
+    // The column the rows were last sorted by, -1 while they stand in scan
+    // order: the heading's arrow.
+    int m_nSortColumn = -1;
 
     // Takes the check boxes, then starts listing the current folder into the
     // (empty) list. False when no scan could start.
@@ -115,6 +125,15 @@ public:
 
     // True while a listing is under way: its folder being checked or read.
     bool IsScanning() const;
+    // True while a sort, a copy or an export runs off the window's thread.
+    bool IsWorking() const { return m_pWork != nullptr; }
+    // Stops it, if it can still stop (an export putting its file in place
+    // cannot); the status line says so.
+    void StopWork();
+    // Lists of up to this many rows are sorted and copied on the window's
+    // thread at once (a few milliseconds); longer ones off it. Tests set 0.
+    static constexpr int kRowsAtOnce = 4096;
+    int m_nRowsAtOnce = kRowsAtOnce;
     // Stops the running scan, if any; its rows stay and the status line says
     // that it stopped.
     void StopScan();
@@ -156,13 +175,32 @@ private:
     std::string RawFolderOfBox() const;
     // Asks for the options, then writes the selected rows or all rows.
     void RunExport(bool bSelectedRows);
+    // The save dialog, then the file written off the window's thread; after
+    // a failure, the dialog again.
+    void AskAndWrite(const std::shared_ptr<CExportRun>& pRun);
+
+    // Long work on the records.
+    enum class WorkKind { kSort, kCopy, kExport };
+    // nRows: the rows it works on.
+    void StartWork(WorkKind kind, std::size_t nRows, std::function<void(WorkControl&)> fnWork,
+                   std::function<void()> fnEnd);
+    void FinishWork();
+    void ShowWorkProgress();
+    // Copies the rows itself when they are many (see m_nRowsAtOnce); false
+    // leaves the copy to the list.
+    bool CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
+    void SortDone(int nColumn, bool bDescending);
+    // The status line as the last listing left it.
+    void SetRestingStatus(const QString& strText);
 
     // The running scan, on the window's thread.
     void OnScanWake();
     void OnScanEnded();
     void FlushPendingRows();
     void ShowScanProgress();
-    void EnterScanning(bool bScanning);
+    // Greys what must wait for a scan or long work, and runs the progress
+    // timer while either does.
+    void UpdateCommands();
     void EndScan();
     void PlaceStatusLine();
     void CancelFolderCheck();
@@ -177,6 +215,9 @@ private:
     FileListModel m_fileList;
     std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
     std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs
+    std::unique_ptr<LongWork> m_pWork;           // while long work runs
+    WorkKind m_workKind = WorkKind::kSort;
+    QString m_strRestingStatus;
     ThreadWake* m_pScanWake = nullptr;           // its workers wake the window
     ThreadWake* m_pFolderCheck = nullptr;        // while the update button's check runs
     std::shared_ptr<FolderCheck> m_pFolderCheckState;

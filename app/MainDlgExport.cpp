@@ -1,4 +1,5 @@
 // The export buttons of the main window: the options, then the run.
+#include <memory>
 #include <vector>
 
 #include "app/MainDlg.h"
@@ -10,7 +11,7 @@ namespace norvane {
 // The titles and colours changed in the options dialog stay with the window
 // once it is confirmed, even when the save dialog is cancelled afterwards.
 void CMainDlg::RunExport(bool bSelectedRows) {
-    if (IsScanning()) return;  // the buttons are greyed while rows arrive
+    if (IsScanning() || IsWorking()) return;  // the buttons are greyed meanwhile
     COutputOptionsDlg dlg;
     dlg.SetTitleSettings(GetTitleSettings());
     dlg.m_bFolderHeadingAllowed = m_bFolderHeadingAllowed;
@@ -22,14 +23,23 @@ void CMainDlg::RunExport(bool bSelectedRows) {
     CListExporter exporter;
     exporter.SetSettings(settings);
 
-    if (!bSelectedRows) {
-        ExportRows(exporter, m_fileList.Items(), this);
-        return;
-    }
     // Display order, whatever order the rows were selected in.
     std::vector<const FileItem*> rows;
-    for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Item(nRow));
-    ExportRows(exporter, rows, this);
+    if (bSelectedRows) {
+        for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Item(nRow));
+    } else {
+        rows = m_fileList.Items();
+    }
+    AskAndWrite(std::make_shared<CExportRun>(exporter, std::move(rows), m_fileList.Store()));
+}
+
+void CMainDlg::AskAndWrite(const std::shared_ptr<CExportRun>& pRun) {
+    if (!pRun->AskPath(this)) return;
+    StartWork(
+        WorkKind::kExport, pRun->RowCount(), [pRun](WorkControl& control) { pRun->Write(control); },
+        [this, pRun] {
+            if (pRun->Conclude(this)) AskAndWrite(pRun);
+        });
 }
 
 void CMainDlg::OnOutputSelected() {

@@ -10,6 +10,7 @@
 
 #include "app/MainDlg.h"
 #include "app/StatusLine.h"
+#include "app/LongWork.h"
 #include "app/ThreadWake.h"
 #include "catalogue/BackgroundScan.h"
 #include "platform/CodePage.h"
@@ -52,12 +53,15 @@ bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck 
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
-    // share of the records until they end.
+    // share of the records until they end. A sort or a copy of the old rows
+    // is no longer wanted; an export goes on with its own share.
     CancelFolderCheck();
     EndScan();
+    if (m_pWork != nullptr && m_workKind != WorkKind::kExport && m_pWork->Stop()) FinishWork();
     // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
     m_fileList.Clear();
+    m_nSortColumn = -1;
 }
 
 bool CMainDlg::Rescan() {
@@ -81,13 +85,14 @@ bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*tar
     options.includeHidden = includeHidden;
     options.workersYield = true;
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
-    // The list shows this scan's records alone.
+    // The list shows this scan's records alone, in scan order.
     m_pendingRows.clear();
     m_fileList.Clear(m_pScan->Store());
+    m_nSortColumn = -1;
     m_pScanWake = new ThreadWake([this] { OnScanWake(); }, this);
     m_scanStart = Clock::now();
     m_nextFlush = m_scanStart;
-    EnterScanning(true);
+    UpdateCommands();
     ShowScanProgress();
     m_pScan->Start(m_pScanWake->Notifier());
     return true;
@@ -153,33 +158,32 @@ void CMainDlg::OnScanEnded() {
     const ScanResult result = m_pScan->Result();
     EndScan();
     const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
-    auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     if (result.folderMissing && !result.notAFolder) {
-        pStatus->SetStatus(QStringLiteral("フォルダが見つかりません"));
+        SetRestingStatus(QStringLiteral("フォルダが見つかりません"));
         MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (result.folderMissing) {
         // A file given in place of a folder (on the command line).
-        pStatus->SetStatus(QStringLiteral("フォルダではありません"));
+        SetRestingStatus(QStringLiteral("フォルダではありません"));
         const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_strRawFolder, FileSystemCodePage()));
         MessageBox("指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath, {},
                    MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     switch (result.end) {
-        case ScanEnd::kCompleted: pStatus->SetStatus(strListed); return;
+        case ScanEnd::kCompleted: SetRestingStatus(strListed); return;
         case ScanEnd::kStoppedByRequest:
-            pStatus->SetStatus(QStringLiteral("中止しました。") + Kept(m_fileList.rowCount()));
+            SetRestingStatus(QStringLiteral("中止しました。") + Kept(m_fileList.rowCount()));
             return;
         case ScanEnd::kStoppedByError: break;
     }
     if (result.reason.empty()) {
         // No folder chosen yet: nothing to say.
-        pStatus->SetStatus({});
+        SetRestingStatus({});
         return;
     }
-    pStatus->SetStatus(QStringLiteral("エラーのため中止しました。") + Kept(m_fileList.rowCount()));
+    SetRestingStatus(QStringLiteral("エラーのため中止しました。") + Kept(m_fileList.rowCount()));
     // Standard output is seldom seen from a window: a list cut short is
     // said so, lest it be exported as the whole folder.
     std::string strReason = CodePageToUtf8(result.reason);
@@ -198,25 +202,32 @@ void CMainDlg::EndScan() {
     m_pScanWake->Retire();
     m_pScanWake = nullptr;
     m_pendingRows.shrink_to_fit();
-    EnterScanning(false);
+    UpdateCommands();
 }
 
 // While a scan runs the list is not the folder's: it cannot be exported or
-// sorted (the list never reorders under its rows); the busy cursor shows
-// over the list alone, as the rest of the window works as ever.
-void CMainDlg::EnterScanning(bool bScanning) {
+// sorted (the list never reorders under its rows); nor while long work runs
+// (one at a time). The busy cursor shows over the list alone, as the rest of
+// the window works as ever.
+void CMainDlg::UpdateCommands() {
+    const bool bBusy = m_pScan != nullptr || m_pWork != nullptr;
     for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
-        if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bScanning);
+        if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bBusy);
     }
     if (m_listFiles == nullptr) return;
-    m_listFiles->horizontalHeader()->setSectionsClickable(!bScanning);
-    if (bScanning) {
+    m_listFiles->horizontalHeader()->setSectionsClickable(!bBusy);
+    if (bBusy) {
         m_listFiles->setCursor(Qt::BusyCursor);
-        m_pProgressTimer->start(kProgressIntervalMs);
+        if (!m_pProgressTimer->isActive()) m_pProgressTimer->start(kProgressIntervalMs);
     } else {
         m_listFiles->unsetCursor();
         m_pProgressTimer->stop();
     }
+}
+
+void CMainDlg::SetRestingStatus(const QString& strText) {
+    m_strRestingStatus = strText;
+    static_cast<StatusLine*>(m_pStatus)->SetStatus(strText);
 }
 
 // The status line fills the band under the list (a narrow one at the
@@ -230,10 +241,13 @@ void CMainDlg::PlaceStatusLine() {
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
-    // Escape stops a scan; with none running it is the dialog's Cancel.
-    if (pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-        IsScanning()) {
-        StopScan();
+    // Escape stops a scan, else long work; with neither running it is the
+    // dialog's Cancel.
+    const bool bEscape =
+        pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (bEscape && (IsScanning() || IsWorking())) {
+        if (IsScanning()) StopScan();
+        else StopWork();
         pEvent->accept();
         return;
     }

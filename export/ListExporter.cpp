@@ -182,12 +182,18 @@ void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, cons
     sink.Write(line);
 }
 
-bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows) {
+bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control) {
+    constexpr std::size_t kPiece = 4096;
+    if (control != nullptr) control->SetTotal(rows.size());
     WriteHeader(sink);
     std::string previousFolder;
-    for (const FileItem* item : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         if (sink.Failed()) break;
-        if (item != nullptr) WriteRow(sink, previousFolder, *item);
+        if (control != nullptr && i % kPiece == 0 && i > 0) {
+            if (control->StopRequested()) return false;
+            control->Advance(kPiece);
+        }
+        if (rows[i] != nullptr) WriteRow(sink, previousFolder, *rows[i]);
     }
     WriteFooter(sink);
     sink.Flush();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/FileItem.h"
+#include "catalogue/WorkControl.h"
 #include "export/ExportSettings.h"
 #include "export/OutputSink.h"
 
@@ -31,8 +32,10 @@ public:
     void WriteFooter(OutputSink& sink);
     // Header, the rows in the given order, footer; then the sink is flushed.
     // False when the sink failed (its ErrorText says why); rows after a
-    // failure are not formatted.
-    bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows);
+    // failure are not formatted. With a control (an export off the window's
+    // thread) it counts the rows written and stops when asked: false then,
+    // with the sink as it is.
+    bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control = nullptr);
 
     // Fills every field below from one export's settings.
     void SetSettings(const ExportSettings& settings);

@@ -72,37 +72,6 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
     MessageBox(pOwner, strText, {}, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// Writes the rows into the file at strPathUtf8. A file that cannot be
-// opened or written is told in a box with the path and the reason; false then.
-bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& rows, const std::string& strPathUtf8,
-                 QWidget* pOwner) {
-    const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
-    // Opening a pipe for writing waits for a reader that may never come.
-    struct stat st {};
-    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
-        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, "パイプには出力できません。");
-        return false;
-    }
-
-    FileOutputSink sink;
-    if (!sink.Open(strRawPath)) {
-        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
-        return false;
-    }
-    exporter.WriteRows(sink, rows);
-    // Commit writes what is still buffered, reports a failure the file
-    // system deferred, and only then puts the file in place. A failed file
-    // leaves the destination as it was, unless it had to be written in place.
-    if (!sink.Commit()) {
-        ReportFailure(pOwner,
-                      sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
-                                           : "出力先のファイルに書き込めませんでした。出力先は変更されていません。",
-                      strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 FileOpener SetFileOpener(FileOpener fnOpener) {
@@ -111,42 +80,89 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
+CExportRun::CExportRun(const CListExporter& exporter, std::vector<const FileItem*> rows,
+                       std::shared_ptr<const FileStore> store)
+    : m_exporter(exporter), m_rows(std::move(rows)), m_pStore(std::move(store)) {
     // Every run proposes the format's default name in the program's own
     // folder, or where it may not write there, in the folder of the last
     // export; never whatever the current folder happens to be.
     std::string strRawFolder = ExportProposalFolder();
     if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
-    const ExportFormat format = exporter.ChosenFormat();
-    const std::string& strName = format == ExportFormat::kText   ? exporter.m_szTextName
-                                 : format == ExportFormat::kHtml ? exporter.m_szHtmlName
-                                                                 : exporter.m_szCsvName;
-    exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
+    const ExportFormat format = m_exporter.ChosenFormat();
+    const std::string& strName = format == ExportFormat::kText   ? m_exporter.m_szTextName
+                                 : format == ExportFormat::kHtml ? m_exporter.m_szHtmlName
+                                                                 : m_exporter.m_szCsvName;
+    m_exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
     // The dialog gets the folder decoded straight from the file system's
     // bytes, so a folder name the code page cannot hold still opens.
-    QString strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
-    QString strFileName = QString::fromStdString(CodePageToUtf8(strName));
-    std::string strPathUtf8;
-    for (;;) {
-        const QString strPath = AskSavePath(strFolder, strFileName);
-        if (strPath.isEmpty()) return false;
-        strPathUtf8 = strPath.toStdString();
-        exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
-        if (WriteExport(exporter, rows, strPathUtf8, pOwner)) break;
+    m_strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
+    m_strFileName = QString::fromStdString(CodePageToUtf8(strName));
+}
+
+bool CExportRun::AskPath(QWidget* /*pOwner*/) {
+    const QString strPath = AskSavePath(m_strFolder, m_strFileName);
+    if (strPath.isEmpty()) return false;
+    m_strPathUtf8 = strPath.toStdString();
+    m_exporter.m_szPath = Utf8ToCodePage(m_strPathUtf8);
+    return true;
+}
+
+void CExportRun::Write(WorkControl& control) {
+    m_strFailure.clear();
+    m_strReason.clear();
+    m_bStopped = false;
+    const std::string strRawPath = CodePageToFileSystem(m_strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
+    // Where the dialog opens again after a failure, looked at here, off the
+    // window's thread.
+    const std::string strRawFolder = strRawPath.substr(0, strRawPath.rfind('/') + 1);
+    m_bFolderExists = !strRawFolder.empty() && FolderExists(strRawFolder);
+    // Opening a pipe for writing waits for a reader that may never come.
+    struct stat st {};
+    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        m_strFailure = "出力先のファイルを開けませんでした。";
+        m_strReason = "パイプには出力できません。";
+        return;
+    }
+    FileOutputSink sink;
+    if (!sink.Open(strRawPath)) {
+        m_strFailure = "出力先のファイルを開けませんでした。";
+        m_strReason = ErrnoText(sink.ErrorNumber(), true);
+        return;
+    }
+    m_exporter.WriteRows(sink, m_rows, &control);
+    // A stop before the file takes its place drops it: the old file stays.
+    if (!control.Commit()) {
+        sink.Abandon();
+        m_bStopped = true;
+        return;
+    }
+    // Commit writes what is still buffered, reports a failure the file
+    // system deferred, and only then puts the file in place. A failed file
+    // leaves the destination as it was, unless it had to be written in place.
+    if (!sink.Commit()) {
+        m_strFailure = sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
+                                            : "出力先のファイルに書き込めませんでした。出力先は変更されていません。";
+        m_strReason = ErrnoText(sink.ErrorNumber(), true);
+    }
+}
+
+bool CExportRun::Conclude(QWidget* pOwner) {
+    if (m_bStopped) return false;
+    if (!m_strFailure.empty()) {
+        ReportFailure(pOwner, m_strFailure, m_strPathUtf8, m_strReason);
         // The options chosen stay: the dialog opens again on the name that
         // failed, in its folder if there is one, for another place.
-        const QFileInfo failed(strPath);
-        if (failed.dir().exists()) strFolder = failed.absolutePath();
-        strFileName = failed.fileName();
+        const QFileInfo failed(QString::fromStdString(m_strPathUtf8));
+        if (m_bFolderExists) m_strFolder = failed.absolutePath();
+        m_strFileName = failed.fileName();
+        return true;
     }
-
-    const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
+    const std::string strRawPath = CodePageToFileSystem(m_strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
     RememberExportFolder(strRawPath.substr(0, strRawPath.rfind('/') + 1));
-
-    std::string strQuestion = strPathUtf8;
+    std::string strQuestion = m_strPathUtf8;
     strQuestion += "\r\n出力されたファイルを表示しますか？";
-    if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(strPathUtf8);
-    return true;
+    if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(m_strPathUtf8);
+    return false;
 }
 
 }  // namespace norvane

@@ -6,6 +6,7 @@
 // selected rows; the sorted column's heading shows the direction of the sort.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "framework/ReportView.h"
@@ -36,6 +37,11 @@ public:
     QString GetSelectedText() const;
     // Puts that text on the clipboard; with no row selected nothing changes.
     void Copy();
+    // The owner may make a copy itself (a long one off its thread): the
+    // handler gets the selected rows and the shown columns, and returns true
+    // when it took the copy.
+    using CopyHandler = std::function<bool(const std::vector<int>& rows, const std::vector<int>& columns)>;
+    void SetCopyHandler(CopyHandler fnCopy) { m_fnCopy = std::move(fnCopy); }
 
     // The sort arrow in the heading of nColumn (-1: none). An emptied list
     // shows none.
@@ -65,11 +71,14 @@ protected:
 private:
     // The selected rows as sorted, disjoint [first, last] runs.
     std::vector<std::pair<int, int>> SelectedRuns() const;
+    // The columns in the order the header shows them, hidden ones left out.
+    std::vector<int> ShownColumns() const;
     void SelectFromMark(int nRow, bool bAdd);
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
     int m_nSelectionMark = -1;
     bool m_bOwnShiftPress = false;
+    CopyHandler m_fnCopy;
 };
 
 }  // namespace norvane
