@@ -50,15 +50,28 @@ std::vector<const FileItem*> FileListModel::Items() const {
 void FileListModel::Sort(int nColumn, bool bDescending) {
     // The order is worked out from keys (SortOrder): a million rows sort in
     // well under a second, where comparing records one pair at a time does not.
-    ApplyOrder(SortOrder(Items(), nColumn, bDescending));
+    ApplyOrder(PrepareOrder(m_rows, SortOrder(Items(), nColumn, bDescending)));
 }
 
-void FileListModel::ApplyOrder(const std::vector<int>& order) {
-    Reorder(order, [&] {
-        std::vector<ItemRef> sorted(m_rows.size());
-        for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = m_rows[static_cast<std::size_t>(order[i])];
-        m_rows.swap(sorted);
-    });
+FileListModel::NewOrder FileListModel::PrepareOrder(const std::vector<ItemRef>& refs, const std::vector<int>& order) {
+    NewOrder prepared;
+    if (order.size() != refs.size()) return prepared;
+    prepared.newRow = NewRows(order);
+    if (prepared.newRow.empty()) return prepared;
+    prepared.rows.resize(refs.size());
+    for (std::size_t i = 0; i < refs.size(); ++i) prepared.rows[i] = refs[static_cast<std::size_t>(order[i])];
+    return prepared;
+}
+
+void FileListModel::ApplyOrder(NewOrder order) {
+    if (order.rows.size() != m_rows.size() || order.rows.empty()) return;
+    MoveRows(order.newRow, [&] { m_rows.swap(order.rows); });
+}
+
+std::vector<const FileItem*> ItemsOf(const FileStore& store, const std::vector<ItemRef>& refs) {
+    std::vector<const FileItem*> items(refs.size());
+    for (std::size_t i = 0; i < refs.size(); ++i) items[i] = store.Item(refs[i]);
+    return items;
 }
 
 void FileListModel::SetFormattedSize(bool bFormattedSize) {

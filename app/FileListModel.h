@@ -30,11 +30,24 @@ public:
     // The records of every row, in the list's order.
     std::vector<const FileItem*> Items() const;
 
+    // The record numbers of every row, in the list's order (work off the
+    // window's thread gets a copy).
+    const std::vector<ItemRef>& Refs() const { return m_rows; }
+
     // Sorts by a list column, stably (equal rows keep their order).
     void Sort(int nColumn, bool bDescending);
-    // Puts old row order[i] at row i (an order worked out elsewhere, on the
-    // rows as they are now); anything but a permutation changes nothing.
-    void ApplyOrder(const std::vector<int>& order);
+    // A new order of the rows, worked out off the window's thread: the rows'
+    // record numbers in it, and where each old row goes.
+    struct NewOrder {
+        std::vector<ItemRef> rows;
+        std::vector<int> newRow;
+    };
+    // Any thread: the order that puts refs[order[i]] at row i; empty when
+    // order is no permutation of refs.
+    static NewOrder PrepareOrder(const std::vector<ItemRef>& refs, const std::vector<int>& order);
+    // Takes an order prepared for the rows as they are now; one for other
+    // rows changes nothing.
+    void ApplyOrder(NewOrder order);
     // The store the rows are records of (work off the window's thread holds
     // a share of it).
     const std::shared_ptr<const FileStore>& Store() const { return m_pStore; }
@@ -54,6 +67,9 @@ private:
     bool m_bFormattedSize = false;
     mutable std::string m_strCell;  // reused for every cell
 };
+
+// The records refs number in store; any thread.
+std::vector<const FileItem*> ItemsOf(const FileStore& store, const std::vector<ItemRef>& refs);
 
 // The text copied rows become, from their records; any thread. With a
 // control it stops when asked (giving nothing) and counts its rows.

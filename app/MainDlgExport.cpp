@@ -23,12 +23,14 @@ void CMainDlg::RunExport(bool bSelectedRows) {
     CListExporter exporter;
     exporter.SetSettings(settings);
 
-    // Display order, whatever order the rows were selected in.
-    std::vector<const FileItem*> rows;
+    // Display order, whatever order the rows were selected in; the records
+    // are found off the window's thread.
+    std::vector<ItemRef> rows;
     if (bSelectedRows) {
-        for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Item(nRow));
+        const std::vector<ItemRef>& refs = m_fileList.Refs();
+        for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(refs[static_cast<std::size_t>(nRow)]);
     } else {
-        rows = m_fileList.Items();
+        rows = m_fileList.Refs();
     }
     AskAndWrite(std::make_shared<CExportRun>(exporter, std::move(rows), m_fileList.Store()));
 }

@@ -20,15 +20,17 @@ namespace {
 
 QString Number(std::uint64_t n) { return QLocale(QLocale::English).toString(static_cast<qulonglong>(n)); }
 
-// What a sort off the window's thread reads and gives back.
+// What a sort off the window's thread reads and gives back: the window
+// copies the rows' record numbers (a few milliseconds for a million), the
+// rest is the work's.
 struct SortJob {
-    std::vector<const FileItem*> items;
+    std::vector<ItemRef> refs;
     std::shared_ptr<const FileStore> store;  // the records stay while it runs
-    std::vector<int> order;
+    FileListModel::NewOrder order;
 };
 
 struct CopyJob {
-    std::vector<const FileItem*> items;
+    std::vector<ItemRef> refs;  // of the rows to copy
     std::vector<int> columns;
     bool bFormattedSize = false;
     std::shared_ptr<const FileStore> store;
@@ -101,15 +103,16 @@ void CMainDlg::OnColumnClick(int nColumn) {
     // (the header turned it at the click).
     m_listFiles->SetSortArrow(m_nSortColumn, m_bSortAscending);
     auto pJob = std::make_shared<SortJob>();
-    pJob->items = m_fileList.Items();
+    pJob->refs = m_fileList.Refs();
     pJob->store = m_fileList.Store();
     StartWork(
-        WorkKind::kSort, pJob->items.size(),
+        WorkKind::kSort, pJob->refs.size(),
         [pJob, nColumn, bDescending](WorkControl& control) {
-            pJob->order = SortOrder(pJob->items, nColumn, bDescending, &control);
+            const std::vector<int> order = SortOrder(ItemsOf(*pJob->store, pJob->refs), nColumn, bDescending, &control);
+            if (!control.StopRequested()) pJob->order = FileListModel::PrepareOrder(pJob->refs, order);
         },
         [this, pJob, nColumn, bDescending] {
-            m_fileList.ApplyOrder(pJob->order);
+            m_fileList.ApplyOrder(std::move(pJob->order));
             SortDone(nColumn, bDescending);
         });
 }
@@ -132,17 +135,19 @@ bool CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& co
         return true;
     }
     auto pJob = std::make_shared<CopyJob>();
-    pJob->items.reserve(rows.size());
+    const std::vector<ItemRef>& refs = m_fileList.Refs();
+    pJob->refs.reserve(rows.size());
     for (int nRow : rows) {
-        if (const FileItem* pItem = m_fileList.Item(nRow)) pJob->items.push_back(pItem);
+        if (nRow >= 0 && static_cast<std::size_t>(nRow) < refs.size()) pJob->refs.push_back(refs[static_cast<std::size_t>(nRow)]);
     }
     pJob->columns = columns;
     pJob->bFormattedSize = m_bFormattedSize;
     pJob->store = m_fileList.Store();
     StartWork(
-        WorkKind::kCopy, pJob->items.size(),
+        WorkKind::kCopy, pJob->refs.size(),
         [pJob](WorkControl& control) {
-            pJob->strText = CopiedText(pJob->items, pJob->columns, pJob->bFormattedSize, &control);
+            pJob->strText =
+                CopiedText(ItemsOf(*pJob->store, pJob->refs), pJob->columns, pJob->bFormattedSize, &control);
         },
         [pJob] { QApplication::clipboard()->setText(pJob->strText); });
     return true;

@@ -80,8 +80,7 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-CExportRun::CExportRun(const CListExporter& exporter, std::vector<const FileItem*> rows,
-                       std::shared_ptr<const FileStore> store)
+CExportRun::CExportRun(const CListExporter& exporter, std::vector<ItemRef> rows, std::shared_ptr<const FileStore> store)
     : m_exporter(exporter), m_rows(std::move(rows)), m_pStore(std::move(store)) {
     // Every run proposes the format's default name in the program's own
     // folder, or where it may not write there, in the folder of the last
@@ -129,7 +128,9 @@ void CExportRun::Write(WorkControl& control) {
         m_strReason = ErrnoText(sink.ErrorNumber(), true);
         return;
     }
-    m_exporter.WriteRows(sink, m_rows, &control);
+    std::vector<const FileItem*> items(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) items[i] = m_pStore->Item(m_rows[i]);
+    m_exporter.WriteRows(sink, items, &control);
     // A stop before the file takes its place drops it: the old file stays.
     if (!control.Commit()) {
         sink.Abandon();

@@ -33,10 +33,9 @@ FileOpener SetFileOpener(FileOpener fnOpener);
 
 class CExportRun {
 public:
-    // rows in the order they are written, records of store, which the run
-    // keeps while it lives.
-    CExportRun(const CListExporter& exporter, std::vector<const FileItem*> rows,
-               std::shared_ptr<const FileStore> store);
+    // rows: the numbers of the records in store to write, in that order;
+    // the run keeps the store while it lives.
+    CExportRun(const CListExporter& exporter, std::vector<ItemRef> rows, std::shared_ptr<const FileStore> store);
 
     // The save dialog: first on the format's default name in the program's
     // own folder (or the last export's), after a failure on the name that
@@ -55,7 +54,7 @@ public:
 
 private:
     CListExporter m_exporter;
-    std::vector<const FileItem*> m_rows;
+    std::vector<ItemRef> m_rows;
     std::shared_ptr<const FileStore> m_pStore;
     QString m_strFolder;    // where the save dialog opens
     QString m_strFileName;  // the name it proposes
