@@ -2,8 +2,12 @@
 # make bench: generates a deterministic tree and measures, side by side on
 # it, norvane-list, a single-threaded C baseline making the same system calls,
 # a C baseline reading subtrees in parallel in no order, and find; then two
-# deep trees (memory, and a depth beyond the stack and the descriptors). BENCH_FILES (default 100000), BENCH_RUNS (default 5), BENCH_COLD=1
-# for cold-cache runs (root only: the page cache is dropped before each run).
+# deep trees (memory, and a depth beyond the stack and the descriptors);
+# then the records, the main window, an export from it, and the window's
+# scan under load. BENCH_FILES (default 100000), BENCH_RUNS (default 5),
+# BENCH_COLD=1 for cold-cache runs (root only: the page cache is dropped
+# before each run), BENCH_BUSY_LOOPS (default: the number of cores; 0 leaves
+# the run under load out).
 set -euo pipefail
 BUILD=${1:-build}
 FILES=${BENCH_FILES:-100000}

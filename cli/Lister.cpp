@@ -13,6 +13,7 @@
 
 #include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
+#include "catalogue/WorkerPool.h"
 #include "cli/ListerScan.h"
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
@@ -219,6 +220,8 @@ ScanResult ScanRows(const ListerOptions& options, FileStore& store, std::vector<
     scanOptions.includeSystem = options.system;
     scanOptions.includeHidden = options.hidden;
     if (options.threads >= 0) scanOptions.threads = options.threads;
+    // The lister is the pool's only user: as many workers as it asks for.
+    WorkerPool::Shared().RaiseBound(static_cast<std::size_t>(std::max(scanOptions.threads, 1)));
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     ListerScan scan = RunListerScan(options.folder, scanOptions, store, progress, !options.quiet);
     rows = std::move(scan.rows);
