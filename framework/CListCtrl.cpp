@@ -49,7 +49,8 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     // Reordered rows take the mark along, as they take the selection and the
     // current row: Shift+click after a sort selects from the same file.
     connect(pModel, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
-        m_markRow = MarkNamesRow() ? QPersistentModelIndex(model()->index(m_nSelectionMark, 0)) : QPersistentModelIndex();
+        m_markRow =
+            MarkNamesRow() ? QPersistentModelIndex(model()->index(m_nSelectionMark, 0)) : QPersistentModelIndex();
     });
     connect(pModel, &QAbstractItemModel::layoutChanged, this, [this] {
         if (m_markRow.isValid()) m_nSelectionMark = m_markRow.row();

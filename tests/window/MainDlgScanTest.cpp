@@ -159,7 +159,8 @@ private slots:
                 Qt::QueuedConnection);
             TypeFolder(d, QString::fromStdString(tree.Path()));
             QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
-            QVERIFY(QTest::qWaitFor([&] { return !shownAndSaid.empty() && d->m_listFiles->GetItemCount() >= 5; }, 5000));
+            QVERIFY(
+                QTest::qWaitFor([&] { return !shownAndSaid.empty() && d->m_listFiles->GetItemCount() >= 5; }, 5000));
             QVERIFY(d->IsScanning());
             QVERIFY(Status(d).startsWith(QStringLiteral("検索中: ")));
             QObject::disconnect(watch);

@@ -607,9 +607,9 @@ private slots:
             QVERIFY(pList->height() > 4 * d->m_listFiles->RowHeight());
             QVERIFY(pList->geometry().right() < d->width());
             QVERIFY(d->GetStatusLine()->geometry().bottom() < d->height());
-            QVERIFY(d->grab().save(OutputPath(qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
-                                                  ? "main-window-small-scaled.png"
-                                                  : "main-window-small.png")));
+            QVERIFY(
+                d->grab().save(OutputPath(qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "main-window-small-scaled.png"
+                                                                                       : "main-window-small.png")));
         });
     }
 
