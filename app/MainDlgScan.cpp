@@ -129,8 +129,8 @@ void CMainDlg::FlushPendingRows() {
 void CMainDlg::ShowScanProgress() {
     if (m_pScan == nullptr) return;
     const ScanProgress progress = m_pScan->Progress();
-    // The workers count the files they read ahead of the list, but their
-    // count may reach this thread after the rows it counts.
+    // The workers' count runs ahead of the list (they read ahead of it); it
+    // is never shown below the rows the list holds.
     const std::uint64_t nFiles = std::max<std::uint64_t>(progress.files, m_fileList.rowCount());
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     pStatus->SetStatus(QStringLiteral("検索中: ") + Count(nFiles) + QStringLiteral("　"),

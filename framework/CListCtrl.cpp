@@ -137,8 +137,6 @@ void CListCtrl::EnableColumnClicks(bool bEnable) {
     pHeader->setPalette(palette);
 }
 
-bool CListCtrl::ColumnClicksEnabled() const { return horizontalHeader()->sectionsClickable(); }
-
 int CListCtrl::sizeHintForColumn(int nColumn) const {
     const auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
     if (pModel == nullptr) return ReportView::sizeHintForColumn(nColumn);

@@ -44,7 +44,6 @@ public:
     // greyed, as a greyed button's text is; the columns can still be
     // resized.
     void EnableColumnClicks(bool bEnable);
-    bool ColumnClicksEnabled() const;
 
     // The widest cell text of the column over every row, for a double click
     // on the heading's border: each row's text is measured by its
