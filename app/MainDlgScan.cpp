@@ -1,11 +1,11 @@
 // The main window's scan: started off the window's thread, its rows taken on
 // the window's thread a slice of time at a go, its progress and outcome on
 // the status line, and every way it stops.
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/MainDlg.h"
@@ -124,22 +124,27 @@ void CMainDlg::OnScanWake() {
         FlushPendingRows();
 }
 
+// Rows and the count on the status line go together, so that the line never
+// says fewer files than the list shows.
 void CMainDlg::FlushPendingRows() {
     m_nextFlush = Clock::now() + kFlushInterval;
-    if (m_pendingRows.empty()) return;
-    m_fileList.AppendRows(m_pendingRows);
-    m_pendingRows.clear();
+    if (!m_pendingRows.empty()) {
+        m_fileList.AppendRows(m_pendingRows);
+        m_pendingRows.clear();
+    }
+    ShowScanProgress();
 }
 
 void CMainDlg::ShowScanProgress() {
     if (m_pScan == nullptr) return;
-    FlushPendingRows();
     const ScanProgress progress = m_pScan->Progress();
+    // The workers' count runs ahead of the list (they read ahead of it); it
+    // is never shown below the rows the list holds.
+    const std::uint64_t nFiles = std::max<std::uint64_t>(progress.files, m_fileList.rowCount());
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
-    // What the list shows, and what the workers have found ahead of it.
-    const auto nShown = static_cast<std::uint64_t>(m_fileList.rowCount());
-    pStatus->SetStatus(QStringLiteral("検索中: ") + Number(nShown) + QStringLiteral(" 件表示・") +
-                           Number(std::max(progress.files, nShown)) + QStringLiteral(" ファイル検出　"),
+    // What the list shows, and what the workers have found.
+    pStatus->SetStatus(QStringLiteral("検索中: ") + Number(static_cast<std::uint64_t>(m_fileList.rowCount())) +
+                           QStringLiteral(" 件表示・") + Number(nFiles) + QStringLiteral(" ファイル検出　"),
                        FromCodePage(progress.folder.empty() ? m_szSourceFolder : progress.folder));
 }
 
@@ -206,16 +211,16 @@ void CMainDlg::EndScan() {
 }
 
 // While a scan runs the list is not the folder's: it cannot be exported or
-// sorted (the list never reorders under its rows); nor while long work runs
-// (one at a time). The busy cursor shows over the list alone, as the rest of
-// the window works as ever.
+// sorted (the list never reorders under its rows), and the buttons and
+// headings look so; nor while long work runs (one at a time). The busy
+// cursor shows over the list alone, as the rest of the window works as ever.
 void CMainDlg::UpdateCommands() {
     const bool bBusy = m_pScan != nullptr || m_pWork != nullptr;
     for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
         if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bBusy);
     }
     if (m_listFiles == nullptr) return;
-    m_listFiles->horizontalHeader()->setSectionsClickable(!bBusy);
+    m_listFiles->EnableColumnClicks(!bBusy);
     if (bBusy) {
         m_listFiles->setCursor(Qt::BusyCursor);
         if (!m_pProgressTimer->isActive()) m_pProgressTimer->start(kProgressIntervalMs);

@@ -91,9 +91,9 @@ void CMainDlg::ShowWorkProgress() {
 
 void CMainDlg::OnColumnClick(int nColumn) {
     if (IsScanning() || IsWorking()) return;  // the header is greyed meanwhile
-    // The selection mark remembers the column of the last sort; a row
-    // clicked since has put its own index there.
-    const bool bDescending = m_listFiles->GetSelectionMark() == nColumn && m_bSortAscending;
+    // The window remembers the column it sorted by; the list's selection
+    // mark is the user's anchor for Shift+click and is left alone.
+    const bool bDescending = m_nSortColumn == nColumn && m_bSortAscending;
     if (m_fileList.rowCount() <= m_nRowsAtOnce) {
         m_fileList.Sort(nColumn, bDescending);
         SortDone(nColumn, bDescending);
@@ -124,7 +124,6 @@ void CMainDlg::SortDone(int nColumn, bool bDescending) {
     // stable, so a folder's rows stay in one run in either direction); after
     // any other the export's folder headings would split folders apart.
     m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
-    m_listFiles->SetSelectionMark(nColumn);
     m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
 }
 

@@ -120,6 +120,13 @@ if [ -x "$BUILD/bench/bench_ExportBench" ]; then
     }'
 fi
 
+# A double click on a heading's border over a million rows made in memory,
+# against measuring every cell text with the font.
+if [ -x "$BUILD/bench/bench_FitColumnBench" ]; then
+  echo "== fitting a column to its longest text, 1,000,000 rows, median of $RUNS runs (offscreen)"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_FitColumnBench" 1000000 "$RUNS" 2>/dev/null
+fi
+
 # The window's scan on a busy machine: as many busy loops as there are cores
 # (BENCH_BUSY_LOOPS), then the lister and the window scanning at start-up in
 # turn under that load. The window's workers must not starve (limit: twice
