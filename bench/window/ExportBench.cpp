@@ -62,6 +62,37 @@ protected:
     }
 };
 
+// How late the window's event loop lets a 10 ms timer fire between Begin
+// and End (the file is written meanwhile).
+class LatenessWatch {
+public:
+    LatenessWatch() {
+        m_tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_tick, &QTimer::timeout, [this] {
+            const auto now = Clock::now();
+            const double late = std::chrono::duration<double, std::milli>(now - m_last).count() - 10.0;
+            if (m_bMeasuring) m_worstMs = std::max(m_worstMs, late);
+            m_last = now;
+        });
+        m_tick.start(10);
+    }
+    void Begin() {
+        m_last = Clock::now();
+        m_worstMs = 0;
+        m_bMeasuring = true;
+    }
+    double End() {
+        m_bMeasuring = false;
+        return m_worstMs;
+    }
+
+private:
+    QTimer m_tick;
+    Clock::time_point m_last = Clock::now();
+    bool m_bMeasuring = false;
+    double m_worstMs = 0;
+};
+
 bool ClickSave(QFileDialog* pDialog) {
     auto* pButtons = pDialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
     if (pButtons == nullptr) return false;
@@ -100,22 +131,8 @@ int main(int argc, char** argv) {
 
     BoxWatch watch;
     app.installEventFilter(&watch);
-    // How late the window's event loop lets a 10 ms timer fire while the
-    // file is written.
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    auto lastTick = Clock::now();
-    bool bMeasuring = false;
-    double worstLateMs = 0;
+    LatenessWatch lateWatch;
     std::vector<double> lateness;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const auto now = Clock::now();
-        if (bMeasuring) {
-            worstLateMs = std::max(worstLateMs, std::chrono::duration<double, std::milli>(now - lastTick).count() - 10.0);
-        }
-        lastTick = now;
-    });
-    tick.start(10);
     std::vector<double> windowTimes;
     std::vector<double> writerTimes;
     Clock::time_point start;
@@ -154,14 +171,11 @@ int main(int argc, char** argv) {
                 // before replacing one and the time is the export's alone.
                 std::remove(strOut.c_str());
                 start = Clock::now();
-                lastTick = start;
-                worstLateMs = 0;
-                bMeasuring = true;
+                lateWatch.Begin();
                 check(ClickSave(f), "no Save button");
             })
             .Then<QMessageBox>([&](QMessageBox* b) {
-                bMeasuring = false;
-                lateness.push_back(worstLateMs);
+                lateness.push_back(lateWatch.End());
                 windowTimes.push_back(std::chrono::duration<double>(watch.shown - start).count());
                 check(b->windowTitle() == QStringLiteral("出力先"), "no completion question");
                 check(ClickButtonText(b, QStringLiteral("いいえ(&N)")), "no No button");

@@ -125,6 +125,39 @@ long PeakResidentKb() {
     return usage.ru_maxrss;
 }
 
+// Every run's figures.
+struct Figures {
+    int nRows = 0;
+    std::vector<double> firstRows, wholeScans, lateness, firstLateness, nameSorts, sizeSorts, scrolls;
+    std::vector<double> copies, sortLateness, copyLateness;
+};
+
+// One rescan of the folder, then sorts, a copy of every row and a scroll.
+void MeasureRun(BenchDlg& dlg, const std::string& rawFolder, Figures& figures) {
+    CListCtrl* pView = dlg.m_listFiles;
+    const auto scanStart = Clock::now();
+    dlg.SetFolder(rawFolder);
+    const ScanTimes times = WatchScan(dlg, scanStart);
+    figures.firstRows.push_back(times.firstRows);
+    figures.wholeScans.push_back(times.whole);
+    figures.lateness.push_back(times.worstLateMs);
+    figures.nRows = pView->GetItemCount();
+    // A header click is this signal; each run starts from scan order.
+    const ScanTimes byName = WatchWork(dlg, [&] { emit pView->ColumnClick(kColumnFileName); });
+    const ScanTimes bySize = WatchWork(dlg, [&] { emit pView->ColumnClick(kColumnSize); });
+    figures.nameSorts.push_back(byName.whole);
+    figures.sizeSorts.push_back(bySize.whole);
+    figures.sortLateness.push_back(std::max(byName.worstLateMs, bySize.worstLateMs));
+    pView->selectAll();
+    const ScanTimes copy = WatchWork(dlg, [&] { pView->Copy(); });
+    figures.copies.push_back(copy.whole);
+    figures.copyLateness.push_back(copy.worstLateMs);
+    pView->clearSelection();
+    figures.scrolls.push_back(
+        TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
+    pView->scrollToTop();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,9 +179,7 @@ int main(int argc, char** argv) {
     CListerApp theApp;
     SetSettingsPath(settings / "Norvane.ini");
 
-    int nRows = 0;
-    std::vector<double> firstRows, wholeScans, lateness, firstLateness, nameSorts, sizeSorts, scrolls;
-    std::vector<double> copies, sortLateness, copyLateness;
+    Figures f;
     {
         BenchDlg dlg;
         AfxSetMainWnd(&dlg);
@@ -162,61 +193,38 @@ int main(int argc, char** argv) {
         dlg.OnInitDialog();
         dlg.resize(1024, 768);
         dlg.show();
-        CListCtrl* pView = dlg.m_listFiles;
         if (bScanOnly) {
             const ScanTimes times = WatchScan(dlg, start);
-            firstRows.push_back(times.firstRows);
-            wholeScans.push_back(times.whole);
-            lateness.push_back(times.worstLateMs);
-            firstLateness.push_back(times.firstLateMs);
-            nRows = pView->GetItemCount();
+            f.firstRows.push_back(times.firstRows);
+            f.wholeScans.push_back(times.whole);
+            f.lateness.push_back(times.worstLateMs);
+            f.firstLateness.push_back(times.firstLateMs);
+            f.nRows = dlg.m_listFiles->GetItemCount();
         } else {
             dlg.SetFolder(rawFolder);  // a first listing warms the caches as the lister's runs do
             WatchScan(dlg, Clock::now());
         }
-        for (int nRun = 0; !bScanOnly && nRun < nRuns; ++nRun) {
-            const auto scanStart = Clock::now();
-            dlg.SetFolder(rawFolder);
-            const ScanTimes times = WatchScan(dlg, scanStart);
-            firstRows.push_back(times.firstRows);
-            wholeScans.push_back(times.whole);
-            lateness.push_back(times.worstLateMs);
-            nRows = pView->GetItemCount();
-            // A header click is this signal; each run starts from scan order.
-            const ScanTimes byName = WatchWork(dlg, [&] { emit pView->ColumnClick(kColumnFileName); });
-            const ScanTimes bySize = WatchWork(dlg, [&] { emit pView->ColumnClick(kColumnSize); });
-            nameSorts.push_back(byName.whole);
-            sizeSorts.push_back(bySize.whole);
-            sortLateness.push_back(std::max(byName.worstLateMs, bySize.worstLateMs));
-            pView->selectAll();
-            const ScanTimes copy = WatchWork(dlg, [&] { pView->Copy(); });
-            copies.push_back(copy.whole);
-            copyLateness.push_back(copy.worstLateMs);
-            pView->clearSelection();
-            scrolls.push_back(
-                TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
-            pView->scrollToTop();
-        }
+        for (int nRun = 0; !bScanOnly && nRun < nRuns; ++nRun) MeasureRun(dlg, rawFolder, f);
         dlg.hide();
         AfxSetMainWnd(nullptr);
     }
     const long nPeakKb = PeakResidentKb();
     WaitForBackgroundWork(std::chrono::seconds(60));
 
-    std::printf("rows %d, median of %d runs\n", nRows, static_cast<int>(wholeScans.size()));
-    std::printf("first-rows-painted    %.3f\n", Median(firstRows));
-    std::printf("scan-to-end           %.3f\n", Median(wholeScans));
-    std::printf("worst-timer-lateness  %.1f ms\n", Median(lateness));
+    std::printf("rows %d, median of %d runs\n", f.nRows, static_cast<int>(f.wholeScans.size()));
+    std::printf("first-rows-painted    %.3f\n", Median(f.firstRows));
+    std::printf("scan-to-end           %.3f\n", Median(f.wholeScans));
+    std::printf("worst-timer-lateness  %.1f ms\n", Median(f.lateness));
     if (bScanOnly) {
-        std::printf("first-timer-lateness  %.1f ms (the first paint)\n", Median(firstLateness));
+        std::printf("first-timer-lateness  %.1f ms (the first paint)\n", Median(f.firstLateness));
         std::printf("peak-resident         %ld KB\n", nPeakKb);
         return 0;
     }
-    std::printf("sort-by-name          %.3f\n", Median(nameSorts));
-    std::printf("sort-by-size          %.3f\n", Median(sizeSorts));
-    std::printf("worst-timer-lateness-sorting %.1f ms\n", Median(sortLateness));
-    std::printf("copy-all-rows         %.3f\n", Median(copies));
-    std::printf("worst-timer-lateness-copying %.1f ms\n", Median(copyLateness));
-    std::printf("scroll-to-end         %.3f\n", Median(scrolls));
+    std::printf("sort-by-name          %.3f\n", Median(f.nameSorts));
+    std::printf("sort-by-size          %.3f\n", Median(f.sizeSorts));
+    std::printf("worst-timer-lateness-sorting %.1f ms\n", Median(f.sortLateness));
+    std::printf("copy-all-rows         %.3f\n", Median(f.copies));
+    std::printf("worst-timer-lateness-copying %.1f ms\n", Median(f.copyLateness));
+    std::printf("scroll-to-end         %.3f\n", Median(f.scrolls));
     return 0;
 }
