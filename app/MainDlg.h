@@ -222,8 +222,8 @@ private:
     std::unique_ptr<LongWork> m_pWork;           // while long work runs
     WorkKind m_workKind = WorkKind::kSort;
     QString m_strRestingStatus;
-    ThreadWake* m_pScanWake = nullptr;           // its workers wake the window
-    ThreadWake* m_pFolderCheck = nullptr;        // while the update button's check runs
+    ThreadWake* m_pScanWake = nullptr;     // its workers wake the window
+    ThreadWake* m_pFolderCheck = nullptr;  // while the update button's check runs
     std::shared_ptr<FolderCheck> m_pFolderCheckState;
     std::chrono::steady_clock::time_point m_nextFlush;
     std::chrono::steady_clock::time_point m_scanStart;

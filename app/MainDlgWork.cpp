@@ -46,7 +46,8 @@ void CMainDlg::StartWork(WorkKind kind, std::size_t nRows, std::function<void(Wo
         // Over before its end runs: the end may start other work.
         FinishWork();
         fnEnd();
-        if (m_pScan == nullptr && m_pWork == nullptr) static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strRestingStatus);
+        if (m_pScan == nullptr && m_pWork == nullptr)
+            static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strRestingStatus);
     });
     UpdateCommands();
     ShowWorkProgress();
@@ -137,7 +138,8 @@ bool CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& co
     const std::vector<ItemRef>& refs = m_fileList.Refs();
     pJob->refs.reserve(rows.size());
     for (int nRow : rows) {
-        if (nRow >= 0 && static_cast<std::size_t>(nRow) < refs.size()) pJob->refs.push_back(refs[static_cast<std::size_t>(nRow)]);
+        if (nRow >= 0 && static_cast<std::size_t>(nRow) < refs.size())
+            pJob->refs.push_back(refs[static_cast<std::size_t>(nRow)]);
     }
     pJob->columns = columns;
     pJob->bFormattedSize = m_bFormattedSize;

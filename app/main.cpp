@@ -9,6 +9,7 @@
 #include "app/ListerApp.h"
 #include "app/TerminationSignals.h"
 #include "catalogue/BackgroundScan.h"
+#include "export/ListExporterRun.h"
 #include "framework/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
     // program ends without the destructors of its static objects, which
     // that worker may still use.
     if (!norvane::EndBackgroundWork(std::chrono::seconds(2))) {
+        // An export that was putting its file in place when the window
+        // closed ends first.
+        norvane::WaitForExportsPuttingFilesInPlace(std::chrono::minutes(2));
         std::fflush(nullptr);
         std::_Exit(0);
     }

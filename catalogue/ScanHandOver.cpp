@@ -27,7 +27,8 @@ void FolderNews::Publish(std::vector<FileItem*>& rows) {
     if (m_pLast != nullptr) m_pLast->next.store(batch, std::memory_order_release);
     else m_pFirst.store(batch, std::memory_order_release);
     m_pLast = batch;
-    if (m_phase.load(std::memory_order_relaxed) == Phase::kPending) m_phase.store(Phase::kOpened, std::memory_order_release);
+    if (m_phase.load(std::memory_order_relaxed) == Phase::kPending)
+        m_phase.store(Phase::kOpened, std::memory_order_release);
 }
 
 void FolderNews::Finish(const FolderOutcome& outcome) {

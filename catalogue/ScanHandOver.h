@@ -74,10 +74,10 @@ private:
 
     std::atomic<Phase> m_phase{Phase::kPending};
     std::atomic<Batch*> m_pFirst{nullptr};
-    FolderOutcome m_outcome;      // written by the reader before kDone
-    Batch* m_pLast = nullptr;     // the reader's
-    Batch* m_pAt = nullptr;       // the consumer's: the batch it takes from
-    std::size_t m_nAt = 0;        // rows of m_pAt taken
+    FolderOutcome m_outcome;   // written by the reader before kDone
+    Batch* m_pLast = nullptr;  // the reader's
+    Batch* m_pAt = nullptr;    // the consumer's: the batch it takes from
+    std::size_t m_nAt = 0;     // rows of m_pAt taken
 };
 
 class ConsumerWake {

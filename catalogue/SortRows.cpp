@@ -228,7 +228,8 @@ bool MakeKeys(const std::vector<const FileItem*>& rows, int column, int codePage
     for (std::size_t from = 0; from < rows.size(); from += kPiece) {
         if (Stopped(control)) return false;
         const std::size_t to = std::min(rows.size(), from + kPiece);
-        for (std::size_t i = from; i < to; ++i) keyed[i] = KeyOf(rows[i], static_cast<std::uint32_t>(i), column, codePage, ranks);
+        for (std::size_t i = from; i < to; ++i)
+            keyed[i] = KeyOf(rows[i], static_cast<std::uint32_t>(i), column, codePage, ranks);
         Advance(control, to - from);
     }
     return !Stopped(control);

@@ -10,6 +10,9 @@
 #include <QString>
 #include <QUrl>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "export/ListExporterRun.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
@@ -60,6 +63,33 @@ QString AskSavePath(const QString& strFolder, const QString& strName) {
     return strChosen;
 }
 
+// Exports putting their file in place: a program that ends waits for them.
+struct Commits {
+    std::mutex mutex;
+    std::condition_variable done;
+    int nRunning = 0;
+};
+
+Commits& RunningCommits() {
+    static auto* commits = new Commits;  // a worker may still use it after main
+    return *commits;
+}
+
+class CommitInProgress {
+public:
+    CommitInProgress() {
+        std::lock_guard lock(RunningCommits().mutex);
+        ++RunningCommits().nRunning;
+    }
+    ~CommitInProgress() {
+        std::lock_guard lock(RunningCommits().mutex);
+        --RunningCommits().nRunning;
+        RunningCommits().done.notify_all();
+    }
+    CommitInProgress(const CommitInProgress&) = delete;
+    CommitInProgress& operator=(const CommitInProgress&) = delete;
+};
+
 void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string& strPathUtf8,
                    const std::string& strReason) {
     std::string strText(strWhat);
@@ -73,6 +103,11 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
 }
 
 }  // namespace
+
+bool WaitForExportsPuttingFilesInPlace(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(RunningCommits().mutex);
+    return RunningCommits().done.wait_for(lock, timeout, [] { return RunningCommits().nRunning == 0; });
+}
 
 FileOpener SetFileOpener(FileOpener fnOpener) {
     FileOpener fnOld = std::move(CurrentOpener());
@@ -140,6 +175,7 @@ void CExportRun::Write(WorkControl& control) {
     // Commit writes what is still buffered, reports a failure the file
     // system deferred, and only then puts the file in place. A failed file
     // leaves the destination as it was, unless it had to be written in place.
+    const CommitInProgress committing;
     if (!sink.Commit()) {
         m_strFailure = sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
                                             : "出力先のファイルに書き込めませんでした。出力先は変更されていません。";

@@ -9,6 +9,7 @@
 // Conclude, while the window keeps its hands off the run.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,12 @@ namespace norvane {
 // real one. Returns the one it replaces.
 using FileOpener = std::function<bool(const std::string& strPathUtf8)>;
 FileOpener SetFileOpener(FileOpener fnOpener);
+
+// An export whose file is being put in place cannot stop: if its window
+// closes meanwhile, the work goes on. A program that ends waits up to
+// timeout for such work (false when some is still going on), lest a file
+// be left half-copied into place.
+bool WaitForExportsPuttingFilesInPlace(std::chrono::milliseconds timeout);
 
 class CExportRun {
 public:

@@ -125,7 +125,8 @@ std::vector<int> ListCtrlModel::NewRows(const std::vector<int>& order) {
     std::vector<int> newRow(nCount, -1);
     for (std::size_t i = 0; i < nCount; ++i) {
         const int nOld = order[i];
-        if (nOld < 0 || static_cast<std::size_t>(nOld) >= nCount || newRow[static_cast<std::size_t>(nOld)] >= 0) return {};
+        if (nOld < 0 || static_cast<std::size_t>(nOld) >= nCount || newRow[static_cast<std::size_t>(nOld)] >= 0)
+            return {};
         newRow[static_cast<std::size_t>(nOld)] = static_cast<int>(i);
     }
     return newRow;

@@ -116,7 +116,8 @@ ScanTimes WatchScan(BenchDlg& dlg, Clock::time_point start) {
 
 // Long work an action starts (a sort, a copy), until done and painted.
 ScanTimes WatchWork(BenchDlg& dlg, const std::function<void()>& fnAction) {
-    return Watch(dlg, Clock::now(), [&dlg] { return dlg.IsWorking(); }, fnAction);
+    return Watch(
+        dlg, Clock::now(), [&dlg] { return dlg.IsWorking(); }, fnAction);
 }
 
 long PeakResidentKb() {

@@ -673,7 +673,8 @@ TEST_F(FolderScanTest, ThousandsOfStopsAtRandomPoints) {
         const ScanEnd end = scan->Result().end;
         EXPECT_TRUE(stoppedHere ? end == ScanEnd::kStoppedByRequest : end != ScanEnd::kStoppedByError) << run;
         ASSERT_TRUE(end == ScanEnd::kCompleted ? rows.size() == reference.items.size()
-                                               : rows.size() <= reference.items.size()) << run;
+                                               : rows.size() <= reference.items.size())
+            << run;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             ASSERT_EQ(rows[i]->directory() + std::string(rows[i]->fileName),
                       reference.items[i]->directory() + std::string(reference.items[i]->fileName))

@@ -67,7 +67,8 @@ TEST(WorkerPoolTest, TheBoundHoldsAndTheOtherLaneIsNeverShutOut) {
 
     Gate others;
     std::atomic<bool> quick{false};
-    for (std::size_t i = 0; i < WorkerPool::kOtherTasks; ++i) pool.Submit([&] { others.Wait(); }, WorkerPool::Lane::kOther);
+    for (std::size_t i = 0; i < WorkerPool::kOtherTasks; ++i)
+        pool.Submit([&] { others.Wait(); }, WorkerPool::Lane::kOther);
     ASSERT_TRUE(others.WaitForWaiting(static_cast<int>(WorkerPool::kOtherTasks)));
     pool.Submit([&] { quick = true; }, WorkerPool::Lane::kOther);  // waits for one of the others
     EXPECT_LE(pool.ThreadCount(), kBound + WorkerPool::kOtherTasks);

@@ -387,9 +387,8 @@ private slots:
                 gate.emplace();  // the writing waits in the pool
                 QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
             })
-            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
-                QVERIFY(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDOK));
-            })
+            .Then<COutputOptionsDlg>(
+                [](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDOK)); })
             .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, strKept); })
             .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
             .ThenSettled<CMainDlg>([&](CMainDlg* d) {
@@ -398,7 +397,8 @@ private slots:
                 QVERIFY(!IsEnabled(d, IDC_OUTPUT_ALL) && !IsEnabled(d, IDC_OUTPUT_SELECTED));
                 QTest::keyClick(d->m_listFiles, Qt::Key_Escape);
                 QVERIFY(!d->IsWorking() && d->isVisible());
-                QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("出力を中止しました。ファイルは書き込まれていません"));
+                QCOMPARE(d->GetStatusLine()->text(),
+                         QStringLiteral("出力を中止しました。ファイルは書き込まれていません"));
                 gate.reset();
                 QVERIFY(WaitForBackgroundWork(std::chrono::seconds(10)));
                 QTest::qWait(50);  // no question comes
