@@ -26,6 +26,7 @@
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "catalogue/BackgroundScan.h"
+#include "support/MainWindow.h"
 #include "support/ModalDriver.h"
 #include "support/PoolGate.h"
 #include "support/TempDir.h"
@@ -36,12 +37,6 @@ using namespace norvane::test;
 namespace {
 
 QString Q(const std::string& str) { return QString::fromStdString(str); }
-
-void ClickHeader(CMainDlg* d, int nColumn) {
-    QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
-    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {},
-                      QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
-}
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
     CListCtrl* pView = d->m_listFiles;

@@ -17,6 +17,7 @@
 #include "catalogue/BackgroundScan.h"
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
+#include "support/MainWindow.h"
 #include "support/ModalDriver.h"
 #include "support/PoolGate.h"
 #include "support/TempDir.h"
@@ -31,21 +32,6 @@ std::vector<std::string> Names(CMainDlg* d) {
     std::vector<std::string> names;
     for (const FileItem* pItem : d->GetFileList().Items()) names.emplace_back(pItem->fileName);
     return names;
-}
-
-bool SortedBy(CMainDlg* d, int nColumn, bool bAscending) {
-    const std::vector<const FileItem*> items = d->GetFileList().Items();
-    for (std::size_t i = 1; i < items.size(); ++i) {
-        const int nCompare = CompareAscending(items[i - 1], items[i], nColumn);
-        if (bAscending ? nCompare > 0 : nCompare < 0) return false;
-    }
-    return true;
-}
-
-void ClickHeader(CMainDlg* d, int nColumn) {
-    QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
-    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {},
-                      QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
 QString Status(CMainDlg* d) { return d->GetStatusLine()->text(); }
