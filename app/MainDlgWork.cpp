@@ -59,7 +59,8 @@ void CMainDlg::FinishWork() {
 }
 
 void CMainDlg::StopWork() {
-    if (m_pWork == nullptr || !m_pWork->Stop()) return;  // an export puts its file in place: its end comes
+    if (m_pWork == nullptr) return;
+    if (!m_pWork->Stop()) return ShowWorkProgress();  // an export puts its file in place: its end comes
     const WorkKind kind = m_workKind;
     FinishWork();
     if (m_pScan != nullptr) return;  // the scan's progress has the line
@@ -85,7 +86,14 @@ void CMainDlg::ShowWorkProgress() {
                       QString::number(control.Total() > 0 ? nDone * 100 / control.Total() : 0) + QStringLiteral("%");
             break;
         case WorkKind::kCopy: strText = QStringLiteral("コピー中: ") + strOf; break;
-        case WorkKind::kExport: strText = QStringLiteral("出力中: ") + strOf; break;
+        case WorkKind::kExport:
+            // Putting the file in place can no longer be stopped.
+            if (control.Committing()) {
+                static_cast<StatusLine*>(m_pStatus)->SetStatus(QStringLiteral("出力中: ファイルを保存しています"));
+                return;
+            }
+            strText = QStringLiteral("出力中: ") + strOf;
+            break;
     }
     static_cast<StatusLine*>(m_pStatus)->SetStatus(strText + QStringLiteral("（Esc で中止）"));
 }

@@ -24,6 +24,7 @@ public:
         int expected = kRunning;
         return m_state.compare_exchange_strong(expected, kCommitting);
     }
+    bool Committing() const { return m_state.load(std::memory_order_relaxed) == kCommitting; }
 
     // How far the work has come, in units of its own.
     void SetTotal(std::uint64_t total) { m_nTotal.store(total, std::memory_order_relaxed); }
