@@ -239,12 +239,13 @@ ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
 bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& search, FolderOutcome& outcome,
                                      std::vector<FileItem*>& rows) {
     search.SetStatDirectories(false);
+    // A stopped scan starts no other call for this folder.
+    search.SetStopFlag(&m_scheduler.StopFlag());
     const bool sameCodePage = FileSystemCodePage() == CurrentCodePage();
     FindData entry;
     unsigned nEntries = 0;
-    while (search.Next(&entry)) {
+    while (!m_scheduler.Stopped() && search.Next(&entry)) {
         if (m_options.workersYield && ++nEntries % kEntriesPerYield == 0) YieldProcessor();
-        if (m_scheduler.Stopped()) return false;
         const std::uint32_t attributes = entry.dwFileAttributes;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!m_options.recurse || entry.rawName == "." || entry.rawName == "..") continue;
@@ -278,6 +279,7 @@ bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& s
         m_nFilesRead.fetch_add(1, std::memory_order_relaxed);
         if (rows.size() >= kRowsPerHandOver) Publish(node, rows);
     }
+    if (m_scheduler.Stopped()) return false;
     outcome.endError = search.LastError();
     return true;
 }

@@ -58,6 +58,8 @@ public:
     // Rows the consumer may now take.
     void Published(std::size_t rows) { m_nPublished.fetch_add(rows); }
     bool Stopped() const { return m_bStop.load(); }
+    // The flag itself, for a reader to look at between system calls.
+    const std::atomic<bool>& StopFlag() const { return m_bStop; }
 
     // ---- The consumer, and Stop from any thread; none of them waits ----
 

@@ -138,6 +138,10 @@ bool FolderSearch::Next(FindData* data) {
             m_nLastError = errno != 0 ? WinErrorFromErrno(errno) : ERROR_NO_MORE_FILES;
             return false;
         }
+        if (m_pStop != nullptr && m_pStop->load(std::memory_order_relaxed)) {
+            m_nLastError = ERROR_OPERATION_ABORTED;
+            return false;
+        }
         const char* name = entry->d_name;
         bool dot = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
         if (dot && m_bSkipDots) continue;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +47,10 @@ public:
     // With false, directories are given without their size and time (saves
     // a stat per folder entry when only files need them).
     void SetStatDirectories(bool stat) { m_bStatDirectories = stat; }
+    // Next gives up (LastError() 995) once *pStop is set, looked at between
+    // the system calls of an entry: a stopped scan makes no call it can do
+    // without. Any thread may set it.
+    void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
 
     // The descriptor of the open folder (for reads relative to it), or -1.
     int Fd() const { return m_nFd; }
@@ -63,6 +68,7 @@ private:
     bool m_bSkipDots = false;
     bool m_bStatDirectories = true;
     int m_nDosKind = 0;  // which way this file system keeps DOS attributes
+    const std::atomic<bool>* m_pStop = nullptr;
     std::uint32_t m_nLastError = 0;
 };
 

@@ -687,8 +687,9 @@ TEST_F(FolderScanTest, ThousandsOfStopsAtRandomPoints) {
 
 // A stop never waits for a worker: with workers held inside a system call,
 // the stop and the end of Take come at once, and scans let go meanwhile
-// take no more threads than the pool holds; once the calls return, every
-// worker is back and the stores let go are freed.
+// take no more threads than the pool holds; once the calls return, the
+// workers read nothing more, every one is back in the pool and the stores
+// let go are freed.
 TEST_F(FolderScanTest, AStopNeverWaitsAndScansLetGoGiveTheirWorkersBack) {
     ASSERT_TRUE(Make({"a", "held/", "held/x"}));
     for (int i = 0; i < 40; ++i) ASSERT_TRUE(m_dir.MakeFolder("held/" + std::to_string(i)));
@@ -721,7 +722,15 @@ TEST_F(FolderScanTest, AStopNeverWaitsAndScansLetGoGiveTheirWorkersBack) {
     }  // each let go with its workers inside the call
     EXPECT_LE(WorkerPool::Shared().ThreadCount(), WorkerPool::Shared().Bound() + WorkerPool::kOtherTasks);
     EXPECT_FALSE(WaitForBackgroundWork(std::chrono::milliseconds(20)));
+    // Back from the call, a stopped worker reads nothing more.
+    static std::atomic<int> reads{0};
+    reads = 0;
+    Sys().readDir = [](DIR* dir) {
+        ++reads;
+        return RealSystemCalls().readDir(dir);
+    };
     hold = false;
     ASSERT_TRUE(WaitForBackgroundWork(std::chrono::seconds(30)));
+    EXPECT_EQ(reads.load(), 0);
     for (const auto& store : stores) EXPECT_TRUE(store.expired());
 }
