@@ -309,6 +309,11 @@ int RunLister(int argc, char** argv) {
     int environmentCodePage = CodePageFromEnvironment();
     SetFileSystemCodePage(environmentCodePage);
     SetCodePage(options.codePage != 0 ? options.codePage : environmentCodePage);
+    // The command line comes in the locale's encoding, as the folder's
+    // names do: the texts written around each name go out in the code page.
+    ExportSettings& output = options.output;
+    output.prefix = FileSystemToCodePage(output.prefix, FileSystemCodePage());
+    output.suffix = FileSystemToCodePage(output.suffix, FileSystemCodePage());
 
     // The folder must exist: the lister never creates one.
     if (!FolderExists(options.folder)) {

@@ -15,6 +15,7 @@
 #include "cli/ListerScan.h"
 #include "platform/CodePage.h"
 #include "platform/SystemCalls.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace norvane;
@@ -117,4 +118,28 @@ TEST_F(ListerScanTest, UnreadableTopFolderAndForeignNames) {
                                                "?"
                                                "?/\r\n");
     EXPECT_NE(::access((m_dir / "??").c_str(), F_OK), 0);
+}
+
+// The texts around each name come in the locale's encoding, as the folder
+// does, and go out in the output's code page both ways.
+TEST_F(ListerScanTest, PrefixAndSuffixAreWrittenInTheOutputsCodePage) {
+    ASSERT_TRUE(m_dir.MakeFolder("in") && m_dir.MakeFile("in/a.txt"));
+    const std::string out = m_dir / "out.txt";
+    const std::vector<std::string> common = {"norvane-list", "--settings=/dev/null", "-f", "text", "-c",
+                                             "name",         "--no-headings",        "-o", out,    m_dir / "in"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin() + 1, common.begin() + 1, common.end());
+        return RunList(args);
+    };
+    ASSERT_EQ(run({"norvane-list", "--code-page=932", "--prefix=\xE5\x89\x8D", "--suffix=\xE5\xBE\x8C"}), 0);
+    EXPECT_EQ(ReadAll(out),
+              "\x91\x4F"
+              "a.txt\x8C\xE3\r\n");
+    {
+        ScopedEnvironment locale("LC_ALL", "ja_JP.SJIS");
+        ASSERT_EQ(run({"norvane-list", "--code-page=65001", "--prefix=\x91\x4F", "--suffix=\x8C\xE3"}), 0);
+    }
+    EXPECT_EQ(ReadAll(out),
+              "\xE5\x89\x8D"
+              "a.txt\xE5\xBE\x8C\r\n");
 }
