@@ -66,6 +66,13 @@ std::string Utf8ToCodePage(std::string_view text, int codePage = CurrentCodePage
 // page. When both are the same the bytes pass unchanged.
 std::string FileSystemToCodePage(std::string_view raw, int fileSystemCodePage, int codePage = CurrentCodePage());
 
+// A file or folder name as the list and the exports show it: as
+// FileSystemToCodePage, and where both encodings are the same, a sequence of
+// bytes that is no character of it becomes "?" (one per invalid sequence),
+// so that no output is invalid text. The name's own bytes stay the ones the
+// system calls are given.
+std::string FileNameToCodePage(std::string_view raw, int fileSystemCodePage, int codePage = CurrentCodePage());
+
 // A text in the code page as the file system wants it (for system calls).
 std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, int codePage = CurrentCodePage());
 
