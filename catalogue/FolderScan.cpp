@@ -129,7 +129,7 @@ public:
         : m_strRawTop(std::move(rawFolder)), m_options(options) {
         m_slots.resize(static_cast<std::size_t>(std::max(options.threads, 0)) + 1);
         for (Slot& slot : m_slots) slot.arena = store.NewArena();
-        std::string text = FileSystemToCodePage(m_strRawTop, FileSystemCodePage());
+        std::string text = FileNameToCodePage(m_strRawTop, FileSystemCodePage());
         if (!text.empty()) AppendSeparatorIfMissing(text);
         Slot& own = m_slots.back();
         Node& top = own.nodes.emplace_back();
@@ -350,7 +350,6 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
         return Finish(node, rows, children, worker);
     }
     search.SetStatDirectories(false);
-    const bool sameCodePage = FileSystemCodePage() == CurrentCodePage();
     FindData entry;
     bool denied = false;
     unsigned nEntries = 0;
@@ -363,7 +362,10 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
             Node& child = slot.nodes.emplace_back();
             child.parent = node;
             child.folder = slot.arena->AddFolder(node->folder, entry.cFileName);
-            child.rawName = sameCodePage ? child.folder->name : slot.arena->StoreText(entry.rawName);
+            // The shown name differs from the real one where the code page
+            // cannot hold it, or where the name is not valid text.
+            child.rawName =
+                entry.cFileName == entry.rawName ? child.folder->name : slot.arena->StoreText(entry.rawName);
             children.push_back(&child);
             continue;
         }
