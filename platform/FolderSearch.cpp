@@ -157,11 +157,7 @@ bool FolderSearch::Next(FindData* data) {
         if (name[0] == '.') data->dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN;
         if (m_nDosKind != kNoDos && !dot) data->dwFileAttributes |= DosAttributes(data->rawName);
 
-        if (FileSystemCodePage() == CurrentCodePage()) {
-            data->cFileName = data->rawName;
-        } else {
-            data->cFileName = FileSystemToCodePage(data->rawName, FileSystemCodePage());
-        }
+        data->cFileName = FileNameToCodePage(data->rawName, FileSystemCodePage());
         return true;
     }
 }

@@ -276,11 +276,12 @@ TEST_F(FolderScanTest, SpecialOddHugeOldAndFutureFilesAreListedAsTheyAre) {
     for (int threads : {0, 4}) {
         Scan scan(m_dir.Folder(), ScanOptions{.threads = threads});
         EXPECT_TRUE(scan.result.completed());
-        // Same code page: names' bytes unchanged.
-        ASSERT_EQ(Names(scan),
-                  (std::vector<std::string>{invalid, "future", "huge.bin", "loop", longName, "null", "old", "pipe"}));
+        // Same code page: valid names' bytes unchanged, invalid sequences
+        // shown as "?".
+        ASSERT_EQ(Names(scan), (std::vector<std::string>{"bad??name.t?t", "future", "huge.bin", "loop", longName,
+                                                         "null", "old", "pipe"}));
         for (auto* item : scan.items) EXPECT_EQ(item->versionInfo.dwFileVersionMS, 0u);
-        EXPECT_EQ(Find(scan, invalid)->extension(), ".t\x80t");
+        EXPECT_EQ(Find(scan, "bad??name.t?t")->extension(), ".t?t");
         EXPECT_EQ(Find(scan, "huge.bin")->fileSize, 5ULL << 30);
         EXPECT_EQ(Find(scan, "old")->fileTime, FileTimeFromUnix(-631152000LL, 0));
         EXPECT_EQ(Find(scan, "future")->fileTime, FileTimeFromUnix(4102444800LL, 5000));
@@ -305,6 +306,30 @@ TEST_F(FolderScanTest, TopFolderIsReadByItsOwnBytes) {
                                               "?"
                                               "?/");
     EXPECT_NE(::access((m_dir / "??").c_str(), F_OK), 0);
+}
+
+// Names that are no valid text in the locale's encoding are shown with "?"
+// in either code page, while the folders are entered and the files read
+// under their real names.
+TEST_F(FolderScanTest, InvalidNamesAreShownMarkedAndReadByTheirOwnBytes) {
+    const std::string top = "top\xFF", sub = "sub\xE6\x97";
+    ASSERT_TRUE(Make({top + "/", top + "/" + sub + "/"}));
+    const int fd = ::open((m_dir / (top + "/" + sub)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    PeOptions pe;
+    pe.fileVersionMS = 0x00030002;
+    ASSERT_TRUE(PeBuilder::WriteFileAt(fd, "tool\xFE.exe", PeBuilder(pe).Build()));
+    ::close(fd);
+    for (int codePage : {kCodePageUtf8, kCodePageShiftJis}) {
+        SetCodePage(codePage);
+        for (int threads : {0, 2}) {
+            Scan scan(m_dir / top, ScanOptions{.threads = threads});
+            ASSERT_TRUE(scan.result.completed()) << scan.diagnostics;
+            ASSERT_EQ(Names(scan), std::vector<std::string>{"tool?.exe"});
+            EXPECT_EQ(scan.items[0]->directory(), m_dir.Folder() + "top?/sub?/");
+            EXPECT_EQ(scan.items[0]->versionInfo.dwFileVersionMS, 0x00030002u);
+        }
+    }
 }
 
 // Deeper than a path can name and deeper than a recursion would survive,
