@@ -60,7 +60,7 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset) {
 
 }  // namespace
 
-int ResolveFinalLink(const std::string& path, std::string* resolved) {
+int ResolveFinalLink(const std::string& path, std::string* resolved, LinkRule rule) {
     std::string current = path;
     for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
         struct stat st {};
@@ -70,10 +70,13 @@ int ResolveFinalLink(const std::string& path, std::string* resolved) {
             *resolved = std::move(current);
             return 0;
         }
+        // Each link on the way, and the file at its end, must be the user's.
+        if (rule == LinkRule::kOwnLinksOnly && hops > 0 && st.st_uid != ::geteuid()) return EACCES;
         if (!S_ISLNK(st.st_mode)) {
             *resolved = std::move(current);
             return 0;
         }
+        if (rule == LinkRule::kOwnLinksOnly && st.st_uid != ::geteuid()) return EACCES;
         std::string target;
         if (const int error = ReadLink(current, &target); error != 0) return error;
         if (target.empty()) return ENOENT;
@@ -87,7 +90,7 @@ int ResolveFinalLink(const std::string& path, std::string* resolved) {
 
 FileReplacement::~FileReplacement() { Abandon(); }
 
-int FileReplacement::Open(const std::string& path) {
+int FileReplacement::Open(const std::string& path, LinkRule rule) {
     if (m_mode != Mode::kClosed) return EBUSY;
     m_bTargetChanged = false;
     if (path.empty()) return ENOENT;
@@ -96,7 +99,7 @@ int FileReplacement::Open(const std::string& path) {
     const bool bExists = ::stat(path.c_str(), &st) == 0;
     if (!bExists && errno != ENOENT) return errno;
     std::string target;
-    if (const int error = ResolveFinalLink(path, &target); error != 0) return error;
+    if (const int error = ResolveFinalLink(path, &target, rule); error != 0) return error;
     // Where the links lead elsewhere than to the file the path opens (the
     // links of /proc and /dev/fd name open files: pipes, terminals, deleted
     // files), or to no regular file, there is no place for a replacement: a
@@ -125,13 +128,11 @@ int FileReplacement::Open(const std::string& path) {
         return 0;
     }
 
-    // Opening the file for writing (without truncating it) asks the system
-    // whether it may be written; the descriptor also serves a copy in place.
-    // Non-blocking, so that a pipe swapped in meanwhile cannot hang the open.
-    m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (m_nTargetFd < 0) return errno;
-    const int flags = ::fcntl(m_nTargetFd, F_GETFL);
-    if (::fstat(m_nTargetFd, &st) != 0 || flags < 0 || ::fcntl(m_nTargetFd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (const int error = OpenExisting(target, rule == LinkRule::kOwnLinksOnly && target != path); error != 0) {
+        CloseAll();
+        return error;
+    }
+    if (::fstat(m_nTargetFd, &st) != 0) {
         const int error = errno;
         CloseAll();
         return error;
@@ -143,6 +144,22 @@ int FileReplacement::Open(const std::string& path) {
     }
 
     return PrepareReplacement(folder, st);
+}
+
+// Opening the file for writing (without truncating it) asks the system
+// whether it may be written; the descriptor also serves a copy in place.
+// Non-blocking, so that a pipe swapped in meanwhile cannot hang the open.
+// With ownFileOnly the links were followed already: a link swapped in
+// meanwhile, or another user's file, is refused.
+int FileReplacement::OpenExisting(const std::string& target, bool ownFileOnly) {
+    m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (ownFileOnly ? O_NOFOLLOW : 0));
+    if (m_nTargetFd < 0) return errno == ELOOP && ownFileOnly ? EACCES : errno;
+    struct stat st {};
+    const int flags = ::fcntl(m_nTargetFd, F_GETFL);
+    if (::fstat(m_nTargetFd, &st) != 0 || flags < 0 || ::fcntl(m_nTargetFd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return errno;
+    }
+    return ownFileOnly && st.st_uid != ::geteuid() ? EACCES : 0;
 }
 
 // An existing regular file: the bytes go to a temporary file beside it,
