@@ -326,7 +326,9 @@ int RunLister(int argc, char** argv) {
             "no place for the settings file is known (neither the program's folder nor $HOME): no settings "
             "file is read (--settings=FILE names one)");
     }
-    LoadTitleSettings(options.output.titles, settingsPath);
+    if (LoadTitleSettings(options.output.titles, settingsPath) == SettingsFileState::kTooLarge && !options.quiet) {
+        PrintError("the settings file '" + settingsPath + "' is larger than 1 MiB: it is not read");
+    }
 
     FileStore store;
     std::vector<const FileItem*> rows;

@@ -54,6 +54,18 @@ out=$("$LISTER" --settings="$settings" --code-page=932 -f text -c name "$work/k/
 check "code page 932, a folder it cannot name" same "$out" "$(printf '\x81\x9c%s/??/\nfile.txt' "$work/k")"
 check "no folder made" same "$(ls "$work/k")" "한국"
 
+# The settings file is read once; one over 1 MiB is not read at all, and
+# the lister says so.
+if command -v strace >/dev/null && strace -qq -o /dev/null true 2>/dev/null; then
+  printf '[TITLE]\r\nVALUE1=Once\r\n' > "$work/once.ini"
+  out=$(strace -f -qq -e trace=open,openat -o "$work/trace" "$LISTER" --settings="$work/once.ini" -f csv -c name "$tree/sub")
+  check "settings read once" same "$(grep -c 'once\.ini' "$work/trace"):${out%%,*}" "1:Once"
+fi
+truncate -s 2G "$work/huge.ini"
+out=$("$LISTER" --settings="$work/huge.ini" -f csv -c name --no-headings "$tree/sub" 2>"$work/err")
+check "settings over 1 MiB: the defaults" same "${out%%,*}" "FileName"
+check "told: settings file too large" grep -qF "norvane-list: the settings file '$work/huge.ini' is larger than 1 MiB: it is not read" "$work/err"
+
 # Filters; a name with a TAB and a line feed stays one line.
 touch "$tree/.hidden"
 out=$("$LISTER" --settings="$settings" -f text -c name --no-headings --no-hidden "$tree" | tr -d '\r' | sort | tr '\n' ' ')
