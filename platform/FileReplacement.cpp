@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -56,6 +57,34 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset) {
         offset += n;
     }
     return true;
+}
+
+// The first size bytes of fromFd at the same places in toFd.
+int CopyBytes(int fromFd, int toFd, off_t size) {
+    std::vector<char> buffer(kCopyChunkBytes);
+    for (off_t offset = 0; offset < size;) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(size - offset, static_cast<off_t>(buffer.size())));
+        const ssize_t n = ::pread(fromFd, buffer.data(), want, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? EIO : errno;  // the source is shorter than it was
+        if (!WriteAllAt(toFd, buffer.data(), static_cast<std::size_t>(n), offset)) return errno;
+        offset += n;
+    }
+    return 0;
+}
+
+// A file without a name in the temporary folder.
+int OpenAnonymousFile(int* fd) {
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || *folder == '\0') folder = "/tmp";
+    *fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (*fd >= 0) return 0;
+    // File systems without O_TMPFILE: a named file, unlinked at once.
+    std::string pattern = std::string(folder) + "/.norvane-XXXXXX";
+    *fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (*fd < 0) return errno;
+    ::unlink(pattern.c_str());
+    return 0;
 }
 
 }  // namespace
@@ -250,40 +279,58 @@ int FileReplacement::OpenTemporary(const std::string& folder, const std::string&
     return EEXIST;
 }
 
-int FileReplacement::OpenAnonymousTemporary() {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || *folder == '\0') folder = "/tmp";
-    m_nTempFd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (m_nTempFd >= 0) return 0;
-    // File systems without O_TMPFILE: a named file, unlinked at once.
-    std::string pattern = std::string(folder) + "/.norvane-XXXXXX";
-    m_nTempFd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_nTempFd < 0) return errno;
-    ::unlink(pattern.c_str());
-    return 0;
-}
+int FileReplacement::OpenAnonymousTemporary() { return OpenAnonymousFile(&m_nTempFd); }
 
+// The new bytes go into the target in place, and its old content must
+// outlive any failure. So the space they need is reserved first, and a disk
+// that cannot hold them refuses before the target changes; and the old
+// content is kept aside, to be put back when the copy fails all the same (a
+// file system that cannot reserve space, or one that writes every block
+// anew). Where neither can be had, the target is left alone.
 int FileReplacement::CopyBack() {
-    if (::lseek(m_nTempFd, 0, SEEK_SET) < 0) return errno;
-    std::vector<char> buffer(kCopyChunkBytes);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::read(m_nTempFd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) break;
-        m_bTargetChanged = true;
-        if (!WriteAllAt(m_nTargetFd, buffer.data(), static_cast<std::size_t>(n), offset)) return errno;
-        offset += n;
+    const off_t newSize = ::lseek(m_nTempFd, 0, SEEK_END);
+    struct stat st {};
+    if (newSize < 0 || ::fstat(m_nTargetFd, &st) != 0) return errno;
+    bool bReserved = newSize == 0;
+    if (!bReserved && ::fallocate(m_nTargetFd, FALLOC_FL_KEEP_SIZE, 0, newSize) == 0) {
+        bReserved = true;
+    } else if (!bReserved && errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;  // no room: nothing has changed
     }
+    int backupFd = -1;
+    const int backupError = KeepOldContent(st.st_size, &backupFd);
+    if (backupError != 0 && !bReserved) return backupError;
+
     m_bTargetChanged = true;
-    if (::ftruncate(m_nTargetFd, offset) != 0 || ::fsync(m_nTargetFd) != 0) return errno;
+    int error = CopyBytes(m_nTempFd, m_nTargetFd, newSize);
+    if (error == 0 && (::ftruncate(m_nTargetFd, newSize) != 0 || ::fsync(m_nTargetFd) != 0)) error = errno;
+    if (error != 0 && backupFd >= 0 && CopyBytes(backupFd, m_nTargetFd, st.st_size) == 0 &&
+        ::ftruncate(m_nTargetFd, st.st_size) == 0 && ::fsync(m_nTargetFd) == 0) {
+        m_bTargetChanged = false;  // the old content is back
+    }
+    CloseFd(backupFd);
+    if (error != 0) return error;
     if (::close(m_nTargetFd) != 0) {
         m_nTargetFd = -1;
         return errno;
     }
     m_nTargetFd = -1;
     return 0;
+}
+
+// A copy of the target's first size bytes in a file of its own; the target
+// is read through a descriptor of its own (the one held may only write).
+int FileReplacement::KeepOldContent(off_t size, int* fd) {
+    const int readFd = ::open(("/proc/self/fd/" + std::to_string(m_nTargetFd)).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without /proc, or a file the user may write but not read: the old
+    // content cannot be kept, which the caller may only take as "not
+    // supported".
+    if (readFd < 0) return EOPNOTSUPP;
+    int error = OpenAnonymousFile(fd);
+    if (error == 0) error = CopyBytes(readFd, *fd, size);
+    ::close(readFd);
+    if (error != 0) CloseFd(*fd);
+    return error;
 }
 
 void FileReplacement::CloseAll() {

@@ -26,8 +26,11 @@ enum class LinkRule {
 //   owner and group. Where a rename would change the file for its other users
 //   (its owner or group cannot be given to a new file, it has other hard links,
 //   its folder takes no new file, or the rename is refused), Commit copies the
-//   bytes into the file in place instead; only a failure during that copy can
-//   leave the file part-written (TargetChanged says so).
+//   bytes into the file in place instead, once the space they need is
+//   reserved, and with the old content kept aside to be put back should the
+//   copy fail all the same; where neither can be had the commit is refused
+//   and the file left alone. Only a failure of that copy whose old content
+//   could not be put back leaves the file part-written (TargetChanged).
 // - A symbolic link keeps its place: the file it names is replaced.
 // - A target that is no regular file (a device, a pipe) is written directly.
 // - Only a target that may be written is replaced: a file the process could
@@ -65,6 +68,7 @@ private:
     int OpenTemporary(const std::string& folder, const std::string& name);
     int OpenAnonymousTemporary();
     int CopyBack();
+    int KeepOldContent(off_t size, int* fd);
     void CloseAll();
 
     Mode m_mode = Mode::kClosed;

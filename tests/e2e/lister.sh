@@ -101,6 +101,26 @@ check "old file kept whole" same "$(cat "$work/keep.txt")" "old"
 "$LISTER" --settings="$settings" -f text -o "$work/link.txt" "$tree"
 check "the link kept, its file replaced" eval '[ -L "$work/link.txt" ] && grep -q tool.exe "$work/keep.txt"'
 check "no temporary file left" same "$(ls -A "$work" | grep -c tmp)" "0"
+# The same while the new text is copied into a file a rename cannot replace
+# (it has a second hard link) on a disk of 1 MiB that fills part-way: the
+# space is reserved before the file changes, or where the file system
+# cannot reserve it, the old content is kept aside and put back.
+mkdir "$work/many" "$work/disk"
+for i in $(seq 150); do touch "$work/many/f$i"; done
+head -c 350000 /dev/zero | tr '\0' o > "$work/old.txt"
+for inject in "" "-e inject=fallocate:error=EOPNOTSUPP"; do
+  unshare -m true 2>/dev/null || break
+  [ -n "$inject" ] && ! strace -qq -o /dev/null true 2>/dev/null && continue
+  unshare -m bash -c 'mount -t tmpfs -o size=1m none "$1" || exit 77
+    cp "$2" "$1/out.txt" && ln "$1/out.txt" "$1/other.txt"
+    ${5:+strace -f -qq -o /dev/null $5} "$3" --settings=/dev/null -f text --prefix="$(printf "%4000s" "")" \
+      -o "$1/out.txt" "$4" 2>"$1/err"
+    echo "$?:$(cmp -s "$2" "$1/out.txt" && echo kept):$(stat -c %h "$1/out.txt"):$(ls -A "$1" | tr "\n" " ")"
+    cat "$1/err" >&2' _ "$work/disk" "$work/old.txt" "$LISTER" "$work/many" "$inject" >"$work/status" 2>"$work/err"
+  [ $? -eq 77 ] && break
+  check "full disk, in place${inject:+, nothing reserved}: old file kept" same "$(cat "$work/status")" "1:kept:2:err other.txt out.txt "
+  check "told: disk full${inject:+, nothing reserved}" grep -qF "$work/disk/out.txt: ディスクに十分な空き領域がありません。" "$work/err"
+done
 fails 2 "'$work/nowhere' is not a folder" "$work/nowhere"
 check "missing folder not created" test ! -e "$work/nowhere"
 fails 2 "'$tree/tool.exe' is not a folder" "$tree/tool.exe"
