@@ -1,6 +1,7 @@
 #include "cli/Lister.h"
 
 #include <getopt.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,8 +55,8 @@ constexpr const char* kUsage =
     "      --version                the version\n"
     "\n"
     "Exit status: 0 written whole, 1 scan stopped early or output not written,\n"
-    "2 bad usage or FOLDER is not a folder, 130 or 143 stopped by SIGINT or\n"
-    "SIGTERM (nothing written).\n";
+    "2 bad usage or FOLDER is not a folder, 130, 143 or 129 stopped by SIGINT,\n"
+    "SIGTERM or SIGHUP (no file written; standard output may hold a part).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
 constexpr std::array<std::string_view, 8> kSortNames = {"name", "date",   "size",   "version",
@@ -233,6 +234,7 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     CListExporter exporter;
     exporter.SetSettings(options.output);
     FileOutputSink sink;
+    sink.SetStop([] { return StopSignal() != 0; });
     const bool open =
         options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
@@ -306,6 +308,8 @@ int RunLister(int argc, char** argv) {
         return 0;
     }
 
+    // From here on a stop signal ends the run with nothing written.
+    const StopSignals stopSignals;
     int environmentCodePage = CodePageFromEnvironment();
     SetFileSystemCodePage(environmentCodePage);
     SetCodePage(options.codePage != 0 ? options.codePage : environmentCodePage);
@@ -335,10 +339,15 @@ int RunLister(int argc, char** argv) {
     const ScanResult result = ScanRows(options, store, rows);
     if (StopSignal() != 0) return 128 + StopSignal();
     const bool written = WriteOutput(options, rows, &error);
-    if (StopSignal() != 0) return 128 + StopSignal();
+    // The output decides: a signal that came while it was put in place
+    // came too late to stop it, and the status says what was done.
+    if (!written && StopSignal() != 0) return 128 + StopSignal();
     if (!written) {
         PrintError("the output could not be written: " + error);
         return 1;
+    }
+    if (StopSignal() != 0 && !options.quiet) {
+        PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
     }
     if (!result.completed()) {
         // The reason is the system's text with its own line end.

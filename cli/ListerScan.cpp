@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 
 #include "platform/CodePage.h"
 
@@ -13,20 +14,28 @@ namespace norvane {
 
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr long kInterruptIntervalNs = 100'000'000;
+
 volatile sig_atomic_t g_nStopSignal = 0;
+// The timer that interrupts the stopping thread again; set before the
+// handlers are.
+timer_t g_interruptTimer{};
+volatile sig_atomic_t g_bInterruptTimer = 0;
 
 void OnStopSignal(int signal) {
-    if (g_nStopSignal == 0) g_nStopSignal = signal;
+    if (g_nStopSignal != 0) return;
+    g_nStopSignal = signal;
+    if (g_bInterruptTimer != 0) {
+        struct itimerspec every {};
+        every.it_interval.tv_nsec = kInterruptIntervalNs;
+        every.it_value.tv_nsec = kInterruptIntervalNs;
+        timer_settime(g_interruptTimer, 0, &every, nullptr);  // safe in a handler
+    }
 }
 
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;  // a write to the output goes on
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
+// Only there to interrupt a call.
+void OnInterrupt(int) {}
 
 int TerminalColumns() {
     struct winsize size {};
@@ -63,6 +72,38 @@ void Erase(bool& shown) {
 
 }  // namespace
 
+StopSignals::StopSignals() {
+    g_nStopSignal = 0;
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a blocked call ends with EINTR
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGALRM, &action, &m_old[3]);
+    // Aimed at this thread alone: the scan's workers block every signal,
+    // but other threads of the process may not.
+    struct sigevent event {};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = SIGALRM;
+    event._sigev_un._tid = gettid();
+    m_bTimer = timer_create(CLOCK_MONOTONIC, &event, &m_timer) == 0;
+    g_interruptTimer = m_timer;
+    g_bInterruptTimer = m_bTimer ? 1 : 0;
+    action.sa_handler = OnStopSignal;
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        // A signal the lister was started to ignore (nohup, a background
+        // job's SIGINT) stays ignored.
+        sigaction(kStopSignals[i], nullptr, &m_old[i]);
+        if (m_old[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+    }
+}
+
+StopSignals::~StopSignals() {
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &m_old[i], nullptr);
+    g_bInterruptTimer = 0;
+    if (m_bTimer) timer_delete(m_timer);  // disarms it
+    sigaction(SIGALRM, &m_old[3], nullptr);
+}
+
 int StopSignal() { return g_nStopSignal; }
 
 std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& folder) {
@@ -89,8 +130,6 @@ std::string ProgressLine(const ScanProgress& progress, double seconds, int colum
 
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
                          bool diagnostics) {
-    g_nStopSignal = 0;
-    CatchStopSignals();
     ListerScan scan;
     FolderScan folderScan(rawFolder, options, store);
     folderScan.Start();

@@ -77,6 +77,9 @@ touch "$work/odd/$(printf 'a\tb\nc')" "$work/odd/<script>&\"x\".html"
 lines=$("$LISTER" --settings="$settings" -f text -c name,size --no-headings "$work/odd" | wc -l)
 check "text: one line per row" same "$lines" "2"
 
+mkdir "$work/many" "$work/disk"
+for i in $(seq 150); do touch "$work/many/f$i"; done
+
 # Output to a file; exit statuses and what standard error says.
 "$LISTER" --settings="$settings" -f text -o "$work/out.txt" "$tree"
 check "exit 0 when written" same "$?" "0"
@@ -105,8 +108,6 @@ check "no temporary file left" same "$(ls -A "$work" | grep -c tmp)" "0"
 # (it has a second hard link) on a disk of 1 MiB that fills part-way: the
 # space is reserved before the file changes, or where the file system
 # cannot reserve it, the old content is kept aside and put back.
-mkdir "$work/many" "$work/disk"
-for i in $(seq 150); do touch "$work/many/f$i"; done
 head -c 350000 /dev/zero | tr '\0' o > "$work/old.txt"
 for inject in "" "-e inject=fallocate:error=EOPNOTSUPP"; do
   unshare -m true 2>/dev/null || break
@@ -121,6 +122,38 @@ for inject in "" "-e inject=fallocate:error=EOPNOTSUPP"; do
   check "full disk, in place${inject:+, nothing reserved}: old file kept" same "$(cat "$work/status")" "1:kept:2:err other.txt out.txt "
   check "told: disk full${inject:+, nothing reserved}" grep -qF "$work/disk/out.txt: ディスクに十分な空き領域がありません。" "$work/err"
 done
+# A stop signal ends a lister blocked in any call, with its status: one
+# that opens a FIFO no one reads, one that writes to a pipe no one empties.
+stopped() {  # stopped NAME SIGNAL STATUS: the lister started last ends so within 5 s of the signal
+  sleep 1; kill -"$2" "$pid"
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; wait "$pid"; check "$1" false; return; fi
+  wait "$pid"; check "$1" same "$?" "$3"
+}
+mkfifo "$work/fifo"
+"$LISTER" --settings="$settings" -o "$work/fifo" "$tree" 2>/dev/null & pid=$!
+stopped "SIGTERM stops a lister that opens a FIFO" TERM 143
+check "the FIFO stays" test -p "$work/fifo"
+mkfifo "$work/pipe"
+sleep 30 <"$work/pipe" >/dev/null 2>&1 & sleeper=$!
+"$LISTER" --settings="$settings" --prefix="$(printf '%4000s' '')" "$work/many" 2>/dev/null >"$work/pipe" & pid=$!
+stopped "SIGTERM stops a lister writing to a full pipe" TERM 143
+kill "$sleeper"; wait "$sleeper" 2>/dev/null
+if strace -qq -o /dev/null true 2>/dev/null; then
+  # A signal while the output is put in place: the status says what was
+  # done (here the commit wins: written, and told so).
+  printf 'old' > "$work/race.txt"
+  strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:signal=TERM:when=1 \
+    "$LISTER" --settings="$settings" -f text -o "$work/race.txt" "$tree" 2>"$work/err"
+  check "a signal at the commit: written, status 0" same "$?:$(grep -c tool.exe "$work/race.txt")" "0:1"
+  check "told: the signal came too late" grep -qF "norvane-list: SIGTERM came after the output was written whole" "$work/err"
+  # SIGHUP while the rows are written stops as the others do: the old file
+  # stays and no temporary file is left.
+  strace -f -qq -o /dev/null -e trace=write -e inject=write:signal=HUP:when=1 "$LISTER" --settings="$settings" \
+    --quiet -f text --prefix="$(printf '%4000s' '')" -o "$work/race.txt" "$work/many"
+  check "SIGHUP: status 129, old file kept, no temporary file" \
+    same "$?:$(grep -c tool.exe "$work/race.txt"):$(ls -A "$work" | grep -c tmp)" "129:1:0"
+fi
 fails 2 "'$work/nowhere' is not a folder" "$work/nowhere"
 check "missing folder not created" test ! -e "$work/nowhere"
 fails 2 "'$tree/tool.exe' is not a folder" "$tree/tool.exe"

@@ -75,12 +75,12 @@ TEST_F(ListerScanTest, ProgressLineFitsTheTerminal) {
     EXPECT_EQ(ProgressLine(progress, 1, 20, folder), "1500 files, 20 fold");
 }
 
-// SIGINT or SIGTERM during the scan: the lister ends with 128 and the
+// SIGINT, SIGTERM or SIGHUP during the scan: the lister ends with 128 and the
 // signal's number and writes nothing at its output.
 TEST_F(ListerScanTest, StopSignalEndsTheListerWithoutOutput) {
     for (int i = 0; i < 400; ++i) ASSERT_TRUE(m_dir.MakeFile("f" + std::to_string(i)));
     const std::string out = m_dir / "out.txt";
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         g_reads = 0;
         g_signal = signal;
         Sys().readDir = SignallingReadDir;
