@@ -98,8 +98,13 @@ void CMainDlg::OnScanWake() {
             AddFileItem(m_nInsertIndex, pItem);
             ++m_nInsertIndex;
         }
-        // The diagnostics go to standard output, as they always did.
-        for (const std::string& text : batch.diagnostics) std::fwrite(text.data(), 1, text.size(), stdout);
+        // The diagnostics go to standard output, as they always did; a
+        // terminal there gets no control character of a name.
+        for (const std::string& text : batch.diagnostics) {
+            std::string_view line = text;
+            if (line.ends_with('\n')) line.remove_suffix(1);
+            std::printf("%s\n", VisibleControls(line, CurrentCodePage()).c_str());
+        }
         if (!batch.diagnostics.empty()) std::fflush(stdout);
         // An empty batch means the scan will wake the window again.
         if (!bMore || (batch.rows.empty() && batch.diagnostics.empty())) break;

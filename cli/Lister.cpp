@@ -123,7 +123,10 @@ bool ParseSort(std::string_view text, ListerOptions* options, std::string* error
     return true;
 }
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "norvane-list: %s\n", text.c_str()); }
+// Texts in the terminal's encoding; names in them may hold anything.
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "norvane-list: %s\n", VisibleControls(text, FileSystemCodePage()).c_str());
+}
 
 bool ParseFormat(std::string_view arg, ExportFormat* format, std::string* error) {
     if (arg == "text") *format = ExportFormat::kText;
@@ -296,6 +299,8 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
 }
 
 int RunLister(int argc, char** argv) {
+    int environmentCodePage = CodePageFromEnvironment();
+    SetFileSystemCodePage(environmentCodePage);
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(argc, argv, &options, &error)) {
@@ -310,8 +315,6 @@ int RunLister(int argc, char** argv) {
 
     // From here on a stop signal ends the run with nothing written.
     const StopSignals stopSignals;
-    int environmentCodePage = CodePageFromEnvironment();
-    SetFileSystemCodePage(environmentCodePage);
     SetCodePage(options.codePage != 0 ? options.codePage : environmentCodePage);
     // The command line comes in the locale's encoding, as the folder's
     // names do: the texts written around each name go out in the code page.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iterator>
+#include <string_view>
 
 #include "platform/CodePage.h"
 
@@ -106,7 +107,8 @@ StopSignals::~StopSignals() {
 
 int StopSignal() { return g_nStopSignal; }
 
-std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& folder) {
+std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& rawFolder) {
+    const std::string folder = VisibleControls(rawFolder, FileSystemCodePage());
     const auto rate = static_cast<unsigned long long>(seconds > 0 ? static_cast<double>(progress.files) / seconds : 0);
     std::string line = std::to_string(progress.files) + " files, " + std::to_string(progress.folders) + " folders, " +
                        std::to_string(rate) + " files/s";
@@ -143,7 +145,12 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
         scan.rows.insert(scan.rows.end(), batch.rows.begin(), batch.rows.end());
         if (diagnostics && !batch.diagnostics.empty()) {
             Erase(shown);
-            for (const std::string& text : batch.diagnostics) std::fwrite(text.data(), 1, text.size(), stderr);
+            for (const std::string& text : batch.diagnostics) {
+                std::string_view line = text;
+                if (line.ends_with('\n')) line.remove_suffix(1);
+                const std::string strText = CodePageToFileSystem(line, FileSystemCodePage());
+                std::fprintf(stderr, "%s\n", VisibleControls(strText, FileSystemCodePage()).c_str());
+            }
         }
         if (StopSignal() != 0 && !stopRequested) {
             folderScan.RequestStop();

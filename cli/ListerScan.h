@@ -54,7 +54,8 @@ int StopSignal();
 // The one progress line for a terminal width of columns: "12345 files, 678
 // folders, 9012 files/s, " and the folder, whose start gives way to "..."
 // when it is too long. folder is in the terminal's encoding (a
-// double-byte or non-ASCII character counts as two columns).
+// double-byte or non-ASCII character counts as two columns); its control
+// characters are shown as escapes.
 std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& folder);
 
 }  // namespace norvane

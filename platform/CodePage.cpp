@@ -295,6 +295,36 @@ std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, 
     return Convert(text, codePage, fileSystemCodePage);
 }
 
+std::string VisibleControls(std::string_view text, int codePage) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](std::string_view bytes) {
+        for (char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    };
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto c = static_cast<unsigned char>(text[pos]);
+        std::size_t n = 1;
+        bool visible = c >= 0x20 && c != 0x7F;
+        if (codePage == kCodePageShiftJis) {
+            n = CharLength(text, pos, codePage);
+            visible = visible || n == 2;
+        } else if (c >= 0x80) {
+            n = Utf8SequenceAt(text, pos, &visible);
+            visible = visible && !(c == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0);  // C1
+        }
+        if (visible) out.append(text.substr(pos, n));
+        else escape(text.substr(pos, n));
+        pos += n;
+    }
+    return out;
+}
+
 std::string_view MarkBlackCircle(int codePage) {
     return codePage == kCodePageShiftJis ? std::string_view("\x81\x9C") : std::string_view("\xE2\x97\x8F");
 }

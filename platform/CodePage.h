@@ -76,6 +76,12 @@ std::string FileNameToCodePage(std::string_view raw, int fileSystemCodePage, int
 // A text in the code page as the file system wants it (for system calls).
 std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, int codePage = CurrentCodePage());
 
+// Text for a terminal, in the given encoding: control characters (C0, DEL,
+// and in UTF-8 the C1 range) and, in UTF-8, bytes that start no character
+// are written as visible escapes ("\x1b"), so that a name cannot move the
+// cursor, clear the screen or set the window's title.
+std::string VisibleControls(std::string_view text, int codePage);
+
 // The marks the program writes itself, encoded in the code page.
 std::string_view MarkBlackCircle(int codePage = CurrentCodePage());     // "●"
 std::string_view MarkFullWidthSpace(int codePage = CurrentCodePage());  // "　"

@@ -134,3 +134,15 @@ TEST(CodePage, NamesThatAreNoValidTextShowOneMarkPerInvalidSequence) {
     EXPECT_EQ(FileNameToCodePage("\x95\x5C\x8E\xA6.txt", kSjis, kSjis), "\x95\x5C\x8E\xA6.txt");  // 表示
     EXPECT_EQ(FileNameToCodePage("a\x85\x40\xA0z\x82", kSjis, kSjis), "a??z?");
 }
+
+// A terminal gets no control character of a text: C0, DEL and (UTF-8) C1
+// and stray bytes become escapes; characters, double-byte ones whose trail
+// byte is below 0x80 included, stay as they are.
+TEST(CodePage, TerminalTextShowsControlCharactersAsEscapes) {
+    EXPECT_EQ(VisibleControls("a\x1b]0;title\x07\x1b[2Jb\x7f", kUtf8), "a\\x1b]0;title\\x07\\x1b[2Jb\\x7f");
+    EXPECT_EQ(VisibleControls("\xC2\x9B"
+                              "2J\xC2\xA0\xE6\x97\xA5\xFF",
+                              kUtf8),
+              "\\xc2\\x9b2J\xC2\xA0\xE6\x97\xA5\\xff");
+    EXPECT_EQ(VisibleControls("\x95\x5C\x0A\x83\x7E\x9B", kSjis), "\x95\x5C\\x0a\x83\x7E\x9B");
+}

@@ -73,6 +73,9 @@ TEST_F(ListerScanTest, ProgressLineFitsTheTerminal) {
     }
     EXPECT_EQ(ProgressLine(progress, 1, 55, folder), "1500 files, 20 folders, 1500 files/s, ...o/the/folder/");
     EXPECT_EQ(ProgressLine(progress, 1, 20, folder), "1500 files, 20 fold");
+    // A folder named with escape sequences cannot clear the screen.
+    EXPECT_EQ(ProgressLine(progress, 1, 80, "/a/\x1b[2J\x1b]0;t\x07/"),
+              "1500 files, 20 folders, 1500 files/s, /a/\\x1b[2J\\x1b]0;t\\x07/");
 }
 
 // SIGINT, SIGTERM or SIGHUP during the scan: the lister ends with 128 and the
@@ -142,4 +145,22 @@ TEST_F(ListerScanTest, PrefixAndSuffixAreWrittenInTheOutputsCodePage) {
     EXPECT_EQ(ReadAll(out),
               "\xE5\x89\x8D"
               "a.txt\xE5\xBE\x8C\r\n");
+}
+
+// Messages that name a folder show its control characters as escapes: a
+// warning about a folder the scan could not read, and a folder that is not
+// there.
+TEST_F(ListerScanTest, MessagesShowControlCharactersAsEscapes) {
+    const std::string odd = "e\x1b]0;title\x07", denied = odd + "/\x1b[2Jtop";
+    ASSERT_TRUE(m_dir.MakeFolder(odd) && m_dir.MakeFolder(denied));
+    Sys().openAt = DenyingOpenAt;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "-o", m_dir / "out.txt", m_dir / odd}), 0);
+    EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", m_dir / denied + "x"}), 2);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find_first_of("\x1b\x07"), std::string::npos) << err;
+    EXPECT_NE(err.find("e\\x1b]0;title\\x07/\\x1b[2Jtop"), std::string::npos) << err;
+    EXPECT_NE(err.find("norvane-list: '" + m_dir.Path() + "/e\\x1b]0;title\\x07/\\x1b[2Jtopx' is not a folder"),
+              std::string::npos)
+        << err;
 }
