@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -88,6 +89,16 @@ std::uint32_t FolderSearch::OpenAt(const FolderSearch& parent, const std::string
 std::uint32_t FolderSearch::OpenAt(int parentFd, const char* rawName) {
     Close();
     return Start(Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW), false);
+}
+
+bool FolderSearch::Identity(FolderIdentity* identity) const {
+    struct statx stx {};
+    if (m_nFd < 0 || ::statx(m_nFd, "", AT_EMPTY_PATH, STATX_INO, &stx) != 0) return false;
+    identity->device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    identity->inode = stx.stx_ino;
+    identity->mountRoot =
+        (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) == 0 || (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    return true;
 }
 
 int FolderSearch::DuplicateFd() const { return m_nFd < 0 ? -1 : fcntl(m_nFd, F_DUPFD_CLOEXEC, 0); }
