@@ -149,7 +149,7 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
                 std::string_view line = text;
                 if (line.ends_with('\n')) line.remove_suffix(1);
                 const std::string strText = CodePageToFileSystem(line, FileSystemCodePage());
-                std::fprintf(stderr, "%s\n", VisibleControls(strText, FileSystemCodePage()).c_str());
+                std::fprintf(stderr, "norvane-list: %s\n", VisibleControls(strText, FileSystemCodePage()).c_str());
             }
         }
         if (StopSignal() != 0 && !stopRequested) {

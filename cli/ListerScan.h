@@ -20,7 +20,7 @@ struct ListerScan {
 
 // Scans rawFolder (the file system's bytes) into store on worker threads,
 // taking the rows on the calling thread. With diagnostics, they go to
-// standard error as they come. With progress, standard error shows one line
+// standard error as they come, each a warning that names its folder. With progress, standard error shows one line
 // (files, folders, files per second, the folder reached) redrawn at most ten
 // times a second and erased at the end.
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,

@@ -66,6 +66,17 @@ out=$("$LISTER" --settings="$work/huge.ini" -f csv -c name --no-headings "$tree/
 check "settings over 1 MiB: the defaults" same "${out%%,*}" "FileName"
 check "told: settings file too large" grep -qF "norvane-list: the settings file '$work/huge.ini' is larger than 1 MiB: it is not read" "$work/err"
 
+# A folder bind-mounted inside itself is not listed again: one warning
+# names it as a loop.
+if unshare -m true 2>/dev/null; then
+  mkdir -p "$work/looped/sub/m" && touch "$work/looped/a"
+  out=$(unshare -m bash -c 'mount --make-rprivate / && mount --bind "$1" "$1/sub/m" &&
+    "$2" --settings=/dev/null -f csv -c name --no-headings "$1" 2>"$3"' _ "$work/looped" "$LISTER" "$work/err")
+  check "a loop is not listed again" same "$out" "$(printf 'FileName,\r\n"a"\r')"
+  check "told: the loop, by its name" same "$(cat "$work/err")" \
+    "norvane-list: $work/looped/sub/m/: ファイル システムのループが見つかりました（$work/looped/ と同じフォルダです）。処理を続けます。"
+fi
+
 # Filters; a name with a TAB and a line feed stays one line.
 touch "$tree/.hidden"
 out=$("$LISTER" --settings="$settings" -f text -c name --no-headings --no-hidden "$tree" | tr -d '\r' | sort | tr '\n' ' ')
