@@ -113,3 +113,10 @@ if [ -x "$BUILD/bench/bench_ExportBench" ]; then
       printf "writer alone on the window'"'"'s rows             %7.3f s  window %.2fx of it\n", a, w / a
     }'
 fi
+
+# A double click on a heading's border over a million rows made in memory,
+# against measuring every cell text with the font.
+if [ -x "$BUILD/bench/bench_FitColumnBench" ]; then
+  echo "== fitting a column to its longest text, 1,000,000 rows, median of $RUNS runs (offscreen)"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_FitColumnBench" 1000000 "$RUNS" 2>/dev/null
+fi
