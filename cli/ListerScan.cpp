@@ -79,13 +79,13 @@ StopSignals::StopSignals() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a blocked call ends with EINTR
     action.sa_handler = OnInterrupt;
-    sigaction(SIGALRM, &action, &m_old[3]);
+    sigaction(SIGALRM, &action, &m_oldAlarm);
     // Aimed at this thread alone: the scan's workers block every signal,
     // but other threads of the process may not.
     struct sigevent event {};
     event.sigev_notify = SIGEV_THREAD_ID;
     event.sigev_signo = SIGALRM;
-    event._sigev_un._tid = gettid();
+    event._sigev_un._tid = gettid();  // sigev_notify_thread_id, which glibc's header lacks
     m_bTimer = timer_create(CLOCK_MONOTONIC, &event, &m_timer) == 0;
     g_interruptTimer = m_timer;
     g_bInterruptTimer = m_bTimer ? 1 : 0;
@@ -102,7 +102,7 @@ StopSignals::~StopSignals() {
     for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &m_old[i], nullptr);
     g_bInterruptTimer = 0;
     if (m_bTimer) timer_delete(m_timer);  // disarms it
-    sigaction(SIGALRM, &m_old[3], nullptr);
+    sigaction(SIGALRM, &m_oldAlarm, nullptr);
 }
 
 int StopSignal() { return g_nStopSignal; }

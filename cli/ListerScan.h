@@ -20,20 +20,21 @@ struct ListerScan {
 
 // Scans rawFolder (the file system's bytes) into store on worker threads,
 // taking the rows on the calling thread. With diagnostics, they go to
-// standard error as they come, each a warning that names its folder. With progress, standard error shows one line
-// (files, folders, files per second, the folder reached) redrawn at most ten
-// times a second and erased at the end.
+// standard error as they come, each a warning that names its folder. With
+// progress, standard error shows one line (files, folders, files per
+// second, the folder reached) redrawn at most ten times a second and erased
+// at the end.
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
                          bool diagnostics = true);
 
 // For as long as it lives (one at a time), SIGINT, SIGTERM and SIGHUP ask
 // the lister to stop, on the thread that made it, unless the lister was
 // started to ignore them (nohup); the handlers there before are put back at
-// the end. Such a signal interrupts whatever call that
-// thread is blocked in (a write to a full pipe, the open of a FIFO that no
-// one reads): calls are not restarted, and after the first one the thread
-// is interrupted again every 100 ms, so that a call entered just after it
-// last looked at StopSignal cannot block it for good.
+// the end. Such a signal interrupts whatever call that thread is blocked in
+// (a write to a full pipe, the open of a FIFO that no one reads): calls are
+// not restarted, and after the first one the thread is interrupted again
+// every 100 ms, so that a call entered just after it last looked at
+// StopSignal cannot block it for good.
 class StopSignals {
 public:
     StopSignals();
@@ -42,7 +43,8 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    struct sigaction m_old[4]{};
+    struct sigaction m_old[3]{};  // SIGINT, SIGTERM, SIGHUP
+    struct sigaction m_oldAlarm {};
     timer_t m_timer{};
     bool m_bTimer = false;
 };
