@@ -195,7 +195,9 @@ private:
     bool CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
     void SortDone(int nColumn, bool bDescending);
     // The status line as the last listing left it.
-    void SetRestingStatus(const QString& strText);
+    void SetRestingStatus(const QString& strText, const QString& strDetail = {});
+    // A scan's outcome there, with its warnings.
+    void ShowOutcome(const QString& strText, const ScanResult& result);
 
     // The running scan, on the window's thread.
     void OnScanWake();
@@ -222,6 +224,7 @@ private:
     std::unique_ptr<LongWork> m_pWork;           // while long work runs
     WorkKind m_workKind = WorkKind::kSort;
     QString m_strRestingStatus;
+    QString m_strRestingDetail;
     ThreadWake* m_pScanWake = nullptr;     // its workers wake the window
     ThreadWake* m_pFolderCheck = nullptr;  // while the update button's check runs
     std::shared_ptr<FolderCheck> m_pFolderCheckState;

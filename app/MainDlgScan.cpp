@@ -7,10 +7,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
+#include "app/LongWork.h"
 #include "app/MainDlg.h"
 #include "app/StatusLine.h"
-#include "app/LongWork.h"
 #include "app/ThreadWake.h"
 #include "catalogue/BackgroundScan.h"
 #include "platform/CodePage.h"
@@ -45,6 +46,17 @@ QString Kept(int nRows) {
 QString FromCodePage(std::string_view text) {
     const std::string strUtf8 = CodePageToUtf8(text);
     return QString::fromUtf8(strUtf8.data(), static_cast<qsizetype>(strUtf8.size()));
+}
+
+// The outcome of a scan on the status line, with its warnings (folders it
+// could not read, loops): how many, and the last one, which names its
+// folder, as the detail that gives way when the line is narrow.
+std::pair<QString, QString> Outcome(const QString& strText, const ScanResult& result) {
+    if (result.diagnostics.empty()) return {strText, {}};
+    std::string_view strLast = result.diagnostics.back();
+    if (strLast.ends_with('\n')) strLast.remove_suffix(1);
+    return {strText + QStringLiteral("　警告 %1 件: ").arg(static_cast<qulonglong>(result.diagnostics.size())),
+            FromCodePage(strLast)};
 }
 
 }  // namespace
@@ -109,8 +121,13 @@ void CMainDlg::OnScanWake() {
             AddFileItem(m_nInsertIndex, pItem);
             ++m_nInsertIndex;
         }
-        // The diagnostics go to standard output, as they always did.
-        for (const std::string& text : batch.diagnostics) std::fwrite(text.data(), 1, text.size(), stdout);
+        // The diagnostics go to standard output, as they always did; a
+        // terminal there gets no control character of a name.
+        for (const std::string& text : batch.diagnostics) {
+            std::string_view line = text;
+            if (line.ends_with('\n')) line.remove_suffix(1);
+            std::printf("%s\n", VisibleControls(line, CurrentCodePage()).c_str());
+        }
         if (!batch.diagnostics.empty()) std::fflush(stdout);
         // An empty batch means the scan will wake the window again.
         if (!bMore || (batch.rows.empty() && batch.diagnostics.empty())) break;
@@ -177,10 +194,9 @@ void CMainDlg::OnScanEnded() {
         return;
     }
     switch (result.end) {
-        case ScanEnd::kCompleted: SetRestingStatus(strListed); return;
+        case ScanEnd::kCompleted: return ShowOutcome(strListed, result);
         case ScanEnd::kStoppedByRequest:
-            SetRestingStatus(QStringLiteral("中止しました。") + Kept(m_fileList.rowCount()));
-            return;
+            return ShowOutcome(QStringLiteral("中止しました。") + Kept(m_fileList.rowCount()), result);
         case ScanEnd::kStoppedByError: break;
     }
     if (result.reason.empty()) {
@@ -190,12 +206,13 @@ void CMainDlg::OnScanEnded() {
     }
     SetRestingStatus(QStringLiteral("エラーのため中止しました。") + Kept(m_fileList.rowCount()));
     // Standard output is seldom seen from a window: a list cut short is
-    // said so, lest it be exported as the whole folder.
+    // said so, lest it be exported as the whole folder, naming the folder
+    // where it went wrong.
     std::string strReason = CodePageToUtf8(result.reason);
     while (!strReason.empty() && (strReason.back() == '\n' || strReason.back() == '\r')) strReason.pop_back();
     const std::string strText =
         "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
-        CodePageToUtf8(m_szSourceFolder) + "\n" + strReason;
+        CodePageToUtf8(result.folder.empty() ? m_szSourceFolder : result.folder) + "\n" + strReason;
     MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -230,9 +247,15 @@ void CMainDlg::UpdateCommands() {
     }
 }
 
-void CMainDlg::SetRestingStatus(const QString& strText) {
+void CMainDlg::SetRestingStatus(const QString& strText, const QString& strDetail) {
     m_strRestingStatus = strText;
-    static_cast<StatusLine*>(m_pStatus)->SetStatus(strText);
+    m_strRestingDetail = strDetail;
+    static_cast<StatusLine*>(m_pStatus)->SetStatus(strText, strDetail);
+}
+
+void CMainDlg::ShowOutcome(const QString& strText, const ScanResult& result) {
+    const auto [strLine, strDetail] = Outcome(strText, result);
+    SetRestingStatus(strLine, strDetail);
 }
 
 // The status line fills the band under the list (a narrow one at the

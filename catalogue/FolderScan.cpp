@@ -38,6 +38,10 @@ constexpr unsigned kEntriesPerYield = 64;
 // the scan ends: its descendants reach the file system through it.
 struct ScanNode : CachedFolder, ScanWork {
     const Folder* folder = nullptr;
+    // What the folder is, written by its reader once it is open, before its
+    // subfolders are listed (so before any of them is read).
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     FolderNews news;
     // Subfolders in enumeration order; written by the reader before
     // news.Finish, the consumer's afterwards.
@@ -92,6 +96,10 @@ private:
     // worker, is to read it next.
     ScanNode* ReadFolder(ScanNode* node, Slot& slot);
     std::uint32_t Open(ScanNode* node, FolderSearch& search);
+    // Notes what the open folder is; true (and outcome.loopOf set) when it
+    // is one of the folders above it, as a folder bind-mounted inside
+    // itself is.
+    static bool IsLoop(ScanNode* node, const FolderSearch& search, FolderOutcome& outcome);
     // False when the scan stopped meanwhile.
     bool ReadEntries(ScanNode* node, Slot& slot, FolderSearch& search, FolderOutcome& outcome,
                      std::vector<FileItem*>& rows);
@@ -156,7 +164,7 @@ FolderScan::Engine::Engine(std::string rawFolder, const ScanOptions& options, Fi
         m_slots.push_back(std::make_unique<Slot>());
         m_slots.back()->arena = store.NewArena();
     }
-    std::string text = FileSystemToCodePage(m_strRawTop, FileSystemCodePage());
+    std::string text = FileNameToCodePage(m_strRawTop, FileSystemCodePage());
     if (!text.empty()) AppendSeparatorIfMissing(text);
     Slot& own = *m_slots.back();
     ScanNode& top = own.nodes.emplace_back();
@@ -216,9 +224,27 @@ std::uint32_t FolderScan::Engine::Open(ScanNode* node, FolderSearch& search) {
     return error;
 }
 
+bool FolderScan::Engine::IsLoop(ScanNode* node, const FolderSearch& search, FolderOutcome& outcome) {
+    FolderIdentity identity;
+    if (!search.Identity(&identity)) return false;
+    node->device = identity.device;
+    node->inode = identity.inode;
+    // Only a mount can make a folder its own descendant (folders have no
+    // hard links): the others need no walk up the tree.
+    if (!identity.mountRoot) return false;
+    for (const ScanNode* above = node->Parent(); above != nullptr; above = above->Parent()) {
+        if (above->device == node->device && above->inode == node->inode) {
+            outcome.loopOf = above->folder;
+            return true;
+        }
+    }
+    return false;
+}
+
 ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
     FolderSearch search;
     FolderOutcome outcome;
+    outcome.folder = node->folder;
     outcome.top = node->parent == nullptr;
     std::vector<FileItem*> rows;
     outcome.openError = Open(node, search);
@@ -228,6 +254,7 @@ ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
         if (outcome.top) outcome.notFolder = ExistsAsNonFolder(node->rawName);
         return Finish(node, slot, rows, outcome);
     }
+    if (IsLoop(node, search, outcome)) return Finish(node, slot, rows, outcome);
     if (!ReadEntries(node, slot, search, outcome, rows)) return nullptr;  // stopped: nothing more is handed over
     if (!node->children.empty()) {
         const int fd = search.DuplicateFd();
@@ -241,7 +268,6 @@ bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& s
     search.SetStatDirectories(false);
     // A stopped scan starts no other call for this folder.
     search.SetStopFlag(&m_scheduler.StopFlag());
-    const bool sameCodePage = FileSystemCodePage() == CurrentCodePage();
     FindData entry;
     unsigned nEntries = 0;
     while (!m_scheduler.Stopped() && search.Next(&entry)) {
@@ -252,7 +278,10 @@ bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& s
             ScanNode& child = slot.nodes.emplace_back();
             child.parent = node;
             child.folder = slot.arena->AddFolder(node->folder, entry.cFileName);
-            child.rawName = sameCodePage ? child.folder->name : slot.arena->StoreText(entry.rawName);
+            // The shown name differs from the real one where the code page
+            // cannot hold it, or where the name is not valid text.
+            child.rawName =
+                entry.cFileName == entry.rawName ? child.folder->name : slot.arena->StoreText(entry.rawName);
             node->children.push_back(&child);
             continue;
         }
@@ -364,6 +393,7 @@ FolderScan::Engine::Step FolderScan::Engine::Advance(ScanBatch& batch, std::size
     m_report.clear();
     if (m_phase == Phase::kOpen) {
         FolderOutcome opened;
+        opened.folder = node->folder;
         opened.top = node->parent == nullptr;
         const FolderOutcome& outcome = seen == FolderNews::Phase::kDone ? node->news.Outcome() : opened;
         return Judged(m_policy.JudgeOpen(outcome, m_result, m_report), node, batch, m_report);
@@ -449,6 +479,11 @@ std::string_view NotReadyText() {
 std::string_view AccessDeniedText() {
     static const std::string text = Utf8ToCodePage("アクセスが拒否されました。処理を続けます。\n");
     return text;
+}
+
+std::string LoopText(std::string_view folder) {
+    return Utf8ToCodePage("ファイル システムのループが見つかりました（") + std::string(folder) +
+           Utf8ToCodePage(" と同じフォルダです）。処理を続けます。\n");
 }
 
 ScanResult ScanFolder(std::string_view rawFolder, const ScanOptions& options, FileStore& store, const ScanSink& sink,

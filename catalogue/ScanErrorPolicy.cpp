@@ -13,19 +13,32 @@ bool IsVanished(std::uint32_t code) {
     return code == ERROR_PATH_NOT_FOUND || code == ERROR_DIRECTORY || code == ERROR_CANT_RESOLVE_FILENAME;
 }
 
-Verdict StopOnError(std::uint32_t code, bool silent, ScanResult& result, std::vector<std::string>& report) {
-    std::string text = silent ? std::string() : SystemErrorText(code);
-    if (!silent) report.push_back(text);
+// A diagnostic names the folder it is about first.
+void Report(const FolderOutcome& folder, std::string_view text, std::vector<std::string>& report) {
+    std::string line = FolderText(folder.folder);
+    line += ": ";
+    line += text;
+    report.push_back(std::move(line));
+}
+
+Verdict Stop(const FolderOutcome& folder, std::uint32_t code, std::string reason, ScanResult& result) {
     result.errorCode = code;
-    result.reason = std::move(text);
+    result.reason = std::move(reason);
+    result.folder = FolderText(folder.folder);
     return Verdict::kStop;
+}
+
+Verdict StopOnError(const FolderOutcome& folder, std::uint32_t code, bool silent, ScanResult& result,
+                    std::vector<std::string>& report) {
+    std::string text = silent ? std::string() : SystemErrorText(code);
+    if (!silent) Report(folder, text, report);
+    return Stop(folder, code, std::move(text), result);
 }
 
 }  // namespace
 
-// A folder that cannot be read is reported on both passes, as its parent
-// lists it twice; one that went away since its parent was listed is
-// reported once.
+// A folder that cannot be read, or went away since its parent was listed,
+// or is one of the folders above it, is reported once, by its name.
 Verdict ScanErrorPolicy::JudgeOpen(const FolderOutcome& folder, ScanResult& result,
                                    std::vector<std::string>& report) const {
     const std::uint32_t code = folder.openError;
@@ -34,28 +47,27 @@ Verdict ScanErrorPolicy::JudgeOpen(const FolderOutcome& folder, ScanResult& resu
         result.folderMissing = code == ERROR_FILE_NOT_FOUND || IsVanished(code);
         result.notAFolder = folder.notFolder;
     }
+    if (folder.loopOf != nullptr) {
+        Report(folder, LoopText(FolderText(folder.loopOf)), report);
+        return Verdict::kSkip;
+    }
     switch (code) {
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
-        case ERROR_FILE_NOT_FOUND: return top ? StopOnError(code, true, result, report) : Verdict::kSkip;
+        case ERROR_FILE_NOT_FOUND: return top ? StopOnError(folder, code, true, result, report) : Verdict::kSkip;
         case ERROR_NOT_READY:
-        case ERROR_ACCESS_DENIED: {
-            const std::string_view text = code == ERROR_NOT_READY ? NotReadyText() : AccessDeniedText();
-            report.emplace_back(text);
-            report.emplace_back(text);
+        case ERROR_ACCESS_DENIED:
+            Report(folder, code == ERROR_NOT_READY ? NotReadyText() : AccessDeniedText(), report);
             if (!top) return Verdict::kSkip;
             // The top folder unread leaves nothing listed: the scan is incomplete.
-            result.errorCode = code;
-            result.reason = SystemErrorText(code);
-            return Verdict::kStop;
-        }
+            return Stop(folder, code, SystemErrorText(code), result);
         default:
-            if (top && !m_bTopNamed) return StopOnError(code, true, result, report);  // no folder chosen
+            if (top && !m_bTopNamed) return StopOnError(folder, code, true, result, report);  // no folder chosen
             if (!top && IsVanished(code)) {
-                report.push_back(SystemErrorText(code));
+                Report(folder, SystemErrorText(code), report);
                 return Verdict::kSkip;
             }
-            return StopOnError(code, false, result, report);
+            return StopOnError(folder, code, false, result, report);
     }
 }
 
@@ -63,25 +75,23 @@ Verdict ScanErrorPolicy::JudgeEnd(const FolderOutcome& folder, ScanResult& resul
                                   std::vector<std::string>& report) const {
     const bool top = folder.top;
     if (folder.denied) {
-        report.emplace_back(AccessDeniedText());
+        Report(folder, AccessDeniedText(), report);
         if (!top) return Verdict::kSkip;
-        result.errorCode = ERROR_ACCESS_DENIED;
-        result.reason = SystemErrorText(ERROR_ACCESS_DENIED);
-        return Verdict::kStop;
+        return Stop(folder, ERROR_ACCESS_DENIED, SystemErrorText(ERROR_ACCESS_DENIED), result);
     }
     const std::uint32_t code = folder.endError;
     switch (code) {
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
         case ERROR_FILE_NOT_FOUND: return Verdict::kSkip;
-        case ERROR_NOT_READY: report.emplace_back(NotReadyText()); return Verdict::kSkip;
-        case ERROR_ACCESS_DENIED: report.emplace_back(AccessDeniedText()); return Verdict::kSkip;
+        case ERROR_NOT_READY: Report(folder, NotReadyText(), report); return Verdict::kSkip;
+        case ERROR_ACCESS_DENIED: Report(folder, AccessDeniedText(), report); return Verdict::kSkip;
         default:
             if (!top && IsVanished(code)) {
-                report.push_back(SystemErrorText(code));
+                Report(folder, SystemErrorText(code), report);
                 return Verdict::kSkip;
             }
-            return StopOnError(code, false, result, report);
+            return StopOnError(folder, code, false, result, report);
     }
 }
 

@@ -1,8 +1,9 @@
 // What a scan does about a folder it could not read wholly: report it and
 // go on, or stop the scan. Judged on the consumer's side, in scan order, so
 // the diagnostics come in the same order whatever the number of workers.
-// A folder is judged twice, as its parent lists it twice: once opened
-// (whether it can be enumerated), once read (how the enumeration ended).
+// A folder is judged twice: once opened (whether it can be enumerated),
+// once read (how the enumeration ended); a folder is reported once, by its
+// name.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +17,15 @@ namespace norvane {
 
 // What reading one folder came to.
 struct FolderOutcome {
+    const Folder* folder = nullptr;  // the folder read
     bool top = false;
     std::uint32_t openError = ERROR_SUCCESS;
     std::uint32_t endError = ERROR_NO_MORE_FILES;
     bool denied = false;     // listed, but its entries could not be looked at
     bool notFolder = false;  // the top only: something else is there
+    // One of the folders above it, which it is (a folder bind-mounted
+    // inside itself): not listed again.
+    const Folder* loopOf = nullptr;
 };
 
 enum class Verdict { kEnumerate, kSkip, kStop };
@@ -31,9 +36,9 @@ public:
     // silently).
     explicit ScanErrorPolicy(bool topNamed) : m_bTopNamed(topNamed) {}
 
-    // The texts to report go to report (in the code page, each with its line
-    // end); a stop's code and reason, and whether the top is missing, go to
-    // result.
+    // The texts to report go to report (the folder's text, ": " and the
+    // message, in the code page, each with its line end); a stop's code,
+    // reason and folder, and whether the top is missing, go to result.
     Verdict JudgeOpen(const FolderOutcome& folder, ScanResult& result, std::vector<std::string>& report) const;
     Verdict JudgeEnd(const FolderOutcome& folder, ScanResult& result, std::vector<std::string>& report) const;
 

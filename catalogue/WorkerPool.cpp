@@ -1,6 +1,7 @@
 #include "catalogue/WorkerPool.h"
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -25,8 +26,31 @@ WorkerPool::~WorkerPool() {
 }
 
 WorkerPool& WorkerPool::Shared() {
-    static auto* pool = new WorkerPool(static_cast<std::size_t>(kDefaultScanThreads));
+    static WorkerPool* pool = [] {
+        auto* made = new WorkerPool(static_cast<std::size_t>(kDefaultScanThreads));
+        RunInForkedChild([] { Shared().ForgetThreads(); });
+        return made;
+    }();
     return *pool;
+}
+
+void WorkerPool::ForgetThreads() {
+    // Made anew in place: a lock may have been held by a thread that is not
+    // in the child.
+    new (&m_mutex) std::mutex;
+    new (&m_idleMutex) std::mutex;
+    new (&m_shutdownMutex) std::mutex;
+    new (&m_idle) std::condition_variable;
+    new (&m_scanQueue) std::deque<Task*>;
+    new (&m_otherQueue) std::deque<Task*>;
+    m_pInbox.store(nullptr);
+    m_pThreads.store(nullptr);
+    m_nThreads.store(0);
+    m_nIdle.store(0);
+    m_nUnfinished.store(0);
+    m_nScanRunning = 0;
+    m_nOtherRunning = 0;
+    m_bShutdown = false;
 }
 
 void WorkerPool::Submit(std::function<void()> run, Lane lane) {

@@ -61,7 +61,7 @@ public:
 
     // The process's pool, bounded by the scan's default number of workers.
     // Never destroyed: at a program's end a worker may still be inside a
-    // system call (see Shutdown).
+    // system call (see Shutdown). The child of a fork starts it afresh.
     static WorkerPool& Shared();
 
 private:
@@ -84,6 +84,9 @@ private:
     void Ring();
     void TrySpawn();
     void Finish(Task* task);
+    // In the child of a fork: the parent's threads are not there, and what
+    // they held is forgotten, not freed (it may be in any state).
+    void ForgetThreads();
 
     std::atomic<std::size_t> m_nBound;
     std::atomic<std::size_t> m_nThreads{0};

@@ -24,6 +24,15 @@ struct FindData {
     int statError = 0;
 };
 
+// What a folder is, whatever the path it was reached by.
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    // The root of a mount (a bind mount included); true where the system
+    // cannot tell.
+    bool mountRoot = true;
+};
+
 class FolderSearch {
 public:
     FolderSearch() = default;
@@ -51,6 +60,9 @@ public:
     // the system calls of an entry: a stopped scan makes no call it can do
     // without. Any thread may set it.
     void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
+
+    // The open folder's identity; false when it cannot be had.
+    bool Identity(FolderIdentity* identity) const;
 
     // The descriptor of the open folder (for reads relative to it), or -1.
     int Fd() const { return m_nFd; }

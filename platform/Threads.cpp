@@ -28,6 +28,8 @@ SignalsKeptFromNewThreads::~SignalsKeptFromNewThreads() {
 
 void YieldProcessor() { sched_yield(); }
 
+void RunInForkedChild(void (*fn)()) { pthread_atfork(nullptr, nullptr, fn); }
+
 int ProcessThreadCount() {
     DIR* tasks = opendir("/proc/self/task");
     if (tasks == nullptr) return 0;

@@ -23,6 +23,10 @@ private:
 // Lets another runnable thread have the processor now.
 void YieldProcessor();
 
+// fn runs in the child of every fork, which has none of the parent's other
+// threads (nothing where there is no fork).
+void RunInForkedChild(void (*fn)());
+
 // The threads of this process, as the system counts them (0 where it cannot).
 int ProcessThreadCount();
 

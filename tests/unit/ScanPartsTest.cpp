@@ -108,10 +108,13 @@ TEST(DescriptorCacheTest, FoldersAreReachedFromTheNearestOpenOne) {
 }
 
 // The policy's decisions for a top folder and a subfolder: what is
-// reported (and how often), what is skipped, and what stops the scan with
-// which reason.
+// reported (once, after the folder's name), what is skipped, and what stops
+// the scan with which reason and folder.
 TEST(ScanErrorPolicyTest, WhatIsReportedSkippedOrStops) {
     SetCodePage(kCodePageUtf8);
+    FileStore store;
+    const Folder* top = store.AddFolder("/top/");
+    const Folder* sub = store.AddFolder(top, "sub");
     const std::string denied = "アクセスが拒否されました。処理を続けます。\n";
     const std::string gone = "指定されたパスが見つかりません。\n";
     const std::string readFault = "指定されたデバイスから読み取ることができません。\n";
@@ -119,33 +122,39 @@ TEST(ScanErrorPolicyTest, WhatIsReportedSkippedOrStops) {
         bool top;
         std::uint32_t openError;
         Verdict verdict;
-        std::vector<std::string> report;
+        std::string report;  // after "folder: "
         std::uint32_t errorCode;
         bool folderMissing;
     };
     const Case cases[] = {
-        {false, ERROR_SUCCESS, Verdict::kEnumerate, {}, 0, false},
-        {false, ERROR_ACCESS_DENIED, Verdict::kSkip, {denied, denied}, 0, false},
-        {true, ERROR_ACCESS_DENIED, Verdict::kStop, {denied, denied}, ERROR_ACCESS_DENIED, false},
-        {false, ERROR_PATH_NOT_FOUND, Verdict::kSkip, {gone}, 0, false},
-        {true, ERROR_PATH_NOT_FOUND, Verdict::kStop, {gone}, ERROR_PATH_NOT_FOUND, true},
-        {false, ERROR_READ_FAULT, Verdict::kStop, {readFault}, ERROR_READ_FAULT, false},
+        {false, ERROR_SUCCESS, Verdict::kEnumerate, "", 0, false},
+        {false, ERROR_ACCESS_DENIED, Verdict::kSkip, denied, 0, false},
+        {true, ERROR_ACCESS_DENIED, Verdict::kStop, denied, ERROR_ACCESS_DENIED, false},
+        {false, ERROR_PATH_NOT_FOUND, Verdict::kSkip, gone, 0, false},
+        {true, ERROR_PATH_NOT_FOUND, Verdict::kStop, gone, ERROR_PATH_NOT_FOUND, true},
+        {false, ERROR_READ_FAULT, Verdict::kStop, readFault, ERROR_READ_FAULT, false},
     };
     const ScanErrorPolicy policy(true);
     for (const Case& c : cases) {
         FolderOutcome outcome;
+        outcome.folder = c.top ? top : sub;
         outcome.top = c.top;
         outcome.openError = c.openError;
         ScanResult result;
         std::vector<std::string> report;
+        const std::string name = c.top ? "/top/" : "/top/sub/";
         EXPECT_EQ(policy.JudgeOpen(outcome, result, report), c.verdict) << c.top << " " << c.openError;
-        EXPECT_EQ(report, c.report) << c.top << " " << c.openError;
+        EXPECT_EQ(report,
+                  c.report.empty() ? std::vector<std::string>{} : std::vector<std::string>{name + ": " + c.report})
+            << c.top << " " << c.openError;
         EXPECT_EQ(result.errorCode, c.errorCode);
+        EXPECT_EQ(result.folder, c.errorCode != 0 ? name : std::string());
         EXPECT_EQ(result.folderMissing, c.folderMissing);
     }
 
     // Without a folder named, a scan ends without a word.
     FolderOutcome none;
+    none.folder = store.AddFolder("");
     none.top = true;
     none.openError = ERROR_PATH_NOT_FOUND;
     ScanResult result;
@@ -153,16 +162,26 @@ TEST(ScanErrorPolicyTest, WhatIsReportedSkippedOrStops) {
     EXPECT_EQ(ScanErrorPolicy(false).JudgeOpen(none, result, report), Verdict::kStop);
     EXPECT_TRUE(report.empty() && result.reason.empty() && !result.folderMissing);
 
-    // Read to its end: a folder listed but not entered is reported once;
-    // an error after the first entries stops the scan.
+    // A folder that is one above it is skipped, naming both.
+    FolderOutcome loop;
+    loop.folder = sub;
+    loop.loopOf = top;
+    EXPECT_EQ(policy.JudgeOpen(loop, result, report), Verdict::kSkip);
+    EXPECT_EQ(report, std::vector<std::string>{"/top/sub/: " + LoopText("/top/")});
+
+    // Read to its end: a folder listed but not entered is reported; an error
+    // after the first entries stops the scan.
     FolderOutcome listed;
+    listed.folder = sub;
     listed.denied = true;
     report.clear();
     EXPECT_EQ(policy.JudgeEnd(listed, result, report), Verdict::kSkip);
-    EXPECT_EQ(report, std::vector<std::string>{denied});
+    EXPECT_EQ(report, std::vector<std::string>{"/top/sub/: " + denied});
     FolderOutcome fault;
+    fault.folder = sub;
     fault.endError = ERROR_READ_FAULT;
     report.clear();
     EXPECT_EQ(policy.JudgeEnd(fault, result, report), Verdict::kStop);
     EXPECT_EQ(result.reason, readFault);
+    EXPECT_EQ(result.folder, "/top/sub/");
 }
