@@ -1,6 +1,8 @@
 // The process's pool: its bound, its two lanes, its idle wait and its end.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -136,4 +138,20 @@ TEST(WorkerPoolTest, OrderSubmittersAndARaisedBound) {
     EXPECT_TRUE(both.WaitForWaiting(2));
     both.Open();
     EXPECT_TRUE(pool.Shutdown(10s));
+}
+
+// The child of a fork has none of its parent's pool threads: its pool makes
+// its own, and its tasks run.
+TEST(WorkerPoolTest, AForkedChildRunsTasksOnThreadsOfItsOwn) {
+    std::atomic<bool> ran{false};
+    WorkerPool::Shared().Submit([&] { ran = true; });
+    ASSERT_TRUE(WorkerPool::Shared().WaitIdle(10s));
+    ASSERT_TRUE(ran.load());
+    EXPECT_EXIT(
+        {
+            std::atomic<bool> ranInChild{false};
+            WorkerPool::Shared().Submit([&] { ranInChild = true; });
+            _exit(WorkerPool::Shared().WaitIdle(10s) && ranInChild.load() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
