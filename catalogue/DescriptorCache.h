@@ -26,12 +26,12 @@ struct CachedFolder {
     CachedFolder* parent = nullptr;  // null for the top
     std::string_view rawName;        // the name in the parent; the top: its whole path
 
-    // The cache's own, under its lock.
+    // The cache's own, under its lock (in an order that leaves no gap).
+    std::size_t unopenedChildren = 0;
+    std::list<CachedFolder*>::iterator lru;
     int fd = -1;
     int fdUsers = 0;
     bool pinned = false;  // the top's stays open
-    std::size_t unopenedChildren = 0;
-    std::list<CachedFolder*>::iterator lru;
 };
 
 class DescriptorCache {

@@ -244,7 +244,6 @@ bool FolderScan::Engine::IsLoop(ScanNode* node, const FolderSearch& search, Fold
 ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
     FolderSearch search;
     FolderOutcome outcome;
-    outcome.folder = node->folder;
     outcome.top = node->parent == nullptr;
     std::vector<FileItem*> rows;
     outcome.openError = Open(node, search);
@@ -393,10 +392,9 @@ FolderScan::Engine::Step FolderScan::Engine::Advance(ScanBatch& batch, std::size
     m_report.clear();
     if (m_phase == Phase::kOpen) {
         FolderOutcome opened;
-        opened.folder = node->folder;
         opened.top = node->parent == nullptr;
         const FolderOutcome& outcome = seen == FolderNews::Phase::kDone ? node->news.Outcome() : opened;
-        return Judged(m_policy.JudgeOpen(outcome, m_result, m_report), node, batch, m_report);
+        return Judged(m_policy.JudgeOpen(node->folder, outcome, m_result, m_report), node, batch, m_report);
     }
     if (node->news.HasRows()) {
         if (!batch.diagnostics.empty()) return Step::kFull;  // rows after a diagnostic start a new batch
@@ -405,7 +403,7 @@ FolderScan::Engine::Step FolderScan::Engine::Advance(ScanBatch& batch, std::size
         return batch.rows.size() >= maxRows ? Step::kFull : Step::kMoved;
     }
     if (seen != FolderNews::Phase::kDone) return Step::kNothing;
-    return Judged(m_policy.JudgeEnd(node->news.Outcome(), m_result, m_report), node, batch, m_report);
+    return Judged(m_policy.JudgeEnd(node->folder, node->news.Outcome(), m_result, m_report), node, batch, m_report);
 }
 
 // Without workers the consumer reads the folder it is at itself.

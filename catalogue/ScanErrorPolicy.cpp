@@ -14,21 +14,21 @@ bool IsVanished(std::uint32_t code) {
 }
 
 // A diagnostic names the folder it is about first.
-void Report(const FolderOutcome& folder, std::string_view text, std::vector<std::string>& report) {
-    std::string line = FolderText(folder.folder);
+void Report(const Folder* folder, std::string_view text, std::vector<std::string>& report) {
+    std::string line = FolderText(folder);
     line += ": ";
     line += text;
     report.push_back(std::move(line));
 }
 
-Verdict Stop(const FolderOutcome& folder, std::uint32_t code, std::string reason, ScanResult& result) {
+Verdict Stop(const Folder* folder, std::uint32_t code, std::string reason, ScanResult& result) {
     result.errorCode = code;
     result.reason = std::move(reason);
-    result.folder = FolderText(folder.folder);
+    result.folder = FolderText(folder);
     return Verdict::kStop;
 }
 
-Verdict StopOnError(const FolderOutcome& folder, std::uint32_t code, bool silent, ScanResult& result,
+Verdict StopOnError(const Folder* folder, std::uint32_t code, bool silent, ScanResult& result,
                     std::vector<std::string>& report) {
     std::string text = silent ? std::string() : SystemErrorText(code);
     if (!silent) Report(folder, text, report);
@@ -39,16 +39,16 @@ Verdict StopOnError(const FolderOutcome& folder, std::uint32_t code, bool silent
 
 // A folder that cannot be read, or went away since its parent was listed,
 // or is one of the folders above it, is reported once, by its name.
-Verdict ScanErrorPolicy::JudgeOpen(const FolderOutcome& folder, ScanResult& result,
+Verdict ScanErrorPolicy::JudgeOpen(const Folder* folder, const FolderOutcome& outcome, ScanResult& result,
                                    std::vector<std::string>& report) const {
-    const std::uint32_t code = folder.openError;
-    const bool top = folder.top;
+    const std::uint32_t code = outcome.openError;
+    const bool top = outcome.top;
     if (top && m_bTopNamed) {
         result.folderMissing = code == ERROR_FILE_NOT_FOUND || IsVanished(code);
-        result.notAFolder = folder.notFolder;
+        result.notAFolder = outcome.notFolder;
     }
-    if (folder.loopOf != nullptr) {
-        Report(folder, LoopText(FolderText(folder.loopOf)), report);
+    if (outcome.loopOf != nullptr) {
+        Report(folder, LoopText(FolderText(outcome.loopOf)), report);
         return Verdict::kSkip;
     }
     switch (code) {
@@ -71,15 +71,15 @@ Verdict ScanErrorPolicy::JudgeOpen(const FolderOutcome& folder, ScanResult& resu
     }
 }
 
-Verdict ScanErrorPolicy::JudgeEnd(const FolderOutcome& folder, ScanResult& result,
+Verdict ScanErrorPolicy::JudgeEnd(const Folder* folder, const FolderOutcome& outcome, ScanResult& result,
                                   std::vector<std::string>& report) const {
-    const bool top = folder.top;
-    if (folder.denied) {
+    const bool top = outcome.top;
+    if (outcome.denied) {
         Report(folder, AccessDeniedText(), report);
         if (!top) return Verdict::kSkip;
         return Stop(folder, ERROR_ACCESS_DENIED, SystemErrorText(ERROR_ACCESS_DENIED), result);
     }
-    const std::uint32_t code = folder.endError;
+    const std::uint32_t code = outcome.endError;
     switch (code) {
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;

@@ -15,17 +15,17 @@
 
 namespace norvane {
 
-// What reading one folder came to.
+// What reading one folder came to (kept for every folder of a scan until
+// its end: small).
 struct FolderOutcome {
-    const Folder* folder = nullptr;  // the folder read
-    bool top = false;
-    std::uint32_t openError = ERROR_SUCCESS;
-    std::uint32_t endError = ERROR_NO_MORE_FILES;
-    bool denied = false;     // listed, but its entries could not be looked at
-    bool notFolder = false;  // the top only: something else is there
     // One of the folders above it, which it is (a folder bind-mounted
     // inside itself): not listed again.
     const Folder* loopOf = nullptr;
+    std::uint32_t openError = ERROR_SUCCESS;
+    std::uint32_t endError = ERROR_NO_MORE_FILES;
+    bool top = false;
+    bool denied = false;     // listed, but its entries could not be looked at
+    bool notFolder = false;  // the top only: something else is there
 };
 
 enum class Verdict { kEnumerate, kSkip, kStop };
@@ -39,8 +39,10 @@ public:
     // The texts to report go to report (the folder's text, ": " and the
     // message, in the code page, each with its line end); a stop's code,
     // reason and folder, and whether the top is missing, go to result.
-    Verdict JudgeOpen(const FolderOutcome& folder, ScanResult& result, std::vector<std::string>& report) const;
-    Verdict JudgeEnd(const FolderOutcome& folder, ScanResult& result, std::vector<std::string>& report) const;
+    Verdict JudgeOpen(const Folder* folder, const FolderOutcome& outcome, ScanResult& result,
+                      std::vector<std::string>& report) const;
+    Verdict JudgeEnd(const Folder* folder, const FolderOutcome& outcome, ScanResult& result,
+                     std::vector<std::string>& report) const;
 
 private:
     bool m_bTopNamed;

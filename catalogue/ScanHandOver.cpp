@@ -49,7 +49,7 @@ std::size_t FolderNews::Take(std::vector<FileItem*>& out, std::size_t maxRows) {
             const std::size_t n = std::min(maxRows - taken, m_pAt->rows.size() - m_nAt);
             const auto from = m_pAt->rows.begin() + static_cast<std::ptrdiff_t>(m_nAt);
             out.insert(out.end(), from, from + static_cast<std::ptrdiff_t>(n));
-            m_nAt += n;
+            m_nAt += static_cast<std::uint32_t>(n);  // a batch holds far fewer
             taken += n;
             continue;
         }

@@ -72,12 +72,13 @@ private:
         std::atomic<Batch*> next{nullptr};
     };
 
-    std::atomic<Phase> m_phase{Phase::kPending};
+    // In an order that leaves no gap: a scan keeps one per folder.
     std::atomic<Batch*> m_pFirst{nullptr};
-    FolderOutcome m_outcome;   // written by the reader before kDone
     Batch* m_pLast = nullptr;  // the reader's
     Batch* m_pAt = nullptr;    // the consumer's: the batch it takes from
-    std::size_t m_nAt = 0;     // rows of m_pAt taken
+    std::uint32_t m_nAt = 0;   // rows of m_pAt taken
+    std::atomic<Phase> m_phase{Phase::kPending};
+    FolderOutcome m_outcome;  // written by the reader before kDone
 };
 
 class ConsumerWake {

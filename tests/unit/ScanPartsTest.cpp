@@ -137,13 +137,13 @@ TEST(ScanErrorPolicyTest, WhatIsReportedSkippedOrStops) {
     const ScanErrorPolicy policy(true);
     for (const Case& c : cases) {
         FolderOutcome outcome;
-        outcome.folder = c.top ? top : sub;
         outcome.top = c.top;
         outcome.openError = c.openError;
         ScanResult result;
         std::vector<std::string> report;
         const std::string name = c.top ? "/top/" : "/top/sub/";
-        EXPECT_EQ(policy.JudgeOpen(outcome, result, report), c.verdict) << c.top << " " << c.openError;
+        EXPECT_EQ(policy.JudgeOpen(c.top ? top : sub, outcome, result, report), c.verdict)
+            << c.top << " " << c.openError;
         EXPECT_EQ(report,
                   c.report.empty() ? std::vector<std::string>{} : std::vector<std::string>{name + ": " + c.report})
             << c.top << " " << c.openError;
@@ -154,34 +154,30 @@ TEST(ScanErrorPolicyTest, WhatIsReportedSkippedOrStops) {
 
     // Without a folder named, a scan ends without a word.
     FolderOutcome none;
-    none.folder = store.AddFolder("");
     none.top = true;
     none.openError = ERROR_PATH_NOT_FOUND;
     ScanResult result;
     std::vector<std::string> report;
-    EXPECT_EQ(ScanErrorPolicy(false).JudgeOpen(none, result, report), Verdict::kStop);
+    EXPECT_EQ(ScanErrorPolicy(false).JudgeOpen(store.AddFolder(""), none, result, report), Verdict::kStop);
     EXPECT_TRUE(report.empty() && result.reason.empty() && !result.folderMissing);
 
     // A folder that is one above it is skipped, naming both.
     FolderOutcome loop;
-    loop.folder = sub;
     loop.loopOf = top;
-    EXPECT_EQ(policy.JudgeOpen(loop, result, report), Verdict::kSkip);
+    EXPECT_EQ(policy.JudgeOpen(sub, loop, result, report), Verdict::kSkip);
     EXPECT_EQ(report, std::vector<std::string>{"/top/sub/: " + LoopText("/top/")});
 
     // Read to its end: a folder listed but not entered is reported; an error
     // after the first entries stops the scan.
     FolderOutcome listed;
-    listed.folder = sub;
     listed.denied = true;
     report.clear();
-    EXPECT_EQ(policy.JudgeEnd(listed, result, report), Verdict::kSkip);
+    EXPECT_EQ(policy.JudgeEnd(sub, listed, result, report), Verdict::kSkip);
     EXPECT_EQ(report, std::vector<std::string>{"/top/sub/: " + denied});
     FolderOutcome fault;
-    fault.folder = sub;
     fault.endError = ERROR_READ_FAULT;
     report.clear();
-    EXPECT_EQ(policy.JudgeEnd(fault, result, report), Verdict::kStop);
+    EXPECT_EQ(policy.JudgeEnd(sub, fault, result, report), Verdict::kStop);
     EXPECT_EQ(result.reason, readFault);
     EXPECT_EQ(result.folder, "/top/sub/");
 }
