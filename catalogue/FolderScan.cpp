@@ -54,7 +54,10 @@ struct ScanNode : CachedFolder, ScanWork {
 struct Slot {
     StoreArena* arena = nullptr;
     std::deque<ScanNode> nodes;
-    std::vector<ScanWork*> childWork;  // reused for every folder
+    // Reused for every folder the slot's reader reads.
+    std::vector<FileItem*> rows;
+    std::vector<ScanNode*> children;
+    std::vector<ScanWork*> childWork;
 };
 
 }  // namespace
@@ -245,7 +248,9 @@ ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
     FolderSearch search;
     FolderOutcome outcome;
     outcome.top = node->parent == nullptr;
-    std::vector<FileItem*> rows;
+    std::vector<FileItem*>& rows = slot.rows;
+    rows.clear();
+    slot.children.clear();
     outcome.openError = Open(node, search);
     if (outcome.openError != ERROR_SUCCESS) {
         // The top may be a file (given in place of a folder): looked at here,
@@ -255,6 +260,7 @@ ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
     }
     if (IsLoop(node, search, outcome)) return Finish(node, slot, rows, outcome);
     if (!ReadEntries(node, slot, search, outcome, rows)) return nullptr;  // stopped: nothing more is handed over
+    node->children.assign(slot.children.begin(), slot.children.end());  // of its exact size
     if (!node->children.empty()) {
         const int fd = search.DuplicateFd();
         if (fd >= 0) m_cache.Keep(node, fd, node->children.size());
@@ -281,13 +287,13 @@ bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& s
             // cannot hold it, or where the name is not valid text.
             child.rawName =
                 entry.cFileName == entry.rawName ? child.folder->name : slot.arena->StoreText(entry.rawName);
-            node->children.push_back(&child);
+            slot.children.push_back(&child);
             continue;
         }
         if (entry.statError == EACCES || entry.statError == EPERM) {
             // Listed, but not entered: nothing of it can be shown.
             rows.clear();
-            node->children.clear();
+            slot.children.clear();
             outcome.denied = true;
             return true;
         }

@@ -20,7 +20,9 @@ void FolderNews::Clear() {
 }
 
 void FolderNews::Publish(std::vector<FileItem*>& rows) {
-    auto* batch = new Batch{std::move(rows)};
+    // A batch of its exact size; the reader's vector keeps its room for the
+    // next rows.
+    auto* batch = new Batch{std::vector<FileItem*>(rows.begin(), rows.end())};
     rows.clear();
     // Release: the batch and the records in it are complete for a consumer
     // that loads the link.

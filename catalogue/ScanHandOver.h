@@ -48,7 +48,7 @@ public:
     FolderNews& operator=(const FolderNews&) = delete;
 
     // ---- The reader ----
-    // Appends rows (taken over: rows is left empty); the folder counts as
+    // Appends rows (rows is left empty, its room kept); the folder counts as
     // opened from the first batch on.
     void Publish(std::vector<FileItem*>& rows);
     // After the last Publish: how the reading ended.
