@@ -260,7 +260,7 @@ ScanNode* FolderScan::Engine::ReadFolder(ScanNode* node, Slot& slot) {
     }
     if (IsLoop(node, search, outcome)) return Finish(node, slot, rows, outcome);
     if (!ReadEntries(node, slot, search, outcome, rows)) return nullptr;  // stopped: nothing more is handed over
-    node->children.assign(slot.children.begin(), slot.children.end());  // of its exact size
+    node->children.assign(slot.children.begin(), slot.children.end());    // of its exact size
     if (!node->children.empty()) {
         const int fd = search.DuplicateFd();
         if (fd >= 0) m_cache.Keep(node, fd, node->children.size());
