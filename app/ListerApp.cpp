@@ -3,7 +3,6 @@
 #include <QApplication>
 
 #include "app/MainDlg.h"
-#include "framework/CDialog.h"
 #include "framework/Controls.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
@@ -48,8 +47,8 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     // for its settings file; the user should know before settings are missed.
     // (A settings file named by a test stands in for both.)
     if (SettingsPath().empty()) {
-        MessageBox(nullptr, "設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。", {},
-                   MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(nullptr, "設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。",
+                    MessageIcon::kWarning);
     }
 
     // The argument arrives as the file system names the folder: the scan
@@ -57,16 +56,8 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     const std::string rawFolder = ParseCommandLineFolder(argc, argv);
 
     CMainDlg dlg;
-    CDialog* pPreviousMain = AfxGetMainWnd();
-    AfxSetMainWnd(&dlg);
-    if (!rawFolder.empty()) {
-        dlg.m_strRawFolder = rawFolder;
-        dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder;
-        dlg.m_bScanAtStart = true;
-    }
-    dlg.DoModal();
-    AfxSetMainWnd(pPreviousMain);
+    if (!rawFolder.empty()) dlg.SetFolder(rawFolder);
+    dlg.exec();
     return false;
 }
 

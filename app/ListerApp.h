@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "export/ExportSettings.h"
 #include "settings/SettingsFile.h"
 
 namespace norvane {

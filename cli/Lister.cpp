@@ -230,8 +230,7 @@ ScanResult ScanRows(const ListerOptions& options, FileStore& store, std::vector<
 // reason in *error when it could not be written whole. A stop signal ends it
 // unfinished: a file is then left as it was.
 bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows, std::string* error) {
-    CListExporter exporter;
-    exporter.SetSettings(options.output);
+    CListExporter exporter(options.output);
     FileOutputSink sink;
     const bool open =
         options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);

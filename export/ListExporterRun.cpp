@@ -69,13 +69,13 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
         strText += "\r\n";
         strText += strReason;
     }
-    MessageBox(pOwner, strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(pOwner, strText, MessageIcon::kWarning);
 }
 
 // Writes the rows into the file at strPathUtf8. A file that cannot be
 // opened or written is told in a box with the path and the reason; false then.
-bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& rows, const std::string& strPathUtf8,
-                 QWidget* pOwner) {
+bool WriteExport(const ExportSettings& settings, const std::vector<const FileItem*>& rows,
+                 const std::string& strPathUtf8, QWidget* pOwner) {
     const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
     // Opening a pipe for writing waits for a reader that may never come.
     struct stat st {};
@@ -89,7 +89,7 @@ bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& ro
         ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
         return false;
     }
-    exporter.WriteRows(sink, rows);
+    CListExporter(settings).WriteRows(sink, rows);
     // Commit writes what is still buffered, reports a failure the file
     // system deferred, and only then puts the file in place. A failed file
     // leaves the destination as it was, unless it had to be written in place.
@@ -111,28 +111,25 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
+bool ExportRows(const ExportSettings& settings, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
     // Every run proposes the format's default name in the program's own
     // folder, or where it may not write there, in the folder of the last
     // export; never whatever the current folder happens to be.
     std::string strRawFolder = ExportProposalFolder();
     if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
-    const ExportFormat format = exporter.ChosenFormat();
-    const std::string& strName = format == ExportFormat::kText   ? exporter.m_szTextName
-                                 : format == ExportFormat::kHtml ? exporter.m_szHtmlName
-                                                                 : exporter.m_szCsvName;
-    exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
+    const char* pszName = settings.format == ExportFormat::kText   ? "Carvel.txt"
+                          : settings.format == ExportFormat::kHtml ? "Carvel.html"
+                                                                   : "Carvel.csv";
     // The dialog gets the folder decoded straight from the file system's
     // bytes, so a folder name the code page cannot hold still opens.
     QString strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
-    QString strFileName = QString::fromStdString(CodePageToUtf8(strName));
+    QString strFileName = QString::fromUtf8(pszName);
     std::string strPathUtf8;
     for (;;) {
         const QString strPath = AskSavePath(strFolder, strFileName);
         if (strPath.isEmpty()) return false;
         strPathUtf8 = strPath.toStdString();
-        exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
-        if (WriteExport(exporter, rows, strPathUtf8, pOwner)) break;
+        if (WriteExport(settings, rows, strPathUtf8, pOwner)) break;
         // The options chosen stay: the dialog opens again on the name that
         // failed, in its folder if there is one, for another place.
         const QFileInfo failed(strPath);
@@ -145,7 +142,7 @@ bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& row
 
     std::string strQuestion = strPathUtf8;
     strQuestion += "\r\n出力されたファイルを表示しますか？";
-    if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(strPathUtf8);
+    if (AskYesNo(pOwner, strQuestion, "出力先")) CurrentOpener()(strPathUtf8);
     return true;
 }
 

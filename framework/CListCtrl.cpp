@@ -58,35 +58,15 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     });
 }
 
-int CListCtrl::InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth) {
+int CListCtrl::InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth) {
     auto* pModel = dynamic_cast<ListCtrlModel*>(model());
     if (pModel == nullptr) return -1;
-    const int nAt = pModel->InsertColumn(nCol, strHeading, nFormat);
+    const int nAt = pModel->InsertColumn(nCol, strHeading, align);
     horizontalHeader()->resizeSection(nAt, nWidth);
     return nAt;
 }
 
 int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
-
-std::vector<std::pair<int, int>> CListCtrl::SelectedRuns() const {
-    std::vector<std::pair<int, int>> runs;
-    if (selectionModel() == nullptr) return runs;
-    // Walk the ranges: selectedRows() is quadratic in their number.
-    for (const QItemSelectionRange& range : selectionModel()->selection()) {
-        if (range.isValid()) runs.emplace_back(range.top(), range.bottom());
-    }
-    std::sort(runs.begin(), runs.end());
-    std::size_t nOut = 0;
-    for (const auto& run : runs) {
-        if (nOut > 0 && run.first <= runs[nOut - 1].second + 1) {
-            runs[nOut - 1].second = std::max(runs[nOut - 1].second, run.second);
-        } else {
-            runs[nOut++] = run;
-        }
-    }
-    runs.resize(nOut);
-    return runs;
-}
 
 std::vector<int> CListCtrl::GetSelectedRows() const {
     std::vector<int> rows;

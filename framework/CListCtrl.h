@@ -11,11 +11,10 @@
 
 #include <QPersistentModelIndex>
 
+#include "framework/ListCtrlModel.h"
 #include "framework/ReportView.h"
 
 namespace norvane {
-
-class ListCtrlModel;
 
 class CListCtrl : public ReportView {
     Q_OBJECT
@@ -24,7 +23,7 @@ public:
     explicit CListCtrl(QWidget* pParent = nullptr);
 
     // The model's column, and its width in pixels.
-    int InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth);
+    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth);
     int GetItemCount() const;
 
     // The selected rows in display order, and their number.
@@ -77,8 +76,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
-    // The selected rows as sorted, disjoint [first, last] runs.
-    std::vector<std::pair<int, int>> SelectedRuns() const;
     void SelectFromMark(int nRow, bool bAdd);
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 

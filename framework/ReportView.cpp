@@ -14,6 +14,8 @@ ReportView::ReportView(QWidget* pParent)
     : QAbstractItemView(pParent),
       m_pHeader(new QHeaderView(Qt::Horizontal, this)),
       m_nRowHeight(fontMetrics().height() + 4) {
+    static const bool bAccessible = (QAccessible::installFactory(&ReportViewAccessible), true);
+    Q_UNUSED(bAccessible);
     setSelectionBehavior(SelectRows);
     m_pHeader->setSectionsClickable(true);
     connect(m_pHeader, &QHeaderView::sectionResized, this, &ReportView::OnColumnsChanged);
@@ -217,6 +219,42 @@ void ReportView::currentChanged(const QModelIndex& current, const QModelIndex& p
     if (previous.isValid()) viewport()->update(RowRect(previous.row()));
     if (current.isValid()) viewport()->update(RowRect(current.row()));
     QAbstractItemView::currentChanged(current, previous);
+    if (hasFocus()) Announce(QAccessible::Focus, current);
+}
+
+void ReportView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QAbstractItemView::selectionChanged(selected, deselected);
+    // The first cell of each: a range of a million rows is one event.
+    if (!selected.isEmpty()) Announce(QAccessible::SelectionAdd, selected.first().topLeft());
+    if (!deselected.isEmpty()) Announce(QAccessible::SelectionRemove, deselected.first().topLeft());
+}
+
+void ReportView::Announce(QAccessible::Event type, const QModelIndex& index) {
+    if (!QAccessible::isActive() || !index.isValid()) return;
+    QAccessibleEvent event(this, type);
+    // The headings come first among the table's children.
+    event.setChild((index.row() + 1) * model()->columnCount(rootIndex()) + index.column());
+    QAccessible::updateAccessibility(&event);
+}
+
+std::vector<std::pair<int, int>> ReportView::SelectedRuns() const {
+    std::vector<std::pair<int, int>> runs;
+    if (selectionModel() == nullptr) return runs;
+    // Walk the ranges: selectedRows() is quadratic in their number.
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.isValid()) runs.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(runs.begin(), runs.end());
+    std::size_t nOut = 0;
+    for (const auto& run : runs) {
+        if (nOut > 0 && run.first <= runs[nOut - 1].second + 1) {
+            runs[nOut - 1].second = std::max(runs[nOut - 1].second, run.second);
+        } else {
+            runs[nOut++] = run;
+        }
+    }
+    runs.resize(nOut);
+    return runs;
 }
 
 void ReportView::changeEvent(QEvent* pEvent) {

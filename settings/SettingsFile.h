@@ -1,10 +1,12 @@
-// The settings file Norvane.ini: the output column titles with the two HTML
-// header colours (section TITLE) and the folder history (section
-// MAINWINDOW). Texts are in the code page. This is the one place that knows
-// where the file lives.
+// The settings file Norvane.ini: where it lives, how its sections are read
+// and written, the folder history (section MAINWINDOW) and the folder of the
+// last export (section EXPORT). The export's titles and colours keep their
+// own section through it (export/ExportSettings.h). Texts are in the code
+// page. This is the one place that knows where the file lives.
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 
 namespace norvane {
@@ -48,24 +50,18 @@ std::string ExportProposalFolder();
 // Nothing is written when the program's own folder is proposed anyway.
 void RememberExportFolder(const std::string& rawFolder);
 
-// The six column titles of the HTML and CSV header (file name, date and
-// time, size, version, extension, folder) and the HTML header colours as
-// "#rrggbb" texts. Default-constructed, it holds the defaults.
-struct TitleSettings {
-    std::array<std::string, 6> titles{"FileName", "FileDate&Time", "FileSize", "Version", "Expansion", "Directory"};
-    std::string bgColor = "#0066cc";
-    std::string fontColor = "#ffffff";
-
-    bool operator==(const TitleSettings&) const = default;
-};
-
-// Each key present with a non-empty value replaces the caller's text; a
-// missing key gives its default; an empty value leaves the text as it was.
-// Nothing changes when no file exists at path.
-void LoadTitleSettings(TitleSettings& titles, const std::string& path);
-// Writes all eight TITLE keys, empty values included. False when the file
-// could not be written.
-bool SaveTitleSettings(const TitleSettings& titles, const std::string& path);
+// The values of keys (in that order) in a section of the file at path. A key
+// held with a non-empty value replaces the caller's value; a missing key
+// gives its default (none when defaults is empty); an empty value leaves the
+// caller's value. Values are read up to 519 bytes. Nothing changes when no
+// file exists at path.
+void LoadSettingsValues(const char* section, std::span<const char* const> keys, std::span<const std::string> defaults,
+                        std::span<std::string> values, const std::string& path);
+// Writes every key with its value, empty values included, creating the
+// settings folder if it is the one of the configuration home. False when the
+// file could not be written.
+bool SaveSettingsValues(const char* section, std::span<const char* const> keys, std::span<const std::string> values,
+                        const std::string& path);
 
 // HISTORY1..HISTORY8; an empty value is an empty slot.
 using FolderHistory = std::array<std::string, 8>;

@@ -90,10 +90,7 @@ int main(int argc, char** argv) {
     SetFileOpener([](const std::string&) { return true; });
 
     CMainDlg dlg;
-    dlg.m_bScanAtStart = 1;
-    dlg.m_szSourceFolder = strRoot;
-    dlg.m_szTargetFolder = strRoot;
-    AfxSetMainWnd(&dlg);
+    dlg.SetFolder(strRoot);
 
     BoxWatch watch;
     app.installEventFilter(&watch);
@@ -148,9 +145,11 @@ int main(int argc, char** argv) {
         const std::vector<const FileItem*>& rows = d->GetFileList().Items();
         const std::string strWriterOut = strOut + ".writer";
         for (int nRun = 0; nRun < nRuns; ++nRun) {
-            CListExporter exporter;
-            exporter.m_bFileDateTime = exporter.m_bFileSize = exporter.m_bVersion = true;
-            exporter.m_bExpansion = exporter.m_bDirectory = true;
+            ExportSettings text;
+            text.format = ExportFormat::kText;
+            text.columns.fill(true);
+            text.folderHeadings = false;
+            CListExporter exporter(text);
             const auto t = Clock::now();
             FileOutputSink sink;
             const bool bWritten = sink.Open(strWriterOut) && exporter.WriteRows(sink, rows) && sink.Commit();
@@ -160,7 +159,7 @@ int main(int argc, char** argv) {
         std::remove(strWriterOut.c_str());
         ClickButton(d, IDCANCEL);
     });
-    dlg.DoModal();
+    dlg.exec();
     if (!driver.Finished()) {
         std::fprintf(stderr, "bench_ExportBench: %s\n", qPrintable(driver.Error()));
         return 1;

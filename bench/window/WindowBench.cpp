@@ -38,16 +38,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The window as start-up shows it, without its modal loop.
-class BenchDlg : public CMainDlg {
-public:
-    using CMainDlg::OnInitDialog;
-};
-
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // Seconds the action takes until the window has painted what it shows.
-double TimePainted(BenchDlg& dlg, const std::function<void()>& fnAction) {
+double TimePainted(CMainDlg& dlg, const std::function<void()>& fnAction) {
     const auto start = Clock::now();
     fnAction();
     QCoreApplication::processEvents();  // rows are announced from the event loop
@@ -70,7 +64,7 @@ struct ScanTimes {
 // Runs the event loop while the window scans (started at start): a 10 ms
 // timer measures how late the loop lets it fire, and the first rows are
 // painted as soon as they are there.
-ScanTimes WatchScan(BenchDlg& dlg, Clock::time_point start) {
+ScanTimes WatchScan(CMainDlg& dlg, Clock::time_point start) {
     ScanTimes times;
     QEventLoop loop;
     QTimer tick;
@@ -129,16 +123,10 @@ int main(int argc, char** argv) {
     int nRows = 0;
     std::vector<double> firstRows, wholeScans, lateness, firstLateness, nameSorts, sizeSorts, scrolls;
     {
-        BenchDlg dlg;
-        AfxSetMainWnd(&dlg);
-        if (bScanOnly) {
-            dlg.m_strRawFolder = rawFolder;
-            dlg.m_szSourceFolder = dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
-            dlg.m_bScanAtStart = true;
-        }
+        // The window as start-up shows it, without its modal loop.
         const auto start = Clock::now();
-        dlg.CreateControls();
-        dlg.OnInitDialog();
+        CMainDlg dlg;
+        if (bScanOnly) dlg.SetFolder(rawFolder);
         dlg.resize(1024, 768);
         dlg.show();
         CListCtrl* pView = dlg.m_listFiles;
@@ -169,7 +157,6 @@ int main(int argc, char** argv) {
             pView->scrollToTop();
         }
         dlg.hide();
-        AfxSetMainWnd(nullptr);
     }
     const long nPeakKb = PeakResidentKb();
     WaitForBackgroundWork(std::chrono::seconds(60));

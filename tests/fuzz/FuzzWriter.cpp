@@ -163,29 +163,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The user's own texts go out verbatim, so in HTML they hold no markup
     // here: every tag must then be the writer's.
     auto userText = [&](std::string_view text) { return bHtml ? Replaced(text, "<>&", '_') : std::string(text); };
-    norvane::CListExporter exporter;
-    bool* const columns[6] = {&exporter.m_bFileName, &exporter.m_bFileDateTime, &exporter.m_bFileSize,
-                              &exporter.m_bVersion,  &exporter.m_bExpansion,    &exporter.m_bDirectory};
-    std::string* const titles[6] = {&exporter.m_strTitle1, &exporter.m_strTitle2, &exporter.m_strTitle3,
-                                    &exporter.m_strTitle4, &exporter.m_strTitle5, &exporter.m_strTitle6};
+    norvane::ExportSettings settings;
+    const std::string* titles[6];
     std::size_t columnCount = 0;
-    for (int i = 0; i < 6; ++i) {
-        *columns[i] = (data[1] >> i & 1) != 0;
-        *titles[i] = userText(parts[2]) + static_cast<char>('1' + i);
-        columnCount += *columns[i] ? 1 : 0;
+    for (std::size_t i = 0; i < 6; ++i) {
+        settings.columns[i] = (data[1] >> i & 1) != 0;
+        settings.titles.titles[i] = userText(parts[2]) + static_cast<char>('1' + i);
+        titles[i] = &settings.titles.titles[i];
+        columnCount += settings.columns[i] ? 1 : 0;
     }
-    exporter.m_bText = format == 0;
-    exporter.m_bHtml = bHtml;
-    exporter.m_bCsv = bCsv;
-    exporter.m_bFolderHeading = (data[0] & 8) != 0;
-    exporter.m_bNameOnly = (data[0] & 16) != 0;
-    exporter.m_bPrefix = (data[0] & 32) != 0;
-    exporter.m_bSuffix = (data[0] & 64) != 0;
-    exporter.m_bFormattedSize = (data[0] & 128) != 0;
-    exporter.m_strPrefix = userText(parts[0]);
-    exporter.m_strSuffix = userText(parts[1]);
-    exporter.m_strBgColor = userText(parts[3]);
-    exporter.m_strFontColor = userText(parts[3]) + "f";
+    settings.format = bHtml  ? norvane::ExportFormat::kHtml
+                      : bCsv ? norvane::ExportFormat::kCsv
+                             : norvane::ExportFormat::kText;
+    settings.folderHeadings = (data[0] & 8) != 0;
+    settings.nameOnly = (data[0] & 16) != 0;
+    settings.formattedSize = (data[0] & 128) != 0;
+    if ((data[0] & 32) != 0) settings.prefix = userText(parts[0]);
+    if ((data[0] & 64) != 0) settings.suffix = userText(parts[1]);
+    settings.titles.bgColor = userText(parts[3]);
+    settings.titles.fontColor = userText(parts[3]) + "f";
+    norvane::CListExporter exporter(settings);
+    const bool bNames = settings.columns[norvane::kExportFileName];
 
     norvane::FileStore store;
     std::vector<const norvane::Folder*> folders;
@@ -218,18 +216,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t headings = 0;
     std::string previous;
     for (const norvane::FileItem* item : rows) {
-        if (exporter.m_bFolderHeading && item->directory() != previous) ++headings;
+        if (settings.folderHeadings && item->directory() != previous) ++headings;
         previous = item->directory();
     }
-    const std::size_t userLines = exporter.m_bFileName
-                                      ? (exporter.m_bPrefix ? Count(exporter.m_strPrefix, '\n') : 0) +
-                                            (exporter.m_bSuffix ? Count(exporter.m_strSuffix, '\n') : 0)
-                                      : 0;
+    const std::size_t userLines = bNames ? Count(settings.prefix, '\n') + Count(settings.suffix, '\n') : 0;
     std::size_t headerLines = 0;
     for (int i = 0; i < 6; ++i) {
-        if (!*columns[i]) continue;
-        if (bHtml) headerLines += 1 + Count(exporter.m_strBgColor, '\n') + Count(exporter.m_strFontColor, '\n');
-        if (!exporter.m_bText) headerLines += Count(*titles[i], '\n');
+        if (!settings.columns[static_cast<std::size_t>(i)]) continue;
+        if (bHtml) headerLines += 1 + Count(settings.titles.bgColor, '\n') + Count(settings.titles.fontColor, '\n');
+        if (bHtml || bCsv) headerLines += Count(*titles[i], '\n');
     }
     if (bHtml) headerLines += 3 + 1 + 1;  // table, tbody, TR; /TR; /tbody
     if (bCsv) headerLines += 1;
@@ -254,7 +249,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         previous = {};
         for (const norvane::FileItem* item : rows) {
             const std::string folder = item->directory();
-            if (exporter.m_bFolderHeading && folder != previous) {
+            if (settings.folderHeadings && folder != previous) {
                 const bool bQuoted = folder.find_first_of(",\"\r\n") != std::string_view::npos;
                 Check(records[r].size() == 1);
                 Check(records[r][0] == mark + Replaced(folder, bQuoted ? "\r\n" : "\t\r\n", '?'));
@@ -263,21 +258,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             previous = folder;
             const std::vector<std::string>& fields = records[r++];
             Check(fields.size() == std::max<std::size_t>(columnCount, 1));
-            if (exporter.m_bFileName) {
-                std::string name = exporter.m_bPrefix ? LfToCrLf(exporter.m_strPrefix) : std::string();
-                if (!exporter.m_bNameOnly) name += Replaced(folder, "\r\n", '?');
+            if (bNames) {
+                std::string name = LfToCrLf(settings.prefix);
+                if (!settings.nameOnly) name += Replaced(folder, "\r\n", '?');
                 name += Replaced(item->fileName, "\r\n", '?');
-                if (exporter.m_bSuffix) name += LfToCrLf(exporter.m_strSuffix);
+                name += LfToCrLf(settings.suffix);
                 Check(fields[0] == name);
             }
-            if (exporter.m_bDirectory) Check(fields.back() == Replaced(folder, "\r\n", '?'));
+            if (settings.columns[norvane::kExportFolder]) Check(fields.back() == Replaced(folder, "\r\n", '?'));
         }
         return 0;
     }
     // TEXT: one line per heading and row, the row's cells split by tabs,
     // when the user's texts bring no tab or line of their own.
-    if (exporter.m_strPrefix.find_first_of("\t\r\n") != std::string::npos ||
-        exporter.m_strSuffix.find_first_of("\t\r\n") != std::string::npos) {
+    if (settings.prefix.find_first_of("\t\r\n") != std::string::npos ||
+        settings.suffix.find_first_of("\t\r\n") != std::string::npos) {
         return 0;
     }
     std::size_t pos = 0;
@@ -290,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     previous = {};
     for (const norvane::FileItem* item : rows) {
-        if (exporter.m_bFolderHeading && item->directory() != previous) {
+        if (settings.folderHeadings && item->directory() != previous) {
             Check(nextLine() == mark + Replaced(item->directory(), "\t\r\n", '?'));
         }
         previous = item->directory();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Paths.h"
+#include "export/ExportSettings.h"
 #include "settings/SettingsFile.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"

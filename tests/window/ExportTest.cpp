@@ -21,9 +21,10 @@
 #include "export/ColumnTitlesDlg.h"
 #include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
-#include "framework/QtTranslations.h"
+#include "app/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "settings/SettingsFile.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
 
@@ -112,11 +113,8 @@ class ExportTest : public QObject {
     // must end it.
     void RunWindow(ModalDriver& driver) {
         CMainDlg dlg;
-        dlg.m_bScanAtStart = 1;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = ListFolder();
-        AfxSetMainWnd(&dlg);
-        dlg.DoModal();
-        AfxSetMainWnd(nullptr);
+        dlg.SetFolder(ListFolder());
+        dlg.exec();
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
@@ -181,7 +179,7 @@ private slots:
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
                 for (int nId : {IDC_RAD_TEXT, IDC_CHK_FILEDATETIME, IDC_CHK_VERSION, IDC_CHK_PREFIX, IDC_CHK_SUFFIX})
                     QVERIFY(ClickButton(o, nId));  // the prefix checked, nothing typed: no prefix
-                ReplaceText(o->GetDlgItem(IDC_EDIT_SUFFIX), QStringLiteral("]"));
+                ReplaceText(o->Control(IDC_EDIT_SUFFIX), QStringLiteral("]"));
                 QVERIFY(ClickButton(o, IDOK));
             })
             .Then<QFileDialog>([&](QFileDialog* f) {
@@ -259,19 +257,19 @@ private slots:
         for (int nButton : {IDCANCEL, IDOK}) {
             driver
                 .ThenSettled<CMainDlg>([](CMainDlg* d) {
-                    QCOMPARE(d->m_strTitleName, std::string("FileName"));
+                    QCOMPARE(d->exportSettings().titles.titles[0], std::string("FileName"));
                     QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
                 })
                 .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDC_COLUMN_TITLES)); })
                 .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
-                    ReplaceText(t->GetDlgItem(IDC_EDIT_TITLE1), QStringLiteral("名前"));
+                    ReplaceText(t->Control(IDC_EDIT_TITLE1), QStringLiteral("名前"));
                     QVERIFY(ClickButton(t, IDOK));
                 })
                 .Then<COutputOptionsDlg>([nButton](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, nButton)); });
         }
         driver.Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
             .ThenSettled<CMainDlg>([](CMainDlg* d) {
-                QCOMPARE(d->m_strTitleName, std::string("名前"));
+                QCOMPARE(d->exportSettings().titles.titles[0], std::string("名前"));
                 QVERIFY(ClickButton(d, IDCANCEL));
             });
         RunWindow(driver);

@@ -165,7 +165,7 @@ void RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
         fnSteps(d);
         if (d->isVisible()) ClickButton(d, IDCANCEL);
     });
-    dlg.DoModal();
+    dlg.exec();
     if (!driver.Finished()) qWarning("driver: %s", qPrintable(driver.Error()));
 }
 
@@ -174,8 +174,7 @@ void OnTree(const std::function<void(CMainDlg*)>& fnSteps) {
     TempDir tree;
     MakeTree(tree);
     CMainDlg dlg;
-    dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-    dlg.m_bScanAtStart = true;
+    dlg.SetFolder(tree.Path() + "/");
     RunMain(dlg, fnSteps);
 }
 
@@ -282,7 +281,7 @@ private slots:
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
             QVERIFY(d->IsScanning());
-            QCOMPARE(d->m_strTitleName, std::string("名前"));
+            QCOMPARE(d->exportSettings().titles.titles[0], std::string("名前"));
             QVERIFY(QApplication::overrideCursor() == nullptr);
             QCOMPARE(d->m_listFiles->cursor().shape(), Qt::BusyCursor);
             QCOMPARE(d->cursor().shape(), Qt::ArrowCursor);
@@ -290,7 +289,6 @@ private slots:
             QVERIFY(WaitForScan(d));
             QCOMPARE(d->m_listFiles->cursor().shape(), Qt::ArrowCursor);
             QCOMPARE(d->m_szSourceFolder, strFolder + "/");
-            QCOMPARE(d->m_szTargetFolder, strFolder + "/");
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);  // hidden and subfolder files included
             QCOMPARE(d->m_listFiles->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("FileName"));
             QCOMPARE(History(d), (std::vector<std::string>{"/srv/alpha", "/srv/alpha", "/srv/Beta", "/srv/Zeta"}));
@@ -355,11 +353,11 @@ private slots:
     void layoutAndDefaults() {
         OnTree([](CMainDlg* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Norvane"));
-            QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));
+            QCOMPARE(d->focusWidget(), d->Control(IDCANCEL));
             QVERIFY(!d->windowIcon().isNull());
-            for (const ControlTemplate& control : d->GetTemplate().controls) {
+            for (const ControlTemplate& control : d->Template().controls) {
                 if (control.nId == IDC_STATIC || control.kind == ControlKind::ComboBox) continue;
-                QCOMPARE(d->GetDlgItem(control.nId)->geometry(),
+                QCOMPARE(d->Control(control.nId)->geometry(),
                          d->MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
             }
             for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) QVERIFY(IsChecked(d, nId));
@@ -450,7 +448,7 @@ private slots:
             QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{1, 3}));
             QCOMPARE(FramedRows(pList), std::vector<int>{3});  // on the selection too
             QVERIFY(pList->grab().save(OutputPath("main-window-focus-row.png")));
-            d->GetDlgItem(IDC_SUBFOLDERS)->setFocus();
+            d->Control(IDC_SUBFOLDERS)->setFocus();
             QCOMPARE(FramedRows(pList), std::vector<int>{});
 
             // End on the last row keeps the anchor at the row clicked.
@@ -478,8 +476,7 @@ private slots:
         tree.MakeFolder("zz-a-folder-whose-name-is-long-too");
         tree.MakeFile("zz-a-folder-whose-name-is-long-too/" + strLong);
         CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-        dlg.m_bScanAtStart = true;
+        dlg.SetFolder(tree.Path() + "/");
         RunMain(dlg, [&](CMainDlg* d) {
             CListCtrl* pList = d->m_listFiles;
             const int nRow = RowOf(d, strLong);
@@ -533,7 +530,7 @@ private slots:
         CAboutDlg* pFirst = nullptr;
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
-            QTest::keyClick(d->GetDlgItem(IDC_SUBFOLDERS), Qt::Key_F1);
+            QTest::keyClick(d->Control(IDC_SUBFOLDERS), Qt::Key_F1);
             QVERIFY(!d->m_bInHelpAbout);
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), d->mapToGlobal(QPoint(5, 5)));
             QCoreApplication::sendEvent(d, &event);
@@ -555,9 +552,7 @@ private slots:
             QVERIFY(about != pFirst);
             QVERIFY(ClickButton(about, IDOK));
         });
-        AfxSetMainWnd(&dlg);
-        QCOMPARE(dlg.DoModal(), IDCANCEL);
-        AfxSetMainWnd(nullptr);
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
@@ -570,9 +565,9 @@ private slots:
     void resizingKeepsTheFolderArrowInSight() {
         CMainDlg dlg;
         RunMain(dlg, [](CMainDlg* d) {
-            QWidget* pList = d->GetDlgItem(IDC_LIST_FILES);
-            QWidget* pCombo = d->GetDlgItem(IDC_FOLDER);
-            const QRect rcButton = d->GetDlgItem(IDC_UPDATE_LIST)->geometry();
+            QWidget* pList = d->Control(IDC_LIST_FILES);
+            QWidget* pCombo = d->Control(IDC_FOLDER);
+            const QRect rcButton = d->Control(IDC_UPDATE_LIST)->geometry();
             const QRect rcComboBefore = pCombo->geometry();
             const QRect rcListBefore = pList->geometry();
             const QSize sizeBefore = d->size();
@@ -590,7 +585,7 @@ private slots:
                                                          rcWindow.height() - rcListBefore.top() - 20 - nCaption)));
             QCOMPARE(pCombo->geometry(), rcComboBefore);
             QVERIFY(arrowInSight());
-            QCOMPARE(d->GetDlgItem(IDC_UPDATE_LIST)->geometry(), rcButton);
+            QCOMPARE(d->Control(IDC_UPDATE_LIST)->geometry(), rcButton);
             d->resize(sizeBefore);
             QCOMPARE(pCombo->geometry(), rcComboBefore);
             QVERIFY(arrowInSight());
@@ -598,9 +593,9 @@ private slots:
             // and in sight, and so do the arrow and some rows.
             d->resize(30, 30);
             QCOMPARE(d->size(), d->minimumSize());
-            for (const ControlTemplate& control : d->GetTemplate().controls) {
+            for (const ControlTemplate& control : d->Template().controls) {
                 if (control.nId == IDC_STATIC || control.nId == IDC_LIST_FILES) continue;
-                QVERIFY2(d->rect().contains(d->GetDlgItem(control.nId)->geometry()), control.pszText);
+                QVERIFY2(d->rect().contains(d->Control(control.nId)->geometry()), control.pszText);
             }
             QVERIFY(arrowInSight());
             QVERIFY(pCombo->width() > 3 * ComboArrowRect(Combo(d)).width());
@@ -651,17 +646,17 @@ private slots:
             QVERIFY(WaitForScan(d));
             QTest::keyClick(d->m_listFiles, Qt::Key_Return);
             for (int nId : {IDC_FORMATTED_SIZE, IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) {
-                d->GetDlgItem(nId)->setFocus();
-                QTest::keyClick(d->GetDlgItem(nId), Qt::Key_Return);
+                d->Control(nId)->setFocus();
+                QTest::keyClick(d->Control(nId), Qt::Key_Return);
             }
             QVERIFY(d->isVisible());
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
 
             QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
-            d->GetDlgItem(IDCANCEL)->setFocus();
-            QTest::keyClick(d->GetDlgItem(IDCANCEL), Qt::Key_Return);
+            d->Control(IDCANCEL)->setFocus();
+            QTest::keyClick(d->Control(IDCANCEL), Qt::Key_Return);
         });
-        QCOMPARE(dlg.DoModal(), IDCANCEL);
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QCOMPARE(dlg.m_szSourceFolder, tree.Path() + "/");
     }
@@ -677,8 +672,7 @@ private slots:
         MakeTree(tree);
         tree.MakeFile("tab\tand\nbreak", "t");
         CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-        dlg.m_bScanAtStart = true;
+        dlg.SetFolder(tree.Path() + "/");
         RunMain(dlg, [&](CMainDlg* d) {
             QClipboard* pClipboard = QApplication::clipboard();
             pClipboard->setText(QStringLiteral("before"));
@@ -814,8 +808,7 @@ private slots:
         TempDir tree;
         MakeTree(tree);
         CMainDlg dlg;
-        dlg.m_bScanAtStart = true;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
+        dlg.SetFolder(tree.Path());
         RunMain(dlg, [&](CMainDlg* d) {
             const std::string strBefore = d->m_szSourceFolder;
             TypeFolder(d, tree.Path());

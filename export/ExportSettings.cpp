@@ -1,0 +1,32 @@
+#include "export/ExportSettings.h"
+
+#include "settings/SettingsFile.h"
+
+namespace norvane {
+namespace {
+
+constexpr const char* kTitleSection = "TITLE";
+constexpr const char* kTitleKeys[] = {"VALUE1", "VALUE2", "VALUE3",  "VALUE4",
+                                      "VALUE5", "VALUE6", "BGCOLOR", "FONTCOLOR"};
+
+// The section's values in key order.
+std::array<std::string, std::size(kTitleKeys)> Values(const TitleSettings& titles) {
+    const auto& t = titles.titles;
+    return {t[0], t[1], t[2], t[3], t[4], t[5], titles.bgColor, titles.fontColor};
+}
+
+}  // namespace
+
+void LoadTitleSettings(TitleSettings& titles, const std::string& path) {
+    auto values = Values(titles);
+    LoadSettingsValues(kTitleSection, kTitleKeys, Values(TitleSettings()), values, path);
+    for (std::size_t i = 0; i < titles.titles.size(); ++i) titles.titles[i] = std::move(values[i]);
+    titles.bgColor = std::move(values[6]);
+    titles.fontColor = std::move(values[7]);
+}
+
+bool SaveTitleSettings(const TitleSettings& titles, const std::string& path) {
+    return SaveSettingsValues(kTitleSection, kTitleKeys, Values(titles), path);
+}
+
+}  // namespace norvane
