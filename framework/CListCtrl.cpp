@@ -68,20 +68,6 @@ int CListCtrl::InsertColumn(int nCol, const QString& strHeading, ColumnAlign ali
 
 int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
 
-std::vector<int> CListCtrl::GetSelectedRows() const {
-    std::vector<int> rows;
-    for (const auto& [nFirst, nLast] : SelectedRuns()) {
-        for (int nRow = nFirst; nRow <= nLast; ++nRow) rows.push_back(nRow);
-    }
-    return rows;
-}
-
-int CListCtrl::GetSelectedCount() const {
-    int nCount = 0;
-    for (const auto& [nFirst, nLast] : SelectedRuns()) nCount += nLast - nFirst + 1;
-    return nCount;
-}
-
 int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
 
 QString CListCtrl::GetSelectedText() const {
@@ -119,7 +105,7 @@ void CListCtrl::EnableColumnClicks(bool bEnable) {
 
 int CListCtrl::sizeHintForColumn(int nColumn) const {
     const auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
-    if (pModel == nullptr) return ReportView::sizeHintForColumn(nColumn);
+    if (pModel == nullptr) return -1;
     ensurePolished();
     QStyleOptionViewItem option;
     initViewItemOption(&option);

@@ -26,9 +26,6 @@ public:
     int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth);
     int GetItemCount() const;
 
-    // The selected rows in display order, and their number.
-    std::vector<int> GetSelectedRows() const;
-    int GetSelectedCount() const;
     // -1 when the list is new or emptied. SetSelectionMark returns the old one.
     int GetSelectionMark() const { return m_nSelectionMark; }
     int SetSelectionMark(int nMark);

@@ -1,8 +1,8 @@
 // What a screen reader sees of a ReportView: a table of the model's rows and
-// columns, with a row of column headings above them. Qt gives a table
-// interface only to its own views. The children are the headings, then the
-// cells row by row; a cell's interface is made when it is asked for and kept
-// until the rows change.
+// columns under a row of column headings (Qt gives a table interface only to
+// its own views). The children are the headings, then the cells row by row;
+// a cell's interface is made when it is asked for and kept until the rows
+// change.
 #include <QAccessibleWidget>
 #include <QHeaderView>
 #include <QPointer>
@@ -12,7 +12,6 @@
 namespace norvane {
 namespace {
 
-// The widget's place on the screen.
 QRect GlobalRect(const QWidget* pWidget, const QRect& rc) { return {pWidget->mapToGlobal(rc.topLeft()), rc.size()}; }
 
 // A cell, or in row -1 a column's heading.
@@ -33,37 +32,29 @@ public:
     void setText(QAccessible::Text, const QString&) override {}
     QAccessible::Role role() const override { return m_nRow < 0 ? QAccessible::ColumnHeader : QAccessible::Cell; }
     void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::TableCellInterface && m_nRow >= 0
-                   ? static_cast<QAccessibleTableCellInterface*>(this)
-                   : nullptr;
+        const bool bCell = type == QAccessible::TableCellInterface && m_nRow >= 0;
+        return bCell ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
     }
-
     QString text(QAccessible::Text type) const override {
         if (type != QAccessible::Name || !isValid()) return {};
         if (m_nRow < 0) return m_pView->model()->headerData(m_nColumn, Qt::Horizontal).toString();
-        return m_pView->model()->index(m_nRow, m_nColumn).data().toString();
+        return Index().data().toString();
     }
-
     QRect rect() const override {
         if (!isValid()) return {};
-        if (m_nRow >= 0) {
-            return GlobalRect(m_pView->viewport(), m_pView->visualRect(m_pView->model()->index(m_nRow, m_nColumn)));
-        }
+        if (m_nRow >= 0) return GlobalRect(m_pView->viewport(), m_pView->visualRect(Index()));
         const QHeaderView* pHeader = m_pView->horizontalHeader();
         return GlobalRect(pHeader->viewport(), QRect(pHeader->sectionViewportPosition(m_nColumn), 0,
                                                      pHeader->sectionSize(m_nColumn), pHeader->height()));
     }
-
     QAccessible::State state() const override {
         QAccessible::State state;
         state.invalid = !isValid();
         if (state.invalid || m_nRow < 0) return state;
         state.selectable = state.focusable = true;
         state.selected = isSelected();
-        const QModelIndex current = m_pView->currentIndex();
-        state.focused = m_pView->hasFocus() && current.row() == m_nRow && current.column() == m_nColumn;
-        state.invisible = state.offscreen =
-            !m_pView->viewport()->rect().intersects(m_pView->visualRect(m_pView->model()->index(m_nRow, m_nColumn)));
+        state.focused = m_pView->hasFocus() && m_pView->currentIndex() == Index();
+        state.invisible = state.offscreen = !m_pView->viewport()->rect().intersects(m_pView->visualRect(Index()));
         return state;
     }
 
@@ -77,6 +68,8 @@ public:
     QAccessibleInterface* table() const override { return parent(); }
 
 private:
+    QModelIndex Index() const { return m_pView->model()->index(m_nRow, m_nColumn); }
+
     QPointer<ReportView> m_pView;
     int m_nRow;
     int m_nColumn;
@@ -84,8 +77,8 @@ private:
 
 class ReportTable : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
-    explicit ReportTable(ReportView* pView) : QAccessibleWidget(pView, QAccessible::Table) {}
-    ~ReportTable() override { Forget(); }
+    explicit ReportTable(ReportView* pView) : QAccessibleWidget(pView, QAccessible::Table), m_pView(pView) {}
+    ~ReportTable() override { modelChange(nullptr); }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::TableInterface) return static_cast<QAccessibleTableInterface*>(this);
@@ -93,41 +86,37 @@ public:
     }
     int childCount() const override { return (rowCount() + 1) * columnCount(); }
     QAccessibleInterface* child(int nIndex) const override {
-        const int nColumns = columnCount();
         if (nIndex < 0 || nIndex >= childCount()) return nullptr;
-        return Cell(nIndex / nColumns - 1, nIndex % nColumns);
+        return Cell(nIndex / columnCount() - 1, nIndex % columnCount());
     }
     int indexOfChild(const QAccessibleInterface* pChild) const override {
         const auto* pCell = dynamic_cast<const ReportCell*>(pChild);
-        return pCell != nullptr && pCell->table() == this
-                   ? (pCell->rowIndex() + 1) * columnCount() + pCell->columnIndex()
-                   : -1;
+        if (pCell == nullptr || pCell->table() != this) return -1;
+        return (pCell->rowIndex() + 1) * columnCount() + pCell->columnIndex();
     }
     QAccessibleInterface* childAt(int x, int y) const override {
-        const QPoint ptRows = View()->viewport()->mapFromGlobal(QPoint(x, y));
-        const QModelIndex index = View()->indexAt(ptRows);
-        if (index.isValid() && View()->viewport()->rect().contains(ptRows)) return Cell(index.row(), index.column());
-        const QHeaderView* pHeader = View()->horizontalHeader();
+        const QPoint ptRows = m_pView->viewport()->mapFromGlobal(QPoint(x, y));
+        const QModelIndex index = m_pView->indexAt(ptRows);
+        if (index.isValid() && m_pView->viewport()->rect().contains(ptRows)) return Cell(index.row(), index.column());
+        const QHeaderView* pHeader = m_pView->horizontalHeader();
         const QPoint ptHeader = pHeader->viewport()->mapFromGlobal(QPoint(x, y));
         const int nColumn = pHeader->logicalIndexAt(ptHeader);
         return pHeader->viewport()->rect().contains(ptHeader) && nColumn >= 0 ? Cell(-1, nColumn) : nullptr;
     }
     QAccessibleInterface* focusChild() const override {
-        const QModelIndex current = View()->currentIndex();
-        return View()->hasFocus() && current.isValid() ? Cell(current.row(), current.column()) : nullptr;
+        const QModelIndex current = m_pView->currentIndex();
+        return m_pView->hasFocus() && current.isValid() ? Cell(current.row(), current.column()) : nullptr;
     }
 
     QAccessibleInterface* caption() const override { return nullptr; }
     QAccessibleInterface* summary() const override { return nullptr; }
     QAccessibleInterface* cellAt(int nRow, int nColumn) const override {
-        return nRow >= 0 && nRow < rowCount() && nColumn >= 0 && nColumn < columnCount() ? Cell(nRow, nColumn)
-                                                                                         : nullptr;
+        const bool bInside = nRow >= 0 && nRow < rowCount() && nColumn >= 0 && nColumn < columnCount();
+        return bInside ? Cell(nRow, nColumn) : nullptr;
     }
-    int columnCount() const override { return View()->model() != nullptr ? View()->model()->columnCount() : 0; }
-    int rowCount() const override { return View()->model() != nullptr ? View()->model()->rowCount() : 0; }
-    QString columnDescription(int nColumn) const override {
-        return View()->model() != nullptr ? View()->model()->headerData(nColumn, Qt::Horizontal).toString() : QString();
-    }
+    int columnCount() const override { return m_pView->model() != nullptr ? m_pView->model()->columnCount() : 0; }
+    int rowCount() const override { return m_pView->model() != nullptr ? m_pView->model()->rowCount() : 0; }
+    QString columnDescription(int nColumn) const override { return Cell(-1, nColumn)->text(QAccessible::Name); }
     QString rowDescription(int) const override { return {}; }
     // Rows are selected whole: no column is.
     int selectedColumnCount() const override { return 0; }
@@ -135,67 +124,56 @@ public:
     bool isColumnSelected(int) const override { return false; }
     bool selectColumn(int) override { return false; }
     bool unselectColumn(int) override { return false; }
+    int selectedRowCount() const override { return m_pView->GetSelectedCount(); }
     int selectedCellCount() const override { return selectedRowCount() * columnCount(); }
-    int selectedRowCount() const override {
-        int nCount = 0;
-        for (const auto& [nFirst, nLast] : View()->SelectedRuns()) nCount += nLast - nFirst + 1;
-        return nCount;
-    }
     QList<int> selectedRows() const override {
-        QList<int> rows;
-        for (const auto& [nFirst, nLast] : View()->SelectedRuns()) {
-            for (int nRow = nFirst; nRow <= nLast; ++nRow) rows.append(nRow);
-        }
-        return rows;
+        const std::vector<int> rows = m_pView->GetSelectedRows();
+        return QList<int>(rows.begin(), rows.end());
     }
-    // The cells of the first selected rows: a reader that asked for every
-    // cell of a million selected rows would have millions of objects made.
+    // The cells of the first selected rows only: a reader that asked for
+    // every cell of a million selected rows would have millions made.
     QList<QAccessibleInterface*> selectedCells() const override {
         QList<QAccessibleInterface*> cells;
-        for (int nRow : selectedRows()) {
-            if (cells.size() >= kMaxSelectedCells) break;
-            for (int nColumn = 0; nColumn < columnCount(); ++nColumn) cells.append(Cell(nRow, nColumn));
+        for (int nRow : m_pView->GetSelectedRows()) {
+            for (int nColumn = 0; nColumn < columnCount() && cells.size() < kMaxSelectedCells; ++nColumn)
+                cells.append(Cell(nRow, nColumn));
         }
         return cells;
     }
     bool isRowSelected(int nRow) const override {
-        return View()->selectionModel() != nullptr && View()->selectionModel()->isRowSelected(nRow, QModelIndex());
+        return m_pView->selectionModel() != nullptr && m_pView->selectionModel()->isRowSelected(nRow, QModelIndex());
     }
     bool selectRow(int nRow) override { return SelectRow(nRow, QItemSelectionModel::Select); }
     bool unselectRow(int nRow) override { return SelectRow(nRow, QItemSelectionModel::Deselect); }
-    // Rows inserted, removed, reordered: the cells made name other rows now.
-    void modelChange(QAccessibleTableModelChangeEvent*) override { Forget(); }
+    // Rows inserted, removed or reordered: the cells made name other rows.
+    void modelChange(QAccessibleTableModelChangeEvent*) override {
+        for (const QAccessible::Id id : std::as_const(m_cells)) QAccessible::deleteAccessibleInterface(id);
+        m_cells.clear();
+    }
 
 private:
     static constexpr qsizetype kMaxSelectedCells = 4096;
-
-    ReportView* View() const { return static_cast<ReportView*>(widget()); }
 
     QAccessibleInterface* Cell(int nRow, int nColumn) const {
         const int nKey = (nRow + 1) * columnCount() + nColumn;
         if (const auto found = m_cells.constFind(nKey); found != m_cells.constEnd())
             return QAccessible::accessibleInterface(*found);
-        auto* pCell = new ReportCell(View(), nRow, nColumn);
+        auto* pCell = new ReportCell(m_pView, nRow, nColumn);
         m_cells.insert(nKey, QAccessible::registerAccessibleInterface(pCell));
         return pCell;
     }
 
-    void Forget() {
-        for (const QAccessible::Id id : std::as_const(m_cells)) QAccessible::deleteAccessibleInterface(id);
-        m_cells.clear();
-    }
-
     bool SelectRow(int nRow, QItemSelectionModel::SelectionFlags flags) {
-        QItemSelectionModel* pSelection = View()->selectionModel();
-        if (pSelection == nullptr || nRow < 0 || nRow >= rowCount() ||
-            View()->selectionMode() == QAbstractItemView::NoSelection)
-            return false;
-        if (View()->selectionMode() == QAbstractItemView::SingleSelection && (flags & QItemSelectionModel::Select))
-            flags |= QItemSelectionModel::Clear;
-        pSelection->select(View()->model()->index(nRow, 0), flags | QItemSelectionModel::Rows);
+        QItemSelectionModel* pSelection = m_pView->selectionModel();
+        if (pSelection == nullptr || nRow < 0 || nRow >= rowCount()) return false;
+        if (m_pView->selectionMode() == QAbstractItemView::NoSelection) return false;
+        const bool bSingle = m_pView->selectionMode() == QAbstractItemView::SingleSelection;
+        if (bSingle && (flags & QItemSelectionModel::Select)) flags |= QItemSelectionModel::Clear;
+        pSelection->select(m_pView->model()->index(nRow, 0), flags | QItemSelectionModel::Rows);
         return true;
     }
 
+    ReportView* m_pView;
     mutable QHash<int, QAccessible::Id> m_cells;
 };
 

@@ -97,20 +97,6 @@ void ReportView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     verticalScrollBar()->setValue(nTop);
 }
 
-int ReportView::sizeHintForColumn(int nColumn) const {
-    if (model() == nullptr) return -1;
-    ensurePolished();
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    int nWidest = 0;
-    const int nEnd = std::min(RowCount(), TopRow() + PageRows() + 1);
-    for (int nRow = TopRow(); nRow < nEnd; ++nRow) {
-        const QModelIndex index = model()->index(nRow, nColumn, rootIndex());
-        nWidest = std::max(nWidest, itemDelegateForIndex(index)->sizeHint(option, index).width());
-    }
-    return nWidest + GridWidth();
-}
-
 void ReportView::reset() {
     QAbstractItemView::reset();
     // A new list starts at its top.
@@ -255,6 +241,20 @@ std::vector<std::pair<int, int>> ReportView::SelectedRuns() const {
     }
     runs.resize(nOut);
     return runs;
+}
+
+std::vector<int> ReportView::GetSelectedRows() const {
+    std::vector<int> rows;
+    for (const auto& [nFirst, nLast] : SelectedRuns()) {
+        for (int nRow = nFirst; nRow <= nLast; ++nRow) rows.push_back(nRow);
+    }
+    return rows;
+}
+
+int ReportView::GetSelectedCount() const {
+    int nCount = 0;
+    for (const auto& [nFirst, nLast] : SelectedRuns()) nCount += nLast - nFirst + 1;
+    return nCount;
 }
 
 void ReportView::changeEvent(QEvent* pEvent) {

@@ -27,15 +27,13 @@ public:
     // Lines between the rows and between the columns.
     void setShowGrid(bool bShow);
     int RowHeight() const { return m_nRowHeight; }
-    // The selected rows as sorted, disjoint [first, last] runs.
-    std::vector<std::pair<int, int>> SelectedRuns() const;
+    // The selected rows in display order, and their number.
+    std::vector<int> GetSelectedRows() const;
+    int GetSelectedCount() const;
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& pt) const override;
-    // The widest cell of the column among the rows in sight; a double click
-    // on a heading's border fits the column to it.
-    int sizeHintForColumn(int nColumn) const override;
     void reset() override;
 
 protected:
@@ -56,6 +54,8 @@ protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
+    // The selected rows as sorted, disjoint [first, last] runs.
+    std::vector<std::pair<int, int>> SelectedRuns() const;
     int RowCount() const;
     int TopRow() const;
     // The rows wholly in sight (at least one).
