@@ -88,21 +88,17 @@ private slots:
     }
 
     // In 932 a title holds 32 bytes: typing stops at 16 double-byte
-    // characters; an over-long title from outside is shown whole and fails OK
-    // at the first over-long edit in exchange order, focus on it.
-    void titleLimitsInShiftJis() {
+    // characters, half-width katakana count one byte each, and a title of
+    // exactly 32 bytes comes back whole.
+    void typingStopsAtThirtyTwoBytes() {
         SetCodePage(kCodePageShiftJis);
         const std::string strKanji16 = Utf8ToCodePage(QString(16, QChar(0x65E5)).toStdString());  // 32 bytes
         TitleSettings titles;
-        titles.titles[0] = std::string(40, 'a');  // 1023, late in the order of the check
-        titles.titles[5] = std::string(33, 'f');  // 1029, second in that order
         titles.titles[2] = strKanji16;
         CColumnTitlesDlg dlg;
         dlg.setSettings(titles);
-
         ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([&](CColumnTitlesDlg* d) {
-            QCOMPARE(Edit(d, IDC_EDIT_TITLE1)->text().size(), 40);
             QCOMPARE(Edit(d, IDC_EDIT_TITLE3)->text(), QString(16, QChar(0x65E5)));
             QLineEdit* pEdit = Edit(d, IDC_EDIT_TITLE4);
             pEdit->clear();
@@ -112,6 +108,26 @@ private slots:
             pEdit->setText(QString(15, QChar(0x65E5)));
             TypeText(pEdit, QStringLiteral("ｶﾅ"));  // half-width: one byte each
             QCOMPARE(pEdit->text(), QString(15, QChar(0x65E5)) + QStringLiteral("ｶﾅ"));
+            QVERIFY(ClickButton(d, IDOK));
+        });
+        QCOMPARE(dlg.exec(), QDialog::Accepted);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.settings().titles[2], strKanji16);
+        QCOMPARE(dlg.settings().titles[3], Utf8ToCodePage(QString(15, QChar(0x65E5)).toStdString()) + "\xB6\xC5");
+    }
+
+    // An over-long title from outside is shown whole and refused by OK at
+    // the first over-long edit in the order they are checked, with a
+    // message and the focus on it; once it fits, OK gives the titles back.
+    void okRefusesAnOverLongTitle() {
+        TitleSettings titles;
+        titles.titles[0] = std::string(40, 'a');  // 1023, late in the order of the check
+        titles.titles[5] = std::string(33, 'f');  // 1029, second in that order
+        CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([&](CColumnTitlesDlg* d) {
+            QCOMPARE(Edit(d, IDC_EDIT_TITLE1)->text().size(), 40);
             QVERIFY(ClickButton(d, IDOK));
         });
         driver.Then<QMessageBox>([](QMessageBox* box) {
@@ -127,19 +143,14 @@ private slots:
         });
         QCOMPARE(dlg.exec(), QDialog::Accepted);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        const TitleSettings back = dlg.settings();
-        QCOMPARE(back.titles[0], std::string(32, 'n'));
-        QCOMPARE(back.titles[2], strKanji16);
-        QCOMPARE(back.titles[3], Utf8ToCodePage(QString(15, QChar(0x65E5)).toStdString()) + "\xB6\xC5");
-        QCOMPARE(back.titles[5], std::string("Folder"));
+        QCOMPARE(dlg.settings().titles[0], std::string(32, 'n'));
+        QCOMPARE(dlg.settings().titles[5], std::string("Folder"));
     }
 
     // The swatches show the colours inside their frames; the chooser opens
     // in Japanese at the swatch's colour and its Cancel changes nothing.
-    // Defaults then OK gives the six default titles and both default colours.
-    void swatchesAndDefaults() {
+    void swatchesShowTheColoursAndTheChooserStartsThere() {
         TitleSettings titles;
-        titles.titles.fill("t");
         titles.bgColor = "#102030";
         titles.fontColor = "#A0B0C0";
         CColumnTitlesDlg dlg;
@@ -162,11 +173,24 @@ private slots:
             c->setCurrentColor(QColor(Qt::red));
             c->reject();
         });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDOK)); });
+        QCOMPARE(dlg.exec(), QDialog::Accepted);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.settings().bgColor, std::string("#102030"));
+    }
+
+    // Defaults puts back the six default titles and both default colours,
+    // swatches included; OK then gives them back.
+    void defaultsPutBackTitlesAndColours() {
+        TitleSettings titles;
+        titles.titles.fill("t");
+        titles.bgColor = "#102030";
+        CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
+        ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
-            QCOMPARE(d->settings().bgColor, std::string("#102030"));
             QVERIFY(ClickButton(d, IDC_DEFAULTS));
-            const QImage defaults = d->grab().toImage();
-            VerifySwatch(defaults, d->Control(IDC_STC_BGCOLOR), QColor(0x00, 0x66, 0xCC));
+            VerifySwatch(d->grab().toImage(), d->Control(IDC_STC_BGCOLOR), QColor(0x00, 0x66, 0xCC));
             QVERIFY(ClickButton(d, IDOK));
         });
         QCOMPARE(dlg.exec(), QDialog::Accepted);
@@ -175,18 +199,40 @@ private slots:
     }
 
     // Save writes all eight TITLE keys (defaults too) and leaves the dialog
-    // open; Cancel afterwards still cancels. A refused title saves nothing;
-    // a file that cannot be written is reported.
-    void saveThenCancel() {
+    // open; Cancel afterwards still cancels.
+    void saveWritesEveryKeyAndKeepsTheDialogOpen() {
         TempDir dir;
         const std::string strPath = dir / "Norvane.ini";
         SetSettingsPath(strPath);
+        TitleSettings titles;
+        titles.titles[5] = "Dir";
+        titles.bgColor = "#ABCDEF";
         CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([&strPath](CColumnTitlesDlg* d) {
+            QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
+            QVERIFY(d->isVisible());
+            QCOMPARE(ReadAll(strPath),
+                     std::string("[TITLE]\r\nVALUE1=FileName\r\nVALUE2=FileDate&Time\r\nVALUE3=FileSize\r\n"
+                                 "VALUE4=Version\r\nVALUE5=Expansion\r\nVALUE6=Dir\r\nBGCOLOR=#abcdef\r\n"
+                                 "FONTCOLOR=#ffffff\r\n"));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
+    // A title refused by its length saves nothing; a file that cannot be
+    // written is told, with its path.
+    void saveRefusesAnOverLongTitleAndTellsAFailure() {
+        TempDir dir;
+        const std::string strPath = dir / "Norvane.ini";
+        SetSettingsPath(strPath);
         TitleSettings titles;
         titles.titles[5] = std::string(33, 'x');
-        titles.bgColor = "#ABCDEF";
+        CColumnTitlesDlg dlg;
         dlg.setSettings(titles);
-
         ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS)); });
         driver.Then<QMessageBox>([&strPath](QMessageBox* box) {
@@ -196,12 +242,6 @@ private slots:
         });
         driver.Then<CColumnTitlesDlg>([&strPath](CColumnTitlesDlg* d) {
             Edit(d, IDC_EDIT_TITLE6)->setText(QStringLiteral("Dir"));
-            QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
-            QVERIFY(d->isVisible());
-            QCOMPARE(ReadAll(strPath),
-                     std::string("[TITLE]\r\nVALUE1=FileName\r\nVALUE2=FileDate&Time\r\nVALUE3=FileSize\r\n"
-                                 "VALUE4=Version\r\nVALUE5=Expansion\r\nVALUE6=Dir\r\nBGCOLOR=#abcdef\r\n"
-                                 "FONTCOLOR=#ffffff\r\n"));
             SetSettingsPath(strPath + ".missing/Norvane.ini");
             QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
         });

@@ -302,16 +302,13 @@ private slots:
         QCOMPARE(model.data(model.index(0, 0)).toString(), QString::number(kRows - 1));
     }
 
-    // The list works out where a row is from its number: clicks, drags and
-    // keys reach the right rows whether or not they are in sight. Page keys
-    // go to the last row in sight first, then a page on; Left and Right
-    // scroll the columns and leave the row.
-    void listCtrlGeometryKeysAndDrag() {
+    // Page keys go to the last row in sight first, then a page on; End and
+    // Home reach the ends of a long list, keeping the focus row in sight.
+    void pageEndAndHomeKeysMoveTheFocusRow() {
         QWidget window;
         NumberModel model;
         CListCtrl* pList = ShowList(window, model);
-        std::vector<long> numbers = Numbers(1000);
-        model.Append(numbers);
+        model.Append(Numbers(1000));
         QCoreApplication::processEvents();
         const int nPage = pList->viewport()->height() / pList->RowHeight();
         QVERIFY(nPage > 3);
@@ -320,7 +317,6 @@ private slots:
         auto inSight = [&](int nRow) {
             return pList->viewport()->rect().contains(pList->visualRect(model.index(nRow, 1)));
         };
-
         QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, pList->visualRect(model.index(0, 0)).center());
         QTest::keyClick(pList, Qt::Key_PageDown);
         QCOMPARE(current(), nPage - 1);
@@ -335,8 +331,17 @@ private slots:
         QTest::keyClick(pList, Qt::Key_Home);
         QCOMPARE(current(), 0);
         QCOMPARE(pList->GetSelectedRows(), std::vector<int>{0});
+    }
 
-        // Half way down, every row in sight answers where it is drawn.
+    // The list works out where a row is from its number: clicks and drags
+    // reach the right rows wherever they are, the last one included. A new
+    // list starts at its top.
+    void clicksAndDragsReachTheRowsWhereverTheyAre() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        model.Append(Numbers(1000));
+        const int nPage = pList->viewport()->height() / pList->RowHeight();
         pList->scrollTo(model.index(500, 0), QAbstractItemView::PositionAtTop);
         const int nTop = pList->verticalScrollBar()->value();
         QCOMPARE(nTop, 500);
@@ -346,7 +351,6 @@ private slots:
                 QCOMPARE(pList->indexAt(pList->visualRect(index).center()), index);
             }
         }
-        // A drag selects the rows it passes, up to the last.
         const QPoint ptFrom = pList->visualRect(model.index(nTop + 1, 0)).center();
         const QPoint ptTo = pList->visualRect(model.index(nTop + 3, 1)).center();
         QTest::mousePress(pList->viewport(), Qt::LeftButton, {}, ptFrom);
@@ -359,16 +363,26 @@ private slots:
         QTest::mouseMove(pList->viewport(), ptLast);
         QTest::mouseRelease(pList->viewport(), Qt::LeftButton, {}, ptLast);
         QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{997, 998, 999}));
+        model.Clear();
+        model.Append(Numbers(1000));
+        QCOMPARE(pList->verticalScrollBar()->value(), 0);
+    }
 
+    // Left and Right scroll the columns and leave the focus row.
+    void leftAndRightScrollTheColumns() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        model.Append(Numbers(10));
+        QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, pList->visualRect(model.index(4, 0)).center());
         pList->horizontalHeader()->resizeSection(1, 3000);
         QTest::keyClick(pList, Qt::Key_Right);
         QVERIFY(pList->horizontalScrollBar()->value() > 0);
         QCOMPARE(pList->horizontalHeader()->offset(), pList->horizontalScrollBar()->value());
-        QCOMPARE(current(), 999);
-        // A new list starts at its top.
-        model.Clear();
-        model.Append(numbers);
-        QCOMPARE(pList->verticalScrollBar()->value(), 0);
+        QCOMPARE(pList->currentIndex().row(), 4);
+        QTest::keyClick(pList, Qt::Key_Left);
+        QCOMPARE(pList->horizontalScrollBar()->value(), 0);
+        QCOMPARE(pList->currentIndex().row(), 4);
     }
 
     // Rows appended below the last one in sight repaint the scroll bar, not
@@ -407,14 +421,11 @@ private slots:
 
     // The selection mark: the row of the last click, any number the program
     // sets, the anchor of Shift+click when it names a row; -1 once emptied.
-    // Without its model, the view asks for no cell (the owner may then free
-    // the records behind the rows).
-    void selectionMarkAndDetachedView() {
+    void theSelectionMarkIsTheShiftAnchor() {
         QWidget window;
         NumberModel model;
         CListCtrl* pList = ShowList(window, model);
-        std::vector<long> numbers = Numbers(100);
-        model.Append(numbers);
+        model.Append(Numbers(100));
         auto click = [&](int nRow, Qt::KeyboardModifiers mods = {}) {
             QTest::mouseClick(pList->viewport(), Qt::LeftButton, mods,
                               pList->visualRect(model.index(nRow, 0)).center());
@@ -437,8 +448,15 @@ private slots:
         QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{3, 4}));
         model.Clear();
         QCOMPARE(pList->GetSelectionMark(), -1);
+    }
 
-        model.Append(numbers);
+    // Without its model, the view asks for no cell (the owner may then free
+    // the records behind the rows).
+    void aViewWithoutItsModelAsksForNoCell() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        model.Append(Numbers(100));
         pList->setModel(nullptr);
         model.m_nAsked = 0;
         pList->viewport()->repaint();
@@ -449,10 +467,9 @@ private slots:
 
     // Ctrl+C copies the selected rows, not the current cell: one line per
     // row in the list's order, the shown columns in the header's order,
-    // joined by tabs; a hidden column is left out. A right click on the
-    // rows reaches the owner's menu; one on the header does not. The sort
-    // arrow goes when the list is emptied.
-    void copyContextMenuAndSortArrow() {
+    // joined by tabs; a hidden column is left out. With nothing selected the
+    // clipboard keeps its text.
+    void ctrlCCopiesTheSelectedRowsAsShown() {
         QWidget window;
         NumberModel model;
         CListCtrl* pList = ShowList(window, model);
@@ -471,7 +488,15 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(),
                  QStringLiteral("112\t110\n132\t130\n"));  // shown order, hidden left out
         QCOMPARE(pList->GetSelectedText(), QApplication::clipboard()->text());
+    }
 
+    // A right click on the rows reaches the owner's menu; one on the header
+    // does not. The sort arrow goes when the list is emptied.
+    void rightClicksOnTheRowsAndTheSortArrow() {
+        QWidget window;
+        NumberModel model;
+        CListCtrl* pList = ShowList(window, model);
+        model.Append({10, 11, 12, 13, 14});
         std::vector<QPoint> menus;
         connect(pList, &CListCtrl::ContextMenu, &window, [&](const QPoint& pt) { menus.push_back(pt); });
         const QPoint ptRow = pList->visualRect(model.index(2, 0)).center();
