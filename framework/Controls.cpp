@@ -184,11 +184,9 @@ QRect FitStaticText(QLabel* pLabel, const ControlTemplate& control, const QRect&
 
 QWidget* CreateButton(const ControlTemplate& control, const QString& strText, QWidget* pParent) {
     if (control.kind == ControlKind::AutoCheckBox) return new QCheckBox(strText, pParent);
-    if (control.kind == ControlKind::AutoRadioButton) {
-        auto* pRadio = new QRadioButton(strText, pParent);
-        pRadio->setAutoExclusive(false);  // the group of the template decides
-        return pRadio;
-    }
+    // A radio button stays auto-exclusive, which screen readers take for a
+    // radio button's mark; the button group of its template decides.
+    if (control.kind == ControlKind::AutoRadioButton) return new QRadioButton(strText, pParent);
     auto* pButton = new QPushButton(strText, pParent);
     // Enter is the dialog's, as on Windows, not Qt's auto-default buttons'.
     pButton->setAutoDefault(false);
