@@ -55,25 +55,47 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     // reads those bytes, the window shows them in the code page.
     const std::string rawFolder = ParseCommandLineFolder(argc, argv);
 
+    // The window takes its titles and history from one reading of the file.
+    m_pLoaded = std::make_unique<LoadedSettings>();
+    const std::string strSettings = SettingsPath();
+    std::string strText;
+    const SettingsFileState state = ReadSettingsFile(strSettings, &strText);
+    ApplyTitleSettings(strText, m_pLoaded->titles);
+    ApplyFolderHistory(strText, m_pLoaded->history);
+    if (state == SettingsFileState::kTooLarge) {
+        ShowMessage(nullptr,
+                    "設定ファイルが 1 MiB を超えているため、読み込みませんでした。\n" +
+                        CodePageToUtf8(FileSystemToCodePage(strSettings, FileSystemCodePage())),
+                    MessageIcon::kWarning);
+    }
+
     CMainDlg dlg;
     if (!rawFolder.empty()) dlg.SetFolder(rawFolder);
     dlg.exec();
+    m_pLoaded.reset();
     return false;
 }
 
 bool CListerApp::LoadTitleSettings(TitleSettings* pTitles) {
-    norvane::LoadTitleSettings(*pTitles, SettingsPath());
+    if (m_pLoaded != nullptr) *pTitles = m_pLoaded->titles;
+    else norvane::LoadTitleSettings(*pTitles, SettingsPath());
     return true;
 }
 
 bool CListerApp::LoadFolderHistory(FolderHistory* pHistory) {
-    norvane::LoadFolderHistory(*pHistory, SettingsPath());
+    if (m_pLoaded != nullptr) *pHistory = m_pLoaded->history;
+    else norvane::LoadFolderHistory(*pHistory, SettingsPath());
     return true;
 }
 
 bool CListerApp::SaveFolderHistory(const FolderHistory& history) {
-    // A failed write is not reported: the next run reads what the file held.
-    norvane::SaveFolderHistory(history, SettingsPath());
+    // A failed write is not reported (the next run reads what the file
+    // held), unless the program refused it: then the user should know why
+    // the history is not kept.
+    const std::string strPath = SettingsPath();
+    if (!norvane::SaveFolderHistory(history, strPath) && SettingsLinkRefused(strPath)) {
+        ShowMessage(nullptr, SettingsSaveFailureText(strPath), MessageIcon::kWarning);
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Lister.h"
 
 #include <getopt.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,8 +55,8 @@ constexpr const char* kUsage =
     "      --version                the version\n"
     "\n"
     "Exit status: 0 written whole, 1 scan stopped early or output not written,\n"
-    "2 bad usage or FOLDER is not a folder, 130 or 143 stopped by SIGINT or\n"
-    "SIGTERM (nothing written).\n";
+    "2 bad usage or FOLDER is not a folder, 130, 143 or 129 stopped by SIGINT,\n"
+    "SIGTERM or SIGHUP (no file written; standard output may hold a part).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
 constexpr std::array<std::string_view, 8> kSortNames = {"name", "date",   "size",   "version",
@@ -122,7 +123,10 @@ bool ParseSort(std::string_view text, ListerOptions* options, std::string* error
     return true;
 }
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "norvane-list: %s\n", text.c_str()); }
+// Texts in the terminal's encoding; names in them may hold anything.
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "norvane-list: %s\n", VisibleControls(text, FileSystemCodePage()).c_str());
+}
 
 bool ParseFormat(std::string_view arg, ExportFormat* format, std::string* error) {
     if (arg == "text") *format = ExportFormat::kText;
@@ -232,6 +236,7 @@ ScanResult ScanRows(const ListerOptions& options, FileStore& store, std::vector<
 bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows, std::string* error) {
     CListExporter exporter(options.output);
     FileOutputSink sink;
+    sink.SetStop([] { return StopSignal() != 0; });
     const bool open =
         options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
@@ -293,6 +298,8 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
 }
 
 int RunLister(int argc, char** argv) {
+    int environmentCodePage = CodePageFromEnvironment();
+    SetFileSystemCodePage(environmentCodePage);
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(argc, argv, &options, &error)) {
@@ -305,9 +312,14 @@ int RunLister(int argc, char** argv) {
         return 0;
     }
 
-    int environmentCodePage = CodePageFromEnvironment();
-    SetFileSystemCodePage(environmentCodePage);
+    // From here on a stop signal ends the run with nothing written.
+    const StopSignals stopSignals;
     SetCodePage(options.codePage != 0 ? options.codePage : environmentCodePage);
+    // The command line comes in the locale's encoding, as the folder's
+    // names do: the texts written around each name go out in the code page.
+    ExportSettings& output = options.output;
+    output.prefix = FileSystemToCodePage(output.prefix, FileSystemCodePage());
+    output.suffix = FileSystemToCodePage(output.suffix, FileSystemCodePage());
 
     // The folder must exist: the lister never creates one.
     if (!FolderExists(options.folder)) {
@@ -320,17 +332,24 @@ int RunLister(int argc, char** argv) {
             "no place for the settings file is known (neither the program's folder nor $HOME): no settings "
             "file is read (--settings=FILE names one)");
     }
-    LoadTitleSettings(options.output.titles, settingsPath);
+    if (LoadTitleSettings(options.output.titles, settingsPath) == SettingsFileState::kTooLarge && !options.quiet) {
+        PrintError("the settings file '" + settingsPath + "' is larger than 1 MiB: it is not read");
+    }
 
     FileStore store;
     std::vector<const FileItem*> rows;
     const ScanResult result = ScanRows(options, store, rows);
     if (StopSignal() != 0) return 128 + StopSignal();
     const bool written = WriteOutput(options, rows, &error);
-    if (StopSignal() != 0) return 128 + StopSignal();
+    // The output decides: a signal that came while it was put in place
+    // came too late to stop it, and the status says what was done.
+    if (!written && StopSignal() != 0) return 128 + StopSignal();
     if (!written) {
         PrintError("the output could not be written: " + error);
         return 1;
+    }
+    if (StopSignal() != 0 && !options.quiet) {
+        PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
     }
     if (!result.completed()) {
         // The reason is the system's text with its own line end.

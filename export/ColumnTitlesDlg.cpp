@@ -113,8 +113,7 @@ void CColumnTitlesDlg::OnSaveSettings() {
     if (SaveTitleSettings(settings(), strPath)) return;
     // The folder beside the executable is often not writable on Linux; the
     // user should know the titles did not reach the file.
-    const std::string strShown = CodePageToUtf8(FileSystemToCodePage(strPath, FileSystemCodePage()));
-    ShowMessage(this, "設定を保存できませんでした。\n" + strShown, MessageIcon::kWarning);
+    ShowMessage(this, SettingsSaveFailureText(strPath), MessageIcon::kWarning);
 }
 
 // The swatches are filled inside their one-pixel black frames.

@@ -1,13 +1,13 @@
 #include "export/ExportSettings.h"
 
-#include "settings/SettingsFile.h"
-
 namespace norvane {
 namespace {
 
 constexpr const char* kTitleSection = "TITLE";
 constexpr const char* kTitleKeys[] = {"VALUE1", "VALUE2", "VALUE3",  "VALUE4",
                                       "VALUE5", "VALUE6", "BGCOLOR", "FONTCOLOR"};
+// What the program's buffers for these values hold.
+constexpr std::size_t kMaxValueBytes = 519;
 
 // The section's values in key order.
 std::array<std::string, std::size(kTitleKeys)> Values(const TitleSettings& titles) {
@@ -17,12 +17,19 @@ std::array<std::string, std::size(kTitleKeys)> Values(const TitleSettings& title
 
 }  // namespace
 
-void LoadTitleSettings(TitleSettings& titles, const std::string& path) {
+void ApplyTitleSettings(std::string_view settingsText, TitleSettings& titles) {
     auto values = Values(titles);
-    LoadSettingsValues(kTitleSection, kTitleKeys, Values(TitleSettings()), values, path);
+    ApplySettingsValues(settingsText, kTitleSection, kTitleKeys, Values(TitleSettings()), values, kMaxValueBytes);
     for (std::size_t i = 0; i < titles.titles.size(); ++i) titles.titles[i] = std::move(values[i]);
     titles.bgColor = std::move(values[6]);
     titles.fontColor = std::move(values[7]);
+}
+
+SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path) {
+    std::string text;
+    const SettingsFileState state = ReadSettingsFile(path, &text);
+    if (state != SettingsFileState::kMissing && state != SettingsFileState::kTooLarge) ApplyTitleSettings(text, titles);
+    return state;
 }
 
 bool SaveTitleSettings(const TitleSettings& titles, const std::string& path) {

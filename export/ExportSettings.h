@@ -7,6 +7,9 @@
 
 #include <array>
 #include <string>
+#include <string_view>
+
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 
@@ -54,12 +57,14 @@ struct ExportSettings {
     bool operator==(const ExportSettings&) const = default;
 };
 
-// The titles and colours kept in the settings file at path (section TITLE,
-// keys VALUE1 to VALUE6, BGCOLOR and FONTCOLOR). Loading, each key held with
-// a non-empty value replaces the caller's text and a missing key gives its
-// default; nothing changes when there is no file. Saving writes all eight
-// keys; false when the file could not be written.
-void LoadTitleSettings(TitleSettings& titles, const std::string& path);
+// The titles and colours kept in the settings file (section TITLE, keys
+// VALUE1 to VALUE6, BGCOLOR and FONTCOLOR), from the file's text or from the
+// file at path (read once): each key held with a non-empty value replaces the
+// caller's text, a missing key gives its default, a value is read up to 519
+// bytes; nothing changes when there is no file or it is too large. Saving
+// writes all eight keys; false when the file could not be written.
+void ApplyTitleSettings(std::string_view settingsText, TitleSettings& titles);
+SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path);
 bool SaveTitleSettings(const TitleSettings& titles, const std::string& path);
 
 }  // namespace norvane
