@@ -7,7 +7,9 @@ set -euo pipefail
 norvane=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-trap 'kill "${xvfb_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Xvfb is waited for: one that is still ending could take away the socket of
+# the next run's display, which may have the same number.
+trap 'kill "${xvfb_pid:-}" 2>/dev/null && wait "$xvfb_pid"; rm -rf "$work"' EXIT
 
 mkdir -p "$work/tree" "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
@@ -15,12 +17,14 @@ printf 'a' >"$work/tree/a.txt"
 head -c 300 /dev/zero >"$work/tree/b.txt"
 printf 'cc' >"$work/tree/c.txt"
 
-# A display of its own: the first free number from 90 on.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# A display of its own, whose number Xvfb picks and tells once it is ready;
+# it is not reset when its last client leaves (a reset turns away the
+# clients that come meanwhile).
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=$(head -n 1 "$work/display")
+[ -n "$display" ] || { cat "$work/xvfb.log" >&2; exit 1; }
 
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
   HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
