@@ -151,8 +151,7 @@ CMainDlg::CMainDlg(QWidget* pParent)
     setMinimumSize(MinimumClientWidth(), MapDialogRect(QRect(0, 0, 0, kMinHeightUnits)).height());
 }
 
-// The list, if it is still there, drops m_fileList when it goes, before
-// m_store frees the records.
+// F1 in a dialog that outlives the window does nothing.
 CMainDlg::~CMainDlg() { SetHelpHandler(nullptr); }
 
 // The titles and colours, and the history, which shows sorted: the combo
