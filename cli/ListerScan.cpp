@@ -14,9 +14,13 @@ namespace norvane {
 namespace {
 
 volatile sig_atomic_t g_nStopSignal = 0;
+// The same for threads that look at it (lock-free, so a signal may set it).
+std::atomic<bool> g_bStopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnStopSignal(int signal) {
     if (g_nStopSignal == 0) g_nStopSignal = signal;
+    g_bStopRequested.store(true);
 }
 
 void CatchStopSignals() {
@@ -65,6 +69,14 @@ void Erase(bool& shown) {
 
 int StopSignal() { return g_nStopSignal; }
 
+void WatchStopSignals() {
+    g_nStopSignal = 0;
+    g_bStopRequested.store(false);
+    CatchStopSignals();
+}
+
+const std::atomic<bool>& StopRequest() { return g_bStopRequested; }
+
 std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& folder) {
     const auto rate = static_cast<unsigned long long>(seconds > 0 ? static_cast<double>(progress.files) / seconds : 0);
     std::string line = std::to_string(progress.files) + " files, " + std::to_string(progress.folders) + " folders, " +
@@ -89,8 +101,7 @@ std::string ProgressLine(const ScanProgress& progress, double seconds, int colum
 
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
                          bool diagnostics) {
-    g_nStopSignal = 0;
-    CatchStopSignals();
+    WatchStopSignals();
     ListerScan scan;
     FolderScan folderScan(rawFolder, options, store);
     folderScan.Start();

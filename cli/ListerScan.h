@@ -2,6 +2,7 @@
 // line on a terminal, and SIGINT and SIGTERM taken as a request to stop.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,15 @@ struct ListerScan {
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
                          bool diagnostics = true);
 
-// From the first call of RunListerScan on, SIGINT and SIGTERM stop the scan;
-// the number of the first such signal since the last scan began, or 0.
+// From the first call of RunListerScan (or WatchStopSignals) on, SIGINT and
+// SIGTERM stop the scan; the number of the first such signal since the last
+// scan (or watch) began, or 0.
 int StopSignal();
+// Catches SIGINT and SIGTERM from here on, for work other than a scan, and
+// forgets any signal before.
+void WatchStopSignals();
+// True once such a signal came: what work on other threads looks at.
+const std::atomic<bool>& StopRequest();
 
 // The one progress line for a terminal width of columns: "12345 files, 678
 // folders, 9012 files/s, " and the folder, whose start gives way to "..."
