@@ -8,6 +8,7 @@
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "res/Resources.h"
+#include "store/Catalogue.h"
 
 namespace norvane {
 namespace {
@@ -59,7 +60,10 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     CMainDlg dlg;
     CDialog* pPreviousMain = AfxGetMainWnd();
     AfxSetMainWnd(&dlg);
-    if (!rawFolder.empty()) {
+    if (HasCatalogueExtension(rawFolder)) {
+        // A catalogue (a file manager opens one with the program).
+        dlg.m_strCatalogueAtStart = rawFolder;
+    } else if (!rawFolder.empty()) {
         dlg.m_strRawFolder = rawFolder;
         dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
         dlg.m_szSourceFolder = dlg.m_szTargetFolder;

@@ -158,7 +158,9 @@ BOOL CMainDlg::OnInitDialog() {
     m_pProgressTimer = new QTimer(this);
     connect(m_pProgressTimer, &QTimer::timeout, this, [this] { ShowScanProgress(); });
 
-    // The About item goes into the window menu (the context menu here).
+    // The catalogue items, then the About item, go into the window menu (the
+    // context menu here).
+    CreateCatalogueActions();
     if (QMenu* pSysMenu = GetSystemMenu()) {
         const std::string_view strAboutMenu = FindResourceString(IDS_ABOUTBOX);
         if (!strAboutMenu.empty()) {
@@ -204,6 +206,10 @@ BOOL CMainDlg::OnInitDialog() {
     }
 
     if (m_bScanAtStart) Rescan();
+    if (!m_strCatalogueAtStart.empty()) {
+        OpenCatalogue(m_strCatalogueAtStart);
+        m_bOpenAtStart = true;
+    }
 
     m_bFolderHeadingAllowed = true;
     m_bInHelpAbout = false;
@@ -262,8 +268,13 @@ void CMainDlg::OnSize() {
 }
 
 void CMainDlg::OnDestroy() {
-    // A scan still running stops; its workers end on their own thread.
+    // A scan still running stops; its workers end on their own thread. A
+    // catalogue being saved is finished: the user asked for it.
     ClearItems();
+    if (m_pSave != nullptr) {
+        m_pSave->Wait();
+        OnSaveTaskWake();
+    }
     FolderHistory history;
     for (int i = 0; i < kHistorySize && i < m_cbFolder->count(); ++i) {
         const QVariant raw = m_cbFolder->itemData(i, kRawFolderRole);
@@ -319,6 +330,8 @@ void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
     pCopy->setShortcut(QKeySequence::Copy);
     pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0);
     connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
+    menu.addSeparator();
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue});
     menu.exec(ptGlobal);
 }
 
@@ -343,6 +356,8 @@ void CMainDlg::InsertHistory(const QString& strFolder, const std::string& rawFol
 
 std::string CMainDlg::RawFolderOfBox() const {
     const QString strText = m_cbFolder->currentText();
+    // The folder of the catalogue shown, by its own bytes.
+    if (!m_strCataloguePath.empty() && strText == m_strCatalogueBoxText) return m_facts.topFolder;
     const int nPicked = m_cbFolder->currentIndex();
     if (nPicked >= 0 && m_cbFolder->itemText(nPicked) == strText) {
         const QVariant raw = m_cbFolder->itemData(nPicked, kRawFolderRole);

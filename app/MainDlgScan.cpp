@@ -1,6 +1,7 @@
 // The main window's scan: started off the window's thread, its rows taken on
 // the window's thread a slice of time at a go, its progress and outcome on
 // the status line, and every way it stops.
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include "app/ThreadWake.h"
 #include "catalogue/BackgroundScan.h"
 #include "platform/CodePage.h"
+#include "platform/FileTime.h"
 
 namespace norvane {
 namespace {
@@ -42,16 +44,20 @@ QString FromCodePage(std::string_view text) {
 
 }  // namespace
 
-bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr; }
+bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr; }
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
     // share of the records until they end.
     CancelFolderCheck();
     EndScan();
+    EndOpen();
+    LeaveCatalogue();
+    m_bHasFacts = false;
     // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
     m_fileList.Clear();
+    UpdateCatalogueActions();
 }
 
 bool CMainDlg::Rescan() {
@@ -69,11 +75,18 @@ bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
 bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*targetFolder*/, bool recurse,
                           bool includeSystem, bool includeHidden) {
     EndScan();
+    EndOpen();
+    LeaveCatalogue();
     ScanOptions options;
     options.recurse = recurse;
     options.includeSystem = includeSystem;
     options.includeHidden = includeHidden;
     options.workersYield = true;
+    // What a catalogue of this scan will say of it.
+    m_bHasFacts = false;
+    m_strScanFolder = rawFolder;
+    m_scanOptions = options;
+    m_scanStarted = CurrentFileTime();
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
     // The list shows this scan's records alone.
     m_pendingRows.clear();
@@ -121,6 +134,17 @@ void CMainDlg::FlushPendingRows() {
 }
 
 void CMainDlg::ShowScanProgress() {
+    auto* pStatusLine = static_cast<StatusLine*>(m_pStatus);
+    if (m_pScan == nullptr && m_pOpen != nullptr) {
+        return pStatusLine->SetStatus(
+            QStringLiteral("カタログを開いています: ") + Count(m_pOpen->RowsDone()) + QStringLiteral("　"),
+            QFile::decodeName(QByteArray::fromStdString(m_pOpen->Path())));
+    }
+    if (m_pScan == nullptr && m_pSave != nullptr) {
+        return pStatusLine->SetStatus(QStringLiteral("カタログを保存しています: ") + Count(m_pSave->RowsDone()) +
+                                          QStringLiteral(" / ") + Count(m_pSave->RowsTotal()) + QStringLiteral("　"),
+                                      QFile::decodeName(QByteArray::fromStdString(m_pSave->Path())));
+    }
     if (m_pScan == nullptr) return;
     FlushPendingRows();
     const ScanProgress progress = m_pScan->Progress();
@@ -131,6 +155,14 @@ void CMainDlg::ShowScanProgress() {
 
 void CMainDlg::StopScan() {
     CancelFolderCheck();
+    if (m_pOpen != nullptr) {
+        // The list stays as it was.
+        EndOpen();
+        static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
+    }
+    // A save is stopped by Escape only when nothing else is under way; the
+    // file it would have replaced stays as it was.
+    if (m_pScan == nullptr && m_pSave != nullptr) m_pSave->RequestStop();
     if (m_pScan == nullptr) return;
     m_pScan->RequestStop();
     ScanBatch batch;
@@ -141,6 +173,9 @@ void CMainDlg::StopScan() {
 void CMainDlg::OnScanEnded() {
     FlushPendingRows();
     const ScanResult result = m_pScan->Result();
+    // A list may be kept as a catalogue unless no folder was listed.
+    m_facts = ScanFacts(m_strScanFolder, m_scanOptions, m_scanStarted, CurrentFileTime(), result);
+    m_bHasFacts = !result.folderMissing && !(result.end == ScanEnd::kStoppedByError && result.reason.empty());
     EndScan();
     const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
@@ -198,6 +233,7 @@ void CMainDlg::EnterScanning(bool bScanning) {
     for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
         if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bScanning);
     }
+    UpdateCatalogueActions();
     if (m_listFiles == nullptr) return;
     m_listFiles->horizontalHeader()->setSectionsClickable(!bScanning);
     if (bScanning) {
@@ -205,7 +241,8 @@ void CMainDlg::EnterScanning(bool bScanning) {
         m_pProgressTimer->start(kProgressIntervalMs);
     } else {
         m_listFiles->unsetCursor();
-        m_pProgressTimer->stop();
+        // A save going on still shows its progress.
+        if (m_pSave == nullptr) m_pProgressTimer->stop();
     }
 }
 
@@ -220,9 +257,10 @@ void CMainDlg::PlaceStatusLine() {
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
-    // Escape stops a scan; with none running it is the dialog's Cancel.
+    // Escape stops a scan (or a catalogue's reading or writing); with none
+    // running it is the dialog's Cancel.
     if (pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-        IsScanning()) {
+        (IsScanning() || (IsSaving() && !m_pSave->Done()))) {
         StopScan();
         pEvent->accept();
         return;

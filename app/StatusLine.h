@@ -20,6 +20,7 @@ public:
         Redraw();
     }
     QString Text() const { return m_strText; }
+    QString Detail() const { return m_strDetail; }
 
 protected:
     void resizeEvent(QResizeEvent* pEvent) override {

@@ -117,6 +117,9 @@ private:
 // The whole write in one call.
 bool WriteCatalogue(const std::string& rawPath, const CatalogueFacts& facts, std::span<const FileItem* const> rows,
                     CatalogueError* error, const CatalogueProgress& progress = {});
+// The same for rows named by their numbers in store.
+bool WriteCatalogue(const std::string& rawPath, const CatalogueFacts& facts, const FileStore& store,
+                    std::span<const ItemRef> rows, CatalogueError* error, const CatalogueProgress& progress = {});
 
 // A catalogue read back: its facts, and its records in a store of their
 // own, rows in scan order.

@@ -296,12 +296,16 @@ bool CatalogueWriter::Commit(const CatalogueFacts& facts) {
     return true;
 }
 
-bool WriteCatalogue(const std::string& rawPath, const CatalogueFacts& facts, std::span<const FileItem* const> rows,
-                    CatalogueError* error, const CatalogueProgress& progress) {
+namespace {
+
+// Writes rows.size() rows, the i-th being itemOf(rows[i]).
+template <class Row, class ItemOf>
+bool WriteRows(const std::string& rawPath, const CatalogueFacts& facts, std::span<const Row> rows, ItemOf itemOf,
+               CatalogueError* error, const CatalogueProgress& progress) {
     CatalogueWriter writer;
     bool written = writer.Open(rawPath, facts.nameEncoding);
     for (std::size_t i = 0; written && i < rows.size(); ++i) {
-        written = writer.Add(*rows[i]);
+        written = writer.Add(*itemOf(rows[i]));
         if ((i + 1) % kRowsPerCheck != 0) continue;
         if (progress.rows != nullptr) progress.rows->store(i + 1, std::memory_order_relaxed);
         if (progress.stop != nullptr && progress.stop->load(std::memory_order_relaxed)) {
@@ -313,6 +317,20 @@ bool WriteCatalogue(const std::string& rawPath, const CatalogueFacts& facts, std
     if (written) written = writer.Commit(facts);
     if (!written) *error = writer.Error();
     return written;
+}
+
+}  // namespace
+
+bool WriteCatalogue(const std::string& rawPath, const CatalogueFacts& facts, std::span<const FileItem* const> rows,
+                    CatalogueError* error, const CatalogueProgress& progress) {
+    return WriteRows(
+        rawPath, facts, rows, [](const FileItem* item) { return item; }, error, progress);
+}
+
+bool WriteCatalogue(const std::string& rawPath, const CatalogueFacts& facts, const FileStore& store,
+                    std::span<const ItemRef> rows, CatalogueError* error, const CatalogueProgress& progress) {
+    return WriteRows(
+        rawPath, facts, rows, [&store](ItemRef ref) { return store.Item(ref); }, error, progress);
 }
 
 }  // namespace norvane

@@ -9,6 +9,10 @@
 //   bench_WindowBench --scan ROOT        one scan at start-up, as the program
 //       makes it, then the same figures of that scan and the peak resident
 //       size of the process (kilobytes), for a comparison with norvane-list
+//   bench_WindowBench --open CATALOGUE   one catalogue opened at start-up, as
+//       `norvane FILE.nvcat` opens it: the seconds until its whole list is
+//       painted, the worst lateness of the timer meanwhile, and the peak
+//       resident size, for a comparison with the scan of its tree
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -108,9 +112,12 @@ long PeakResidentKb() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool bScanOnly = argc > 1 && std::strcmp(argv[1], "--scan") == 0;
+    const bool bOpen = argc > 1 && std::strcmp(argv[1], "--open") == 0;
+    const bool bScanOnly = bOpen || (argc > 1 && std::strcmp(argv[1], "--scan") == 0);
     if (argc < (bScanOnly ? 3 : 2)) {
-        std::fprintf(stderr, "usage: bench_WindowBench ROOT [RUNS] | bench_WindowBench --scan ROOT\n");
+        std::fprintf(stderr,
+                     "usage: bench_WindowBench ROOT [RUNS] | bench_WindowBench --scan ROOT | "
+                     "bench_WindowBench --open CATALOGUE\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -131,7 +138,9 @@ int main(int argc, char** argv) {
     {
         BenchDlg dlg;
         AfxSetMainWnd(&dlg);
-        if (bScanOnly) {
+        if (bOpen) {
+            dlg.m_strCatalogueAtStart = rawFolder;
+        } else if (bScanOnly) {
             dlg.m_strRawFolder = rawFolder;
             dlg.m_szSourceFolder = dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
             dlg.m_bScanAtStart = true;
@@ -149,6 +158,7 @@ int main(int argc, char** argv) {
             lateness.push_back(times.worstLateMs);
             firstLateness.push_back(times.firstLateMs);
             nRows = pView->GetItemCount();
+            if (bOpen && !dlg.CataloguePath().empty()) std::printf("catalogue shown\n");
         } else {
             dlg.SetFolder(rawFolder);  // a first listing warms the caches as the lister's runs do
             WatchScan(dlg, Clock::now());

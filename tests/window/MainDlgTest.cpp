@@ -551,7 +551,9 @@ private slots:
             pClipboard->setText(QStringLiteral("before"));
             QWidget* pRows = d->m_listFiles->viewport();
             const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
-            QCOMPARE(ContextMenu(pRows, ptRow), QStringList{QStringLiteral("[コピー(&C)]")});
+            const QStringList catalogueItems{QStringLiteral("カタログを開く(&O)..."),
+                                             QStringLiteral("カタログを保存(&V)...")};
+            QCOMPARE(ContextMenu(pRows, ptRow), QStringList{QStringLiteral("[コピー(&C)]")} + catalogueItems);
             QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
             QCOMPARE(pClipboard->text(), QStringLiteral("before"));
 
@@ -569,13 +571,14 @@ private slots:
             ClickRow(d, nOdd);
             pClipboard->clear();
             QCOMPARE(ContextMenu(pRows, ptRow, QStringLiteral("コピー(&C)")),
-                     QStringList{QStringLiteral("コピー(&C)")});
+                     QStringList{QStringLiteral("コピー(&C)")} + catalogueItems);
             QVERIFY(pClipboard->text().startsWith(QStringLiteral("tab and break\t")));
             QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 1);
 
             const QString strAbout = QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
-            QCOMPARE(ContextMenu(d->m_listFiles->horizontalHeader()->viewport(), QPoint(5, 5)), QStringList{strAbout});
-            QCOMPARE(ContextMenu(d, QPoint(3, 3)), QStringList{strAbout});
+            QCOMPARE(ContextMenu(d->m_listFiles->horizontalHeader()->viewport(), QPoint(5, 5)),
+                     catalogueItems + QStringList{strAbout});
+            QCOMPARE(ContextMenu(d, QPoint(3, 3)), catalogueItems + QStringList{strAbout});
         });
     }
 
