@@ -42,9 +42,16 @@ struct TargetFile {
 
 TargetDatabaseFile::State* StateOf(sqlite3_file* file) { return reinterpret_cast<TargetFile*>(file)->state; }
 
+bool IsFull(int error) {
+#ifdef EDQUOT
+    if (error == EDQUOT) return true;
+#endif
+    return error == ENOSPC || error == EFBIG;
+}
+
 int Failed(sqlite3_file* file, int error, int code) {
     StateOf(file)->lastError = error;
-    return error == ENOSPC || error == EDQUOT || error == EFBIG ? SQLITE_FULL : code;
+    return IsFull(error) ? SQLITE_FULL : code;
 }
 
 int Close(sqlite3_file* /*file*/) { return SQLITE_OK; }
