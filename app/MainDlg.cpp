@@ -272,8 +272,17 @@ void CMainDlg::OnDestroy() {
     // catalogue being saved is finished: the user asked for it.
     ClearItems();
     if (m_pSave != nullptr) {
+        // No box as the window goes (a session may be ending): a failure, which
+        // left the file that was there, is told on standard error.
         m_pSave->Wait();
-        OnSaveTaskWake();
+        if (!m_pSave->Succeeded()) {
+            const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_pSave->Path(), FileSystemCodePage()));
+            std::fprintf(stderr, "カタログを保存できませんでした。保存先は変更されていません。\n%s\n%s\n",
+                         strPath.c_str(), CatalogueErrorText(m_pSave->Error()).c_str());
+        }
+        m_pSave.reset();
+        m_pSaveWake->Retire();
+        m_pSaveWake = nullptr;
     }
     FolderHistory history;
     for (int i = 0; i < kHistorySize && i < m_cbFolder->count(); ++i) {
