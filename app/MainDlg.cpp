@@ -30,10 +30,11 @@ namespace {
 
 constexpr char kSeparator = '/';
 constexpr int kHistorySize = 8;
-// The smallest client area, in dialog units: the folder button and the check
-// boxes whole, the list's top band and a few of its rows.
-constexpr int kMinWidthUnits = 230;
+// The smallest client area, in dialog units: the list's top band and a few
+// of its rows below the controls; the width is the controls' (see
+// MinimumClientWidth) with this margin on the right.
 constexpr int kMinHeightUnits = 124;
+constexpr int kRightMarginUnits = 7;
 
 // The list's columns: heading, alignment, width in pixels. The headings are
 // fixed; the editable titles apply to exported files only.
@@ -156,7 +157,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_pStatus->show();
     PlaceStatusLine();
     m_pProgressTimer = new QTimer(this);
-    connect(m_pProgressTimer, &QTimer::timeout, this, [this] { ShowScanProgress(); });
+    connect(m_pProgressTimer, &QTimer::timeout, this, [this] { FlushPendingRows(); });
 
     // The catalogue items, then the About item, go into the window menu (the
     // context menu here).
@@ -172,6 +173,7 @@ BOOL CMainDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
 
     m_bSortAscending = false;
+    m_nSortColumn = -1;
     m_nInsertIndex = 0;
     if (m_bScanAtStart) {
         // A folder handed over as code-page text alone names its bytes so.
@@ -218,11 +220,27 @@ BOOL CMainDlg::OnInitDialog() {
     // window keeps the controls on its left and a folder box wide enough for
     // a path and its drop-down arrow, and the list's header and a few rows.
     m_nComboMaxWidth = m_cbFolder->width();
-    setMinimumSize(MapDialogRect(QRect(0, 0, kMinWidthUnits, kMinHeightUnits)).size());
+    setMinimumSize(MinimumClientWidth(), MapDialogRect(QRect(0, 0, 0, kMinHeightUnits)).height());
 
     // A report with grid lines; rows are always selected whole.
     m_listFiles->setShowGrid(true);
     return true;
+}
+
+// Enter on the list or a check box would otherwise end the program and
+// throw a listing of minutes away; Escape and "終了" end it.
+void CMainDlg::OnOK() {}
+
+// The buttons stay where the template puts them, so the window goes no
+// narrower than keeps every control but the list and the folder box (which
+// follow its width) whole: no command is ever out of reach.
+int CMainDlg::MinimumClientWidth() const {
+    int nRight = 0;
+    for (const ControlTemplate& control : GetTemplate().controls) {
+        if (control.nId == IDC_LIST_FILES || control.nId == IDC_FOLDER) continue;
+        nRight = std::max(nRight, MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)).right() + 1);
+    }
+    return nRight + MapDialogRect(QRect(0, 0, kRightMarginUnits, 0)).width();
 }
 
 // Other window commands are the window manager's.
@@ -317,17 +335,17 @@ void CMainDlg::OnColumnClick(int nColumn) {
     if (IsScanning()) return;  // the header is greyed while rows arrive
     {
         BusyCursor busy;
-        // The selection mark remembers the column of the last sort; a row
-        // clicked since has put its own index there.
-        const bool bDescending = m_listFiles->GetSelectionMark() == nColumn && m_bSortAscending;
+        // The window remembers the column it sorted by; the list's selection
+        // mark is the user's anchor for Shift+click and is left alone.
+        const bool bDescending = m_nSortColumn == nColumn && m_bSortAscending;
         m_fileList.Sort(nColumn, bDescending);
         m_bSortAscending = !bDescending;
+        m_nSortColumn = nColumn;
     }
     // Only a sort by folder keeps each folder's rows together (the sort is
     // stable, so a folder's rows stay in one run in either direction); after
     // any other the export's folder headings would split folders apart.
     m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
-    m_listFiles->SetSelectionMark(nColumn);
     m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
 }
 

@@ -102,6 +102,9 @@ public:
     int m_nInsertIndex = 0;
     // Direction of the last header-click sort.
     bool m_bSortAscending = false;
+    // The column of that sort while the rows stand in its order; -1 when
+    // they stand in scan order. A second click on it reverses the order.
+    int m_nSortColumn = -1;
 
     // Takes the check boxes, then starts listing the current folder into the
     // (empty) list. False when no scan could start.
@@ -155,6 +158,8 @@ public:
     QLabel* GetStatusLine() const { return m_pStatus; }
 
     void WinHelp(DWORD dwData, UINT nCmd = HELP_CONTEXT) override;
+    // The window has no OK: Enter off a push button does nothing.
+    void OnOK() override;
 
     // The export buttons 1001 and 1002 (defined with the export run).
     void OnOutputSelected();
@@ -187,6 +192,8 @@ private:
     // The bytes of the folder the box's text names: a history entry's own
     // when the text is the picked entry's, else the text's file name bytes.
     std::string RawFolderOfBox() const;
+    // The narrowest client area that shows every button whole.
+    int MinimumClientWidth() const;
     // Asks for the options, then writes the selected rows or all rows.
     void RunExport(bool bSelectedRows);
 

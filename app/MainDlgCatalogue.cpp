@@ -187,6 +187,7 @@ void CMainDlg::ShowCatalogue(CatalogueContents contents, const std::string& rawP
     m_fileList.SetRows(contents.store, std::move(contents.rows));
     m_nInsertIndex = m_fileList.rowCount();
     m_bSortAscending = false;
+    m_nSortColumn = -1;
     m_bFolderHeadingAllowed = true;
     m_facts = facts;
     m_bHasFacts = true;

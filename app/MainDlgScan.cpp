@@ -2,11 +2,11 @@
 // the window's thread a slice of time at a go, its progress and outcome on
 // the status line, and every way it stops.
 #include <QFile>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/MainDlg.h"
@@ -57,6 +57,7 @@ void CMainDlg::ClearItems() {
     // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
     m_fileList.Clear();
+    m_nSortColumn = -1;
     UpdateCatalogueActions();
 }
 
@@ -88,9 +89,10 @@ bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*tar
     m_scanOptions = options;
     m_scanStarted = CurrentFileTime();
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
-    // The list shows this scan's records alone.
+    // The list shows this scan's records alone, in scan order.
     m_pendingRows.clear();
     m_fileList.Clear(m_pScan->Store());
+    m_nSortColumn = -1;
     m_pScanWake = new ThreadWake([this] { OnScanWake(); }, this);
     m_scanStart = Clock::now();
     m_nextFlush = m_scanStart;
@@ -126,11 +128,15 @@ void CMainDlg::OnScanWake() {
         FlushPendingRows();
 }
 
+// Rows and the count on the status line go together, so that the line never
+// says fewer files than the list shows.
 void CMainDlg::FlushPendingRows() {
     m_nextFlush = Clock::now() + kFlushInterval;
-    if (m_pendingRows.empty()) return;
-    m_fileList.AppendRows(m_pendingRows);
-    m_pendingRows.clear();
+    if (!m_pendingRows.empty()) {
+        m_fileList.AppendRows(m_pendingRows);
+        m_pendingRows.clear();
+    }
+    ShowScanProgress();
 }
 
 void CMainDlg::ShowScanProgress() {
@@ -146,10 +152,12 @@ void CMainDlg::ShowScanProgress() {
                                       QFile::decodeName(QByteArray::fromStdString(m_pSave->Path())));
     }
     if (m_pScan == nullptr) return;
-    FlushPendingRows();
     const ScanProgress progress = m_pScan->Progress();
+    // The workers' count runs ahead of the list (they read ahead of it); it
+    // is never shown below the rows the list holds.
+    const std::uint64_t nFiles = std::max<std::uint64_t>(progress.files, m_fileList.rowCount());
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
-    pStatus->SetStatus(QStringLiteral("検索中: ") + Count(progress.files) + QStringLiteral("　"),
+    pStatus->SetStatus(QStringLiteral("検索中: ") + Count(nFiles) + QStringLiteral("　"),
                        FromCodePage(progress.folder.empty() ? m_szSourceFolder : progress.folder));
 }
 
@@ -227,15 +235,16 @@ void CMainDlg::EndScan() {
 }
 
 // While a scan runs the list is not the folder's: it cannot be exported or
-// sorted (the list never reorders under its rows); the busy cursor shows
-// over the list alone, as the rest of the window works as ever.
+// sorted (the list never reorders under its rows), and the buttons and
+// headings look so; the busy cursor shows over the list alone, as the rest
+// of the window works as ever.
 void CMainDlg::EnterScanning(bool bScanning) {
     for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
         if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bScanning);
     }
     UpdateCatalogueActions();
     if (m_listFiles == nullptr) return;
-    m_listFiles->horizontalHeader()->setSectionsClickable(!bScanning);
+    m_listFiles->EnableColumnClicks(!bScanning);
     if (bScanning) {
         m_listFiles->setCursor(Qt::BusyCursor);
         m_pProgressTimer->start(kProgressIntervalMs);

@@ -40,13 +40,22 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     if (pOldSelection != nullptr && pOldSelection != selectionModel()) pOldSelection->deleteLater();
     m_nSelectionMark = -1;
     SetSortArrow(-1, true);
+    if (pModel == nullptr) return;
     // An emptied list forgets its mark and its order.
-    if (pModel != nullptr) {
-        connect(pModel, &QAbstractItemModel::modelReset, this, [this] {
-            m_nSelectionMark = -1;
-            SetSortArrow(-1, true);
-        });
-    }
+    connect(pModel, &QAbstractItemModel::modelReset, this, [this] {
+        m_nSelectionMark = -1;
+        SetSortArrow(-1, true);
+    });
+    // Reordered rows take the mark along, as they take the selection and the
+    // current row: Shift+click after a sort selects from the same file.
+    connect(pModel, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
+        m_markRow =
+            MarkNamesRow() ? QPersistentModelIndex(model()->index(m_nSelectionMark, 0)) : QPersistentModelIndex();
+    });
+    connect(pModel, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (m_markRow.isValid()) m_nSelectionMark = m_markRow.row();
+        m_markRow = QPersistentModelIndex();
+    });
 }
 
 int CListCtrl::InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth) {
@@ -113,6 +122,35 @@ void CListCtrl::Copy() {
     QApplication::clipboard()->setText(GetSelectedText());
 }
 
+void CListCtrl::EnableColumnClicks(bool bEnable) {
+    QHeaderView* pHeader = horizontalHeader();
+    pHeader->setSectionsClickable(bEnable);
+    if (bEnable) {
+        pHeader->setPalette(QPalette());  // the list's own again
+        return;
+    }
+    // Greyed by its colours, not by disabling it: a disabled header could
+    // not be resized.
+    QPalette palette = pHeader->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::ButtonText, palette.color(QPalette::Disabled, QPalette::ButtonText));
+    pHeader->setPalette(palette);
+}
+
+int CListCtrl::sizeHintForColumn(int nColumn) const {
+    const auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
+    if (pModel == nullptr) return ReportView::sizeHintForColumn(nColumn);
+    ensurePolished();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    int nWidest = 0;
+    for (int nRow : pModel->WidestRows(nColumn, option.fontMetrics)) {
+        const QModelIndex index = pModel->index(nRow, nColumn);
+        nWidest = std::max(nWidest, itemDelegateForIndex(index)->sizeHint(option, index).width());
+    }
+    return nWidest + GridWidth();
+}
+
 void CListCtrl::SetSortArrow(int nColumn, bool bAscending) {
     // A Windows list points the arrow up for an ascending sort (the least
     // on top); Qt's styles point it down for their ascending order.
@@ -173,6 +211,11 @@ void CListCtrl::mouseReleaseEvent(QMouseEvent* pEvent) {
     ReportView::mouseReleaseEvent(pEvent);
 }
 
+// The mark follows the keys as a desktop list's anchor does: a key that
+// moves the focus alone sets it to the new row, Shift extends the selection
+// from it, Ctrl moves the focus and leaves it, Space (with or without Ctrl)
+// sets it where it acts; a key that cannot move the focus (End on the last
+// row) changes neither the mark nor the selection.
 void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
     // The selected rows, not Qt's one cell.
     if (pEvent->matches(QKeySequence::Copy)) {
@@ -184,12 +227,21 @@ void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
     const bool bNavigation = nKey == Qt::Key_Up || nKey == Qt::Key_Down || nKey == Qt::Key_PageUp ||
                              nKey == Qt::Key_PageDown || nKey == Qt::Key_Home || nKey == Qt::Key_End;
     const Qt::KeyboardModifiers mods = pEvent->modifiers();
+    const int nOldRow = currentIndex().isValid() ? currentIndex().row() : -1;
     ReportView::keyPressEvent(pEvent);
     if (!currentIndex().isValid()) return;
     const int nRow = currentIndex().row();
-    if (bNavigation && (mods & Qt::ShiftModifier) && MarkNamesRow()) SelectFromMark(nRow, false);
-    else if (bNavigation && (mods & Qt::ShiftModifier)) m_nSelectionMark = nRow;
-    else if ((bNavigation && !(mods & Qt::ControlModifier)) || nKey == Qt::Key_Space) m_nSelectionMark = nRow;
+    if (nKey == Qt::Key_Space) {
+        m_nSelectionMark = nRow;
+    } else if (!bNavigation || nRow == nOldRow) {
+        return;
+    } else if (mods & Qt::ShiftModifier) {
+        // Without a mark the range starts where the focus was.
+        if (!MarkNamesRow()) m_nSelectionMark = nOldRow >= 0 ? nOldRow : nRow;
+        SelectFromMark(nRow, false);
+    } else if (!(mods & Qt::ControlModifier)) {
+        m_nSelectionMark = nRow;
+    }
 }
 
 }  // namespace norvane

@@ -2,11 +2,14 @@
 // whole rows selected, several at a time, the selection still shown when
 // another control has the focus, and the selection mark of a Windows list:
 // the row of the last click, or any number the program sets, and the anchor
-// of Shift+click and Shift+arrow while it names a row. Ctrl+C copies the
-// selected rows; the sorted column's heading shows the direction of the sort.
+// of Shift+click and Shift+arrow while it names a row (it goes with its row
+// when the rows are reordered). Ctrl+C copies the selected rows; the sorted
+// column's heading shows the direction of the sort.
 #pragma once
 
 #include <vector>
+
+#include <QPersistentModelIndex>
 
 #include "framework/ReportView.h"
 
@@ -36,6 +39,17 @@ public:
     QString GetSelectedText() const;
     // Puts that text on the clipboard; with no row selected nothing changes.
     void Copy();
+
+    // Clicks on the headings on or off. While off the headings are drawn
+    // greyed, as a greyed button's text is; the columns can still be
+    // resized.
+    void EnableColumnClicks(bool bEnable);
+
+    // The widest cell text of the column over every row, for a double click
+    // on the heading's border: each row's text is measured by its
+    // characters' advances, the widest few again by the delegate. Nothing is
+    // made per row but the cell's text.
+    int sizeHintForColumn(int nColumn) const override;
 
     // The sort arrow in the heading of nColumn (-1: none). An emptied list
     // shows none.
@@ -69,6 +83,7 @@ private:
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
     int m_nSelectionMark = -1;
+    QPersistentModelIndex m_markRow;  // the mark's row while the rows are reordered
     bool m_bOwnShiftPress = false;
 };
 

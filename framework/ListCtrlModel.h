@@ -9,6 +9,8 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+class QFontMetrics;
+
 namespace norvane {
 
 class ListCtrlModel : public QAbstractTableModel {
@@ -30,6 +32,14 @@ public:
     // line break inside a cell (a file name may hold one) becomes a blank,
     // so that every row stays one line of cells.
     virtual QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const = 0;
+
+    // The rows whose text in nColumn may be the widest in metrics' font,
+    // widest first: every row's text is measured by the sum of its
+    // characters' advances (no shaping, so a million rows take a moment, not
+    // minutes), and those within a few pixels of the widest are given, at
+    // most kWidestRows, for the caller to measure exactly.
+    static constexpr std::size_t kWidestRows = 256;
+    std::vector<int> WidestRows(int nColumn, const QFontMetrics& metrics) const;
 
 protected:
     // The text of a cell of a row the model holds, made when it is shown.

@@ -1,5 +1,6 @@
 #include "framework/ReportView.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
@@ -19,9 +20,13 @@ ReportView::ReportView(QWidget* pParent)
     connect(m_pHeader, &QHeaderView::sectionMoved, this, &ReportView::OnColumnsChanged);
     connect(m_pHeader, &QHeaderView::sectionCountChanged, this, &ReportView::OnColumnsChanged);
     connect(m_pHeader, &QHeaderView::geometriesChanged, this, &ReportView::updateGeometries);
-    // A double click on a divider fits the column to the rows in sight.
+    // A double click on a divider fits the column to its cells and heading;
+    // on a long list that takes a moment.
     connect(m_pHeader, &QHeaderView::sectionHandleDoubleClicked, this, [this](int nColumn) {
-        m_pHeader->resizeSection(nColumn, std::max(sizeHintForColumn(nColumn), m_pHeader->sectionSizeHint(nColumn)));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const int nWidth = std::max(sizeHintForColumn(nColumn), m_pHeader->sectionSizeHint(nColumn));
+        QApplication::restoreOverrideCursor();
+        m_pHeader->resizeSection(nColumn, nWidth);
     });
 }
 
@@ -101,7 +106,7 @@ int ReportView::sizeHintForColumn(int nColumn) const {
         const QModelIndex index = model()->index(nRow, nColumn, rootIndex());
         nWidest = std::max(nWidest, itemDelegateForIndex(index)->sizeHint(option, index).width());
     }
-    return nWidest + (m_bShowGrid ? 1 : 0);
+    return nWidest + GridWidth();
 }
 
 void ReportView::reset() {
@@ -240,13 +245,25 @@ void ReportView::paintEvent(QPaintEvent* pEvent) {
         QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
     for (int nRow = nFirst; nRow <= nLast; ++nRow) PaintRow(painter, option, nRow, rcDirty, gridColor);
     const QModelIndex current = currentIndex();
-    if (hasFocus() && current.isValid() && current.row() >= nFirst && current.row() <= nLast) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = RowRect(current.row()).adjusted(0, 0, 0, m_bShowGrid ? -1 : 0);
-        focus.backgroundColor = palette().color(QPalette::Highlight);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
-    }
+    if (hasFocus() && current.isValid() && current.row() >= nFirst && current.row() <= nLast)
+        PaintFocusRow(painter, current);
+}
+
+// The focus row gets a dotted frame in the colour of its text, as a desktop
+// list draws it: seen on a selected row and on a plain one, whether the
+// focus came by the keyboard or by the mouse (styles draw their own focus
+// frame only after a Tab, and in the colour of the selection).
+void ReportView::PaintFocusRow(QPainter& painter, const QModelIndex& current) {
+    const bool bSelected = selectionModel()->isSelected(current);
+    QPen pen(palette().color(QPalette::Active, bSelected ? QPalette::HighlightedText : QPalette::Text));
+    pen.setStyle(Qt::DotLine);
+    pen.setWidth(0);
+    painter.save();
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const QRect rcRow = RowRect(current.row()).adjusted(0, 0, -1, m_bShowGrid ? -2 : -1);
+    painter.drawRect(rcRow);
+    painter.restore();
 }
 
 void ReportView::PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,

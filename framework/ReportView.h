@@ -26,11 +26,14 @@ public:
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& pt) const override;
-    // The widest cell of the column among the rows in sight.
+    // The widest cell of the column among the rows in sight; a double click
+    // on a heading's border fits the column to it.
     int sizeHintForColumn(int nColumn) const override;
     void reset() override;
 
 protected:
+    // The grid line's share of a cell's width.
+    int GridWidth() const { return m_bShowGrid ? 1 : 0; }
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers mods) override;
     int horizontalOffset() const override;
     int verticalOffset() const override;
@@ -55,6 +58,7 @@ private:
     QRect RowRect(int nRow) const;
     void PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,
                   const QColor& gridColor);
+    void PaintFocusRow(QPainter& painter, const QModelIndex& current);
     void OnColumnsChanged();
 
     QHeaderView* m_pHeader;

@@ -65,6 +65,24 @@ std::vector<std::string> Rows(CMainDlg* d) {
 
 QString Status(CMainDlg* d) { return d->GetStatusLine()->text(); }
 
+// The number of files the status line gives ("検索中: 1,234 ファイル" while
+// scanning); -1 when it gives none.
+long StatusCount(CMainDlg* d) {
+    static const QRegularExpression number(QStringLiteral("([0-9,]+) ファイル"));
+    const QRegularExpressionMatch match = number.match(Status(d));
+    return match.hasMatch() ? match.captured(1).remove(QLatin1Char(',')).toLong() : -1;
+}
+
+// The lightness of the darkest pixel of the headings: their text's.
+int DarkestHeading(CMainDlg* d) {
+    const QImage image = d->m_listFiles->horizontalHeader()->grab().toImage();
+    int nDarkest = 255;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) nDarkest = std::min(nDarkest, image.pixelColor(x, y).lightness());
+    }
+    return nDarkest;
+}
+
 void TypeFolder(CMainDlg* d, const QString& strText) {
     d->m_cbFolder->setEditText(QString());
     TypeText(d->m_cbFolder, strText);
@@ -115,8 +133,9 @@ private slots:
     }
 
     // Rows show while the scan waits inside the file system, with the
-    // progress on the status line, a busy cursor over the list alone and
-    // export and sorting greyed; the complete list is the lister's, row for
+    // progress on the status line (never fewer files than rows shown), a
+    // busy cursor over the list alone and export and sorting greyed (the
+    // headings too); the complete list is the lister's, row for
     // row, and the window gets its controls back.
     void rowsArriveBeforeTheEnd() {
         TempDir tree;
@@ -131,11 +150,25 @@ private slots:
                    [&](FileItem* pItem) { expected.push_back(pItem->directory() + std::string(pItem->fileName)); }, {});
         QCOMPARE(expected.size(), std::size_t{7});
         RunHeld(tree.Path(), [&](CMainDlg* d) {
-            QVERIFY(QTest::qWaitFor([&] { return d->m_listFiles->GetItemCount() >= 5; }, 5000));
+            // Whenever rows reach the list, the line says as many files: the
+            // folder is listed anew (and held again) to see its first rows.
+            std::vector<std::pair<int, long>> shownAndSaid;
+            const QMetaObject::Connection watch = QObject::connect(
+                d->m_listFiles->model(), &QAbstractItemModel::rowsInserted, d,
+                [&shownAndSaid, d] { shownAndSaid.emplace_back(d->m_listFiles->GetItemCount(), StatusCount(d)); },
+                Qt::QueuedConnection);
+            TypeFolder(d, QString::fromStdString(tree.Path()));
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(
+                QTest::qWaitFor([&] { return !shownAndSaid.empty() && d->m_listFiles->GetItemCount() >= 5; }, 5000));
             QVERIFY(d->IsScanning());
             QVERIFY(Status(d).startsWith(QStringLiteral("検索中: ")));
+            QObject::disconnect(watch);
+            for (const auto& [nShown, nSaid] : shownAndSaid) QVERIFY2(nSaid >= nShown, qPrintable(Status(d)));
             QVERIFY(!IsEnabled(d, IDC_OUTPUT_ALL) && !IsEnabled(d, IDC_OUTPUT_SELECTED));
             QVERIFY(!d->m_listFiles->horizontalHeader()->sectionsClickable());
+            const int nGreyed = DarkestHeading(d);
+            QVERIFY(d->grab().save(OutputPath("main-window-scanning.png")));
             QCOMPARE(d->m_listFiles->cursor().shape(), Qt::BusyCursor);
             QVERIFY(QApplication::overrideCursor() == nullptr);
             const std::vector<std::string> early = Rows(d);
@@ -145,6 +178,7 @@ private slots:
             QCOMPARE(Rows(d), expected);
             QCOMPARE(Status(d), QStringLiteral("7 ファイル"));
             QVERIFY(IsEnabled(d, IDC_OUTPUT_ALL) && d->m_listFiles->horizontalHeader()->sectionsClickable());
+            QVERIFY2(DarkestHeading(d) + 40 < nGreyed, qPrintable(QString::number(nGreyed)));
             QCOMPARE(d->m_listFiles->cursor().shape(), Qt::ArrowCursor);
             QVERIFY(d->grab().save(OutputPath("main-window-scanned.png")));
             QVERIFY(ClickButton(d, IDCANCEL));

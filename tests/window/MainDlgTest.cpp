@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QStyleOptionComboBox>
+#include <QScrollBar>
 #include <QThread>
 #include <QtTest>
 
@@ -130,6 +131,30 @@ bool ClickAndWait(CMainDlg* d, int nId) { return ClickButton(d, nId) && WaitForS
 void TypeFolder(CMainDlg* d, const std::string& strText) {
     Combo(d)->setEditText(QString());
     TypeText(Combo(d), QString::fromStdString(strText));
+}
+
+// The rows of the list that show a focus frame: a line of the text's colour
+// along the row's top, where a plain row shows its background alone.
+std::vector<int> FramedRows(CListCtrl* pList) {
+    QCoreApplication::processEvents();
+    const QImage image = pList->viewport()->grab().toImage();
+    std::vector<int> rows;
+    for (int nRow = 0; nRow < pList->GetItemCount(); ++nRow) {
+        const QRect rc = pList->visualRect(pList->model()->index(nRow, 0));
+        if (rc.top() < 0 || rc.top() >= image.height()) continue;
+        const bool bSelected = pList->selectionModel()->isRowSelected(nRow, QModelIndex());
+        const QColor background = pList->palette().color(bSelected ? QPalette::Highlight : QPalette::Base);
+        int nMarked = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, rc.top());
+            const int nDistance = std::abs(pixel.red() - background.red()) +
+                                  std::abs(pixel.green() - background.green()) +
+                                  std::abs(pixel.blue() - background.blue());
+            if (nDistance > 150) ++nMarked;
+        }
+        if (nMarked > image.width() / 5) rows.push_back(nRow);
+    }
+    return rows;
 }
 
 // Runs the dialog modally; fnSteps acts on it, then it is closed with "終了".
@@ -362,10 +387,11 @@ private slots:
         });
     }
 
-    // Header clicks: ascending, descending, ascending; a row click in
-    // between replaces the remembered column by the row's index, and the
-    // column number becomes the Shift+click anchor. Only the folder column
-    // allows folder headings in an export.
+    // Header clicks: ascending, descending, ascending; a second click on the
+    // same heading reverses whatever rows were clicked in between, and a
+    // new listing starts again ascending. The sort leaves the Shift+click
+    // anchor with the row the user clicked, wherever that row goes. Only
+    // the folder column allows folder headings in an export.
     void headerClickSorting() {
         OnTree([](CMainDlg* d) {
             ClickHeader(d, kColumnSize);
@@ -375,20 +401,102 @@ private slots:
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, true));
             QVERIFY(!d->m_bFolderHeadingAllowed);
-            ClickRow(d, 0);  // the row's index equals the column: a repeat
+            for (int nRow : {2, 0, 5}) {
+                ClickRow(d, nRow);
+                const bool bWasAscending = d->m_bSortAscending;
+                ClickHeader(d, kColumnSize);
+                QVERIFY(SortedBy(d, kColumnSize, !bWasAscending));
+            }
+            ClickHeader(d, kColumnFileName);  // another column: ascending
+            QVERIFY(SortedBy(d, kColumnFileName, true));
+
+            // The anchor is b.txt's row before the sort and after it.
+            ClickRow(d, RowOf(d, "b.txt"));
             ClickHeader(d, kColumnFileName);
             QVERIFY(SortedBy(d, kColumnFileName, false));
-            ClickHeader(d, kColumnFileName);
-            ClickRow(d, 2);  // another index: a new column
-            ClickHeader(d, kColumnFileName);
-            QVERIFY(SortedBy(d, kColumnFileName, true));
-            QCOMPARE(d->m_listFiles->GetSelectionMark(), int{kColumnFileName});
-            ClickRow(d, 3, Qt::ShiftModifier);
+            const int nAnchor = RowOf(d, "b.txt");
+            QCOMPARE(d->m_listFiles->GetSelectionMark(), nAnchor);
+            const int nTo = nAnchor >= 4 ? nAnchor - 3 : nAnchor + 3;
+            ClickRow(d, nTo, Qt::ShiftModifier);
             QCOMPARE(d->m_listFiles->GetSelectedCount(), 4);
-            QCOMPARE(d->m_listFiles->GetSelectedRows().front(), 0);
+            QCOMPARE(d->m_listFiles->GetSelectedRows().front(), std::min(nAnchor, nTo));
+
             ClickHeader(d, kColumnDirectory);
             QVERIFY(SortedBy(d, kColumnDirectory, true));
             QVERIFY(d->m_bFolderHeadingAllowed);
+            // A new listing stands in scan order: the next click ascends.
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
+            ClickHeader(d, kColumnDirectory);
+            QVERIFY(SortedBy(d, kColumnDirectory, true));
+            QVERIFY(d->m_listFiles->IsSortArrowUp());
+        });
+    }
+
+    // The focus row is framed in the colour of its text while the list has
+    // the focus, whether it came by a click or a key: Ctrl+Down moves it
+    // off the selection, where Ctrl+Space then toggles the row it shows.
+    // Keys that cannot move it (End on the last row) leave the Shift anchor
+    // and the selection as they are. Grabbed to PNG.
+    void focusRowAndKeys() {
+        OnTree([](CMainDlg* d) {
+            CListCtrl* pList = d->m_listFiles;
+            ClickRow(d, 1);
+            QTest::keyClick(pList, Qt::Key_Down, Qt::ControlModifier);
+            QTest::keyClick(pList, Qt::Key_Down, Qt::ControlModifier);
+            QCOMPARE(pList->currentIndex().row(), 3);
+            QCOMPARE(pList->GetSelectedRows(), std::vector<int>{1});
+            QCOMPARE(FramedRows(pList), std::vector<int>{3});
+            QTest::keyClick(pList, Qt::Key_Space, Qt::ControlModifier);
+            QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{1, 3}));
+            QCOMPARE(FramedRows(pList), std::vector<int>{3});  // on the selection too
+            QVERIFY(pList->grab().save(OutputPath("main-window-focus-row.png")));
+            d->GetDlgItem(IDC_SUBFOLDERS)->setFocus();
+            QCOMPARE(FramedRows(pList), std::vector<int>{});
+
+            // End on the last row keeps the anchor at the row clicked.
+            const int nLast = pList->GetItemCount() - 1;
+            ClickRow(d, 4);
+            QTest::keyClick(pList, Qt::Key_End, Qt::ShiftModifier);
+            QCOMPARE(pList->GetSelectedCount(), nLast - 3);
+            for (Qt::Key key : {Qt::Key_End, Qt::Key_PageDown, Qt::Key_Down}) QTest::keyClick(pList, key);
+            QCOMPARE(pList->GetSelectedCount(), nLast - 3);
+            QTest::keyClick(pList, Qt::Key_Home, Qt::ShiftModifier);
+            QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{0, 1, 2, 3, 4}));
+            QTest::keyClick(pList, Qt::Key_Home);  // on the first row already
+            QTest::keyClick(pList, Qt::Key_Down, Qt::ShiftModifier);
+            QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{1, 2, 3, 4}));
+        });
+    }
+
+    // A double click on a heading's border fits the column to the longest
+    // text of any row, also far below the rows in sight, and to the heading
+    // where that is wider.
+    void doubleClickOnABorderFitsTheColumn() {
+        TempDir tree;
+        for (int i = 0; i < 300; ++i) tree.MakeFile("f" + std::to_string(i));
+        const std::string strLong = "a file whose name is longer than any other.txt";
+        tree.MakeFolder("zz-a-folder-whose-name-is-long-too");
+        tree.MakeFile("zz-a-folder-whose-name-is-long-too/" + strLong);
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
+        dlg.m_bScanAtStart = true;
+        RunMain(dlg, [&](CMainDlg* d) {
+            CListCtrl* pList = d->m_listFiles;
+            const int nRow = RowOf(d, strLong);
+            QVERIFY(nRow > pList->verticalScrollBar()->value() + 100);  // far out of sight
+            QHeaderView* pHeader = pList->horizontalHeader();
+            for (int nColumn : {kColumnFileName, kColumnDirectory, kColumnVersion}) {
+                pHeader->resizeSection(nColumn, 30);
+                const QPoint ptBorder(pHeader->sectionViewportPosition(nColumn) + pHeader->sectionSize(nColumn) - 1, 5);
+                QTest::mouseDClick(pHeader->viewport(), Qt::LeftButton, {}, ptBorder);
+            }
+            auto fits = [&](int nColumn, const QString& strText) {
+                const int nText = pList->fontMetrics().horizontalAdvance(strText);
+                return pHeader->sectionSize(nColumn) > nText && pHeader->sectionSize(nColumn) < nText + 30;
+            };
+            QVERIFY(fits(kColumnFileName, QString::fromStdString(strLong)));
+            QVERIFY(fits(kColumnDirectory, Cell(d, nRow, kColumnDirectory)));
+            QVERIFY(fits(kColumnVersion, QStringLiteral("Version")));  // every cell empty
         });
     }
 
@@ -457,7 +565,8 @@ private slots:
     // window and its bottom above it; the folder box follows the right edge
     // but never reaches under "リストを更新(&R)", so its drop-down arrow stays
     // in sight, also after shrinking and restoring; the buttons stay. The
-    // window goes no smaller than keeps that arrow and a few rows.
+    // window goes no smaller than keeps every button, the arrow and a few
+    // rows in sight (also at twice the scale: see the tests' CMake file).
     void resizingKeepsTheFolderArrowInSight() {
         CMainDlg dlg;
         RunMain(dlg, [](CMainDlg* d) {
@@ -482,28 +591,34 @@ private slots:
             QCOMPARE(pCombo->geometry(), rcComboBefore);
             QVERIFY(arrowInSight());
             QCOMPARE(d->GetDlgItem(IDC_UPDATE_LIST)->geometry(), rcButton);
-            d->resize(450, 300);
-            QCOMPARE(pCombo->width(), d->frameGeometry().width() - rcComboBefore.left() - 20);
-            QVERIFY(arrowInSight());
             d->resize(sizeBefore);
             QCOMPARE(pCombo->geometry(), rcComboBefore);
             QVERIFY(arrowInSight());
-            // As small as the window goes: the arrow and some rows remain.
+            // As small as the window goes: every button and box stays whole
+            // and in sight, and so do the arrow and some rows.
             d->resize(30, 30);
             QCOMPARE(d->size(), d->minimumSize());
+            for (const ControlTemplate& control : d->GetTemplate().controls) {
+                if (control.nId == IDC_STATIC || control.nId == IDC_LIST_FILES) continue;
+                QVERIFY2(d->rect().contains(d->GetDlgItem(control.nId)->geometry()), control.pszText);
+            }
             QVERIFY(arrowInSight());
             QVERIFY(pCombo->width() > 3 * ComboArrowRect(Combo(d)).width());
             QVERIFY(pList->height() > 4 * d->m_listFiles->RowHeight());
+            QVERIFY(pList->geometry().right() < d->width());
             QVERIFY(d->GetStatusLine()->geometry().bottom() < d->height());
-            QVERIFY(d->grab().save(OutputPath("main-window-small.png")));
+            QVERIFY(
+                d->grab().save(OutputPath(qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "main-window-small-scaled.png"
+                                                                                       : "main-window-small.png")));
         });
     }
 
     // Enter in the folder box lists the typed folder, as "リストを更新(&R)"
-    // does (a folder that is not there is said so), and the window stays.
-    // Enter elsewhere, off the push buttons, ends the program through OK,
-    // which takes the check boxes, and lists nothing.
-    void enterListsFromTheFolderBoxElseEndsThroughOk() {
+    // does (a folder that is not there is said so). Enter on the list, also
+    // while it is being made, and on a check box does nothing: the window
+    // and its rows stay. Enter on a focused push button presses it; "終了"
+    // ends the window.
+    void enterListsFromTheFolderBoxAndEndsNothing() {
         TempDir tree;
         MakeTree(tree);
         CMainDlg dlg;
@@ -523,13 +638,31 @@ private slots:
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
             QCOMPARE(History(d), std::vector<std::string>{tree.Path()});
 
-            TypeFolder(d, tree / "sub");
+            // During a scan, on the list and on the boxes.
+            g_bHoldSub = true;
+            Sys().openAt = HoldingOpenAt;
+            TypeFolder(d, tree.Path());
+            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+            QVERIFY(QTest::qWaitFor([&] { return d->m_listFiles->GetItemCount() >= 5; }, 5000));
+            ClickRow(d, 1);
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(d->m_listFiles, key);
+            QVERIFY(d->isVisible() && d->IsScanning());
+            g_bHoldSub = false;
+            QVERIFY(WaitForScan(d));
+            QTest::keyClick(d->m_listFiles, Qt::Key_Return);
+            for (int nId : {IDC_FORMATTED_SIZE, IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) {
+                d->GetDlgItem(nId)->setFocus();
+                QTest::keyClick(d->GetDlgItem(nId), Qt::Key_Return);
+            }
+            QVERIFY(d->isVisible());
+            QCOMPARE(d->m_listFiles->GetItemCount(), 7);
+
             QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
-            QTest::keyClick(d->GetDlgItem(IDC_FORMATTED_SIZE), Qt::Key_Return);
+            d->GetDlgItem(IDCANCEL)->setFocus();
+            QTest::keyClick(d->GetDlgItem(IDCANCEL), Qt::Key_Return);
         });
-        QCOMPARE(dlg.DoModal(), IDOK);
+        QCOMPARE(dlg.DoModal(), IDCANCEL);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(dlg.m_bFormattedSize, 1);
         QCOMPARE(dlg.m_szSourceFolder, tree.Path() + "/");
     }
 
@@ -598,7 +731,7 @@ private slots:
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, false));
             QVERIFY(!pList->IsSortArrowUp());
-            ClickRow(d, 5);  // the next click counts as a new column: ascending
+            ClickRow(d, 5);  // a row click changes nothing of the sort
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, true));
             QVERIFY(pList->IsSortArrowUp());
