@@ -39,15 +39,23 @@ std::uint32_t BigEndian32(std::string_view bytes, std::size_t at) {
 
 bool IsFlag(std::int64_t value) { return value == 0 || value == 1; }
 
-// A column's value, when it is of the kind asked for.
+// A column's value, when it is of the kind asked for. Read through the
+// column's value object: one call to SQLite for each column, not two.
 bool IntegerAt(const SqliteStatement& row, int n, std::int64_t* value) {
-    if (row.Type(n) != SQLITE_INTEGER) return false;
-    *value = row.Integer(n);
+    sqlite3_value* cell = sqlite3_column_value(row.Get(), n);
+    if (sqlite3_value_type(cell) != SQLITE_INTEGER) return false;
+    *value = sqlite3_value_int64(cell);
     return true;
 }
 bool BytesAt(const SqliteStatement& row, int n, std::string_view* value) {
-    if (row.Type(n) != SQLITE_TEXT && row.Type(n) != SQLITE_BLOB) return false;
-    *value = row.Bytes(n);
+    sqlite3_value* cell = sqlite3_column_value(row.Get(), n);
+    const int type = sqlite3_value_type(cell);
+    if (type != SQLITE_TEXT && type != SQLITE_BLOB) return false;
+    const void* data = sqlite3_value_blob(cell);
+    const int size = sqlite3_value_bytes(cell);
+    *value = data != nullptr && size > 0
+                 ? std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size))
+                 : std::string_view();
     return true;
 }
 
