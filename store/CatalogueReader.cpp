@@ -130,10 +130,24 @@ bool Reader::CheckHeader() {
     return true;
 }
 
+// The file as an SQLite URI that opens it immutable: read-only, without
+// locks and without a journal or a WAL looked for, so that nothing is ever
+// created beside it (a catalogue a user turned to WAL mode would get two
+// files).
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = path.starts_with('/') ? "file://" : "file:";
+    for (char c : path) {
+        if (c == '%') uri += "%25";
+        else if (c == '?') uri += "%3F";
+        else if (c == '#') uri += "%23";
+        else uri += c;
+    }
+    return uri + "?immutable=1";
+}
+
 bool Reader::OpenDatabase() {
-    // A relative name could read as a URI ("file:..."): it is made a path.
-    const std::string name = m_strPath.starts_with('/') ? m_strPath : "./" + m_strPath;
-    if (const int rc = m_db.Open(name, SQLITE_OPEN_READONLY)) return SqliteFailed(rc);
+    if (const int rc = m_db.Open(ImmutableUri(m_strPath), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI))
+        return SqliteFailed(rc);
     sqlite3* db = m_db.Get();
     // A file from elsewhere runs nothing of its own and gets no more room
     // than a catalogue needs.

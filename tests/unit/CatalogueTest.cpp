@@ -305,6 +305,10 @@ TEST_F(CatalogueTest, FailedSaveKeepsTheOldFileAndReadingChangesNothing) {
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_mtim.tv_nsec, st.st_mtim.tv_nsec);
     EXPECT_EQ(ReadAll(path), before);
+    // A catalogue a user turned to WAL mode, in a folder that takes files.
     ASSERT_EQ(::chmod((m_dir / "out").c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    Edit(path, "PRAGMA journal_mode = WAL");
+    EXPECT_TRUE(ReadCatalogue(path, &contents, &error)) << CatalogueErrorTextEnglish(error);
     EXPECT_EQ(std::system(("test \"$(ls -A '" + m_dir / "out" + "')\" = kept.nvcat").c_str()), 0);
 }
