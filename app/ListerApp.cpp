@@ -57,6 +57,16 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     // reads those bytes, the window shows them in the code page.
     const std::string rawFolder = ParseCommandLineFolder(argc, argv);
 
+    // The window takes its titles and history from one reading of the file.
+    m_pLoaded = std::make_unique<LoadedSettings>();
+    const std::string strSettings = SettingsPath();
+    if (LoadSettings(m_pLoaded->titles, m_pLoaded->history, strSettings) == SettingsFileState::kTooLarge) {
+        MessageBox(nullptr,
+                   "設定ファイルが 1 MiB を超えているため、読み込みませんでした。\n" +
+                       CodePageToUtf8(FileSystemToCodePage(strSettings, FileSystemCodePage())),
+                   {}, MB_OK | MB_ICONEXCLAMATION);
+    }
+
     CMainDlg dlg;
     CDialog* pPreviousMain = AfxGetMainWnd();
     AfxSetMainWnd(&dlg);
@@ -71,22 +81,30 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     }
     dlg.DoModal();
     AfxSetMainWnd(pPreviousMain);
+    m_pLoaded.reset();
     return false;
 }
 
 bool CListerApp::LoadTitleSettings(TitleSettings* pTitles) {
-    norvane::LoadTitleSettings(*pTitles, SettingsPath());
+    if (m_pLoaded != nullptr) *pTitles = m_pLoaded->titles;
+    else norvane::LoadTitleSettings(*pTitles, SettingsPath());
     return true;
 }
 
 bool CListerApp::LoadFolderHistory(FolderHistory* pHistory) {
-    norvane::LoadFolderHistory(*pHistory, SettingsPath());
+    if (m_pLoaded != nullptr) *pHistory = m_pLoaded->history;
+    else norvane::LoadFolderHistory(*pHistory, SettingsPath());
     return true;
 }
 
 bool CListerApp::SaveFolderHistory(const FolderHistory& history) {
-    // A failed write is not reported: the next run reads what the file held.
-    norvane::SaveFolderHistory(history, SettingsPath());
+    // A failed write is not reported (the next run reads what the file
+    // held), unless the program refused it: then the user should know why
+    // the history is not kept.
+    const std::string strPath = SettingsPath();
+    if (!norvane::SaveFolderHistory(history, strPath) && SettingsLinkRefused(strPath)) {
+        MessageBox(nullptr, SettingsSaveFailureText(strPath), {}, MB_OK | MB_ICONEXCLAMATION);
+    }
     return true;
 }
 

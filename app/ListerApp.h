@@ -2,6 +2,7 @@
 // settings operations every window reaches through AfxGetApp.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "settings/SettingsFile.h"
@@ -30,6 +31,13 @@ public:
 
 private:
     CListerApp* m_pPrevious = nullptr;
+    // While InitInstance runs the window: the settings file read once,
+    // before the window opens.
+    struct LoadedSettings {
+        TitleSettings titles;
+        FolderHistory history;
+    };
+    std::unique_ptr<LoadedSettings> m_pLoaded;
 };
 
 // The application object in use; one with the default settings file when the

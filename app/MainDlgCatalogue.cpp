@@ -198,7 +198,7 @@ void CMainDlg::ShowCatalogue(CatalogueContents contents, const std::string& rawP
     m_bSystemFiles = facts.systemFiles;
     m_bHiddenFiles = facts.hiddenFiles;
     UpdateData(false);
-    m_strCatalogueBoxText = Q(CodePageToUtf8(FileSystemToCodePage(facts.topFolder, facts.nameEncoding)));
+    m_strCatalogueBoxText = Q(CodePageToUtf8(FileNameToCodePage(facts.topFolder, facts.nameEncoding)));
     m_cbFolder->setEditText(m_strCatalogueBoxText);
     const QString strSummary = CatalogueSummary();
     static_cast<StatusLine*>(m_pStatus)->SetStatus(QStringLiteral("カタログ: ") + Count(m_fileList.rowCount()) +

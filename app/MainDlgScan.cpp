@@ -42,6 +42,18 @@ QString FromCodePage(std::string_view text) {
     return QString::fromUtf8(strUtf8.data(), static_cast<qsizetype>(strUtf8.size()));
 }
 
+// The outcome of a scan on the status line, with its warnings (folders it
+// could not read, loops): how many, and the last one, which names its
+// folder, as the detail that gives way when the line is narrow.
+void ShowOutcome(StatusLine* pStatus, const QString& strText, const ScanResult& result) {
+    if (result.diagnostics.empty()) return pStatus->SetStatus(strText);
+    std::string_view strLast = result.diagnostics.back();
+    if (strLast.ends_with('\n')) strLast.remove_suffix(1);
+    pStatus->SetStatus(
+        strText + QStringLiteral("　警告 %1 件: ").arg(static_cast<qulonglong>(result.diagnostics.size())),
+        FromCodePage(strLast));
+}
+
 }  // namespace
 
 bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr; }
@@ -113,8 +125,13 @@ void CMainDlg::OnScanWake() {
             AddFileItem(m_nInsertIndex, pItem);
             ++m_nInsertIndex;
         }
-        // The diagnostics go to standard output, as they always did.
-        for (const std::string& text : batch.diagnostics) std::fwrite(text.data(), 1, text.size(), stdout);
+        // The diagnostics go to standard output, as they always did; a
+        // terminal there gets no control character of a name.
+        for (const std::string& text : batch.diagnostics) {
+            std::string_view line = text;
+            if (line.ends_with('\n')) line.remove_suffix(1);
+            std::printf("%s\n", VisibleControls(line, CurrentCodePage()).c_str());
+        }
         if (!batch.diagnostics.empty()) std::fflush(stdout);
         // An empty batch means the scan will wake the window again.
         if (!bMore || (batch.rows.empty() && batch.diagnostics.empty())) break;
@@ -201,10 +218,10 @@ void CMainDlg::OnScanEnded() {
         return;
     }
     switch (result.end) {
-        case ScanEnd::kCompleted: pStatus->SetStatus(strListed); return;
+        case ScanEnd::kCompleted: return ShowOutcome(pStatus, strListed, result);
         case ScanEnd::kStoppedByRequest:
-            pStatus->SetStatus(QStringLiteral("中止しました。") + strListed + QStringLiteral("（途中まで）"));
-            return;
+            return ShowOutcome(pStatus, QStringLiteral("中止しました。") + strListed + QStringLiteral("（途中まで）"),
+                               result);
         case ScanEnd::kStoppedByError: break;
     }
     if (result.reason.empty()) {
@@ -214,12 +231,13 @@ void CMainDlg::OnScanEnded() {
     }
     pStatus->SetStatus(QStringLiteral("エラーのため中止しました。") + strListed + QStringLiteral("（途中まで）"));
     // Standard output is seldom seen from a window: a list cut short is
-    // said so, lest it be exported as the whole folder.
+    // said so, lest it be exported as the whole folder, naming the folder
+    // where it went wrong.
     std::string strReason = CodePageToUtf8(result.reason);
     while (!strReason.empty() && (strReason.back() == '\n' || strReason.back() == '\r')) strReason.pop_back();
     const std::string strText =
         "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
-        CodePageToUtf8(m_szSourceFolder) + "\n" + strReason;
+        CodePageToUtf8(result.folder.empty() ? m_szSourceFolder : result.folder) + "\n" + strReason;
     MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -96,11 +96,16 @@ struct Node {
     bool done = false;     // everything below is known
     std::uint32_t openError = ERROR_SUCCESS;
     std::uint32_t endError = ERROR_NO_MORE_FILES;
-    bool denied = false;          // listed, but its entries could not be looked at
-    bool notFolder = false;       // the top only: something else is there
-    std::vector<FileItem*> rows;  // read; those from taken on not yet handed over
+    bool denied = false;           // listed, but its entries could not be looked at
+    bool notFolder = false;        // the top only: something else is there
+    const Node* loopOf = nullptr;  // the folder above it that it is (a bind mount)
+    std::vector<FileItem*> rows;   // read; those from taken on not yet handed over
     std::size_t taken = 0;
     std::vector<Node*> children;  // subfolders in enumeration order, once done
+
+    // Written by the worker that opens it, before its subfolders are listed.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     // Under the descriptor cache's lock.
     int fd = -1;
@@ -245,6 +250,24 @@ private:
     // worker, is to read it next.
     Node* ReadFolder(Node* node, Slot& slot);
     void Publish(Node* node, std::vector<FileItem*>& rows);
+    // Notes what the open folder is; true (and loopOf set) when it is one of
+    // the folders above it, as a folder bind-mounted inside itself is.
+    static bool IsLoop(Node* node, const FolderSearch& search) {
+        FolderIdentity identity;
+        if (!search.Identity(&identity)) return false;
+        node->device = identity.device;
+        node->inode = identity.inode;
+        // Only a mount can make a folder its own descendant (folders have no
+        // hard links): the others need no walk up the tree.
+        if (!identity.mountRoot) return false;
+        for (const Node* above = node->parent; above != nullptr; above = above->parent) {
+            if (above->device == node->device && above->inode == node->inode) {
+                node->loopOf = above;
+                return true;
+            }
+        }
+        return false;
+    }
     Node* Finish(Node* node, std::vector<FileItem*>& rows, std::vector<Node*>& children, bool worker);
     // Wakes the consumer when node is the folder it is at; under the lock.
     bool Signal(const Node* node) {
@@ -272,15 +295,20 @@ private:
     enum class Verdict { kEnumerate, kSkip, kStop };
     Verdict JudgeOpen(Node* node, ScanBatch& batch);
     Verdict JudgeEnd(Node* node, ScanBatch& batch);
-    void Report(ScanBatch& batch, std::string_view text) {
-        batch.diagnostics.emplace_back(text);
-        m_result.diagnostics.emplace_back(text);
+    // A diagnostic names the folder it is about first.
+    void Report(ScanBatch& batch, const Node* node, std::string_view text) {
+        std::string line = FolderText(node->folder);
+        line += ": ";
+        line += text;
+        batch.diagnostics.push_back(line);
+        m_result.diagnostics.push_back(std::move(line));
     }
-    Verdict StopOnError(ScanBatch& batch, std::uint32_t code, bool silent = false) {
+    Verdict StopOnError(ScanBatch& batch, const Node* node, std::uint32_t code, bool silent = false) {
         std::string text = silent ? std::string() : SystemErrorText(code);
-        if (!silent) Report(batch, text);
+        if (!silent) Report(batch, node, text);
         m_result.errorCode = code;
         m_result.reason = std::move(text);
+        m_result.folder = FolderText(node->folder);
         return Verdict::kStop;
     }
     void End(ScanEnd end) {
@@ -347,6 +375,7 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
         if (node->parent == nullptr) node->notFolder = ExistsAsNonFolder(node->rawName);
         return Finish(node, rows, children, worker);
     }
+    if (IsLoop(node, search)) return Finish(node, rows, children, worker);
     search.SetStatDirectories(false);
     FindData entry;
     bool denied = false;
@@ -359,6 +388,9 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
             if (!m_options.recurse || entry.rawName == "." || entry.rawName == "..") continue;
             Node& child = slot.nodes.emplace_back();
             child.parent = node;
+            // The shown name differs from the real one where the code page
+            // cannot hold it, or where the name is not valid text: the folder
+            // record keeps both.
             child.folder = slot.arena->AddFolder(node->folder, entry.cFileName, entry.rawName);
             child.rawName = child.folder->rawName;
             children.push_back(&child);
@@ -553,8 +585,8 @@ void FolderScan::Engine::Trim(std::vector<int>& closing) {
 }
 
 // The folder's first pass: whether it can be enumerated. A folder that
-// cannot be read is reported on both passes, as its parent lists it twice;
-// one that went away since its parent was listed is reported once.
+// cannot be read, or went away since its parent was listed, or is one of
+// the folders above it, is reported once, by its name.
 FolderScan::Engine::Verdict FolderScan::Engine::JudgeOpen(Node* node, ScanBatch& batch) {
     const std::uint32_t code = node->openError;
     const bool top = node->parent == nullptr;
@@ -562,28 +594,31 @@ FolderScan::Engine::Verdict FolderScan::Engine::JudgeOpen(Node* node, ScanBatch&
         m_result.folderMissing = code == ERROR_FILE_NOT_FOUND || IsVanished(code);
         m_result.notAFolder = node->notFolder;
     }
+    if (node->loopOf != nullptr) {
+        Report(batch, node, LoopText(FolderText(node->loopOf->folder)));
+        return Verdict::kSkip;
+    }
     switch (code) {
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
-        case ERROR_FILE_NOT_FOUND: return top ? StopOnError(batch, code, true) : Verdict::kSkip;
+        case ERROR_FILE_NOT_FOUND: return top ? StopOnError(batch, node, code, true) : Verdict::kSkip;
         case ERROR_NOT_READY:
         case ERROR_ACCESS_DENIED: {
-            std::string_view text = code == ERROR_NOT_READY ? NotReadyText() : AccessDeniedText();
-            Report(batch, text);
-            Report(batch, text);
+            Report(batch, node, code == ERROR_NOT_READY ? NotReadyText() : AccessDeniedText());
             if (!top) return Verdict::kSkip;
             // The top folder unread leaves nothing listed: the scan is incomplete.
             m_result.errorCode = code;
             m_result.reason = SystemErrorText(code);
+            m_result.folder = FolderText(node->folder);
             return Verdict::kStop;
         }
         default:
-            if (top && m_strRawTop.empty()) return StopOnError(batch, code, true);  // no folder chosen
+            if (top && m_strRawTop.empty()) return StopOnError(batch, node, code, true);  // no folder chosen
             if (!top && IsVanished(code)) {
-                Report(batch, SystemErrorText(code));
+                Report(batch, node, SystemErrorText(code));
                 return Verdict::kSkip;
             }
-            return StopOnError(batch, code);
+            return StopOnError(batch, node, code);
     }
 }
 
@@ -591,10 +626,11 @@ FolderScan::Engine::Verdict FolderScan::Engine::JudgeOpen(Node* node, ScanBatch&
 FolderScan::Engine::Verdict FolderScan::Engine::JudgeEnd(Node* node, ScanBatch& batch) {
     const bool top = node->parent == nullptr;
     if (node->denied) {
-        Report(batch, AccessDeniedText());
+        Report(batch, node, AccessDeniedText());
         if (!top) return Verdict::kSkip;
         m_result.errorCode = ERROR_ACCESS_DENIED;
         m_result.reason = SystemErrorText(ERROR_ACCESS_DENIED);
+        m_result.folder = FolderText(node->folder);
         return Verdict::kStop;
     }
     const std::uint32_t code = node->endError;
@@ -602,14 +638,14 @@ FolderScan::Engine::Verdict FolderScan::Engine::JudgeEnd(Node* node, ScanBatch& 
         case ERROR_SUCCESS:
         case ERROR_NO_MORE_FILES: return Verdict::kEnumerate;
         case ERROR_FILE_NOT_FOUND: return Verdict::kSkip;
-        case ERROR_NOT_READY: Report(batch, NotReadyText()); return Verdict::kSkip;
-        case ERROR_ACCESS_DENIED: Report(batch, AccessDeniedText()); return Verdict::kSkip;
+        case ERROR_NOT_READY: Report(batch, node, NotReadyText()); return Verdict::kSkip;
+        case ERROR_ACCESS_DENIED: Report(batch, node, AccessDeniedText()); return Verdict::kSkip;
         default:
             if (!top && IsVanished(code)) {
-                Report(batch, SystemErrorText(code));
+                Report(batch, node, SystemErrorText(code));
                 return Verdict::kSkip;
             }
-            return StopOnError(batch, code);
+            return StopOnError(batch, node, code);
     }
 }
 
@@ -724,7 +760,7 @@ const ScanResult& FolderScan::Result() const { return m_pEngine->Result(); }
 ScanProgress FolderScan::Progress() const { return m_pEngine->Progress(); }
 
 std::string TopFolderText(std::string_view rawFolder, int fileSystemCodePage) {
-    std::string text = FileSystemToCodePage(rawFolder, fileSystemCodePage);
+    std::string text = FileNameToCodePage(rawFolder, fileSystemCodePage);
     if (!text.empty()) AppendSeparatorIfMissing(text);
     return text;
 }
@@ -737,6 +773,11 @@ std::string_view NotReadyText() {
 std::string_view AccessDeniedText() {
     static const std::string text = Utf8ToCodePage("アクセスが拒否されました。処理を続けます。\n");
     return text;
+}
+
+std::string LoopText(std::string_view folder) {
+    return Utf8ToCodePage("ファイル システムのループが見つかりました（") + std::string(folder) +
+           Utf8ToCodePage(" と同じフォルダです）。処理を続けます。\n");
 }
 
 ScanResult ScanFolder(std::string_view rawFolder, const ScanOptions& options, FileStore& store, const ScanSink& sink,

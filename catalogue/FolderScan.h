@@ -71,8 +71,12 @@ struct ScanResult {
     bool folderMissing = false;
     // With folderMissing: something other than a folder (a file) is there.
     bool notAFolder = false;
-    // Every diagnostic, in order (texts in the code page, each ending with a
-    // line feed).
+    // The folder the error that stopped the scan is about (code page, "/"
+    // at the end).
+    std::string folder;
+    // Every diagnostic, in order, one per folder it is about: the folder's
+    // text, ": " and the message (in the code page, ending with a line
+    // feed).
     std::vector<std::string> diagnostics;
 };
 
@@ -143,11 +147,13 @@ ScanResult ScanFolder(std::string_view rawFolder, const ScanOptions& options, Fi
                       const ScanDiagnostics& diagnostics);
 
 // The text of the top folder of a scan of rawFolder (the file system's bytes,
-// in its encoding): in the code page, ending with "/".
+// in its encoding): in the code page, shown as names are, ending with "/".
 std::string TopFolderText(std::string_view rawFolder, int fileSystemCodePage);
 
-// The two texts the scan writes itself.
+// The texts the scan writes itself after a folder's name.
 std::string_view NotReadyText();      // "ディスクの準備ができていません。\n"
 std::string_view AccessDeniedText();  // "アクセスが拒否されました。処理を続けます。\n"
+// A folder that is the same as folder, one above it: it is not listed again.
+std::string LoopText(std::string_view folder);
 
 }  // namespace norvane

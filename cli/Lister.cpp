@@ -1,6 +1,7 @@
 #include "cli/Lister.h"
 
 #include <getopt.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,8 +65,8 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 written whole, 1 scan stopped early (also that of a catalogue)\n"
     "or output or catalogue not written, 2 bad usage, FOLDER is not a folder or\n"
-    "CATALOGUE cannot be read, 130 or 143 stopped by SIGINT or SIGTERM (nothing\n"
-    "written).\n";
+    "CATALOGUE cannot be read, 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP\n"
+    "(no file written; standard output may hold a part).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
 constexpr std::array<std::string_view, 8> kSortNames = {"name", "date",   "size",   "version",
@@ -134,7 +135,10 @@ bool ParseSort(std::string_view text, ListerOptions* options, std::string* error
     return true;
 }
 
-void PrintError(const std::string& text) { std::fprintf(stderr, "norvane-list: %s\n", text.c_str()); }
+// Texts in the terminal's encoding; names in them may hold anything.
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "norvane-list: %s\n", VisibleControls(text, FileSystemCodePage()).c_str());
+}
 
 bool ParseFormat(std::string_view arg, ExportFormat* format, std::string* error) {
     if (arg == "text") *format = ExportFormat::kText;
@@ -256,7 +260,6 @@ void ScanRows(const ListerOptions& options, ListerRows* list) {
 // The rows of a catalogue, less those the filters leave out (its facts then
 // say so). False with the reason in *error when it cannot be read.
 bool OpenRows(const ListerOptions& options, ListerRows* list, std::string* error) {
-    WatchStopSignals();
     CatalogueContents contents;
     CatalogueError problem;
     if (!ReadCatalogue(options.openPath, &contents, &problem, {&StopRequest(), nullptr})) {
@@ -286,6 +289,7 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     CListExporter exporter;
     exporter.SetSettings(options.output);
     FileOutputSink sink;
+    sink.SetStop([] { return StopSignal() != 0; });
     const bool toStandardOutput = options.outputPath.empty() || options.outputPath == "-";
     const bool open = toStandardOutput ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
@@ -372,6 +376,8 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
 }
 
 int RunLister(int argc, char** argv) {
+    int environmentCodePage = CodePageFromEnvironment();
+    SetFileSystemCodePage(environmentCodePage);
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(argc, argv, &options, &error)) {
@@ -384,9 +390,14 @@ int RunLister(int argc, char** argv) {
         return 0;
     }
 
-    int environmentCodePage = CodePageFromEnvironment();
-    SetFileSystemCodePage(environmentCodePage);
+    // From here on a stop signal ends the run with nothing written.
+    const StopSignals stopSignals;
     SetCodePage(options.codePage != 0 ? options.codePage : environmentCodePage);
+    // The command line comes in the locale's encoding, as the folder's
+    // names do: the texts written around each name go out in the code page.
+    ExportSettings& output = options.output;
+    output.prefix = FileSystemToCodePage(output.prefix, FileSystemCodePage());
+    output.suffix = FileSystemToCodePage(output.suffix, FileSystemCodePage());
 
     // The folder must exist: the lister never creates one.
     if (options.openPath.empty() && !FolderExists(options.folder)) {
@@ -399,7 +410,9 @@ int RunLister(int argc, char** argv) {
             "no place for the settings file is known (neither the program's folder nor $HOME): no settings "
             "file is read (--settings=FILE names one)");
     }
-    LoadTitleSettings(options.output.titles, settingsPath);
+    if (LoadTitleSettings(options.output.titles, settingsPath) == SettingsFileState::kTooLarge && !options.quiet) {
+        PrintError("the settings file '" + settingsPath + "' is larger than 1 MiB: it is not read");
+    }
 
     ListerRows list;
     if (options.openPath.empty()) {
@@ -418,13 +431,19 @@ int RunLister(int argc, char** argv) {
         failed = true;
     }
     if (options.savePath.empty() || !options.outputPath.empty()) {
-        if (options.sortColumn >= 0) SortRows(list.rows, options.sortColumn, options.sortDescending);
+        if (options.sortColumn >= 0 && StopSignal() == 0)
+            SortRows(list.rows, options.sortColumn, options.sortDescending);
         const bool written = StopSignal() == 0 && WriteOutput(options, list.rows, &error);
-        if (StopSignal() != 0) return 128 + StopSignal();
+        // The output decides: a signal that came while it was put in place
+        // came too late to stop it, and the status says what was done.
+        if (!written && StopSignal() != 0) return 128 + StopSignal();
         if (!written) {
             PrintError("the output could not be written: " + error);
             failed = true;
         }
+    }
+    if (StopSignal() != 0 && !options.quiet) {
+        PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
     }
     return std::max(failed ? 1 : 0, TellIncomplete(options, list.facts));
 }

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 
 #include "platform/CodePage.h"
 
@@ -13,24 +15,32 @@ namespace norvane {
 
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr long kInterruptIntervalNs = 100'000'000;
+
 volatile sig_atomic_t g_nStopSignal = 0;
-// The same for threads that look at it (lock-free, so a signal may set it).
+// The same as a flag (lock-free, so a signal may set it).
 std::atomic<bool> g_bStopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+// The timer that interrupts the stopping thread again; set before the
+// handlers are.
+timer_t g_interruptTimer{};
+volatile sig_atomic_t g_bInterruptTimer = 0;
 
 void OnStopSignal(int signal) {
-    if (g_nStopSignal == 0) g_nStopSignal = signal;
+    if (g_nStopSignal != 0) return;
+    g_nStopSignal = signal;
     g_bStopRequested.store(true);
+    if (g_bInterruptTimer != 0) {
+        struct itimerspec every {};
+        every.it_interval.tv_nsec = kInterruptIntervalNs;
+        every.it_value.tv_nsec = kInterruptIntervalNs;
+        timer_settime(g_interruptTimer, 0, &every, nullptr);  // safe in a handler
+    }
 }
 
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;  // a write to the output goes on
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
+// Only there to interrupt a call.
+void OnInterrupt(int) {}
 
 int TerminalColumns() {
     struct winsize size {};
@@ -67,17 +77,45 @@ void Erase(bool& shown) {
 
 }  // namespace
 
-int StopSignal() { return g_nStopSignal; }
-
-void WatchStopSignals() {
+StopSignals::StopSignals() {
     g_nStopSignal = 0;
     g_bStopRequested.store(false);
-    CatchStopSignals();
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a blocked call ends with EINTR
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGALRM, &action, &m_oldAlarm);
+    // Aimed at this thread alone: the scan's workers block every signal,
+    // but other threads of the process may not.
+    struct sigevent event {};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = SIGALRM;
+    event._sigev_un._tid = gettid();  // sigev_notify_thread_id, which glibc's header lacks
+    m_bTimer = timer_create(CLOCK_MONOTONIC, &event, &m_timer) == 0;
+    g_interruptTimer = m_timer;
+    g_bInterruptTimer = m_bTimer ? 1 : 0;
+    action.sa_handler = OnStopSignal;
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        // A signal the lister was started to ignore (nohup, a background
+        // job's SIGINT) stays ignored.
+        sigaction(kStopSignals[i], nullptr, &m_old[i]);
+        if (m_old[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+    }
 }
+
+StopSignals::~StopSignals() {
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &m_old[i], nullptr);
+    g_bInterruptTimer = 0;
+    if (m_bTimer) timer_delete(m_timer);  // disarms it
+    sigaction(SIGALRM, &m_oldAlarm, nullptr);
+}
+
+int StopSignal() { return g_nStopSignal; }
 
 const std::atomic<bool>& StopRequest() { return g_bStopRequested; }
 
-std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& folder) {
+std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& rawFolder) {
+    const std::string folder = VisibleControls(rawFolder, FileSystemCodePage());
     const auto rate = static_cast<unsigned long long>(seconds > 0 ? static_cast<double>(progress.files) / seconds : 0);
     std::string line = std::to_string(progress.files) + " files, " + std::to_string(progress.folders) + " folders, " +
                        std::to_string(rate) + " files/s";
@@ -101,7 +139,6 @@ std::string ProgressLine(const ScanProgress& progress, double seconds, int colum
 
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
                          bool diagnostics) {
-    WatchStopSignals();
     ListerScan scan;
     FolderScan folderScan(rawFolder, options, store);
     folderScan.Start();
@@ -115,7 +152,12 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
         scan.rows.insert(scan.rows.end(), batch.rows.begin(), batch.rows.end());
         if (diagnostics && !batch.diagnostics.empty()) {
             Erase(shown);
-            for (const std::string& text : batch.diagnostics) std::fwrite(text.data(), 1, text.size(), stderr);
+            for (const std::string& text : batch.diagnostics) {
+                std::string_view line = text;
+                if (line.ends_with('\n')) line.remove_suffix(1);
+                const std::string strText = CodePageToFileSystem(line, FileSystemCodePage());
+                std::fprintf(stderr, "norvane-list: %s\n", VisibleControls(strText, FileSystemCodePage()).c_str());
+            }
         }
         if (StopSignal() != 0 && !stopRequested) {
             folderScan.RequestStop();

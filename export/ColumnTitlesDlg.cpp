@@ -155,8 +155,7 @@ void CColumnTitlesDlg::OnSaveSettings() {
     if (SaveTitleSettings(GetTitleSettings(), strPath)) return;
     // The folder beside the executable is often not writable on Linux; the
     // user should know the titles did not reach the file.
-    const std::string strShown = CodePageToUtf8(FileSystemToCodePage(strPath, FileSystemCodePage()));
-    MessageBox("設定を保存できませんでした。\n" + strShown, {}, MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(SettingsSaveFailureText(strPath), {}, MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace norvane

@@ -124,7 +124,7 @@ bool FileOutputSink::WriteAll(const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(m_nFd, data, size);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR && !(m_fnStop && m_fnStop())) continue;
             Fail(errno);
             return false;
         }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/FileReplacement.h"
 
@@ -69,6 +71,9 @@ public:
     // path in error texts.
     bool Attach(int fd, const std::string& name);
     bool IsOpen() const { return m_nFd >= 0; }
+    // A write that a signal interrupts (a full pipe, a slow device) gives up
+    // when stop says so, failing with EINTR; otherwise it goes on.
+    void SetStop(std::function<bool()> stop) { m_fnStop = std::move(stop); }
     // Writes what is buffered and puts the file in place. False when anything
     // since Open failed, the commit included; the target is then as it was
     // unless TargetChanged says otherwise.
@@ -94,6 +99,7 @@ private:
     bool m_bAttached = false;
     bool m_bTargetChanged = false;
     FileReplacement m_replacement;
+    std::function<bool()> m_fnStop;
     std::string m_strPath;
     std::string m_strBuffer;
 };

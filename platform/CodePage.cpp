@@ -83,14 +83,27 @@ int CompareBytes(std::string_view a, std::string_view b, bool foldCase) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-// Length of the UTF-8 sequence at text[pos], 1 for a byte that starts none.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
-    auto c = static_cast<unsigned char>(text[pos]);
-    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-    if (pos + n > text.size()) return 1;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(text[pos + k]) & 0xC0) != 0x80) return 1;
+// The UTF-8 character at text[pos]: its length, and whether it is one. An
+// invalid sequence is as long as its longest start that could still have
+// become a character (at least one byte), so that it counts once.
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos, bool* valid) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    *valid = lead < 0x80;
+    if (lead < 0xC2 || lead > 0xF4) return 1;
+    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    // The second byte's range excludes overlong forms, surrogates and code
+    // points past U+10FFFF.
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+    std::size_t n = 1;
+    for (; n < length && pos + n < text.size(); ++n) {
+        const auto c = static_cast<unsigned char>(text[pos + n]);
+        if (c < (n == 1 ? low : 0x80) || c > (n == 1 ? high : 0xBF)) break;
     }
+    *valid = n == length;
     return n;
 }
 
@@ -123,9 +136,49 @@ std::string Convert(std::string_view text, int fromCodePage, int toCodePage) {
         if (err == E2BIG) continue;
         // EILSEQ or EINVAL: one character of the source is replaced.
         out.push_back('?');
+        bool valid = false;
         pos += fromCodePage == kCodePageShiftJis ? CharLength(text, pos, kCodePageShiftJis)
-                                                 : Utf8SequenceLength(text, pos);
+                                                 : Utf8SequenceAt(text, pos, &valid);
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    return out;
+}
+
+// Text whose invalid UTF-8 sequences become "?", one each.
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        bool valid = false;
+        const std::size_t n = Utf8SequenceAt(text, pos, &valid);
+        if (valid) out.append(text.substr(pos, n));
+        else out.push_back('?');
+        pos += n;
+    }
+    return out;
+}
+
+// Text whose bytes that are no Shift-JIS character (the converter has none
+// for them) become "?", one per character; the others keep their bytes.
+std::string ValidShiftJis(std::string_view text) {
+    iconv_t cd = iconv_open("UTF-8", IconvName(kCodePageShiftJis));
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t n = CharLength(text, pos, kCodePageShiftJis);
+        char* in = const_cast<char*>(text.data() + pos);
+        std::size_t inLeft = n;
+        char buffer[16];
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        const bool valid = static_cast<unsigned char>(text[pos]) < 0x80 ||
+                           iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (valid) out.append(text.substr(pos, n));
+        else out.push_back('?');
+        pos += n;
     }
     iconv_close(cd);
     return out;
@@ -230,8 +283,46 @@ std::string FileSystemToCodePage(std::string_view raw, int fileSystemCodePage, i
     return Convert(raw, fileSystemCodePage, codePage);
 }
 
+std::string FileNameToCodePage(std::string_view raw, int fileSystemCodePage, int codePage) {
+    if (fileSystemCodePage != codePage) return Convert(raw, fileSystemCodePage, codePage);
+    std::size_t pos = 0;
+    while (pos < raw.size() && static_cast<unsigned char>(raw[pos]) < 0x80) ++pos;
+    if (pos == raw.size()) return std::string(raw);
+    return codePage == kCodePageShiftJis ? ValidShiftJis(raw) : ValidUtf8(raw);
+}
+
 std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, int codePage) {
     return Convert(text, codePage, fileSystemCodePage);
+}
+
+std::string VisibleControls(std::string_view text, int codePage) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](std::string_view bytes) {
+        for (char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    };
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto c = static_cast<unsigned char>(text[pos]);
+        std::size_t n = 1;
+        bool visible = c >= 0x20 && c != 0x7F;
+        if (codePage == kCodePageShiftJis) {
+            n = CharLength(text, pos, codePage);
+            visible = visible || n == 2;
+        } else if (c >= 0x80) {
+            n = Utf8SequenceAt(text, pos, &visible);
+            visible = visible && !(c == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0);  // C1
+        }
+        if (visible) out.append(text.substr(pos, n));
+        else escape(text.substr(pos, n));
+        pos += n;
+    }
+    return out;
 }
 
 std::string_view MarkBlackCircle(int codePage) {

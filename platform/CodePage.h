@@ -66,8 +66,21 @@ std::string Utf8ToCodePage(std::string_view text, int codePage = CurrentCodePage
 // page. When both are the same the bytes pass unchanged.
 std::string FileSystemToCodePage(std::string_view raw, int fileSystemCodePage, int codePage = CurrentCodePage());
 
+// A file or folder name as the list and the exports show it: as
+// FileSystemToCodePage, and where both encodings are the same, a sequence of
+// bytes that is no character of it becomes "?" (one per invalid sequence),
+// so that no output is invalid text. The name's own bytes stay the ones the
+// system calls are given.
+std::string FileNameToCodePage(std::string_view raw, int fileSystemCodePage, int codePage = CurrentCodePage());
+
 // A text in the code page as the file system wants it (for system calls).
 std::string CodePageToFileSystem(std::string_view text, int fileSystemCodePage, int codePage = CurrentCodePage());
+
+// Text for a terminal, in the given encoding: control characters (C0, DEL,
+// and in UTF-8 the C1 range) and, in UTF-8, bytes that start no character
+// are written as visible escapes ("\x1b"), so that a name cannot move the
+// cursor, clear the screen or set the window's title.
+std::string VisibleControls(std::string_view text, int codePage);
 
 // The marks the program writes itself, encoded in the code page.
 std::string_view MarkBlackCircle(int codePage = CurrentCodePage());     // "●"

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -58,9 +59,37 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset) {
     return true;
 }
 
+// The first size bytes of fromFd at the same places in toFd.
+int CopyBytes(int fromFd, int toFd, off_t size) {
+    std::vector<char> buffer(kCopyChunkBytes);
+    for (off_t offset = 0; offset < size;) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(size - offset, static_cast<off_t>(buffer.size())));
+        const ssize_t n = ::pread(fromFd, buffer.data(), want, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? EIO : errno;  // the source is shorter than it was
+        if (!WriteAllAt(toFd, buffer.data(), static_cast<std::size_t>(n), offset)) return errno;
+        offset += n;
+    }
+    return 0;
+}
+
+// A file without a name in the temporary folder.
+int OpenAnonymousFile(int* fd) {
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || *folder == '\0') folder = "/tmp";
+    *fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (*fd >= 0) return 0;
+    // File systems without O_TMPFILE: a named file, unlinked at once.
+    std::string pattern = std::string(folder) + "/.norvane-XXXXXX";
+    *fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (*fd < 0) return errno;
+    ::unlink(pattern.c_str());
+    return 0;
+}
+
 }  // namespace
 
-int ResolveFinalLink(const std::string& path, std::string* resolved) {
+int ResolveFinalLink(const std::string& path, std::string* resolved, LinkRule rule) {
     std::string current = path;
     for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
         struct stat st {};
@@ -70,10 +99,13 @@ int ResolveFinalLink(const std::string& path, std::string* resolved) {
             *resolved = std::move(current);
             return 0;
         }
+        // Each link on the way, and the file at its end, must be the user's.
+        if (rule == LinkRule::kOwnLinksOnly && hops > 0 && st.st_uid != ::geteuid()) return EACCES;
         if (!S_ISLNK(st.st_mode)) {
             *resolved = std::move(current);
             return 0;
         }
+        if (rule == LinkRule::kOwnLinksOnly && st.st_uid != ::geteuid()) return EACCES;
         std::string target;
         if (const int error = ReadLink(current, &target); error != 0) return error;
         if (target.empty()) return ENOENT;
@@ -87,7 +119,7 @@ int ResolveFinalLink(const std::string& path, std::string* resolved) {
 
 FileReplacement::~FileReplacement() { Abandon(); }
 
-int FileReplacement::Open(const std::string& path) {
+int FileReplacement::Open(const std::string& path, LinkRule rule) {
     if (m_mode != Mode::kClosed) return EBUSY;
     m_bTargetChanged = false;
     if (path.empty()) return ENOENT;
@@ -96,7 +128,7 @@ int FileReplacement::Open(const std::string& path) {
     const bool bExists = ::stat(path.c_str(), &st) == 0;
     if (!bExists && errno != ENOENT) return errno;
     std::string target;
-    if (const int error = ResolveFinalLink(path, &target); error != 0) return error;
+    if (const int error = ResolveFinalLink(path, &target, rule); error != 0) return error;
     // Where the links lead elsewhere than to the file the path opens (the
     // links of /proc and /dev/fd name open files: pipes, terminals, deleted
     // files), or to no regular file, there is no place for a replacement: a
@@ -125,13 +157,11 @@ int FileReplacement::Open(const std::string& path) {
         return 0;
     }
 
-    // Opening the file for writing (without truncating it) asks the system
-    // whether it may be written; the descriptor also serves a copy in place.
-    // Non-blocking, so that a pipe swapped in meanwhile cannot hang the open.
-    m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (m_nTargetFd < 0) return errno;
-    const int flags = ::fcntl(m_nTargetFd, F_GETFL);
-    if (::fstat(m_nTargetFd, &st) != 0 || flags < 0 || ::fcntl(m_nTargetFd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (const int error = OpenExisting(target, rule == LinkRule::kOwnLinksOnly && target != path); error != 0) {
+        CloseAll();
+        return error;
+    }
+    if (::fstat(m_nTargetFd, &st) != 0) {
         const int error = errno;
         CloseAll();
         return error;
@@ -143,6 +173,22 @@ int FileReplacement::Open(const std::string& path) {
     }
 
     return PrepareReplacement(folder, st);
+}
+
+// Opening the file for writing (without truncating it) asks the system
+// whether it may be written; the descriptor also serves a copy in place.
+// Non-blocking, so that a pipe swapped in meanwhile cannot hang the open.
+// With ownFileOnly the links were followed already: a link swapped in
+// meanwhile, or another user's file, is refused.
+int FileReplacement::OpenExisting(const std::string& target, bool ownFileOnly) {
+    m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (ownFileOnly ? O_NOFOLLOW : 0));
+    if (m_nTargetFd < 0) return errno == ELOOP && ownFileOnly ? EACCES : errno;
+    struct stat st {};
+    const int flags = ::fcntl(m_nTargetFd, F_GETFL);
+    if (::fstat(m_nTargetFd, &st) != 0 || flags < 0 || ::fcntl(m_nTargetFd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return errno;
+    }
+    return ownFileOnly && st.st_uid != ::geteuid() ? EACCES : 0;
 }
 
 // An existing regular file: the bytes go to a temporary file beside it,
@@ -269,40 +315,58 @@ int FileReplacement::OpenTemporary(const std::string& folder, const std::string&
     return EEXIST;
 }
 
-int FileReplacement::OpenAnonymousTemporary() {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || *folder == '\0') folder = "/tmp";
-    m_nTempFd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (m_nTempFd >= 0) return 0;
-    // File systems without O_TMPFILE: a named file, unlinked at once.
-    std::string pattern = std::string(folder) + "/.norvane-XXXXXX";
-    m_nTempFd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_nTempFd < 0) return errno;
-    ::unlink(pattern.c_str());
-    return 0;
-}
+int FileReplacement::OpenAnonymousTemporary() { return OpenAnonymousFile(&m_nTempFd); }
 
+// The new bytes go into the target in place, and its old content must
+// outlive any failure. So the space they need is reserved first, and a disk
+// that cannot hold them refuses before the target changes; and the old
+// content is kept aside, to be put back when the copy fails all the same (a
+// file system that cannot reserve space, or one that writes every block
+// anew). Where neither can be had, the target is left alone.
 int FileReplacement::CopyBack() {
-    if (::lseek(m_nTempFd, 0, SEEK_SET) < 0) return errno;
-    std::vector<char> buffer(kCopyChunkBytes);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::read(m_nTempFd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) break;
-        m_bTargetChanged = true;
-        if (!WriteAllAt(m_nTargetFd, buffer.data(), static_cast<std::size_t>(n), offset)) return errno;
-        offset += n;
+    const off_t newSize = ::lseek(m_nTempFd, 0, SEEK_END);
+    struct stat st {};
+    if (newSize < 0 || ::fstat(m_nTargetFd, &st) != 0) return errno;
+    bool bReserved = newSize == 0;
+    if (!bReserved && ::fallocate(m_nTargetFd, FALLOC_FL_KEEP_SIZE, 0, newSize) == 0) {
+        bReserved = true;
+    } else if (!bReserved && errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;  // no room: nothing has changed
     }
+    int backupFd = -1;
+    const int backupError = KeepOldContent(st.st_size, &backupFd);
+    if (backupError != 0 && !bReserved) return backupError;
+
     m_bTargetChanged = true;
-    if (::ftruncate(m_nTargetFd, offset) != 0 || ::fsync(m_nTargetFd) != 0) return errno;
+    int error = CopyBytes(m_nTempFd, m_nTargetFd, newSize);
+    if (error == 0 && (::ftruncate(m_nTargetFd, newSize) != 0 || ::fsync(m_nTargetFd) != 0)) error = errno;
+    if (error != 0 && backupFd >= 0 && CopyBytes(backupFd, m_nTargetFd, st.st_size) == 0 &&
+        ::ftruncate(m_nTargetFd, st.st_size) == 0 && ::fsync(m_nTargetFd) == 0) {
+        m_bTargetChanged = false;  // the old content is back
+    }
+    CloseFd(backupFd);
+    if (error != 0) return error;
     if (::close(m_nTargetFd) != 0) {
         m_nTargetFd = -1;
         return errno;
     }
     m_nTargetFd = -1;
     return 0;
+}
+
+// A copy of the target's first size bytes in a file of its own; the target
+// is read through a descriptor of its own (the one held may only write).
+int FileReplacement::KeepOldContent(off_t size, int* fd) {
+    const int readFd = ::open(("/proc/self/fd/" + std::to_string(m_nTargetFd)).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without /proc, or a file the user may write but not read: the old
+    // content cannot be kept, which the caller may only take as "not
+    // supported".
+    if (readFd < 0) return EOPNOTSUPP;
+    int error = OpenAnonymousFile(fd);
+    if (error == 0) error = CopyBytes(readFd, *fd, size);
+    ::close(readFd);
+    if (error != 0) CloseFd(*fd);
+    return error;
 }
 
 void FileReplacement::CloseAll() {

@@ -10,6 +10,16 @@
 
 namespace norvane {
 
+// Which symbolic links a write follows.
+enum class LinkRule {
+    kFollow,
+    // Only a link that belongs to the user the process runs as (its
+    // effective user), to a file that belongs to that user or is still to be
+    // made, as the kernel's protected-symlinks rule asks in shared folders:
+    // a link another user planted cannot lead a write into the user's files.
+    kOwnLinksOnly,
+};
+
 // One replacement of one file: Open, write to Fd(), then Commit or Abandon.
 //
 // - A missing target is created by Commit: nothing appears at the path before.
@@ -18,8 +28,11 @@ namespace norvane {
 //   owner and group. Where a rename would change the file for its other users
 //   (its owner or group cannot be given to a new file, it has other hard links,
 //   its folder takes no new file, or the rename is refused), Commit copies the
-//   bytes into the file in place instead; only a failure during that copy can
-//   leave the file part-written (TargetChanged says so).
+//   bytes into the file in place instead, once the space they need is
+//   reserved, and with the old content kept aside to be put back should the
+//   copy fail all the same; where neither can be had the commit is refused
+//   and the file left alone. Only a failure of that copy whose old content
+//   could not be put back leaves the file part-written (TargetChanged).
 // - A symbolic link keeps its place: the file it names is replaced.
 // - A target that is no regular file (a device, a pipe) is written directly.
 // - Only a target that may be written is replaced: a file the process could
@@ -33,7 +46,9 @@ public:
     // Abandons what was not committed.
     ~FileReplacement();
 
-    int Open(const std::string& path);
+    // With kOwnLinksOnly a link that is not the user's own, or that leads to
+    // another user's file, is refused with EACCES, as the kernel refuses it.
+    int Open(const std::string& path, LinkRule rule = LinkRule::kFollow);
     // Where the new bytes go; -1 unless open.
     int Fd() const { return m_nTempFd >= 0 ? m_nTempFd : m_nTargetFd; }
     bool IsOpen() const { return Fd() >= 0; }
@@ -58,9 +73,11 @@ private:
     enum class Mode { kClosed, kRename, kCopyBack, kDirect };
 
     int PrepareReplacement(const std::string& folder, const struct stat& st);
+    int OpenExisting(const std::string& target, bool ownFileOnly);
     int OpenTemporary(const std::string& folder, const std::string& name);
     int OpenAnonymousTemporary();
     int CopyBack();
+    int KeepOldContent(off_t size, int* fd);
     void CloseAll();
 
     Mode m_mode = Mode::kClosed;
@@ -74,7 +91,8 @@ private:
 
 // The file a path names once symbolic links in its last part are followed
 // (relative links against the folder of the link); the path itself when it is
-// no link. Errors as errno values (ELOOP for a loop).
-int ResolveFinalLink(const std::string& path, std::string* resolved);
+// no link. Errors as errno values (ELOOP for a loop; with kOwnLinksOnly,
+// EACCES for a link the rule refuses).
+int ResolveFinalLink(const std::string& path, std::string* resolved, LinkRule rule = LinkRule::kFollow);
 
 }  // namespace norvane

@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -90,6 +91,16 @@ std::uint32_t FolderSearch::OpenAt(int parentFd, const char* rawName) {
     return Start(Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW), false);
 }
 
+bool FolderSearch::Identity(FolderIdentity* identity) const {
+    struct statx stx {};
+    if (m_nFd < 0 || ::statx(m_nFd, "", AT_EMPTY_PATH, STATX_INO, &stx) != 0) return false;
+    identity->device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    identity->inode = stx.stx_ino;
+    identity->mountRoot =
+        (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) == 0 || (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    return true;
+}
+
 int FolderSearch::DuplicateFd() const { return m_nFd < 0 ? -1 : fcntl(m_nFd, F_DUPFD_CLOEXEC, 0); }
 
 std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {
@@ -161,11 +172,7 @@ bool FolderSearch::Next(FindData* data) {
         if (name[0] == '.') data->dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN;
         if (m_nDosKind != kNoDos && !dot) data->dwFileAttributes |= DosAttributes(data->rawName);
 
-        if (FileSystemCodePage() == CurrentCodePage()) {
-            data->cFileName = data->rawName;
-        } else {
-            data->cFileName = FileSystemToCodePage(data->rawName, FileSystemCodePage());
-        }
+        data->cFileName = FileNameToCodePage(data->rawName, FileSystemCodePage());
         return true;
     }
 }

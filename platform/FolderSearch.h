@@ -25,6 +25,15 @@ struct FindData {
     int statError = 0;
 };
 
+// What a folder is, whatever the path it was reached by.
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    // The root of a mount (a bind mount included); true where the system
+    // cannot tell.
+    bool mountRoot = true;
+};
+
 class FolderSearch {
 public:
     FolderSearch() = default;
@@ -48,6 +57,9 @@ public:
     // With false, directories are given without their size and time (saves
     // a stat per folder entry when only files need them).
     void SetStatDirectories(bool stat) { m_bStatDirectories = stat; }
+
+    // The open folder's identity; false when it cannot be had.
+    bool Identity(FolderIdentity* identity) const;
 
     // The descriptor of the open folder (for reads relative to it), or -1.
     int Fd() const { return m_nFd; }

@@ -162,29 +162,40 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Reads a regular file's whole text, at most maxBytes of it.
+ProfileFileRead ReadWhole(int fd, std::size_t maxBytes, std::string* text) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ProfileFileRead::kUnreadable;
+    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) return ProfileFileRead::kTooLarge;
+    text->clear();
+    std::string buffer(ReadChunkFor(st), '\0');
+    for (;;) {
+        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return ProfileFileRead::kUnreadable;
+        if (n == 0) return ProfileFileRead::kRead;
+        text->append(buffer.data(), static_cast<std::size_t>(n));
+        // Grown since it was looked at.
+        if (text->size() > maxBytes) return ProfileFileRead::kTooLarge;
+    }
+}
+
 // The old content for a rewrite: nullopt when the file may not or cannot be
-// rewritten; empty when there is none.
-std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name) {
-    FileDescriptor fd(::openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+// rewritten; empty when there is none. The name is no link (links were
+// followed before); one that became a link since is refused, and a file
+// reached through links must be the user's.
+std::optional<std::string> ReadForRewrite(int dirFd, const std::string& name, bool throughLink) {
+    FileDescriptor fd(::openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
     if (!fd.Valid()) {
         if (errno == ENOENT) return std::string();
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(fd.Get(), &st) != 0 || (throughLink && st.st_uid != ::geteuid())) return std::nullopt;
     // No write bit at all: the user made the file read-only.
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return std::nullopt;
-    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > kMaxProfileRewriteBytes) return std::nullopt;
     std::string content;
-    std::string buffer(ReadChunkFor(st), '\0');
-    for (;;) {
-        ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        content.append(buffer.data(), static_cast<std::size_t>(n));
-        if (content.size() > kMaxProfileRewriteBytes) return std::nullopt;
-    }
+    if (ReadWhole(fd.Get(), kMaxProfileFileBytes, &content) != ProfileFileRead::kRead) return std::nullopt;
     return content;
 }
 
@@ -460,6 +471,14 @@ std::size_t GetPrivateProfileString(std::string_view section, std::string_view k
     return value->size();
 }
 
+ProfileFileRead ReadPrivateProfileFile(const std::string& path, std::size_t maxBytes, std::string* text) {
+    // Non-blocking so that a FIFO at the path cannot hang the open.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid())
+        return errno == ENOENT || errno == ENOTDIR ? ProfileFileRead::kMissing : ProfileFileRead::kUnreadable;
+    return ReadWhole(fd.Get(), maxBytes, text);
+}
+
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& path) {
     return WritePrivateProfileStrings(section, {{std::string(key), std::string(value)}}, path);
@@ -469,9 +488,11 @@ bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues
     if (keyValues.empty()) return true;
     const int codePage = CurrentCodePage();
 
-    // Through a symbolic link the file it names is replaced, not the link.
+    // Through a symbolic link the file it names is replaced, not the link;
+    // only links of the user's own are followed.
     std::string target;
-    if (ResolveFinalLink(path, &target) != 0) return false;
+    if (ResolveFinalLink(path, &target, LinkRule::kOwnLinksOnly) != 0) return false;
+    const bool throughLink = target != path;
     std::size_t slash = target.rfind('/');
     std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -484,15 +505,15 @@ bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues
     // the descriptor.
     while (::flock(dirFd.Get(), LOCK_EX) != 0 && errno == EINTR) {}
 
-    std::optional<std::string> old = ReadForRewrite(dirFd.Get(), name);
+    std::optional<std::string> old = ReadForRewrite(dirFd.Get(), name, throughLink);
     if (!old) return false;
     std::optional<std::string> text = UpdatePrivateProfileText(*old, section, keyValues, codePage);
-    if (!text) return false;
+    if (!text || text->size() > kMaxProfileFileBytes) return false;
 
     // The old file stays whole until the new one is: replaced through a
     // temporary file that takes its mode, owner and group.
     FileReplacement replacement;
-    if (replacement.Open(target) != 0) return false;
+    if (replacement.Open(target, LinkRule::kOwnLinksOnly) != 0) return false;
     if (!WriteAll(replacement.Fd(), *text)) return false;
     return replacement.Commit() == 0;
 }

@@ -42,18 +42,33 @@ std::size_t GetPrivateProfileString(std::string_view section, std::string_view k
 //   of one folder take turns (a lock on the folder), and a file without any
 //   write permission bit is left alone (false), like a read-only file on
 //   Windows;
-// - a file larger than kMaxProfileRewriteBytes is not rewritten (false).
+// - a file larger than kMaxProfileFileBytes is not rewritten, nor is one
+//   written that would grow larger (false).
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& path);
 
 // Several keys of one section in one write (one read, one atomic replace).
 // Keys missing from the section are added in the order given; an empty list
 // writes nothing. Through a symbolic link the file it names is replaced (a
-// link to a missing file creates that file).
+// link to a missing file creates that file), but only when every link on
+// the way and that file belong to the user the program runs as: a link
+// planted by another user in a folder it controls must not lead a write
+// into a file of the user's (false, and both are left alone).
 bool WritePrivateProfileStrings(std::string_view section, const ProfileKeyValues& keyValues, const std::string& path);
 
 inline constexpr std::size_t kMaxProfileLineBytes = std::size_t{1} << 20;
-inline constexpr std::size_t kMaxProfileRewriteBytes = std::size_t{64} << 20;
+// A settings file is small: a larger file is not one of the program's.
+inline constexpr std::size_t kMaxProfileFileBytes = std::size_t{1} << 20;
+
+enum class ProfileFileRead {
+    kRead,        // the text is there
+    kMissing,     // nothing at the path
+    kTooLarge,    // a regular file larger than the limit: not read
+    kUnreadable,  // no regular file, or it cannot be read
+};
+// The whole text of the file at path, when it is a regular file of at most
+// maxBytes; read in one pass, never beyond the limit.
+ProfileFileRead ReadPrivateProfileFile(const std::string& path, std::size_t maxBytes, std::string* text);
 
 // The same rules on text in memory (what the file functions use; the fuzz
 // target and the tests drive them directly).

@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/Paths.h"
 #include "platform/PrivateProfile.h"
 
@@ -60,15 +63,57 @@ std::array<std::string, 8> TitleValues(const TitleSettings& titles) {
     return {t[0], t[1], t[2], t[3], t[4], t[5], titles.bgColor, titles.fontColor};
 }
 
-void Load(const char* section, const char* const* keys, const std::array<std::string, 8>& defaults,
-          std::array<std::string, 8>& values, const std::string& path) {
-    if (!AnythingExistsAt(path)) return;
-    for (std::size_t i = 0; i < 8; ++i) {
-        std::string value;
-        if (GetPrivateProfileString(section, keys[i], defaults[i], &value, kValueBuffer, path) != 0) {
-            values[i] = std::move(value);
-        }
+// The file's text, read once; empty where it gives only the defaults.
+SettingsFileState ReadSettingsText(const std::string& path, std::string* text) {
+    text->clear();
+    if (path.empty()) return SettingsFileState::kMissing;
+    switch (ReadPrivateProfileFile(path, kMaxSettingsFileBytes, text)) {
+        case ProfileFileRead::kRead: return SettingsFileState::kRead;
+        case ProfileFileRead::kMissing: return SettingsFileState::kMissing;
+        case ProfileFileRead::kTooLarge: text->clear(); return SettingsFileState::kTooLarge;
+        case ProfileFileRead::kUnreadable: break;
     }
+    text->clear();
+    return SettingsFileState::kUnreadable;
+}
+
+// A key's value in the text (or its default), cut to maxBytes as a buffer
+// of the program would cut it.
+std::string Lookup(std::string_view text, const char* section, const char* key, std::string_view defaultValue,
+                   std::size_t maxBytes) {
+    const int codePage = CurrentCodePage();
+    const std::optional<std::string> found = FindPrivateProfileValue(text, section, key, codePage);
+    return std::string(CutToBytes(found ? std::string_view(*found) : defaultValue, maxBytes, codePage));
+}
+
+void ApplyValues(std::string_view text, const char* section, const char* const* keys,
+                 const std::array<std::string, 8>& defaults, std::array<std::string, 8>& values, std::size_t maxBytes) {
+    for (std::size_t i = 0; i < 8; ++i) {
+        std::string value = Lookup(text, section, keys[i], defaults[i], maxBytes);
+        if (!value.empty()) values[i] = std::move(value);
+    }
+}
+
+void ApplyTitles(std::string_view text, TitleSettings& titles) {
+    std::array<std::string, 8> values = TitleValues(titles);
+    ApplyValues(text, "TITLE", kTitleKeys, TitleValues(TitleSettings()), values, kValueBuffer - 1);
+    for (std::size_t i = 0; i < 6; ++i) titles.titles[i] = std::move(values[i]);
+    titles.bgColor = std::move(values[6]);
+    titles.fontColor = std::move(values[7]);
+}
+
+// A folder is read whole: a cut one would name another folder.
+void ApplyHistory(std::string_view text, FolderHistory& history) {
+    ApplyValues(text, "MAINWINDOW", kHistoryKeys, FolderHistory{}, history, SIZE_MAX);
+}
+
+// A folder as it is written so that the reader gives it back whole: within
+// quotes where the reader would drop blanks or quotes around it; empty
+// (left out) where no line could hold it.
+std::string FolderValueForWrite(const std::string& folder) {
+    if (folder.size() > kMaxHistoryFolderBytes || folder.find_first_of("\r\n") != std::string::npos) return {};
+    if (CleanProfileValueForRead(folder) == folder) return folder;
+    return '"' + folder + '"';
 }
 
 bool Save(const char* section, const char* const* keys, const std::array<std::string, 8>& values,
@@ -122,33 +167,61 @@ bool CreateSettingsFolder(const std::string& settingsPath, const SettingsPlaces&
 
 void SetSettingsPath(std::string path) { ChosenPath() = std::move(path); }
 
-void LoadTitleSettings(TitleSettings& titles, const std::string& path) {
-    std::array<std::string, 8> values = TitleValues(titles);
-    Load("TITLE", kTitleKeys, TitleValues(TitleSettings()), values, path);
-    for (std::size_t i = 0; i < 6; ++i) titles.titles[i] = std::move(values[i]);
-    titles.bgColor = std::move(values[6]);
-    titles.fontColor = std::move(values[7]);
+SettingsFileState LoadSettings(TitleSettings& titles, FolderHistory& history, const std::string& path) {
+    std::string text;
+    const SettingsFileState state = ReadSettingsText(path, &text);
+    if (state == SettingsFileState::kMissing || state == SettingsFileState::kTooLarge) return state;
+    ApplyTitles(text, titles);
+    ApplyHistory(text, history);
+    return state;
+}
+
+SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path) {
+    FolderHistory unused;
+    return LoadSettings(titles, unused, path);
+}
+
+SettingsFileState LoadFolderHistory(FolderHistory& history, const std::string& path) {
+    TitleSettings unused;
+    return LoadSettings(unused, history, path);
 }
 
 bool SaveTitleSettings(const TitleSettings& titles, const std::string& path) {
     return Save("TITLE", kTitleKeys, TitleValues(titles), path);
 }
 
-void LoadFolderHistory(FolderHistory& history, const std::string& path) {
-    Load("MAINWINDOW", kHistoryKeys, FolderHistory{}, history, path);
+bool SaveFolderHistory(const FolderHistory& history, const std::string& path) {
+    FolderHistory written;
+    for (std::size_t i = 0; i < history.size(); ++i) written[i] = FolderValueForWrite(history[i]);
+    return Save("MAINWINDOW", kHistoryKeys, written, path);
 }
 
-bool SaveFolderHistory(const FolderHistory& history, const std::string& path) {
-    return Save("MAINWINDOW", kHistoryKeys, history, path);
+bool SettingsLinkRefused(const std::string& path) {
+    std::string target;
+    return ResolveFinalLink(path, &target, LinkRule::kOwnLinksOnly) == EACCES && ResolveFinalLink(path, &target) == 0;
+}
+
+std::string SettingsSaveFailureText(const std::string& path) {
+    std::string text =
+        "設定を保存できませんでした。\n" + CodePageToUtf8(FileSystemToCodePage(path, FileSystemCodePage()));
+    if (SettingsLinkRefused(path)) {
+        text +=
+            "\n\nこのファイルはシンボリック リンクで、リンクかそのリンク先がほかのユーザーのものです。"
+            "ほかのユーザーが置いたリンクを通しては書き込みません。";
+    } else if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                                 static_cast<std::uint64_t>(st.st_size) > kMaxSettingsFileBytes) {
+        text += "\n\nこのファイルは 1 MiB を超えていて、設定ファイルとして扱いません。";
+    }
+    return text;
 }
 
 std::string ExportProposalFolder() {
     const SettingsPlaces places = CurrentSettingsPlaces();
     if (places.programFolderWritable) return places.programFolder;
     const std::string strPath = ChosenPath().empty() ? SettingsPathIn(places) : ChosenPath();
-    if (!strPath.empty() && AnythingExistsAt(strPath)) {
-        std::string strFolder;
-        GetPrivateProfileString("EXPORT", "FOLDER", "", &strFolder, kValueBuffer, strPath);
+    std::string text;
+    if (ReadSettingsText(strPath, &text) == SettingsFileState::kRead) {
+        std::string strFolder = Lookup(text, "EXPORT", "FOLDER", "", SIZE_MAX);
         if (!strFolder.empty()) {
             if (strFolder.back() != '/') strFolder += '/';
             // The file holds texts of the code page; the folder is looked
@@ -167,7 +240,8 @@ void RememberExportFolder(const std::string& rawFolder) {
     if (strPath.empty() || !CreateSettingsFolder(strPath, places)) return;
     // Not worth a message when it fails: the next export proposes the home
     // folder instead.
-    WritePrivateProfileStrings("EXPORT", {{"FOLDER", FileSystemToCodePage(rawFolder, FileSystemCodePage())}}, strPath);
+    const std::string strFolder = FolderValueForWrite(FileSystemToCodePage(rawFolder, FileSystemCodePage()));
+    if (!strFolder.empty()) WritePrivateProfileStrings("EXPORT", {{"FOLDER", strFolder}}, strPath);
 }
 
 }  // namespace norvane

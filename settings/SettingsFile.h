@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace norvane {
@@ -59,17 +60,43 @@ struct TitleSettings {
     bool operator==(const TitleSettings&) const = default;
 };
 
+// HISTORY1..HISTORY8; an empty value is an empty slot.
+using FolderHistory = std::array<std::string, 8>;
+
+// What reading the settings file found.
+enum class SettingsFileState {
+    kRead,
+    kMissing,     // no file at the path: nothing changes
+    kTooLarge,    // larger than kMaxSettingsFileBytes: no settings file of
+                  // the program's, neither read nor rewritten
+    kUnreadable,  // no regular file, or it cannot be read: the defaults
+};
+inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{1} << 20;
+
 // Each key present with a non-empty value replaces the caller's text; a
 // missing key gives its default; an empty value leaves the text as it was.
-// Nothing changes when no file exists at path.
-void LoadTitleSettings(TitleSettings& titles, const std::string& path);
+// Nothing changes when no file exists at path, or when it is too large.
+// Titles and colours are read up to 519 bytes, folders whole. The file is
+// read once per call.
+SettingsFileState LoadSettings(TitleSettings& titles, FolderHistory& history, const std::string& path);
+SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path);
+SettingsFileState LoadFolderHistory(FolderHistory& history, const std::string& path);
+
 // Writes all eight TITLE keys, empty values included. False when the file
 // could not be written.
 bool SaveTitleSettings(const TitleSettings& titles, const std::string& path);
-
-// HISTORY1..HISTORY8; an empty value is an empty slot.
-using FolderHistory = std::array<std::string, 8>;
-void LoadFolderHistory(FolderHistory& history, const std::string& path);
+// Writes all eight HISTORY keys. A folder comes back whole from the file: one
+// with blanks or quotes around it is written within quotes, and one that
+// could not be read back as it is (a line break in it, longer than
+// kMaxHistoryFolderBytes) is left out (its slot written empty).
 bool SaveFolderHistory(const FolderHistory& history, const std::string& path);
+inline constexpr std::size_t kMaxHistoryFolderBytes = std::size_t{32} << 10;
+
+// True when saving to path is refused because path is a symbolic link that
+// is not the user's own, or leads to another user's file.
+bool SettingsLinkRefused(const std::string& path);
+// What the window tells when the settings could not be saved to path (UTF-8):
+// the path, and the reason where the program itself refused.
+std::string SettingsSaveFailureText(const std::string& path);
 
 }  // namespace norvane

@@ -287,7 +287,7 @@ bool Reader::ReadFolders(FileStore& store, std::vector<const Folder*>& folders, 
             return Damaged("a folder whose parent comes after it");
         if (!CheckName(name, false, "folder name")) return false;
         const Folder* parentFolder = folders[static_cast<std::size_t>(parent - 1)];
-        folders.push_back(store.AddFolder(parentFolder, FileSystemToCodePage(name, m_nNameEncoding), name));
+        folders.push_back(store.AddFolder(parentFolder, FileNameToCodePage(name, m_nNameEncoding), name));
         if (Stopped()) return Fail(CatalogueProblem::kStopped);
     }
     if (rc != SQLITE_DONE) return SqliteFailed(rc);
@@ -318,7 +318,7 @@ bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folde
             return Damaged("a file's values out of range");
         }
         if (!CheckName(name, false, "file name")) return false;
-        FileItem* item = store.AddItem(FileSystemToCodePage(name, m_nNameEncoding),
+        FileItem* item = store.AddItem(FileNameToCodePage(name, m_nNameEncoding),
                                        folders[static_cast<std::size_t>(folder - 1)], name);
         // The 64 bits of sizes and times as they were written.
         item->fileSize = static_cast<std::uint64_t>(size);

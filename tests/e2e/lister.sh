@@ -13,6 +13,10 @@ check() {  # check NAME CONDITION...
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $name" >&2; fi
 }
 same() { [ "$1" == "$2" ] || { printf 'expected: %q\n     got: %q\n' "$2" "$1" >&2; return 1; }; }
+# Runs a command under strace (without the leak checker of a sanitizer
+# build, which cannot work under it); can_trace: strace works here.
+traced() { ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" strace -f -qq "$@"; }
+can_trace() { strace -qq -o /dev/null true 2>/dev/null; }
 
 # A small tree with fixed times: one file per folder keeps the order fixed.
 tree=$work/Tools
@@ -54,6 +58,29 @@ out=$("$LISTER" --settings="$settings" --code-page=932 -f text -c name "$work/k/
 check "code page 932, a folder it cannot name" same "$out" "$(printf '\x81\x9c%s/??/\nfile.txt' "$work/k")"
 check "no folder made" same "$(ls "$work/k")" "한국"
 
+# The settings file is read once; one over 1 MiB is not read at all, and
+# the lister says so.
+if can_trace; then
+  printf '[TITLE]\r\nVALUE1=Once\r\n' > "$work/once.ini"
+  out=$(traced -e trace=open,openat -o "$work/trace" "$LISTER" --settings="$work/once.ini" -f csv -c name "$tree/sub")
+  check "settings read once" same "$(grep -c 'once\.ini' "$work/trace"):${out%%,*}" "1:Once"
+fi
+truncate -s 2G "$work/huge.ini"
+out=$("$LISTER" --settings="$work/huge.ini" -f csv -c name --no-headings "$tree/sub" 2>"$work/err")
+check "settings over 1 MiB: the defaults" same "${out%%,*}" "FileName"
+check "told: settings file too large" grep -qF "norvane-list: the settings file '$work/huge.ini' is larger than 1 MiB: it is not read" "$work/err"
+
+# A folder bind-mounted inside itself is not listed again: one warning
+# names it as a loop.
+if unshare -m true 2>/dev/null; then
+  mkdir -p "$work/looped/sub/m" && touch "$work/looped/a"
+  out=$(unshare -m bash -c 'mount --make-rprivate / && mount --bind "$1" "$1/sub/m" &&
+    "$2" --settings=/dev/null -f csv -c name --no-headings "$1" 2>"$3"' _ "$work/looped" "$LISTER" "$work/err")
+  check "a loop is not listed again" same "$out" "$(printf 'FileName,\r\n"a"\r')"
+  check "told: the loop, by its name" same "$(cat "$work/err")" \
+    "norvane-list: $work/looped/sub/m/: ファイル システムのループが見つかりました（$work/looped/ と同じフォルダです）。処理を続けます。"
+fi
+
 # Filters; a name with a TAB and a line feed stays one line.
 touch "$tree/.hidden"
 out=$("$LISTER" --settings="$settings" -f text -c name --no-headings --no-hidden "$tree" | tr -d '\r' | sort | tr '\n' ' ')
@@ -64,6 +91,9 @@ mkdir "$work/odd"
 touch "$work/odd/$(printf 'a\tb\nc')" "$work/odd/<script>&\"x\".html"
 lines=$("$LISTER" --settings="$settings" -f text -c name,size --no-headings "$work/odd" | wc -l)
 check "text: one line per row" same "$lines" "2"
+
+mkdir "$work/many" "$work/disk"
+for i in $(seq 150); do touch "$work/many/f$i"; done
 
 # Output to a file; exit statuses and what standard error says.
 "$LISTER" --settings="$settings" -f text -o "$work/out.txt" "$tree"
@@ -89,6 +119,56 @@ check "old file kept whole" same "$(cat "$work/keep.txt")" "old"
 "$LISTER" --settings="$settings" -f text -o "$work/link.txt" "$tree"
 check "the link kept, its file replaced" eval '[ -L "$work/link.txt" ] && grep -q tool.exe "$work/keep.txt"'
 check "no temporary file left" same "$(ls -A "$work" | grep -c tmp)" "0"
+# The same while the new text is copied into a file a rename cannot replace
+# (it has a second hard link) on a disk of 1 MiB that fills part-way: the
+# space is reserved before the file changes, or where the file system
+# cannot reserve it, the old content is kept aside and put back.
+head -c 350000 /dev/zero | tr '\0' o > "$work/old.txt"
+for inject in "" "-e inject=fallocate:error=EOPNOTSUPP"; do
+  unshare -m true 2>/dev/null || break
+  [ -n "$inject" ] && ! can_trace && continue
+  unshare -m bash -c 'mount -t tmpfs -o size=1m none "$1" || exit 77
+    cp "$2" "$1/out.txt" && ln "$1/out.txt" "$1/other.txt"
+    ${5:+env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null $5} "$3" --settings=/dev/null -f text --prefix="$(printf "%4000s" "")" \
+      -o "$1/out.txt" "$4" 2>"$1/err"
+    echo "$?:$(cmp -s "$2" "$1/out.txt" && echo kept):$(stat -c %h "$1/out.txt"):$(ls -A "$1" | tr "\n" " ")"
+    cat "$1/err" >&2' _ "$work/disk" "$work/old.txt" "$LISTER" "$work/many" "$inject" >"$work/status" 2>"$work/err"
+  [ $? -eq 77 ] && break
+  check "full disk, in place${inject:+, nothing reserved}: old file kept" same "$(cat "$work/status")" "1:kept:2:err other.txt out.txt "
+  check "told: disk full${inject:+, nothing reserved}" grep -qF "$work/disk/out.txt: ディスクに十分な空き領域がありません。" "$work/err"
+done
+# A stop signal ends a lister blocked in any call, with its status: one
+# that opens a FIFO no one reads, one that writes to a pipe no one empties.
+stopped() {  # stopped NAME SIGNAL STATUS: the lister started last ends so within 5 s of the signal
+  sleep 1; kill -"$2" "$pid"
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; wait "$pid"; check "$1" false; return; fi
+  wait "$pid"; check "$1" same "$?" "$3"
+}
+mkfifo "$work/fifo"
+"$LISTER" --settings="$settings" -o "$work/fifo" "$tree" 2>/dev/null & pid=$!
+stopped "SIGTERM stops a lister that opens a FIFO" TERM 143
+check "the FIFO stays" test -p "$work/fifo"
+mkfifo "$work/pipe"
+sleep 30 <"$work/pipe" >/dev/null 2>&1 & sleeper=$!
+"$LISTER" --settings="$settings" --prefix="$(printf '%4000s' '')" "$work/many" 2>/dev/null >"$work/pipe" & pid=$!
+stopped "SIGTERM stops a lister writing to a full pipe" TERM 143
+kill "$sleeper"; wait "$sleeper" 2>/dev/null
+if can_trace; then
+  # A signal while the output is put in place: the status says what was
+  # done (here the commit wins: written, and told so).
+  printf 'old' > "$work/race.txt"
+  traced -o /dev/null -e trace=fsync -e inject=fsync:signal=TERM:when=1 \
+    "$LISTER" --settings="$settings" -f text -o "$work/race.txt" "$tree" 2>"$work/err"
+  check "a signal at the commit: written, status 0" same "$?:$(grep -c tool.exe "$work/race.txt")" "0:1"
+  check "told: the signal came too late" grep -qF "norvane-list: SIGTERM came after the output was written whole" "$work/err"
+  # SIGHUP while the rows are written stops as the others do: the old file
+  # stays and no temporary file is left.
+  traced -o /dev/null -e trace=write -e inject=write:signal=HUP:when=1 "$LISTER" --settings="$settings" \
+    --quiet -f text --prefix="$(printf '%4000s' '')" -o "$work/race.txt" "$work/many"
+  check "SIGHUP: status 129, old file kept, no temporary file" \
+    same "$?:$(grep -c tool.exe "$work/race.txt"):$(ls -A "$work" | grep -c tmp)" "129:1:0"
+fi
 fails 2 "'$work/nowhere' is not a folder" "$work/nowhere"
 check "missing folder not created" test ! -e "$work/nowhere"
 fails 2 "'$tree/tool.exe' is not a folder" "$tree/tool.exe"

@@ -102,9 +102,44 @@ TEST(CodePage, ConversionsMarkWhatTheTargetCannotHoldAndCutsKeepCharactersWhole)
               "a?b");
     // A lone lead byte at the end of a 932 text.
     EXPECT_EQ(CodePageToUtf8("ok\x82", kSjis), "ok?");
-    // The same code page passes bytes unchanged, invalid ones included.
+    // The same code page passes bytes unchanged, invalid ones included (a
+    // folder kept in the history must name the same folder again).
     EXPECT_EQ(FileSystemToCodePage("a\xFF", kUtf8, kUtf8), "a\xFF");
 
     EXPECT_EQ(CutToBytes("a\xE3\x81\x82", 3, kUtf8), "a");  // a, あ
     EXPECT_EQ(CutToBytes("a\xE3\x81\x82", 4, kUtf8), "a\xE3\x81\x82");
+}
+
+// Names that are no valid text in their own encoding are shown with one "?"
+// per invalid sequence, whichever way they are converted; valid names keep
+// their bytes (also 932's double-byte characters whose trail looks like
+// ASCII).
+TEST(CodePage, NamesThatAreNoValidTextShowOneMarkPerInvalidSequence) {
+    const std::pair<std::string, std::string> utf8[] = {
+        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt"},
+        {"a\xFF\xFE"
+         "b",
+         "a??b"},                           // two bytes that start nothing
+        {"a\xE6\x97.txt", "a?.txt"},        // a character cut short
+        {"\xC0\xAF\xED\xA0\x80", "?????"},  // overlong, surrogate: every byte
+        {"\xF4\x90\x80\x80x", "????x"},     // past U+10FFFF
+    };
+    for (const auto& [raw, shown] : utf8) {
+        EXPECT_EQ(FileNameToCodePage(raw, kUtf8, kUtf8), shown) << raw;
+        EXPECT_EQ(FileNameToCodePage(raw, kUtf8, kSjis), Utf8ToCodePage(shown, kSjis)) << raw;
+    }
+    EXPECT_EQ(FileNameToCodePage("\x95\x5C\x8E\xA6.txt", kSjis, kSjis), "\x95\x5C\x8E\xA6.txt");  // 表示
+    EXPECT_EQ(FileNameToCodePage("a\x85\x40\xA0z\x82", kSjis, kSjis), "a??z?");
+}
+
+// A terminal gets no control character of a text: C0, DEL and (UTF-8) C1
+// and stray bytes become escapes; characters, double-byte ones whose trail
+// byte is below 0x80 included, stay as they are.
+TEST(CodePage, TerminalTextShowsControlCharactersAsEscapes) {
+    EXPECT_EQ(VisibleControls("a\x1b]0;title\x07\x1b[2Jb\x7f", kUtf8), "a\\x1b]0;title\\x07\\x1b[2Jb\\x7f");
+    EXPECT_EQ(VisibleControls("\xC2\x9B"
+                              "2J\xC2\xA0\xE6\x97\xA5\xFF",
+                              kUtf8),
+              "\\xc2\\x9b2J\xC2\xA0\xE6\x97\xA5\\xff");
+    EXPECT_EQ(VisibleControls("\x95\x5C\x0A\x83\x7E\x9B", kSjis), "\x95\x5C\\x0a\x83\x7E\x9B");
 }

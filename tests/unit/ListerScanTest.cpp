@@ -15,6 +15,7 @@
 #include "cli/ListerScan.h"
 #include "platform/CodePage.h"
 #include "platform/SystemCalls.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace norvane;
@@ -72,14 +73,17 @@ TEST_F(ListerScanTest, ProgressLineFitsTheTerminal) {
     }
     EXPECT_EQ(ProgressLine(progress, 1, 55, folder), "1500 files, 20 folders, 1500 files/s, ...o/the/folder/");
     EXPECT_EQ(ProgressLine(progress, 1, 20, folder), "1500 files, 20 fold");
+    // A folder named with escape sequences cannot clear the screen.
+    EXPECT_EQ(ProgressLine(progress, 1, 80, "/a/\x1b[2J\x1b]0;t\x07/"),
+              "1500 files, 20 folders, 1500 files/s, /a/\\x1b[2J\\x1b]0;t\\x07/");
 }
 
-// SIGINT or SIGTERM during the scan: the lister ends with 128 and the
+// SIGINT, SIGTERM or SIGHUP during the scan: the lister ends with 128 and the
 // signal's number and writes nothing at its output.
 TEST_F(ListerScanTest, StopSignalEndsTheListerWithoutOutput) {
     for (int i = 0; i < 400; ++i) ASSERT_TRUE(m_dir.MakeFile("f" + std::to_string(i)));
     const std::string out = m_dir / "out.txt";
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         g_reads = 0;
         g_signal = signal;
         Sys().readDir = SignallingReadDir;
@@ -117,4 +121,46 @@ TEST_F(ListerScanTest, UnreadableTopFolderAndForeignNames) {
                                                "?"
                                                "?/\r\n");
     EXPECT_NE(::access((m_dir / "??").c_str(), F_OK), 0);
+}
+
+// The texts around each name come in the locale's encoding, as the folder
+// does, and go out in the output's code page both ways.
+TEST_F(ListerScanTest, PrefixAndSuffixAreWrittenInTheOutputsCodePage) {
+    ASSERT_TRUE(m_dir.MakeFolder("in") && m_dir.MakeFile("in/a.txt"));
+    const std::string out = m_dir / "out.txt";
+    const std::vector<std::string> common = {"norvane-list", "--settings=/dev/null", "-f", "text", "-c",
+                                             "name",         "--no-headings",        "-o", out,    m_dir / "in"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin() + 1, common.begin() + 1, common.end());
+        return RunList(args);
+    };
+    ASSERT_EQ(run({"norvane-list", "--code-page=932", "--prefix=\xE5\x89\x8D", "--suffix=\xE5\xBE\x8C"}), 0);
+    EXPECT_EQ(ReadAll(out),
+              "\x91\x4F"
+              "a.txt\x8C\xE3\r\n");
+    {
+        ScopedEnvironment locale("LC_ALL", "ja_JP.SJIS");
+        ASSERT_EQ(run({"norvane-list", "--code-page=65001", "--prefix=\x91\x4F", "--suffix=\x8C\xE3"}), 0);
+    }
+    EXPECT_EQ(ReadAll(out),
+              "\xE5\x89\x8D"
+              "a.txt\xE5\xBE\x8C\r\n");
+}
+
+// Messages that name a folder show its control characters as escapes: a
+// warning about a folder the scan could not read, and a folder that is not
+// there.
+TEST_F(ListerScanTest, MessagesShowControlCharactersAsEscapes) {
+    const std::string odd = "e\x1b]0;title\x07", denied = odd + "/\x1b[2Jtop";
+    ASSERT_TRUE(m_dir.MakeFolder(odd) && m_dir.MakeFolder(denied));
+    Sys().openAt = DenyingOpenAt;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", "-o", m_dir / "out.txt", m_dir / odd}), 0);
+    EXPECT_EQ(RunList({"norvane-list", "--settings=/dev/null", m_dir / denied + "x"}), 2);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find_first_of("\x1b\x07"), std::string::npos) << err;
+    EXPECT_NE(err.find("e\\x1b]0;title\\x07/\\x1b[2Jtop"), std::string::npos) << err;
+    EXPECT_NE(err.find("norvane-list: '" + m_dir.Path() + "/e\\x1b]0;title\\x07/\\x1b[2Jtopx' is not a folder"),
+              std::string::npos)
+        << err;
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -95,4 +97,78 @@ TEST(SettingsFile, ExportsProposeTheLastExportsFolderWhereTheProgramsIsNotWritab
     std::filesystem::remove(dir / "out");
     EXPECT_EQ(ExportProposalFolder(), dir / "home/");  // a folder gone since
     SetExecutableLinkForTests({});
+}
+
+// A folder of the history comes back whole, however long, also with blanks
+// or quotes around it; one that no line could hold is left out rather than
+// saved cut.
+TEST(SettingsFile, HistoryFoldersComeBackWhole) {
+    TempDir dir;
+    const std::string path = dir / "Norvane.ini";
+    const std::string deep = "/srv/" + std::string(700, 'd') + "/x";  // 707 bytes
+    const FolderHistory history = {deep,          "/srv/trailing ", " leading",
+                                   "\"quoted\"",  "/srv/a\r\nb",    std::string(kMaxHistoryFolderBytes + 1, 'L'),
+                                   "'single' and"};
+    ASSERT_TRUE(SaveFolderHistory(history, path));
+    FolderHistory loaded;
+    EXPECT_EQ(LoadFolderHistory(loaded, path), SettingsFileState::kRead);
+    EXPECT_EQ(loaded, (FolderHistory{deep, "/srv/trailing ", " leading", "\"quoted\"", "", "", "'single' and"}));
+    // Plain folders are written as they are.
+    EXPECT_NE(ReadAll(path).find("HISTORY1=" + deep + "\r\nHISTORY2=\"/srv/trailing \"\r\n"), std::string::npos);
+}
+
+// A file larger than a settings file can be is neither read nor rewritten,
+// however large (a sparse one of 2 GiB costs nothing to look at).
+TEST(SettingsFile, AFileOverOneMebibyteIsIgnored) {
+    TempDir dir;
+    const std::string path = dir / "Norvane.ini";
+    WriteAll(path, "[TITLE]\r\nVALUE1=Huge\r\n[MAINWINDOW]\r\nHISTORY1=/srv\r\n");
+    ASSERT_EQ(::truncate(path.c_str(), off_t{2} << 30), 0);
+    TitleSettings titles;
+    FolderHistory history;
+    EXPECT_EQ(LoadSettings(titles, history, path), SettingsFileState::kTooLarge);
+    EXPECT_EQ(titles, TitleSettings());
+    EXPECT_EQ(history, FolderHistory());
+    EXPECT_FALSE(SaveFolderHistory({"/a"}, path));
+    EXPECT_EQ(std::filesystem::file_size(path), std::uintmax_t{2} << 30);
+    EXPECT_NE(SettingsSaveFailureText(path).find("1 MiB"), std::string::npos);
+
+    // At the limit it is still read; a save that would pass it is refused.
+    WriteAll(path, "[TITLE]\r\nVALUE1=Edge\r\n;" + std::string(kMaxSettingsFileBytes - 25, 'c') + "\r\n");
+    ASSERT_EQ(std::filesystem::file_size(path), kMaxSettingsFileBytes);
+    EXPECT_EQ(LoadSettings(titles, history, path), SettingsFileState::kRead);
+    EXPECT_EQ(titles.titles[0], "Edge");
+    EXPECT_FALSE(SaveFolderHistory({"/a"}, path));
+    EXPECT_EQ(std::filesystem::file_size(path), kMaxSettingsFileBytes);
+}
+
+// Saving goes through a symbolic link only when the link and the file it
+// names are the user's own; otherwise both stay as they were, and the
+// message says why.
+TEST(SettingsFile, SavesGoThroughTheUsersOwnLinksOnly) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+    TempDir dir;
+    const std::string target = dir / "passwd", link = dir / "Norvane.ini";
+    const std::string text = "root:x:0:0:root:/root:/bin/bash\n";
+    WriteAll(target, text);
+    ASSERT_EQ(::symlink("passwd", link.c_str()), 0);
+    const uid_t other = 4321;
+    for (int planted : {0, 1}) {
+        // A link of another user's to the user's file, then the user's own
+        // link to another user's file.
+        ASSERT_EQ(::lchown(link.c_str(), planted == 0 ? other : 0, 0), 0);
+        ASSERT_EQ(::chown(target.c_str(), planted == 0 ? 0 : other, 0), 0);
+        EXPECT_FALSE(SaveTitleSettings(TitleSettings(), link));
+        EXPECT_FALSE(SaveFolderHistory({"/a"}, link));
+        EXPECT_EQ(ReadAll(target), text);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_TRUE(SettingsLinkRefused(link));
+        EXPECT_NE(SettingsSaveFailureText(link).find("シンボリック リンク"), std::string::npos);
+    }
+    // Both the user's: the file it names is saved, the link stays.
+    ASSERT_EQ(::chown(target.c_str(), 0, 0), 0);
+    EXPECT_FALSE(SettingsLinkRefused(link));
+    EXPECT_TRUE(SaveFolderHistory({"/a"}, link));
+    EXPECT_NE(ReadAll(target).find("HISTORY1=/a\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
 }

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 
 #include "app/ListerApp.h"
 #include "app/MainDlg.h"
+#include "app/StatusLine.h"
 #include "catalogue/BackgroundScan.h"
 #include "catalogue/FolderScan.h"
 #include "platform/CodePage.h"
@@ -40,6 +42,15 @@ int HoldingOpenAt(int dirFd, const char* name, int flags) {
     if (std::string_view(name) == "held") {
         g_bInsideHeldCall = true;
         while (g_bHold.load()) std::this_thread::sleep_for(2ms);
+    }
+    return RealSystemCalls().openAt(dirFd, name, flags);
+}
+
+// A folder named "locked" cannot be read.
+int LockingOpenAt(int dirFd, const char* name, int flags) {
+    if (std::string_view(name) == "locked") {
+        errno = EACCES;
+        return -1;
     }
     return RealSystemCalls().openAt(dirFd, name, flags);
 }
@@ -251,6 +262,30 @@ private slots:
             QCOMPARE(Status(d), QStringLiteral("1 ファイル"));
             QVERIFY(ClickButton(d, IDCANCEL));
         });
+    }
+
+    // A folder the scan could not read is told on the status line after
+    // the count, once, by its name (which gives way first when the line is
+    // narrow).
+    void warningsNameTheirFolder() {
+        TempDir tree;
+        QVERIFY(tree.MakeFile("a.txt") && tree.MakeFolder("locked") && tree.MakeFile("locked/x.txt"));
+        Sys().openAt = LockingOpenAt;
+        CMainDlg dlg;
+        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
+        dlg.m_bScanAtStart = true;
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            QVERIFY(WaitForScan(d));
+            const auto* pStatus = static_cast<const StatusLine*>(d->GetStatusLine());
+            QCOMPARE(pStatus->Text(), QStringLiteral("1 ファイル　警告 1 件: "));
+            QCOMPARE(pStatus->Detail().toStdString(),
+                     tree.Folder() + "locked/: アクセスが拒否されました。処理を続けます。");
+            QVERIFY(Status(d).startsWith(pStatus->Text()));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        dlg.DoModal();
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
     // Folders whose names the code page cannot hold (Shift-JIS, a Korean

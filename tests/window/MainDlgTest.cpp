@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/AboutDlg.h"
@@ -347,6 +348,36 @@ private slots:
         QVERIFY(::chdir(strOldCurrent.c_str()) == 0);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QVERIFY(std::filesystem::is_empty(current.Path()));
+    }
+
+    // A settings file too large to be one is not read, and the user is told
+    // before the window opens with the defaults; the history is not saved
+    // into it at the close.
+    void startUpWithASettingsFileTooLarge() {
+        WriteAll(SettingsFile(), "[TITLE]\r\nVALUE1=Huge\r\n[MAINWINDOW]\r\nHISTORY1=/srv/huge\r\n");
+        QVERIFY(::truncate(SettingsFile().c_str(), off_t{2} << 30) == 0);
+        ModalDriver driver(10000);
+        driver
+            .Then<QMessageBox>([this](QMessageBox* b) {
+                QCOMPARE(b->text(),
+                         QString::fromStdString("設定ファイルが 1 MiB を超えているため、読み込みませんでした。\n" +
+                                                SettingsFile()));
+                QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
+            })
+            .Then<CMainDlg>([](CMainDlg* d) {
+                QCOMPARE(d->m_strTitleName, std::string("FileName"));
+                QCOMPARE(d->m_cbFolder->count(), 0);
+                d->m_cbFolder->AddString("/srv/new");
+                QVERIFY(ClickButton(d, IDCANCEL));
+            });
+        char arg0[] = "norvane";
+        char* argv[] = {arg0};
+        QVERIFY(!m_app.InitInstance(1, argv));
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(std::filesystem::file_size(SettingsFile()), std::uintmax_t{2} << 30);
+        std::string strStart(22, '\0');
+        std::ifstream(SettingsFile(), std::ios::binary).read(strStart.data(), 22);
+        QCOMPARE(strStart, std::string("[TITLE]\r\nVALUE1=Huge\r\n"));
     }
 
     // The window as the template lays it out (its first showing moves
