@@ -99,8 +99,9 @@ public:
     CatalogueWriter& operator=(const CatalogueWriter&) = delete;
 
     // nameEncoding: the code page the rows' raw names are in (the file
-    // system's of the scan).
-    bool Open(const std::string& rawPath, int nameEncoding);
+    // system's of the scan). Once *stop (when given) is true, the file is
+    // written no further and Commit fails.
+    bool Open(const std::string& rawPath, int nameEncoding, const std::atomic<bool>* stop = nullptr);
     bool Add(const FileItem& item);
     // Writes the facts (the counts and the name encoding are the writer's
     // own) and puts the file in place.

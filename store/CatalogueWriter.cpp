@@ -194,7 +194,7 @@ const CatalogueError& CatalogueWriter::Error() const { return m_pImpl->error; }
 
 void CatalogueWriter::Abandon() { m_pImpl->Abandon(); }
 
-bool CatalogueWriter::Open(const std::string& rawPath, int nameEncoding) {
+bool CatalogueWriter::Open(const std::string& rawPath, int nameEncoding, const std::atomic<bool>* stop) {
     Impl& d = *m_pImpl;
     d.Abandon();
     d.error = {};
@@ -206,6 +206,7 @@ bool CatalogueWriter::Open(const std::string& rawPath, int nameEncoding) {
     if (probe.error == 0 && !probe.regular) return d.Fail(CatalogueProblem::kNotRegular, 0);
     if (const int error = d.replacement.Open(rawPath)) return d.Fail(CatalogueProblem::kCannotWrite, error);
     d.file = std::make_unique<TargetDatabaseFile>(d.replacement);
+    d.file->SetStop(stop);
     if (const int rc =
             d.db.Open(d.file->Name(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, TargetDatabaseFile::VfsName())) {
         return d.FailSqlite(rc);
@@ -303,7 +304,7 @@ template <class Row, class ItemOf>
 bool WriteRows(const std::string& rawPath, const CatalogueFacts& facts, std::span<const Row> rows, ItemOf itemOf,
                CatalogueError* error, const CatalogueProgress& progress) {
     CatalogueWriter writer;
-    bool written = writer.Open(rawPath, facts.nameEncoding);
+    bool written = writer.Open(rawPath, facts.nameEncoding, progress.stop);
     for (std::size_t i = 0; written && i < rows.size(); ++i) {
         written = writer.Add(*itemOf(rows[i]));
         if ((i + 1) % kRowsPerCheck != 0) continue;
@@ -316,6 +317,8 @@ bool WriteRows(const std::string& rawPath, const CatalogueFacts& facts, std::spa
     }
     if (written) written = writer.Commit(facts);
     if (!written) *error = writer.Error();
+    // A write refused for the stop is the stop.
+    if (!written && progress.stop != nullptr && progress.stop->load()) *error = {CatalogueProblem::kStopped, 0, 0, {}};
     return written;
 }
 

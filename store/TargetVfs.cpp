@@ -15,6 +15,7 @@ namespace norvane {
 struct TargetDatabaseFile::State {
     FileReplacement* target = nullptr;
     std::atomic<int> lastError{0};
+    const std::atomic<bool>* stop = nullptr;
 };
 
 namespace {
@@ -68,6 +69,8 @@ int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
 }
 
 int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
+    const std::atomic<bool>* stop = StateOf(file)->stop;
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return Failed(file, EINTR, SQLITE_IOERR_WRITE);
     const int error =
         StateOf(file)->target->WriteAt(static_cast<std::uint64_t>(offset), data, static_cast<std::size_t>(amount));
     return error == 0 ? SQLITE_OK : Failed(file, error, SQLITE_IOERR_WRITE);
@@ -211,5 +214,7 @@ TargetDatabaseFile::~TargetDatabaseFile() {
 const char* TargetDatabaseFile::VfsName() { return "norvane-target"; }
 
 int TargetDatabaseFile::LastError() const { return m_pState->lastError.load(); }
+
+void TargetDatabaseFile::SetStop(const std::atomic<bool>* stop) { m_pState->stop = stop; }
 
 }  // namespace norvane

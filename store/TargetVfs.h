@@ -5,6 +5,7 @@
 // other file to SQLite's own VFS.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,9 @@ public:
     // The errno of the last read or write that failed (SQLite keeps only
     // its own code).
     int LastError() const;
+    // Once *stop is true every write fails (EINTR): a stop comes through
+    // also while SQLite writes many pages in one call.
+    void SetStop(const std::atomic<bool>* stop);
 
     struct State;
 

@@ -90,6 +90,17 @@ check "a failed save: exit 1" same "$?" "1"
 check "a failed save keeps the old file" same "$(cat "$work/kept.nvcat")" "old"
 check "no temporary file left" same "$(ls -A "$work" | grep -c tmp)" "0"
 
+# A stop signal while the catalogue is written (here at its first write):
+# nothing is written, no temporary file stays.
+if strace -qq -o /dev/null true 2>/dev/null; then
+  ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" strace -f -qq -o /dev/null \
+    -e inject=pwrite64:signal=SIGINT:when=1 "$LISTER" --settings="$work/none.ini" --save="$work/stopped-save.nvcat" \
+    "$tree" 2>/dev/null
+  check "SIGINT while saving: exit 130" same "$?" "130"
+  check "SIGINT while saving: no catalogue" test ! -e "$work/stopped-save.nvcat"
+  check "SIGINT while saving: no temporary file" same "$(ls -A "$work" | grep -c tmp)" "0"
+fi
+
 # The queries of the documentation, in the sqlite3 shell.
 sqlite3 "$work/copy.nvcat" "UPDATE files SET version_ms = 2 << 16 | 1, version_ls = 5 WHERE name = 'tool.exe'"
 queries=$work/queries
