@@ -8,7 +8,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -233,11 +235,15 @@ std::string OptionName(const char* pszArg, int nOption) {
 }
 
 // The rows the list is made of, in scan order, and what a catalogue keeps
-// of the scan or the catalogue they come from.
+// of the scan or the catalogue they come from. A scan's catalogue is
+// written as the rows come (the workers read on meanwhile) and committed
+// once the scan's facts are known.
 struct ListerRows {
     std::shared_ptr<FileStore> store = std::make_shared<FileStore>();
     std::vector<const FileItem*> rows;
     CatalogueFacts facts;
+    std::unique_ptr<CatalogueWriter> catalogue;
+    bool catalogueWritten = true;  // every row so far went into it
 };
 
 // Scans the folder; diagnostics and progress (on a terminal only: standard
@@ -251,8 +257,17 @@ void ScanRows(const ListerOptions& options, ListerRows* list) {
     scanOptions.includeHidden = options.hidden;
     if (options.threads >= 0) scanOptions.threads = options.threads;
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
+    std::function<void(std::span<FileItem* const>)> onRows;
+    if (!options.savePath.empty()) {
+        list->catalogue = std::make_unique<CatalogueWriter>();
+        list->catalogueWritten = list->catalogue->Open(options.savePath, FileSystemCodePage(), &StopRequest());
+        onRows = [list](std::span<FileItem* const> rows) {
+            for (std::size_t i = 0; i < rows.size() && list->catalogueWritten; ++i)
+                list->catalogueWritten = list->catalogue->Add(*rows[i]);
+        };
+    }
     const FILETIME started = CurrentFileTime();
-    ListerScan scan = RunListerScan(options.folder, scanOptions, *list->store, progress, !options.quiet);
+    ListerScan scan = RunListerScan(options.folder, scanOptions, *list->store, progress, !options.quiet, onRows);
     list->rows = std::move(scan.rows);
     list->facts = ScanFacts(options.folder, scanOptions, started, CurrentFileTime(), scan.result);
 }
@@ -310,10 +325,16 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     return written;
 }
 
-// Keeps the rows (in scan order) in the catalogue --save names.
+// Keeps the rows (in scan order) in the catalogue --save names: commits the
+// one a scan wrote, or writes a catalogue's rows.
 bool SaveRows(const ListerOptions& options, const ListerRows& list, std::string* error) {
     CatalogueError problem;
-    if (WriteCatalogue(options.savePath, list.facts, list.rows, &problem, {&StopRequest(), nullptr})) return true;
+    if (list.catalogue != nullptr) {
+        if (list.catalogueWritten && list.catalogue->Commit(list.facts)) return true;
+        problem = StopRequest().load() ? CatalogueError{CatalogueProblem::kStopped, 0, 0, {}} : list.catalogue->Error();
+    } else if (WriteCatalogue(options.savePath, list.facts, list.rows, &problem, {&StopRequest(), nullptr})) {
+        return true;
+    }
     *error = options.savePath + ": " + CatalogueErrorTextEnglish(problem);
     return false;
 }

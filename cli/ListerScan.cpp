@@ -138,7 +138,7 @@ std::string ProgressLine(const ScanProgress& progress, double seconds, int colum
 }
 
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
-                         bool diagnostics) {
+                         bool diagnostics, const std::function<void(std::span<FileItem* const>)>& onRows) {
     ListerScan scan;
     FolderScan folderScan(rawFolder, options, store);
     folderScan.Start();
@@ -150,6 +150,7 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
     for (bool more = true; more;) {
         more = folderScan.Take(batch, std::chrono::milliseconds(50));
         scan.rows.insert(scan.rows.end(), batch.rows.begin(), batch.rows.end());
+        if (onRows && !batch.rows.empty()) onRows(batch.rows);
         if (diagnostics && !batch.diagnostics.empty()) {
             Erase(shown);
             for (const std::string& text : batch.diagnostics) {

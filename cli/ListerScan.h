@@ -7,6 +7,8 @@
 #include <time.h>
 
 #include <atomic>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,10 @@ struct ListerScan {
 // standard error as they come, each a warning that names its folder. With
 // progress, standard error shows one line (files, folders, files per
 // second, the folder reached) redrawn at most ten times a second and erased
-// at the end.
+// at the end. onRows, when given, is handed the rows as they come, in scan
+// order, on the calling thread, while the workers read on.
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
-                         bool diagnostics = true);
+                         bool diagnostics = true, const std::function<void(std::span<FileItem* const>)>& onRows = {});
 
 // For as long as it lives (one at a time), SIGINT, SIGTERM and SIGHUP ask
 // the lister to stop, on the thread that made it, unless the lister was

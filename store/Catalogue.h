@@ -102,6 +102,8 @@ public:
     // system's of the scan). Once *stop (when given) is true, the file is
     // written no further and Commit fails.
     bool Open(const std::string& rawPath, int nameEncoding, const std::atomic<bool>* stop = nullptr);
+    // The record (and its folder) must stay until Commit or Abandon: rows
+    // are written a few at a time.
     bool Add(const FileItem& item);
     // Writes the facts (the counts and the name encoding are the writer's
     // own) and puts the file in place.

@@ -23,6 +23,20 @@ namespace {
 
 // The stop request is looked at every this many rows.
 constexpr std::uint64_t kRowsPerCheck = 4096;
+// Files go in this many at a time, one statement for all: a statement's own
+// work (its transaction's check, its end, its reset) costs as much as
+// inserting a row does.
+constexpr std::size_t kRowsPerInsert = 32;
+constexpr int kFileColumns = 9;
+
+// "INSERT INTO files (...) VALUES (?, ...), ..." for rows rows.
+std::string InsertFilesSql(std::size_t rows) {
+    std::string sql =
+        "INSERT INTO files (folder, name, size, time, version_ms, version_ls, system, hidden, kind) VALUES ";
+    for (std::size_t i = 0; i < rows; ++i)
+        sql += i == 0 ? "(?, ?, ?, ?, ?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    return sql;
+}
 
 const char* OutcomeText(ScanEnd end) {
     switch (end) {
@@ -94,7 +108,13 @@ struct CatalogueWriter::Impl {
     FileReplacement replacement;
     std::unique_ptr<TargetDatabaseFile> file;
     SqliteDatabase db;
-    SqliteStatement insertFile;
+    SqliteStatement insertFile;   // one row
+    SqliteStatement insertFiles;  // kRowsPerInsert rows
+    struct Pending {
+        std::int64_t folder;
+        const FileItem* item;
+    };
+    std::vector<Pending> pending;  // rows not yet inserted (their records outlive them)
     SqliteStatement insertFolder;
     std::unordered_map<const Folder*, std::int64_t> folderIds;
     const Folder* top = nullptr;
@@ -124,6 +144,8 @@ struct CatalogueWriter::Impl {
     }
     void Abandon() {
         insertFile.Finalize();
+        insertFiles.Finalize();
+        pending.clear();
         insertFolder.Finalize();
         db.Close();
         file.reset();
@@ -149,6 +171,38 @@ struct CatalogueWriter::Impl {
         return InsertFolder(1, 0, {});
     }
     std::int64_t FolderId(const Folder* folder);
+
+    // Binds a file's values from the parameter after first.
+    void BindFile(SqliteStatement& insert, int first, const Pending& row) const {
+        const FileItem& item = *row.item;
+        insert.Bind(first + 1, row.folder);
+        BindName(insert, first + 2, item.rawName(), nameEncoding == kCodePageUtf8);
+        // Sizes and times are unsigned: their 64 bits as SQLite's signed integer.
+        insert.Bind(first + 3, static_cast<std::int64_t>(item.fileSize));
+        insert.Bind(first + 4, static_cast<std::int64_t>(item.fileTime));
+        insert.Bind(first + 5, item.versionInfo.dwFileVersionMS);
+        insert.Bind(first + 6, item.versionInfo.dwFileVersionLS);
+        insert.Bind(first + 7, item.systemFile ? 1 : 0);
+        insert.Bind(first + 8, item.hidden ? 1 : 0);
+        insert.Bind(first + 9, static_cast<std::int64_t>(item.kind));
+    }
+    // Inserts the pending rows: a whole batch in one statement, the rest (at
+    // the end) one by one.
+    bool Flush() {
+        SqliteStatement& insert = pending.size() == kRowsPerInsert ? insertFiles : insertFile;
+        for (std::size_t done = 0; done < pending.size();) {
+            const std::size_t rows = &insert == &insertFiles ? kRowsPerInsert : 1;
+            for (std::size_t i = 0; i < rows; ++i)
+                BindFile(insert, static_cast<int>(i) * kFileColumns, pending[done + i]);
+            const int rc = insert.Step();
+            insert.Reset();
+            if (rc != SQLITE_DONE) return FailSqlite(rc);
+            done += rows;
+        }
+        files += pending.size();
+        pending.clear();
+        return true;
+    }
 };
 
 // The folder's number, the folders above it numbered and written first. 0
@@ -220,11 +274,9 @@ bool CatalogueWriter::Open(const std::string& rawPath, int nameEncoding, const s
     if (const int rc = d.db.Execute(setup.c_str())) return d.FailSqlite(rc);
     if (const int rc = d.insertFolder.Prepare(d.db.Get(), "INSERT INTO folders (id, parent, name) VALUES (?, ?, ?)"))
         return d.FailSqlite(rc);
-    if (const int rc = d.insertFile.Prepare(d.db.Get(),
-                                            "INSERT INTO files (folder, name, size, time, version_ms, version_ls, "
-                                            "system, hidden, kind) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")) {
-        return d.FailSqlite(rc);
-    }
+    if (const int rc = d.insertFile.Prepare(d.db.Get(), InsertFilesSql(1))) return d.FailSqlite(rc);
+    if (const int rc = d.insertFiles.Prepare(d.db.Get(), InsertFilesSql(kRowsPerInsert))) return d.FailSqlite(rc);
+    d.pending.reserve(kRowsPerInsert);
     return true;
 }
 
@@ -233,27 +285,13 @@ bool CatalogueWriter::Add(const FileItem& item) {
     if (d.db.Get() == nullptr) return false;
     const std::int64_t folder = d.FolderId(item.folder);
     if (folder == 0) return false;
-    SqliteStatement& insert = d.insertFile;
-    insert.Bind(1, folder);
-    BindName(insert, 2, item.rawName(), d.nameEncoding == kCodePageUtf8);
-    // Sizes and times are unsigned: their 64 bits as SQLite's signed integer.
-    insert.Bind(3, static_cast<std::int64_t>(item.fileSize));
-    insert.Bind(4, static_cast<std::int64_t>(item.fileTime));
-    insert.Bind(5, item.versionInfo.dwFileVersionMS);
-    insert.Bind(6, item.versionInfo.dwFileVersionLS);
-    insert.Bind(7, item.systemFile ? 1 : 0);
-    insert.Bind(8, item.hidden ? 1 : 0);
-    insert.Bind(9, static_cast<std::int64_t>(item.kind));
-    const int rc = insert.Step();
-    insert.Reset();
-    if (rc != SQLITE_DONE) return d.FailSqlite(rc);
-    ++d.files;
-    return true;
+    d.pending.push_back({folder, &item});
+    return d.pending.size() < kRowsPerInsert || d.Flush();
 }
 
 bool CatalogueWriter::Commit(const CatalogueFacts& facts) {
     Impl& d = *m_pImpl;
-    if (d.db.Get() == nullptr) return false;
+    if (d.db.Get() == nullptr || !d.Flush()) return false;
     // A catalogue without files still names its top folder.
     if (d.top == nullptr && !d.InsertFolder(1, 0, {})) return false;
     if (d.top == nullptr) d.folders = 1;
@@ -288,6 +326,7 @@ bool CatalogueWriter::Commit(const CatalogueFacts& facts) {
     if (const int rc = insert.Step(); rc != SQLITE_DONE) return d.FailSqlite(rc);
     insert.Finalize();
     d.insertFile.Finalize();
+    d.insertFiles.Finalize();
     d.insertFolder.Finalize();
     if (const int rc = d.db.Execute("COMMIT")) return d.FailSqlite(rc);
     d.db.Close();
