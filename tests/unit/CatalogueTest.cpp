@@ -155,6 +155,15 @@ TEST_F(CatalogueTest, RoundTripGivesTheScansRowsOrdersAndExportBytes) {
     EXPECT_EQ(links, 1);
     EXPECT_EQ(others, 1);
     EXPECT_EQ(kept, 2);  // "日本語.txt" and the name in no encoding
+    // Many rows, written a few to a statement and the last ones alone.
+    std::vector<const FileItem*> many;
+    for (int i = 0; i < 37; ++i) many.insert(many.end(), scanned.items.begin(), scanned.items.end());
+    const std::string path = m_dir / "many.nvcat";
+    CatalogueError error;
+    ASSERT_TRUE(WriteCatalogue(path, scanned.facts, many, &error)) << CatalogueErrorTextEnglish(error);
+    CatalogueContents read;
+    ASSERT_TRUE(ReadCatalogue(path, &read, &error)) << CatalogueErrorTextEnglish(error);
+    EXPECT_EQ(Exports(Items(read)), Exports(many));
 }
 
 // The facts of a scan cut short come back as they went in, and with them
