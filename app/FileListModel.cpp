@@ -33,6 +33,15 @@ void FileListModel::Clear(std::shared_ptr<const FileStore> store) {
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    std::vector<ItemRef>().swap(m_scanOrder);
+    m_pStore = std::move(store);
+    endResetModel();
+}
+
+void FileListModel::SetRows(std::shared_ptr<const FileStore> store, std::vector<ItemRef> rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    std::vector<ItemRef>().swap(m_scanOrder);
     m_pStore = std::move(store);
     endResetModel();
 }
@@ -51,6 +60,8 @@ void FileListModel::Sort(int nColumn, bool bDescending) {
     // The order is worked out from keys (SortOrder): a million rows sort in
     // well under a second, where comparing records one pair at a time does not.
     const std::vector<int> order = SortOrder(Items(), nColumn, bDescending);
+    // A catalogue keeps the scan's order, which a sort loses.
+    if (m_scanOrder.empty()) m_scanOrder = m_rows;
     Reorder(order, [&] {
         std::vector<ItemRef> sorted(m_rows.size());
         for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = m_rows[static_cast<std::size_t>(order[i])];

@@ -25,6 +25,11 @@ public:
     // Removes every row; the rows to come are records of store, which the
     // list keeps while it shows them.
     void Clear(std::shared_ptr<const FileStore> store = nullptr);
+    // Shows rows (records of store, in scan order) in place of every row.
+    void SetRows(std::shared_ptr<const FileStore> store, std::vector<ItemRef> rows);
+    // The records and the rows in scan order, whatever the list's order.
+    const std::shared_ptr<const FileStore>& Store() const { return m_pStore; }
+    const std::vector<ItemRef>& ScanOrder() const { return m_scanOrder.empty() ? m_rows : m_scanOrder; }
     const FileItem* Item(int nRow) const;
     // The records of every row, in the list's order.
     std::vector<const FileItem*> Items() const;
@@ -44,6 +49,7 @@ protected:
 private:
     std::shared_ptr<const FileStore> m_pStore;
     std::vector<ItemRef> m_rows;
+    std::vector<ItemRef> m_scanOrder;  // once sorted: the rows as they came
     bool m_bFormattedSize = false;
     mutable std::string m_strCell;  // reused for every cell
 };

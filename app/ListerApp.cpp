@@ -7,6 +7,7 @@
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "res/Resources.h"
+#include "store/Catalogue.h"
 
 namespace norvane {
 namespace {
@@ -70,7 +71,9 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     }
 
     CMainDlg dlg;
-    if (!rawFolder.empty()) dlg.SetFolder(rawFolder);
+    // A catalogue (a file manager opens one with the program), or a folder.
+    if (HasCatalogueExtension(rawFolder)) dlg.OpenCatalogueAtStart(rawFolder);
+    else if (!rawFolder.empty()) dlg.SetFolder(rawFolder);
     dlg.exec();
     m_pLoaded.reset();
     return false;

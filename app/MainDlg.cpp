@@ -136,6 +136,9 @@ CMainDlg::CMainDlg(QWidget* pParent)
     PlaceStatusLine();
     m_pProgressTimer = new QTimer(this);
     connect(m_pProgressTimer, &QTimer::timeout, this, &CMainDlg::FlushPendingRows);
+    // The catalogue items go into the list's menu and the window's, and take
+    // their keys wherever the focus is in the window.
+    CreateCatalogueActions();
 
     // Enter in the folder box is its own: it lists the typed folder. The box
     // takes the keys and hands them to its edit field without events.
@@ -181,10 +184,11 @@ int CMainDlg::MinimumClientWidth() const {
     return nRight + MapDialogRect(QRect(0, 0, kRightMarginUnits, 0)).width();
 }
 
-// Other window commands are the window manager's. The item stands first
-// after a separator, as in a window menu.
+// Other window commands are the window manager's: the catalogue items, then
+// the About item after a separator, as in a window menu.
 void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
     QMenu menu(this);
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue});
     menu.addSeparator();
     const std::string_view strAbout = FindResourceString(IDS_ABOUTBOX);
     QAction* pAbout = menu.addAction(QString::fromUtf8(strAbout.data(), static_cast<qsizetype>(strAbout.size())));
@@ -239,11 +243,29 @@ void CMainDlg::OnSize() {
     PlaceStatusLine();
 }
 
+// The window goes from the screen first: a catalogue being saved is
+// finished, as the user asked for it, before the history is saved.
 void CMainDlg::done(int nResult) {
+    TemplateDialog::done(nResult);
     // A scan still running stops; its workers end on their own thread.
     ClearItems();
+    FinishSave();
     SaveHistory();
-    TemplateDialog::done(nResult);
+}
+
+// No box as the window goes (a session may be ending): a failure, which left
+// the file that was there, is told on standard error.
+void CMainDlg::FinishSave() {
+    if (m_pSave == nullptr) return;
+    m_pSave->Wait();
+    if (!m_pSave->Succeeded()) {
+        const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_pSave->Path(), FileSystemCodePage()));
+        std::fprintf(stderr, "カタログを保存できませんでした。保存先は変更されていません。\n%s\n%s\n", strPath.c_str(),
+                     CatalogueErrorText(m_pSave->Error()).c_str());
+    }
+    m_pSave.reset();
+    m_pSaveWake->Retire();
+    m_pSaveWake = nullptr;
 }
 
 void CMainDlg::SaveHistory() {
@@ -293,6 +315,8 @@ void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
     pCopy->setShortcut(QKeySequence::Copy);
     pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0);
     connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
+    menu.addSeparator();
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue});
     menu.exec(ptGlobal);
 }
 
@@ -315,6 +339,8 @@ void CMainDlg::InsertHistory(const QString& strFolder, const std::string& rawFol
 
 std::string CMainDlg::RawFolderOfBox() const {
     const QString strText = m_cbFolder->currentText();
+    // The folder of the catalogue shown, by its own bytes.
+    if (!m_strCataloguePath.empty() && strText == m_strCatalogueBoxText) return m_facts.topFolder;
     const int nPicked = m_cbFolder->currentIndex();
     if (nPicked >= 0 && m_cbFolder->itemText(nPicked) == strText) {
         const QVariant raw = m_cbFolder->itemData(nPicked, kRawFolderRole);

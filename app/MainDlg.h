@@ -11,6 +11,12 @@
 // stops the scan; closing the window, a new folder or a changed filter stop
 // it too. The folder check of "リストを更新(&R)" also runs off the window's
 // thread. However the window ends, it saves the folder history.
+//
+// A list can be kept as a catalogue file and opened again later without the
+// folder ("カタログを保存(&V)...", "カタログを開く(&O)..." in the list's
+// menu and the window's, Ctrl+S and Ctrl+O). Both run off the window's
+// thread. An opened catalogue shows exactly as its scan did, until a scan
+// replaces it; the title and the status line say whose catalogue it is.
 #pragma once
 
 #include <chrono>
@@ -22,6 +28,7 @@
 
 #include <QIcon>
 
+#include "app/CatalogueTask.h"
 #include "app/FileListModel.h"
 #include "catalogue/FileItem.h"
 #include "catalogue/FolderScan.h"
@@ -31,6 +38,7 @@
 #include "framework/TemplateDialog.h"
 #include "res/Resource.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QTimer;
@@ -96,8 +104,33 @@ public:
     // and lists it anew (start-up calls it with the command line's folder).
     void SetFolder(const std::string& rawFolder);
 
-    // True while a listing is under way: its folder being checked or read.
+    // True while a listing is under way: its folder being checked or read,
+    // or a catalogue being read.
     bool IsScanning() const;
+    // True while a catalogue is being written.
+    bool IsSaving() const { return m_pSave != nullptr; }
+    // The catalogue the list shows (its path as the file system names it),
+    // empty when it shows a scan.
+    const std::string& CataloguePath() const { return m_strCataloguePath; }
+    // What a catalogue saved now would say of the list's scan.
+    const CatalogueFacts& ListFacts() const { return m_facts; }
+
+    // Reads the catalogue at rawPath in the background and shows it in place
+    // of the list once it is read whole; a catalogue that cannot be read is
+    // said so in a message box and the list stays as it was.
+    bool OpenCatalogue(const std::string& rawPath);
+    // The same for a catalogue named on the command line, which may name a
+    // folder instead: that folder is listed.
+    void OpenCatalogueAtStart(const std::string& rawPath);
+    // Writes the list, in scan order, into a catalogue at rawPath in the
+    // background; a failure is said so in a message box, and a file that was
+    // there stays as it was.
+    bool SaveCatalogue(const std::string& rawPath);
+    // The two menu items: ask for the file, then open or save.
+    void OnOpenCatalogue();
+    void OnSaveCatalogue();
+    QAction* GetOpenCatalogueAction() const { return m_pOpenCatalogue; }
+    QAction* GetSaveCatalogueAction() const { return m_pSaveCatalogue; }
     // Stops the running scan, if any; its rows stay and the status line says
     // that it stopped.
     void StopScan();
@@ -135,6 +168,7 @@ protected:
 
 private:
     void LoadSettings();
+    void FinishSave();
     void SaveHistory();
     // A history entry: the text shown and the folder's bytes.
     void InsertHistory(const QString& strFolder, const std::string& rawFolder);
@@ -145,6 +179,16 @@ private:
     int MinimumClientWidth() const;
     // Asks for the options, then writes the selected rows or all rows.
     void RunExport(bool bSelectedRows);
+
+    // Catalogues.
+    void CreateCatalogueActions();
+    void UpdateCatalogueActions();
+    void OnOpenTaskWake();
+    void OnSaveTaskWake();
+    void EndOpen();
+    void ShowCatalogue(CatalogueContents contents, const std::string& rawPath);
+    void LeaveCatalogue();
+    QString CatalogueSummary() const;
 
     // The running scan, on the window's thread.
     void OnScanWake();
@@ -171,7 +215,27 @@ private:
     std::chrono::steady_clock::time_point m_scanStart;
     QTimer* m_pProgressTimer = nullptr;
     QLabel* m_pStatus = nullptr;
-    QSize m_sizeLast;          // the size the controls were placed for
+    QSize m_sizeLast;  // the size the controls were placed for
+
+    // The list's scan (or the catalogue's): what a saved catalogue says.
+    CatalogueFacts m_facts;
+    bool m_bHasFacts = false;     // the list is a scan's or a catalogue's, and may be saved
+    std::string m_strScanFolder;  // the folder, the options and the start of the scan running
+    ScanOptions m_scanOptions;
+    FILETIME m_scanStarted = 0;
+    std::string m_strCataloguePath;    // the catalogue shown, or empty
+    QString m_strCatalogueBoxText;     // the folder box's text as the catalogue set it
+    std::string m_strCatalogueFolder;  // where the last catalogue was saved or opened
+    std::unique_ptr<CatalogueTask> m_pOpen;
+    std::unique_ptr<CatalogueTask> m_pSave;
+    ThreadWake* m_pOpenWake = nullptr;
+    ThreadWake* m_pSaveWake = nullptr;
+    bool m_bOpenAtStart = false;    // the catalogue being read was named on the command line
+    QString m_strStatusBeforeOpen;  // the status line to put back when an open fails
+    QString m_strDetailBeforeOpen;
+    QString m_strBaseTitle;
+    QAction* m_pOpenCatalogue = nullptr;
+    QAction* m_pSaveCatalogue = nullptr;
     int m_nComboMaxWidth = 0;  // the folder box's width up to "リストを更新(&R)"
 };
 

@@ -2,6 +2,7 @@
 // the window's thread a slice of time at a go, its progress and outcome on
 // the status line, and every way it stops.
 #include <QCheckBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "catalogue/BackgroundScan.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
+#include "platform/FileTime.h"
 
 namespace norvane {
 namespace {
@@ -56,17 +58,21 @@ void ShowOutcome(StatusLine* pStatus, const QString& strText, const ScanResult& 
 
 }  // namespace
 
-bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr; }
+bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr; }
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
     // share of the records until they end.
     CancelFolderCheck();
     EndScan();
+    EndOpen();
+    LeaveCatalogue();
+    m_bHasFacts = false;
     // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
     m_fileList.Clear();
     m_nSortColumn = -1;
+    UpdateCatalogueActions();
 }
 
 bool CMainDlg::Rescan() {
@@ -82,11 +88,18 @@ bool CMainDlg::AddFileItem(const FileItem* pItem) {
 
 bool CMainDlg::ScanFolder(const std::string& rawFolder, bool recurse, bool includeSystem, bool includeHidden) {
     EndScan();
+    EndOpen();
+    LeaveCatalogue();
     ScanOptions options;
     options.recurse = recurse;
     options.includeSystem = includeSystem;
     options.includeHidden = includeHidden;
     options.workersYield = true;
+    // What a catalogue of this scan will say of it.
+    m_bHasFacts = false;
+    m_strScanFolder = rawFolder;
+    m_scanOptions = options;
+    m_scanStarted = CurrentFileTime();
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
     // The list shows this scan's records alone, in scan order.
     m_pendingRows.clear();
@@ -141,6 +154,17 @@ void CMainDlg::FlushPendingRows() {
 }
 
 void CMainDlg::ShowScanProgress() {
+    auto* pStatusLine = static_cast<StatusLine*>(m_pStatus);
+    if (m_pScan == nullptr && m_pOpen != nullptr) {
+        return pStatusLine->SetStatus(
+            QStringLiteral("カタログを開いています: ") + Count(m_pOpen->RowsDone()) + QStringLiteral("　"),
+            QFile::decodeName(QByteArray::fromStdString(m_pOpen->Path())));
+    }
+    if (m_pScan == nullptr && m_pSave != nullptr) {
+        return pStatusLine->SetStatus(QStringLiteral("カタログを保存しています: ") + Count(m_pSave->RowsDone()) +
+                                          QStringLiteral(" / ") + Count(m_pSave->RowsTotal()) + QStringLiteral("　"),
+                                      QFile::decodeName(QByteArray::fromStdString(m_pSave->Path())));
+    }
     if (m_pScan == nullptr) return;
     const ScanProgress progress = m_pScan->Progress();
     // The workers' count runs ahead of the list (they read ahead of it); it
@@ -153,6 +177,14 @@ void CMainDlg::ShowScanProgress() {
 
 void CMainDlg::StopScan() {
     CancelFolderCheck();
+    if (m_pOpen != nullptr) {
+        // The list stays as it was.
+        EndOpen();
+        static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
+    }
+    // A save is stopped by Escape only when nothing else is under way; the
+    // file it would have replaced stays as it was.
+    if (m_pScan == nullptr && m_pSave != nullptr) m_pSave->RequestStop();
     if (m_pScan == nullptr) return;
     m_pScan->RequestStop();
     ScanBatch batch;
@@ -163,6 +195,9 @@ void CMainDlg::StopScan() {
 void CMainDlg::OnScanEnded() {
     FlushPendingRows();
     const ScanResult result = m_pScan->Result();
+    // A list may be kept as a catalogue unless no folder was listed.
+    m_facts = ScanFacts(m_strScanFolder, m_scanOptions, m_scanStarted, CurrentFileTime(), result);
+    m_bHasFacts = !result.folderMissing && !(result.end == ScanEnd::kStoppedByError && result.reason.empty());
     EndScan();
     const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
@@ -220,13 +255,15 @@ void CMainDlg::EndScan() {
 // of the window works as ever.
 void CMainDlg::EnterScanning(bool bScanning) {
     for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) Control(nId)->setEnabled(!bScanning);
+    UpdateCatalogueActions();
     m_listFiles->EnableColumnClicks(!bScanning);
     if (bScanning) {
         m_listFiles->setCursor(Qt::BusyCursor);
         m_pProgressTimer->start(kProgressIntervalMs);
     } else {
         m_listFiles->unsetCursor();
-        m_pProgressTimer->stop();
+        // A save going on still shows its progress.
+        if (m_pSave == nullptr) m_pProgressTimer->stop();
     }
 }
 
@@ -241,9 +278,10 @@ void CMainDlg::PlaceStatusLine() {
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
-    // Escape stops a scan; with none running it is the dialog's Cancel.
+    // Escape stops a scan (or a catalogue's reading or writing); with none
+    // running it is the dialog's Cancel.
     if (pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-        IsScanning()) {
+        (IsScanning() || (IsSaving() && !m_pSave->Done()))) {
         StopScan();
         pEvent->accept();
         return;

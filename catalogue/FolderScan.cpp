@@ -134,12 +134,10 @@ public:
         : m_strRawTop(std::move(rawFolder)), m_options(options) {
         m_slots.resize(static_cast<std::size_t>(std::max(options.threads, 0)) + 1);
         for (Slot& slot : m_slots) slot.arena = store.NewArena();
-        std::string text = FileNameToCodePage(m_strRawTop, FileSystemCodePage());
-        if (!text.empty()) AppendSeparatorIfMissing(text);
         Slot& own = m_slots.back();
         Node& top = own.nodes.emplace_back();
         top.rawName = m_strRawTop;
-        top.folder = own.arena->AddFolder(nullptr, text);
+        top.folder = own.arena->AddFolder(nullptr, TopFolderText(m_strRawTop, FileSystemCodePage()), m_strRawTop);
         m_pTop = &top;
         m_order.push_back(&top);
         m_work.push_back(&top);
@@ -394,11 +392,11 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
             if (!m_options.recurse || entry.rawName == "." || entry.rawName == "..") continue;
             Node& child = slot.nodes.emplace_back();
             child.parent = node;
-            child.folder = slot.arena->AddFolder(node->folder, entry.cFileName);
             // The shown name differs from the real one where the code page
-            // cannot hold it, or where the name is not valid text.
-            child.rawName =
-                entry.cFileName == entry.rawName ? child.folder->name : slot.arena->StoreText(entry.rawName);
+            // cannot hold it, or where the name is not valid text: the folder
+            // record keeps both.
+            child.folder = slot.arena->AddFolder(node->folder, entry.cFileName, entry.rawName);
+            child.rawName = child.folder->rawName;
             children.push_back(&child);
             continue;
         }
@@ -409,7 +407,8 @@ Node* FolderScan::Engine::ReadFolder(Node* node, Slot& slot) {
         }
         if (!m_options.includeSystem && (attributes & FILE_ATTRIBUTE_SYSTEM)) continue;
         if (!m_options.includeHidden && (attributes & FILE_ATTRIBUTE_HIDDEN)) continue;
-        FileItem* item = slot.arena->AddItem(entry.cFileName, node->folder);
+        FileItem* item = slot.arena->AddItem(entry.cFileName, node->folder, entry.rawName);
+        item->kind = entry.regularFile ? kFileKindFile : entry.symbolicLink ? kFileKindLink : kFileKindOther;
         item->fileSize = entry.fileSize;
         item->fileTime = entry.ftLastWriteTime;
         item->systemFile = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -767,6 +766,12 @@ bool FolderScan::Take(ScanBatch& batch, std::chrono::milliseconds wait, std::siz
 const ScanResult& FolderScan::Result() const { return m_pEngine->Result(); }
 
 ScanProgress FolderScan::Progress() const { return m_pEngine->Progress(); }
+
+std::string TopFolderText(std::string_view rawFolder, int fileSystemCodePage) {
+    std::string text = FileNameToCodePage(rawFolder, fileSystemCodePage);
+    if (!text.empty()) AppendSeparatorIfMissing(text);
+    return text;
+}
 
 std::string_view NotReadyText() {
     static const std::string text = Utf8ToCodePage("ディスクの準備ができていません。\n");

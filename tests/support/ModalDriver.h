@@ -133,6 +133,19 @@ public:
             [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
     }
 
+    // As Then, once fnReady holds of the window too (for a step that must
+    // wait for what the step before set off, without waiting inside it).
+    template <class T>
+    ModalDriver& ThenWhen(std::function<bool(T*)> fnReady, std::function<void(T*)> fnAction) {
+        return Add(
+            false,
+            [fnReady](QWidget* pWidget) {
+                auto* pWindow = dynamic_cast<T*>(pWidget);
+                return pWindow != nullptr && fnReady(pWindow);
+            },
+            [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
+    }
+
     // When a popup menu is open, run the action on it.
     ModalDriver& ThenPopup(std::function<void(QMenu*)> fnAction) {
         return Add(

@@ -207,6 +207,9 @@ QStringList ContextMenu(QWidget* pTarget, QPoint pos, const QString& strChoice =
     return items;
 }
 
+// The catalogue items of the list's menu and the window's.
+const QStringList kCatalogueItems{QStringLiteral("カタログを開く(&O)..."), QStringLiteral("カタログを保存(&V)...")};
+
 // The lines of tab-separated cells the rows show, columns in their order.
 QString RowsAsShown(CMainDlg* d, const std::vector<int>& rows) {
     QString strText;
@@ -780,7 +783,7 @@ private slots:
             pClipboard->clear();
             const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
             QCOMPARE(ContextMenu(d->m_listFiles->viewport(), ptRow, QStringLiteral("コピー(&C)")),
-                     QStringList{QStringLiteral("コピー(&C)")});
+                     QStringList{QStringLiteral("コピー(&C)")} + kCatalogueItems);
             QVERIFY(pClipboard->text().startsWith(QStringLiteral("tab and break\t")));
             QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 1);
         });
@@ -794,12 +797,14 @@ private slots:
             QClipboard* pClipboard = QApplication::clipboard();
             pClipboard->setText(QStringLiteral("before"));
             const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
-            QCOMPARE(ContextMenu(d->m_listFiles->viewport(), ptRow), QStringList{QStringLiteral("[コピー(&C)]")});
+            QCOMPARE(ContextMenu(d->m_listFiles->viewport(), ptRow),
+                     QStringList{QStringLiteral("[コピー(&C)]")} + kCatalogueItems);
             QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
             QCOMPARE(pClipboard->text(), QStringLiteral("before"));
             const QString strAbout = QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
-            QCOMPARE(ContextMenu(d->m_listFiles->horizontalHeader()->viewport(), QPoint(5, 5)), QStringList{strAbout});
-            QCOMPARE(ContextMenu(d, QPoint(3, 3)), QStringList{strAbout});
+            QCOMPARE(ContextMenu(d->m_listFiles->horizontalHeader()->viewport(), QPoint(5, 5)),
+                     kCatalogueItems + QStringList{strAbout});
+            QCOMPARE(ContextMenu(d, QPoint(3, 3)), kCatalogueItems + QStringList{strAbout});
         });
     }
 
