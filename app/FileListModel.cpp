@@ -33,6 +33,15 @@ void FileListModel::Clear(std::shared_ptr<const FileStore> store) {
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    std::vector<ItemRef>().swap(m_scanOrder);
+    m_pStore = std::move(store);
+    endResetModel();
+}
+
+void FileListModel::SetRows(std::shared_ptr<const FileStore> store, std::vector<ItemRef> rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    std::vector<ItemRef>().swap(m_scanOrder);
     m_pStore = std::move(store);
     endResetModel();
 }
@@ -65,6 +74,8 @@ FileListModel::NewOrder FileListModel::PrepareOrder(const std::vector<ItemRef>& 
 
 void FileListModel::ApplyOrder(NewOrder order) {
     if (order.rows.size() != m_rows.size() || order.rows.empty()) return;
+    // A catalogue keeps the scan's order, which a sort loses.
+    if (m_scanOrder.empty()) m_scanOrder = m_rows;
     MoveRows(order.newRow, [&] { m_rows.swap(order.rows); });
 }
 

@@ -26,6 +26,12 @@ public:
     // Removes every row; the rows to come are records of store, which the
     // list keeps while it shows them.
     void Clear(std::shared_ptr<const FileStore> store = nullptr);
+    // Shows rows (records of store, in scan order) in place of every row.
+    void SetRows(std::shared_ptr<const FileStore> store, std::vector<ItemRef> rows);
+    // The records and the rows in scan order, whatever the list's order
+    // (work off the window's thread holds a share of the records).
+    const std::shared_ptr<const FileStore>& Store() const { return m_pStore; }
+    const std::vector<ItemRef>& ScanOrder() const { return m_scanOrder.empty() ? m_rows : m_scanOrder; }
     const FileItem* Item(int nRow) const;
     // The records of every row, in the list's order.
     std::vector<const FileItem*> Items() const;
@@ -48,9 +54,6 @@ public:
     // Takes an order prepared for the rows as they are now; one for other
     // rows changes nothing.
     void ApplyOrder(NewOrder order);
-    // The store the rows are records of (work off the window's thread holds
-    // a share of it).
-    const std::shared_ptr<const FileStore>& Store() const { return m_pStore; }
     // Sizes as short texts with a unit, or plain numbers: the size column
     // shows them anew.
     void SetFormattedSize(bool bFormattedSize);
@@ -64,6 +67,7 @@ protected:
 private:
     std::shared_ptr<const FileStore> m_pStore;
     std::vector<ItemRef> m_rows;
+    std::vector<ItemRef> m_scanOrder;  // once sorted: the rows as they came
     bool m_bFormattedSize = false;
     mutable std::string m_strCell;  // reused for every cell
 };

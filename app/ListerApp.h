@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "export/ExportSettings.h"
 #include "settings/SettingsFile.h"
 
 namespace norvane {
@@ -18,7 +19,8 @@ public:
     CListerApp& operator=(const CListerApp&) = delete;
 
     // Runs the main window, on the folder named on the command line if there
-    // is one, until it closes. Always false: the program ends afterwards.
+    // is one (or the catalogue: a name ending with ".nvcat"), until it closes. Always false: the program ends
+    // afterwards.
     bool InitInstance(int argc, char** argv);
 
     // The titles and colours and the folder history of the settings file

@@ -1,6 +1,7 @@
 // The main window: the folder controls, the four check boxes, the file list
-// and the export buttons. It owns the records of the listed files, the eight
-// output strings (column titles and HTML colours) and the sort state.
+// and the export buttons. It owns the records of the listed files, the
+// export settings (titles and colours last confirmed included) and the sort
+// state.
 //
 // The scan runs on workers of the process's pool (catalogue/BackgroundScan.h);
 // the window takes its rows on its own thread when a worker wakes it, a
@@ -14,6 +15,13 @@
 // the status line; Escape stops them (the list keeps its order, the
 // clipboard its text, and the export's file stays as it was). A new listing
 // stops a sort or a copy; an export goes on with the rows it was given.
+// However the window ends, it saves the folder history.
+//
+// A list can be kept as a catalogue file and opened again later without the
+// folder ("カタログを保存(&V)...", "カタログを開く(&O)..." in the list's
+// menu and the window's, Ctrl+S and Ctrl+O). Both run off the window's
+// thread. An opened catalogue shows exactly as its scan did, until a scan
+// replaces it; the title and the status line say whose catalogue it is.
 #pragma once
 
 #include <atomic>
@@ -26,15 +34,18 @@
 
 #include <QIcon>
 
+#include "app/CatalogueTask.h"
 #include "app/FileListModel.h"
 #include "catalogue/FileItem.h"
 #include "catalogue/FolderScan.h"
-#include "framework/CDialog.h"
+#include "export/ExportSettings.h"
 #include "framework/CListCtrl.h"
 #include "framework/Controls.h"
+#include "framework/TemplateDialog.h"
 #include "res/Resource.h"
-#include "settings/SettingsFile.h"
 
+class QAction;
+class QCheckBox;
 class QLabel;
 class QTimer;
 
@@ -46,56 +57,37 @@ class LongWork;
 class ThreadWake;
 class WorkControl;
 
-class CMainDlg : public CDialog {
+class CMainDlg : public TemplateDialog {
 public:
+    // Loads the titles, colours and folder history of the settings file. F1
+    // in every dialog opens the About box while the window lives.
     explicit CMainDlg(QWidget* pParent = nullptr);
     ~CMainDlg() override;
 
-    // Set by start-up before the window runs: scan the folder texts below
-    // when the window opens.
-    bool m_bScanAtStart = false;
     // Set while an About box opened by a help request is showing.
     bool m_bInHelpAbout = false;
-    // The current folder, twice (the folder listed and the scan's target
-    // folder), in the code page, ending with "/" once set. They are what the
-    // user is shown; the scan reads m_strRawFolder.
+    // The current folder, in the code page, ending with "/" once set: what
+    // the user is shown; the scan reads m_strRawFolder.
     std::string m_szSourceFolder;
-    std::string m_szTargetFolder;
     // The current folder as the file system names it: the bytes the command
     // line gave, or the name of the folder chosen or typed, never code-page
     // text converted back (which loses what the code page cannot hold).
     std::string m_strRawFolder;
 
-    // The output column titles and the HTML header colours, in the code page.
-    // They head the exported columns, not the list's.
-    std::string m_strTitleName;
-    std::string m_strTitleDate;
-    std::string m_strTitleSize;
-    std::string m_strTitleVersion;
-    std::string m_strTitleExt;
-    std::string m_strTitleFolder;
-    std::string m_strBgColor;
-    std::string m_strFontColor;
-    // The eight above as one value, and back.
-    TitleSettings GetTitleSettings() const;
-    void SetTitleSettings(const TitleSettings& titles);
+    // The settings of the last export confirmed (the defaults before one);
+    // its titles and colours are the settings file's until then. They head
+    // the exported columns, not the list's.
+    const ExportSettings& exportSettings() const { return m_exportSettings; }
 
     // Control 1000, showing m_fileList; the folder box 1020.
-    CListCtrl* m_listFiles = nullptr;
-    CComboBox* m_cbFolder = nullptr;
+    CListCtrl* m_listFiles;
+    CComboBox* m_cbFolder;
     // The rows of the list: records of the store of the latest scan.
     const FileListModel& GetFileList() const { return m_fileList; }
-    // The check boxes 1004, 1005, 1007, 1009.
-    bool m_bFormattedSize = false;
-    bool m_bSubfolders = true;
-    bool m_bSystemFiles = true;
-    bool m_bHiddenFiles = true;
     // Whether the export may change its folder-heading option: true while the
     // rows stand grouped by folder as far as the last header click knows.
     bool m_bFolderHeadingAllowed = true;
     QIcon m_hIcon;
-    // Where the scan puts its next row; only ever grows.
-    int m_nInsertIndex = 0;
     // Direction of the last header-click sort.
     bool m_bSortAscending = false;
     // The column of that sort while the rows stand in its order; -1 when
@@ -109,21 +101,20 @@ public:
     // subfolders) into the list, after the rows already there, stopping a
     // scan that runs. Rows arrive from the event loop. A scan that stops on
     // an error says so in a message box, and so does a folder that is not
-    // there; one without a folder stays silent. The scan creates no folder,
-    // so the target folder is not used.
-    bool ScanFolder(const std::string& rawFolder, const std::string& targetFolder, bool recurse, bool includeSystem,
-                    bool includeHidden);
-    // Queues the row of one record at nIndex; queued rows reach the list a
-    // few times a second and when the scan ends.
-    bool AddFileItem(int nIndex, const FileItem* pItem);
+    // there; one without a folder stays silent. The scan creates no folder.
+    bool ScanFolder(const std::string& rawFolder, bool recurse, bool includeSystem, bool includeHidden);
+    // Queues the row of one record after the last; queued rows reach the
+    // list a few times a second and when the scan ends.
+    bool AddFileItem(const FileItem* pItem);
     // Stops a running scan, frees every record and removes every row; the
     // list asks for no cell in between.
     void ClearItems();
     // Makes the folder the file system names rawFolder the current folder
-    // and lists it anew.
+    // and lists it anew (start-up calls it with the command line's folder).
     void SetFolder(const std::string& rawFolder);
 
-    // True while a listing is under way: its folder being checked or read.
+    // True while a listing is under way: its folder being checked or read,
+    // or a catalogue being read.
     bool IsScanning() const;
     // True while a sort, a copy or an export runs off the window's thread.
     bool IsWorking() const { return m_pWork != nullptr; }
@@ -134,15 +125,41 @@ public:
     // thread at once (a few milliseconds); longer ones off it. Tests set 0.
     static constexpr int kRowsAtOnce = 4096;
     int m_nRowsAtOnce = kRowsAtOnce;
+    // True while a catalogue is being written.
+    bool IsSaving() const { return m_pSave != nullptr; }
+    // The catalogue the list shows (its path as the file system names it),
+    // empty when it shows a scan.
+    const std::string& CataloguePath() const { return m_strCataloguePath; }
+    // What a catalogue saved now would say of the list's scan.
+    const CatalogueFacts& ListFacts() const { return m_facts; }
+
+    // Reads the catalogue at rawPath in the background and shows it in place
+    // of the list once it is read whole; a catalogue that cannot be read is
+    // said so in a message box and the list stays as it was.
+    bool OpenCatalogue(const std::string& rawPath);
+    // The same for a catalogue named on the command line, which may name a
+    // folder instead: that folder is listed.
+    void OpenCatalogueAtStart(const std::string& rawPath);
+    // Writes the list, in scan order, into a catalogue at rawPath in the
+    // background; a failure is said so in a message box, and a file that was
+    // there stays as it was.
+    bool SaveCatalogue(const std::string& rawPath);
+    // The two menu items: ask for the file, then open or save.
+    void OnOpenCatalogue();
+    void OnSaveCatalogue();
+    QAction* GetOpenCatalogueAction() const { return m_pOpenCatalogue; }
+    QAction* GetSaveCatalogueAction() const { return m_pSaveCatalogue; }
     // Stops the running scan, if any; its rows stay and the status line says
     // that it stopped.
     void StopScan();
     // The line under the list: a scan's progress, then its outcome.
     QLabel* GetStatusLine() const { return m_pStatus; }
 
-    void WinHelp(DWORD dwData, UINT nCmd = HELP_CONTEXT) override;
     // The window has no OK: Enter off a push button does nothing.
-    void OnOK() override;
+    void accept() override {}
+    // Every way the window ends (終了, Escape, the close box) stops the scan
+    // and saves the folder history.
+    void done(int nResult) override;
 
     // The export buttons 1001 and 1002 (defined with the export run).
     void OnOutputSelected();
@@ -150,26 +167,27 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
-    void DoDataExchange(CDataExchange* pDX) override;
-    BOOL OnInitDialog() override;
-    std::span<const MessageMapEntry> GetMessageMap() const override;
-
-    // Message handlers.
-    void OnSysCommand(UINT nID, LPARAM lParam);
-    void OnColumnClick(int nColumn);
-    void OnDestroy();
-    void OnSelectFolder();
-    void OnSize();
-    void OnFormattedSize();
-    void OnSystemFiles();
-    void OnHiddenFiles();
-    void OnUpdateList();
-    void OnListContextMenu(const QPoint& ptGlobal);
-
+    void resizeEvent(QResizeEvent* pEvent) override;
+    // The window's menu, a right click anywhere but on the rows: the About
+    // item.
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
     // Enter in the folder box lists the typed folder.
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
+    void OnAbout();
+    void OnHelp();
+    void OnColumnClick(int nColumn);
+    void OnSelectFolder();
+    void OnSize();
+    void OnFormattedSize();
+    void OnFilterChange();
+    void OnUpdateList();
+    void OnListContextMenu(const QPoint& ptGlobal);
+
 private:
+    void LoadSettings();
+    void FinishSave();
+    void SaveHistory();
     // A history entry: the text shown and the folder's bytes.
     void InsertHistory(const QString& strFolder, const std::string& rawFolder);
     // The bytes of the folder the box's text names: a history entry's own
@@ -199,6 +217,16 @@ private:
     // A scan's outcome there, with its warnings.
     void ShowOutcome(const QString& strText, const ScanResult& result);
 
+    // Catalogues.
+    void CreateCatalogueActions();
+    void UpdateCatalogueActions();
+    void OnOpenTaskWake();
+    void OnSaveTaskWake();
+    void EndOpen();
+    void ShowCatalogue(CatalogueContents contents, const std::string& rawPath);
+    void LeaveCatalogue();
+    QString CatalogueSummary() const;
+
     // The running scan, on the window's thread.
     void OnScanWake();
     void OnScanEnded();
@@ -218,6 +246,12 @@ private:
         std::atomic<bool> bCancelled{false};
     };
 
+    // The check boxes 1004, 1005, 1007, 1009.
+    QCheckBox* m_chkFormattedSize;
+    QCheckBox* m_chkSubfolders;
+    QCheckBox* m_chkSystemFiles;
+    QCheckBox* m_chkHiddenFiles;
+    ExportSettings m_exportSettings;
     FileListModel m_fileList;
     std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
     std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs
@@ -232,7 +266,27 @@ private:
     std::chrono::steady_clock::time_point m_scanStart;
     QTimer* m_pProgressTimer = nullptr;
     QLabel* m_pStatus = nullptr;
-    QSize m_sizeLast;          // the size the controls were placed for
+    QSize m_sizeLast;  // the size the controls were placed for
+
+    // The list's scan (or the catalogue's): what a saved catalogue says.
+    CatalogueFacts m_facts;
+    bool m_bHasFacts = false;     // the list is a scan's or a catalogue's, and may be saved
+    std::string m_strScanFolder;  // the folder, the options and the start of the scan running
+    ScanOptions m_scanOptions;
+    FILETIME m_scanStarted = 0;
+    std::string m_strCataloguePath;    // the catalogue shown, or empty
+    QString m_strCatalogueBoxText;     // the folder box's text as the catalogue set it
+    std::string m_strCatalogueFolder;  // where the last catalogue was saved or opened
+    std::unique_ptr<CatalogueTask> m_pOpen;
+    std::unique_ptr<CatalogueTask> m_pSave;
+    ThreadWake* m_pOpenWake = nullptr;
+    ThreadWake* m_pSaveWake = nullptr;
+    bool m_bOpenAtStart = false;    // the catalogue being read was named on the command line
+    QString m_strStatusBeforeOpen;  // the status line to put back when an open fails
+    QString m_strDetailBeforeOpen;
+    QString m_strBaseTitle;
+    QAction* m_pOpenCatalogue = nullptr;
+    QAction* m_pSaveCatalogue = nullptr;
     int m_nComboMaxWidth = 0;  // the folder box's width up to "リストを更新(&R)"
 };
 

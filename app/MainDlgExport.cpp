@@ -1,27 +1,29 @@
 // The export buttons of the main window: the options, then the run.
+#include <QCheckBox>
+
 #include <memory>
 #include <vector>
 
 #include "app/MainDlg.h"
 #include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
+#include "framework/MessageBox.h"
 
 namespace norvane {
 
-// The titles and colours changed in the options dialog stay with the window
-// once it is confirmed, even when the save dialog is cancelled afterwards.
+// Each export starts from the defaults; only the titles and colours travel
+// on. Those changed in the options dialog stay with the window once it is
+// confirmed, even when the save dialog is cancelled afterwards.
 void CMainDlg::RunExport(bool bSelectedRows) {
     if (IsScanning() || IsWorking()) return;  // the buttons are greyed meanwhile
+    ExportSettings opening;
+    opening.titles = m_exportSettings.titles;
     COutputOptionsDlg dlg;
-    dlg.SetTitleSettings(GetTitleSettings());
-    dlg.m_bFolderHeadingAllowed = m_bFolderHeadingAllowed;
-    if (dlg.DoModal() != IDOK) return;
-
-    ExportSettings settings = dlg.GetExportSettings();
-    settings.formattedSize = m_bFormattedSize;
-    SetTitleSettings(settings.titles);
-    CListExporter exporter;
-    exporter.SetSettings(settings);
+    dlg.setSettings(opening);
+    dlg.setFolderHeadingAllowed(m_bFolderHeadingAllowed);
+    if (dlg.exec() != QDialog::Accepted) return;
+    m_exportSettings = dlg.settings();
+    m_exportSettings.formattedSize = m_chkFormattedSize->isChecked();
 
     // Display order, whatever order the rows were selected in; the records
     // are found off the window's thread.
@@ -32,7 +34,7 @@ void CMainDlg::RunExport(bool bSelectedRows) {
     } else {
         rows = m_fileList.Refs();
     }
-    AskAndWrite(std::make_shared<CExportRun>(exporter, std::move(rows), m_fileList.Store()));
+    AskAndWrite(std::make_shared<CExportRun>(m_exportSettings, std::move(rows), m_fileList.Store()));
 }
 
 void CMainDlg::AskAndWrite(const std::shared_ptr<CExportRun>& pRun) {
@@ -47,8 +49,8 @@ void CMainDlg::AskAndWrite(const std::shared_ptr<CExportRun>& pRun) {
 void CMainDlg::OnOutputSelected() {
     if (IsScanning()) return;
     if (m_listFiles->GetSelectedCount() == 0) {
-        MessageBox("出力する行が選択されていません。\nリストボックスで出力する行を選んでください。", {},
-                   MB_OK | MB_ICONINFORMATION);
+        ShowMessage(this, "出力する行が選択されていません。\nリストボックスで出力する行を選んでください。",
+                    MessageIcon::kInformation);
         return;
     }
     RunExport(true);

@@ -1,6 +1,8 @@
 // The main window's scan: started off the window's thread, its rows taken on
 // the window's thread a slice of time at a go, its progress and outcome on
 // the status line, and every way it stops.
+#include <QCheckBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QTimer>
@@ -14,7 +16,9 @@
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
 #include "catalogue/BackgroundScan.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
+#include "platform/FileTime.h"
 
 namespace norvane {
 namespace {
@@ -61,7 +65,7 @@ std::pair<QString, QString> Outcome(const QString& strText, const ScanResult& re
 
 }  // namespace
 
-bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr; }
+bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr; }
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
@@ -70,32 +74,41 @@ void CMainDlg::ClearItems() {
     CancelFolderCheck();
     EndScan();
     if (m_pWork != nullptr && m_workKind != WorkKind::kExport && m_pWork->Stop()) FinishWork();
+    EndOpen();
+    LeaveCatalogue();
+    m_bHasFacts = false;
     // The rows go first: the list asks for no cell of a freed record.
     m_pendingRows.clear();
     m_fileList.Clear();
     m_nSortColumn = -1;
+    UpdateCatalogueActions();
 }
 
 bool CMainDlg::Rescan() {
-    UpdateData(true);
-    return ScanFolder(m_strRawFolder, m_szTargetFolder, m_bSubfolders, m_bSystemFiles, m_bHiddenFiles);
+    return ScanFolder(m_strRawFolder, m_chkSubfolders->isChecked(), m_chkSystemFiles->isChecked(),
+                      m_chkHiddenFiles->isChecked());
 }
 
-// The index only grows, so a row always goes after the last.
-bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
+bool CMainDlg::AddFileItem(const FileItem* pItem) {
     if (pItem == nullptr) return false;
     m_pendingRows.push_back(pItem);
     return true;
 }
 
-bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*targetFolder*/, bool recurse,
-                          bool includeSystem, bool includeHidden) {
+bool CMainDlg::ScanFolder(const std::string& rawFolder, bool recurse, bool includeSystem, bool includeHidden) {
     EndScan();
+    EndOpen();
+    LeaveCatalogue();
     ScanOptions options;
     options.recurse = recurse;
     options.includeSystem = includeSystem;
     options.includeHidden = includeHidden;
     options.workersYield = true;
+    // What a catalogue of this scan will say of it.
+    m_bHasFacts = false;
+    m_strScanFolder = rawFolder;
+    m_scanOptions = options;
+    m_scanStarted = CurrentFileTime();
     m_pScan = std::make_unique<BackgroundScan>(rawFolder, options);
     // The list shows this scan's records alone, in scan order.
     m_pendingRows.clear();
@@ -117,10 +130,7 @@ void CMainDlg::OnScanWake() {
     bool bMore = true;
     for (;;) {
         bMore = m_pScan->Take(batch, std::chrono::milliseconds(0), kRowsPerTake);
-        for (FileItem* pItem : batch.rows) {
-            AddFileItem(m_nInsertIndex, pItem);
-            ++m_nInsertIndex;
-        }
+        for (FileItem* pItem : batch.rows) AddFileItem(pItem);
         // The diagnostics go to standard output, as they always did; a
         // terminal there gets no control character of a name.
         for (const std::string& text : batch.diagnostics) {
@@ -153,6 +163,17 @@ void CMainDlg::FlushPendingRows() {
 }
 
 void CMainDlg::ShowScanProgress() {
+    auto* pStatusLine = static_cast<StatusLine*>(m_pStatus);
+    if (m_pScan == nullptr && m_pOpen != nullptr) {
+        return pStatusLine->SetStatus(
+            QStringLiteral("カタログを開いています: ") + Count(m_pOpen->RowsDone()) + QStringLiteral("　"),
+            QFile::decodeName(QByteArray::fromStdString(m_pOpen->Path())));
+    }
+    if (m_pScan == nullptr && m_pSave != nullptr) {
+        return pStatusLine->SetStatus(QStringLiteral("カタログを保存しています: ") + Count(m_pSave->RowsDone()) +
+                                          QStringLiteral(" / ") + Count(m_pSave->RowsTotal()) + QStringLiteral("　"),
+                                      QFile::decodeName(QByteArray::fromStdString(m_pSave->Path())));
+    }
     if (m_pScan == nullptr) return;
     const ScanProgress progress = m_pScan->Progress();
     // The workers' count runs ahead of the list (they read ahead of it); it
@@ -167,6 +188,14 @@ void CMainDlg::ShowScanProgress() {
 
 void CMainDlg::StopScan() {
     CancelFolderCheck();
+    if (m_pOpen != nullptr) {
+        // The list stays as it was.
+        EndOpen();
+        static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
+    }
+    // A save is stopped by Escape only when nothing else is under way; the
+    // file it would have replaced stays as it was.
+    if (m_pScan == nullptr && m_pSave != nullptr) m_pSave->RequestStop();
     if (m_pScan == nullptr) return;
     // A flag for the workers; Take then ends at once, with what was taken.
     m_pScan->RequestStop();
@@ -178,19 +207,22 @@ void CMainDlg::StopScan() {
 void CMainDlg::OnScanEnded() {
     FlushPendingRows();
     const ScanResult result = m_pScan->Result();
+    // A list may be kept as a catalogue unless no folder was listed.
+    m_facts = ScanFacts(m_strScanFolder, m_scanOptions, m_scanStarted, CurrentFileTime(), result);
+    m_bHasFacts = !result.folderMissing && !(result.end == ScanEnd::kStoppedByError && result.reason.empty());
     EndScan();
     const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
     if (result.folderMissing && !result.notAFolder) {
         SetRestingStatus(QStringLiteral("フォルダが見つかりません"));
-        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(this, "フォルダが見つかりません", MessageIcon::kWarning);
         return;
     }
     if (result.folderMissing) {
         // A file given in place of a folder (on the command line).
         SetRestingStatus(QStringLiteral("フォルダではありません"));
         const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_strRawFolder, FileSystemCodePage()));
-        MessageBox("指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath, {},
-                   MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(this, "指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath,
+                    MessageIcon::kWarning);
         return;
     }
     switch (result.end) {
@@ -213,7 +245,7 @@ void CMainDlg::OnScanEnded() {
     const std::string strText =
         "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
         CodePageToUtf8(result.folder.empty() ? m_szSourceFolder : result.folder) + "\n" + strReason;
-    MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this, strText, MessageIcon::kWarning);
 }
 
 // Lets the scan go (its workers end on a thread of their own) and gives the
@@ -232,18 +264,17 @@ void CMainDlg::EndScan() {
 // headings look so; nor while long work runs (one at a time). The busy
 // cursor shows over the list alone, as the rest of the window works as ever.
 void CMainDlg::UpdateCommands() {
-    const bool bBusy = m_pScan != nullptr || m_pWork != nullptr;
-    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
-        if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bBusy);
-    }
-    if (m_listFiles == nullptr) return;
+    const bool bBusy = m_pScan != nullptr || m_pOpen != nullptr || m_pWork != nullptr;
+    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) Control(nId)->setEnabled(!bBusy);
+    UpdateCatalogueActions();
     m_listFiles->EnableColumnClicks(!bBusy);
     if (bBusy) {
         m_listFiles->setCursor(Qt::BusyCursor);
         if (!m_pProgressTimer->isActive()) m_pProgressTimer->start(kProgressIntervalMs);
     } else {
         m_listFiles->unsetCursor();
-        m_pProgressTimer->stop();
+        // A save going on still shows its progress.
+        if (m_pSave == nullptr) m_pProgressTimer->stop();
     }
 }
 
@@ -269,17 +300,21 @@ void CMainDlg::PlaceStatusLine() {
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
-    // Escape stops a scan, else long work; with neither running it is the
-    // dialog's Cancel.
+    // Escape stops a scan (or a catalogue's reading or writing), else long
+    // work; with none running it is the dialog's Cancel.
     const bool bEscape =
         pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (bEscape && (IsScanning() || IsWorking())) {
-        if (IsScanning()) StopScan();
-        else StopWork();
+    if (bEscape && (IsScanning() || (IsSaving() && !m_pSave->Done()))) {
+        StopScan();
         pEvent->accept();
         return;
     }
-    CDialog::keyPressEvent(pEvent);
+    if (bEscape && IsWorking()) {
+        StopWork();
+        pEvent->accept();
+        return;
+    }
+    TemplateDialog::keyPressEvent(pEvent);
 }
 
 }  // namespace norvane

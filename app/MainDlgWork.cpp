@@ -2,6 +2,7 @@
 // list and writing an export, off the window's thread (app/LongWork.h),
 // with their progress on the status line and Escape to stop them.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLocale>
 
@@ -63,7 +64,7 @@ void CMainDlg::StopWork() {
     if (!m_pWork->Stop()) return ShowWorkProgress();  // an export puts its file in place: its end comes
     const WorkKind kind = m_workKind;
     FinishWork();
-    if (m_pScan != nullptr) return;  // the scan's progress has the line
+    if (IsScanning()) return;  // the scan's progress has the line
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     switch (kind) {
         case WorkKind::kSort: pStatus->SetStatus(QStringLiteral("並べ替えを中止しました。順序は元のままです")); break;
@@ -75,7 +76,8 @@ void CMainDlg::StopWork() {
 }
 
 void CMainDlg::ShowWorkProgress() {
-    if (m_pWork == nullptr || m_pScan != nullptr) return;
+    // A scan's progress, or a catalogue being read, has the line first.
+    if (m_pWork == nullptr || m_pScan != nullptr || m_pOpen != nullptr) return;
     const WorkControl& control = m_pWork->Control();
     const std::uint64_t nDone = std::min(control.Done(), control.Total());
     const QString strOf = Number(nDone) + QStringLiteral(" / ") + Number(control.Total()) + QStringLiteral(" 行");
@@ -150,7 +152,7 @@ bool CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& co
             pJob->refs.push_back(refs[static_cast<std::size_t>(nRow)]);
     }
     pJob->columns = columns;
-    pJob->bFormattedSize = m_bFormattedSize;
+    pJob->bFormattedSize = m_chkFormattedSize->isChecked();
     pJob->store = m_fileList.Store();
     StartWork(
         WorkKind::kCopy, pJob->refs.size(),

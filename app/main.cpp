@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "app/ListerApp.h"
+#include "app/QtTranslations.h"
 #include "app/TerminationSignals.h"
 #include "catalogue/BackgroundScan.h"
 #include "export/ListExporterRun.h"
-#include "framework/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 

@@ -127,6 +127,48 @@ if [ -x "$BUILD/bench/bench_FitColumnBench" ]; then
   QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_FitColumnBench" 1000000 "$RUNS" 2>/dev/null
 fi
 
+# Catalogues: saving one against the scan that makes it (both write the same
+# list), its bytes per row against a CSV with paths, the lister reading one
+# against scanning the tree, and the window opening one against scanning.
+echo "== catalogues, medians of $RUNS runs (paired where a ratio is given)"
+cat_dir=$(mktemp -d)
+catalogue=$cat_dir/tree.nvcat
+trap 'rm -rf "$cat_dir"' EXIT
+lister_save() { lister --save="$catalogue" -o - "$1"; }
+lister_open() { lister --open="$catalogue"; }
+lister_save "$ROOT" > /dev/null
+if ! cmp -s <(lister_open) <(lister "$ROOT"); then
+  echo "the catalogue's list differs from the scan's" >&2
+  exit 1
+fi
+read -r t_save t_scan r_save <<<"$(paired lister_save lister "$ROOT")"
+read -r t_open t_scan2 r_open <<<"$(paired lister_open lister "$ROOT")"
+rows=$(sqlite3 "$catalogue" 'SELECT count(*) FROM files')
+cat_bytes=$(stat -c %s "$catalogue")
+csv_bytes=$("$LISTER" --settings=/dev/null -f csv --with-path -c name,date,size,version,ext,folder --no-headings "$ROOT" | wc -c)
+awk -v s="$t_save" -v l="$t_scan" -v r="$r_save" -v o="$t_open" -v l2="$t_scan2" -v q="$r_open" -v n="$rows" \
+    -v c="$cat_bytes" -v v="$csv_bytes" 'BEGIN {
+  printf "norvane-list --save (scan, list, catalogue) %7.3f s  %.2fx the scan and list alone (%.3f s; limit 1.25x)\n", s, r, l
+  printf "catalogue file                             %7.1f bytes a row (limit 64); a CSV with paths %.1f\n", c / n, v / n
+  printf "norvane-list --open (catalogue, list)       %7.3f s  %.2fx the scan and list (%.3f s; limit 0.5x)\n", o, q, l2
+}'
+if [ -x "$BUILD/bench/bench_WindowBench" ]; then
+  open_s=() open_kb=() scan_kb=()
+  for _ in $(seq "$RUNS"); do
+    out=$(QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_WindowBench" --open "$catalogue" 2>/dev/null)
+    grep -q '^catalogue shown' <<<"$out" || { echo "the window did not show the catalogue" >&2; exit 1; }
+    open_s+=("$(awk '$1 == "scan-to-end" { print $2 }' <<<"$out")")
+    open_kb+=("$(awk '$1 == "peak-resident" { print $2 }' <<<"$out")")
+    scan_kb+=("$(QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_WindowBench" --scan "$ROOT" 2>/dev/null |
+      awk '$1 == "peak-resident" { print $2 }')")
+  done
+  med() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+  awk -v t="$(med "${open_s[@]}")" -v o="$(med "${open_kb[@]}")" -v s="$(med "${scan_kb[@]}")" 'BEGIN {
+    printf "window: a catalogue opened to its whole list %6.3f s (limit 1 s)\n", t
+    printf "peak resident: the window with the catalogue %d KB, after scanning the tree %d KB, %.2fx (limit 1x)\n", o, s, o / s
+  }'
+fi
+
 # The window's scan on a busy machine: as many busy loops as there are cores
 # (BENCH_BUSY_LOOPS), then the lister and the window scanning at start-up in
 # turn under that load. The window's workers must not starve (limit: twice
@@ -137,7 +179,7 @@ if [ -x "$BUILD/bench/bench_WindowBench" ] && [ "${BENCH_BUSY_LOOPS:-$(nproc)}" 
   busy=()
   for _ in $(seq "$loops"); do sh -c 'while :; do :; done' & busy+=($!); done
   stop_busy() { kill "${busy[@]}" 2>/dev/null || true; wait "${busy[@]}" 2>/dev/null || true; }
-  trap stop_busy EXIT
+  trap 'stop_busy; rm -rf "$cat_dir"' EXIT
   list_t=() window_t=() window_late=()
   for _ in $(seq "$RUNS"); do
     start=$(date +%s%N); lister "$ROOT" >/dev/null; end=$(date +%s%N)
@@ -147,7 +189,7 @@ if [ -x "$BUILD/bench/bench_WindowBench" ] && [ "${BENCH_BUSY_LOOPS:-$(nproc)}" 
     window_late+=("$(echo "$out" | awk '$1 == "worst-timer-lateness" { print $2 }')")
   done
   stop_busy
-  trap - EXIT
+  trap 'rm -rf "$cat_dir"' EXIT
   med() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
   awk -v l="$(med "${list_t[@]}")" -v w="$(med "${window_t[@]}")" -v late="$(med "${window_late[@]}")" \
       -v all="${window_late[*]}" 'BEGIN {

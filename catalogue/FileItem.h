@@ -24,6 +24,9 @@ struct Folder {
     const Folder* parent = nullptr;
     std::string_view name;
     std::size_t textLength = 0;  // the length of the whole text
+    // The name as the file system gives it (the top: the path the scan was
+    // given): the bytes of name itself where they are the same.
+    std::string_view rawName;
 };
 
 // The text of a folder (nothing for a null folder), appended to out.
@@ -43,12 +46,19 @@ struct FileVersion {
         : dwFileVersionMS(info.dwFileVersionMS), dwFileVersionLS(info.dwFileVersionLS) {}
 };
 
+// What a listed entry is on disk. A link is never followed: it is listed
+// with its own size and time.
+enum FileKind { kFileKindFile = 0, kFileKindLink = 1, kFileKindOther = 2 };
+
 // A record's number in its store (FileStore::Item): four bytes where its
 // address takes eight, for whoever holds a list of a million records.
 using ItemRef = std::uint32_t;
 
 // One file found by the scan. The name is a view into the owning FileStore's
-// storage and the folder a shared record, so a record stays compact.
+// storage and the folder a shared record, so a record stays compact. The
+// file system's bytes of a name that shows otherwise (converted into the
+// code page, or not valid in it) are kept after the shown name, in the same
+// storage; the record itself only says that they are there.
 struct FileItem {
     // extensionOffset of a name too long for it: the extension is found anew.
     static constexpr std::uint16_t kExtensionNotKept = 0xFFFF;
@@ -60,8 +70,10 @@ struct FileItem {
     const Folder* folder = nullptr;     // the folder that holds the file
     ItemRef ref = 0;                    // its number in its store
     std::uint16_t extensionOffset = 0;  // where the extension starts in fileName
-    bool systemFile = false;
-    bool hidden = false;
+    bool systemFile : 1 = false;
+    bool hidden : 1 = false;
+    FileKind kind : 2 = kFileKindFile;
+    bool rawNameKept : 1 = false;  // the name's bytes on disk differ from fileName
 
     // From the last period of the name to its end, the period included;
     // empty when the name has no period.
@@ -70,9 +82,12 @@ struct FileItem {
     }
     // The folder text, ending with "/" (made anew at every call).
     std::string directory() const { return FolderText(folder); }
+    // The name as the file system gives it.
+    std::string_view rawName() const { return rawNameKept ? KeptRawName() : fileName; }
 
 private:
     std::string_view LongNameExtension() const;
+    std::string_view KeptRawName() const;
 };
 
 class FileStore;
@@ -90,10 +105,11 @@ public:
     StoreArena(const StoreArena&) = delete;
     StoreArena& operator=(const StoreArena&) = delete;
 
-    const Folder* AddFolder(const Folder* parent, std::string_view name);
-    FileItem* AddItem(std::string_view name, const Folder* folder);
+    // rawName: the file system's bytes of the name, when they differ from
+    // it (empty: the same).
+    const Folder* AddFolder(const Folder* parent, std::string_view name, std::string_view rawName = {});
+    FileItem* AddItem(std::string_view name, const Folder* folder, std::string_view rawName = {});
     std::string_view StoreText(std::string_view text);
-    std::size_t ItemCount() const { return m_nItems; }
 
 private:
     // Chunks are raw storage whose records are made as they are added, so
@@ -116,8 +132,7 @@ private:
 
 // Owns the records of one scan and the texts they point into, in arenas: the
 // scan's threads each fill one of their own. The store's own AddFolder and
-// AddItem fill a default arena from one thread at a time; Clear must not run
-// while a scan fills the store.
+// AddItem fill a default arena from one thread at a time.
 class FileStore {
 public:
     FileStore();
@@ -127,16 +142,13 @@ public:
 
     // A folder without a parent, whose text is text.
     const Folder* AddFolder(std::string_view text);
-    // A folder inside parent.
-    const Folder* AddFolder(const Folder* parent, std::string_view name);
+    // A folder inside parent; rawName as StoreArena's.
+    const Folder* AddFolder(const Folder* parent, std::string_view name, std::string_view rawName = {});
     // A new record whose name is a copy of name; the extension is found here.
-    FileItem* AddItem(std::string_view name, const Folder* folder);
+    FileItem* AddItem(std::string_view name, const Folder* folder, std::string_view rawName = {});
 
     // A new arena, owned by the store; safe from any thread.
     StoreArena* NewArena();
-    // Records in every arena.
-    std::size_t ItemCount() const;
-    void Clear();
 
     // The record numbered ref. Takes no lock: a thread may ask for any
     // record that was handed to it (through a lock, as a scan hands over its

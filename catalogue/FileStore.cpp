@@ -9,6 +9,13 @@ namespace norvane {
 
 namespace {
 
+// Where a shown name and its raw bytes are put together; reused by the
+// calling thread.
+std::string& KeptNameBuffer() {
+    thread_local std::string buffer;
+    return buffer;
+}
+
 // The folders from the top down to folder; reused by the calling thread.
 const std::vector<const Folder*>& Chain(const Folder* folder) {
     thread_local std::vector<const Folder*> chain;
@@ -54,7 +61,7 @@ bool FolderTextEquals(const Folder* folder, std::string_view text) {
 // The records are trivially destroyed: a chunk is released without them.
 static_assert(std::is_trivially_destructible_v<FileItem> && std::is_trivially_destructible_v<Folder>);
 
-const Folder* StoreArena::AddFolder(const Folder* parent, std::string_view name) {
+const Folder* StoreArena::AddFolder(const Folder* parent, std::string_view name, std::string_view rawName) {
     if (m_nFolders % kChunkFolders == 0) {
         m_folders.emplace_back(static_cast<Folder*>(::operator new(sizeof(Folder) * kChunkFolders)));
     }
@@ -62,6 +69,7 @@ const Folder* StoreArena::AddFolder(const Folder* parent, std::string_view name)
     ++m_nFolders;
     folder->parent = parent;
     folder->name = StoreText(name);
+    folder->rawName = rawName.empty() || rawName == name ? folder->name : StoreText(rawName);
     folder->textLength = parent != nullptr ? parent->textLength + name.size() + 1 : name.size();
     return folder;
 }
@@ -83,7 +91,7 @@ std::string_view StoreArena::StoreText(std::string_view text) {
     return std::string_view(where, text.size());
 }
 
-FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder) {
+FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder, std::string_view rawName) {
     const std::size_t nSlot = m_nItems % kChunkItems;
     if (nSlot == 0) {
         FileItem* chunk =
@@ -92,7 +100,19 @@ FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder) {
     }
     FileItem* item = new (m_items.back().get() + nSlot) FileItem();
     ++m_nItems;
-    item->fileName = StoreText(name);
+    if (rawName.empty() || rawName == name) {
+        item->fileName = StoreText(name);
+    } else {
+        // The shown name, the raw name's length, the raw name: one text, so
+        // that the record finds the raw bytes right after its name.
+        std::string& both = KeptNameBuffer();
+        both.assign(name);
+        const auto nRaw = static_cast<std::uint32_t>(rawName.size());
+        both.append(reinterpret_cast<const char*>(&nRaw), sizeof nRaw);
+        both.append(rawName);
+        item->fileName = StoreText(both).substr(0, name.size());
+        item->rawNameKept = true;
+    }
     const std::size_t nExtension = ExtensionOffset(item->fileName);
     item->extensionOffset =
         nExtension < FileItem::kExtensionNotKept ? static_cast<std::uint16_t>(nExtension) : FileItem::kExtensionNotKept;
@@ -102,6 +122,13 @@ FileItem* StoreArena::AddItem(std::string_view name, const Folder* folder) {
 }
 
 std::string_view FileItem::LongNameExtension() const { return fileName.substr(ExtensionOffset(fileName)); }
+
+std::string_view FileItem::KeptRawName() const {
+    const char* pLength = fileName.data() + fileName.size();
+    std::uint32_t nRaw = 0;
+    std::memcpy(&nRaw, pLength, sizeof nRaw);
+    return std::string_view(pLength + sizeof nRaw, nRaw);
+}
 
 // The records of the million files a list holds are numbered in four bytes.
 static_assert(sizeof(FileItem) == 56);
@@ -126,29 +153,14 @@ std::uint32_t FileStore::AddChunk(FileItem* chunk) {
 
 const Folder* FileStore::AddFolder(std::string_view text) { return AddFolder(nullptr, text); }
 
-const Folder* FileStore::AddFolder(const Folder* parent, std::string_view name) {
+const Folder* FileStore::AddFolder(const Folder* parent, std::string_view name, std::string_view rawName) {
     if (m_pDefault == nullptr) m_pDefault = NewArena();
-    return m_pDefault->AddFolder(parent, name);
+    return m_pDefault->AddFolder(parent, name, rawName);
 }
 
-FileItem* FileStore::AddItem(std::string_view name, const Folder* folder) {
+FileItem* FileStore::AddItem(std::string_view name, const Folder* folder, std::string_view rawName) {
     if (m_pDefault == nullptr) m_pDefault = NewArena();
-    return m_pDefault->AddItem(name, folder);
-}
-
-std::size_t FileStore::ItemCount() const {
-    std::lock_guard lock(m_mutex);
-    std::size_t count = 0;
-    for (const auto& arena : m_arenas) count += arena->ItemCount();
-    return count;
-}
-
-void FileStore::Clear() {
-    std::lock_guard lock(m_mutex);
-    m_arenas.clear();
-    m_pDefault = nullptr;
-    for (auto& page : m_chunkPages) page.reset();
-    m_nChunks = 0;
+    return m_pDefault->AddItem(name, folder, rawName);
 }
 
 }  // namespace norvane

@@ -167,12 +167,10 @@ FolderScan::Engine::Engine(std::string rawFolder, const ScanOptions& options, Fi
         m_slots.push_back(std::make_unique<Slot>());
         m_slots.back()->arena = store.NewArena();
     }
-    std::string text = FileNameToCodePage(m_strRawTop, FileSystemCodePage());
-    if (!text.empty()) AppendSeparatorIfMissing(text);
     Slot& own = *m_slots.back();
     ScanNode& top = own.nodes.emplace_back();
     top.rawName = m_strRawTop;
-    top.folder = own.arena->AddFolder(nullptr, text);
+    top.folder = own.arena->AddFolder(nullptr, TopFolderText(m_strRawTop, FileSystemCodePage()), m_strRawTop);
     m_pTop = &top;
     m_order.push_back(&top);
     if (m_nWorkers > 0) m_scheduler.Add(&top);
@@ -282,11 +280,11 @@ bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& s
             if (!m_options.recurse || entry.rawName == "." || entry.rawName == "..") continue;
             ScanNode& child = slot.nodes.emplace_back();
             child.parent = node;
-            child.folder = slot.arena->AddFolder(node->folder, entry.cFileName);
             // The shown name differs from the real one where the code page
-            // cannot hold it, or where the name is not valid text.
-            child.rawName =
-                entry.cFileName == entry.rawName ? child.folder->name : slot.arena->StoreText(entry.rawName);
+            // cannot hold it, or where the name is not valid text: the folder
+            // record keeps both.
+            child.folder = slot.arena->AddFolder(node->folder, entry.cFileName, entry.rawName);
+            child.rawName = child.folder->rawName;
             slot.children.push_back(&child);
             continue;
         }
@@ -299,7 +297,8 @@ bool FolderScan::Engine::ReadEntries(ScanNode* node, Slot& slot, FolderSearch& s
         }
         if (!m_options.includeSystem && (attributes & FILE_ATTRIBUTE_SYSTEM)) continue;
         if (!m_options.includeHidden && (attributes & FILE_ATTRIBUTE_HIDDEN)) continue;
-        FileItem* item = slot.arena->AddItem(entry.cFileName, node->folder);
+        FileItem* item = slot.arena->AddItem(entry.cFileName, node->folder, entry.rawName);
+        item->kind = entry.regularFile ? kFileKindFile : entry.symbolicLink ? kFileKindLink : kFileKindOther;
         item->fileSize = entry.fileSize;
         item->fileTime = entry.ftLastWriteTime;
         item->systemFile = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -474,6 +473,12 @@ bool FolderScan::Take(ScanBatch& batch, std::chrono::milliseconds wait, std::siz
 const ScanResult& FolderScan::Result() const { return m_pEngine->Result(); }
 
 ScanProgress FolderScan::Progress() const { return m_pEngine->Progress(); }
+
+std::string TopFolderText(std::string_view rawFolder, int fileSystemCodePage) {
+    std::string text = FileNameToCodePage(rawFolder, fileSystemCodePage);
+    if (!text.empty()) AppendSeparatorIfMissing(text);
+    return text;
+}
 
 std::string_view NotReadyText() {
     static const std::string text = Utf8ToCodePage("ディスクの準備ができていません。\n");

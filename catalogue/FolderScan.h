@@ -159,6 +159,10 @@ using ScanSink = std::function<void(FileItem*)>;
 ScanResult ScanFolder(std::string_view rawFolder, const ScanOptions& options, FileStore& store, const ScanSink& sink,
                       const ScanDiagnostics& diagnostics);
 
+// The text of the top folder of a scan of rawFolder (the file system's bytes,
+// in its encoding): in the code page, shown as names are, ending with "/".
+std::string TopFolderText(std::string_view rawFolder, int fileSystemCodePage);
+
 // The texts the scan writes itself after a folder's name.
 std::string_view NotReadyText();      // "ディスクの準備ができていません。\n"
 std::string_view AccessDeniedText();  // "アクセスが拒否されました。処理を続けます。\n"

@@ -8,6 +8,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -19,8 +22,10 @@
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
 #include "platform/CodePage.h"
+#include "platform/FileTime.h"
 #include "platform/Paths.h"
 #include "settings/SettingsFile.h"
+#include "store/Catalogue.h"
 
 namespace norvane {
 
@@ -28,7 +33,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: norvane-list [OPTIONS] FOLDER\n"
-    "Lists every file of FOLDER (and its subfolders) as TEXT, HTML or CSV.\n"
+    "       norvane-list [OPTIONS] --open=CATALOGUE\n"
+    "Lists every file of FOLDER (and its subfolders), or of a catalogue kept\n"
+    "with --save, as TEXT, HTML or CSV.\n"
     "Options may come before or after FOLDER; after \"--\" nothing is an option.\n"
     "\n"
     "  -f, --format=text|html|csv   output format (default html)\n"
@@ -47,7 +54,11 @@ constexpr const char* kUsage =
     "      --settings=FILE          titles and colours from this settings file\n"
     "                               (default: the program's Norvane.ini)\n"
     "      --code-page=932|65001    instead of the locale's\n"
-    "  -o, --output=FILE            write to FILE (default: standard output)\n"
+    "  -o, --output=FILE            write to FILE (default, and \"-\": standard\n"
+    "                               output)\n"
+    "      --save=CATALOGUE         keep the scan in a catalogue file (.nvcat);\n"
+    "                               the list is then written only with -o\n"
+    "      --open=CATALOGUE         list a catalogue instead of a folder\n"
     "      --threads=N              threads reading folders ahead of the output\n"
     "                               (default 32; 0: none, one folder at a time)\n"
     "      --quiet                  no progress and no warnings on standard error\n"
@@ -55,9 +66,10 @@ constexpr const char* kUsage =
     "  -h, --help                   this text\n"
     "      --version                the version\n"
     "\n"
-    "Exit status: 0 written whole, 1 scan stopped early or output not written,\n"
-    "2 bad usage or FOLDER is not a folder, 130, 143 or 129 stopped by SIGINT,\n"
-    "SIGTERM or SIGHUP (no file written; standard output may hold a part).\n";
+    "Exit status: 0 written whole, 1 scan stopped early (also that of a catalogue)\n"
+    "or output or catalogue not written, 2 bad usage, FOLDER is not a folder or\n"
+    "CATALOGUE cannot be read, 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP\n"
+    "(no file written; standard output may hold a part).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
 constexpr std::array<std::string_view, 8> kSortNames = {"name", "date",   "size",   "version",
@@ -77,6 +89,8 @@ enum LongOnly {
     kVersion,
     kThreads,
     kQuiet,
+    kSave,
+    kOpen,
 };
 
 bool ParseColumns(std::string_view list, std::array<bool, kExportColumnCount>& columns, std::string* error) {
@@ -178,6 +192,11 @@ bool ApplyOption(int option, std::string_view arg, ListerOptions* options, std::
             options->outputPath = arg;
             return !arg.empty();
         case kThreads: return ParseThreads(arg, &options->threads, error);
+        case kSave:
+        case kOpen:
+            if (arg.empty()) *error = "empty catalogue file name";
+            (option == kSave ? options->savePath : options->openPath) = arg;
+            return !arg.empty();
         case kQuiet: options->quiet = true; return true;
         case 'h': options->help = true; return true;
         case kVersion: options->version = true; return true;
@@ -204,6 +223,8 @@ constexpr struct option kLongOptions[] = {
     {"version", no_argument, nullptr, kVersion},
     {"threads", required_argument, nullptr, kThreads},
     {"quiet", no_argument, nullptr, kQuiet},
+    {"save", required_argument, nullptr, kSave},
+    {"open", required_argument, nullptr, kOpen},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -214,11 +235,23 @@ std::string OptionName(const char* pszArg, int nOption) {
     return std::string("-") + static_cast<char>(nOption);
 }
 
-// The rows of the folder in scan order, sorted if asked; diagnostics and
-// progress (on a terminal only: standard output may be the export) go to
-// standard error unless the lister is quiet. The folder is read by the bytes
-// it was given; the code page applies to the texts written.
-ScanResult ScanRows(const ListerOptions& options, FileStore& store, std::vector<const FileItem*>& rows) {
+// The rows the list is made of, in scan order, and what a catalogue keeps
+// of the scan or the catalogue they come from. A scan's catalogue is
+// written as the rows come (the workers read on meanwhile) and committed
+// once the scan's facts are known.
+struct ListerRows {
+    std::shared_ptr<FileStore> store = std::make_shared<FileStore>();
+    std::vector<const FileItem*> rows;
+    CatalogueFacts facts;
+    std::unique_ptr<CatalogueWriter> catalogue;
+    bool catalogueWritten = true;  // every row so far went into it
+};
+
+// Scans the folder; diagnostics and progress (on a terminal only: standard
+// output may be the export) go to standard error unless the lister is
+// quiet. The folder is read by the bytes it was given; the code page
+// applies to the texts written.
+void ScanRows(const ListerOptions& options, ListerRows* list) {
     ScanOptions scanOptions;
     scanOptions.recurse = options.subfolders;
     scanOptions.includeSystem = options.system;
@@ -227,22 +260,55 @@ ScanResult ScanRows(const ListerOptions& options, FileStore& store, std::vector<
     // The lister is the pool's only user: as many workers as it asks for.
     WorkerPool::Shared().RaiseBound(static_cast<std::size_t>(std::max(scanOptions.threads, 1)));
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
-    ListerScan scan = RunListerScan(options.folder, scanOptions, store, progress, !options.quiet);
-    rows = std::move(scan.rows);
-    if (options.sortColumn >= 0 && StopSignal() == 0) SortRows(rows, options.sortColumn, options.sortDescending);
-    return std::move(scan.result);
+    std::function<void(std::span<FileItem* const>)> onRows;
+    if (!options.savePath.empty()) {
+        list->catalogue = std::make_unique<CatalogueWriter>();
+        list->catalogueWritten = list->catalogue->Open(options.savePath, FileSystemCodePage(), &StopRequest());
+        onRows = [list](std::span<FileItem* const> rows) {
+            for (std::size_t i = 0; i < rows.size() && list->catalogueWritten; ++i)
+                list->catalogueWritten = list->catalogue->Add(*rows[i]);
+        };
+    }
+    const FILETIME started = CurrentFileTime();
+    ListerScan scan = RunListerScan(options.folder, scanOptions, *list->store, progress, !options.quiet, onRows);
+    list->rows = std::move(scan.rows);
+    list->facts = ScanFacts(options.folder, scanOptions, started, CurrentFileTime(), scan.result);
+}
+
+// The rows of a catalogue, less those the filters leave out (its facts then
+// say so). False with the reason in *error when it cannot be read.
+bool OpenRows(const ListerOptions& options, ListerRows* list, std::string* error) {
+    CatalogueContents contents;
+    CatalogueError problem;
+    if (!ReadCatalogue(options.openPath, &contents, &problem, {&StopRequest(), nullptr})) {
+        *error = CatalogueErrorTextEnglish(problem);
+        return false;
+    }
+    list->store = contents.store;
+    list->facts = contents.facts;
+    list->facts.subfolders = list->facts.subfolders && options.subfolders;
+    list->facts.systemFiles = list->facts.systemFiles && options.system;
+    list->facts.hiddenFiles = list->facts.hiddenFiles && options.hidden;
+    list->rows.reserve(contents.rows.size());
+    for (ItemRef ref : contents.rows) {
+        const FileItem* item = contents.store->Item(ref);
+        if ((options.system || !item->systemFile) && (options.hidden || !item->hidden) &&
+            (options.subfolders || item->folder->parent == nullptr)) {
+            list->rows.push_back(item);
+        }
+    }
+    return true;
 }
 
 // Writes the rows to the output file or standard output; false with the
 // reason in *error when it could not be written whole. A stop signal ends it
 // unfinished: a file is then left as it was.
 bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows, std::string* error) {
-    CListExporter exporter;
-    exporter.SetSettings(options.output);
+    CListExporter exporter(options.output);
     FileOutputSink sink;
     sink.SetStop([] { return StopSignal() != 0; });
-    const bool open =
-        options.outputPath.empty() ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
+    const bool toStandardOutput = options.outputPath.empty() || options.outputPath == "-";
+    const bool open = toStandardOutput ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
         exporter.WriteHeader(sink);
@@ -259,6 +325,32 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     }
     *error = sink.ErrorText();
     return written;
+}
+
+// Keeps the rows (in scan order) in the catalogue --save names: commits the
+// one a scan wrote, or writes a catalogue's rows.
+bool SaveRows(const ListerOptions& options, const ListerRows& list, std::string* error) {
+    CatalogueError problem;
+    if (list.catalogue != nullptr) {
+        if (list.catalogueWritten && list.catalogue->Commit(list.facts)) return true;
+        problem = StopRequest().load() ? CatalogueError{CatalogueProblem::kStopped, 0, 0, {}} : list.catalogue->Error();
+    } else if (WriteCatalogue(options.savePath, list.facts, list.rows, &problem, {&StopRequest(), nullptr})) {
+        return true;
+    }
+    *error = options.savePath + ": " + CatalogueErrorTextEnglish(problem);
+    return false;
+}
+
+// What went wrong with the scan (or with that of a catalogue), said on
+// standard error; 0 when it went whole, else 1.
+int TellIncomplete(const ListerOptions& options, const CatalogueFacts& facts) {
+    if (facts.whole()) return 0;
+    // The reason is the system's text.
+    const std::string reason = CodePageToFileSystem(Utf8ToCodePage(facts.errorText), FileSystemCodePage());
+    std::string text = options.openPath.empty() ? "the scan stopped early" : "the catalogue's scan stopped early";
+    if (!reason.empty()) text += ": " + reason;
+    PrintError(text);
+    return 1;
 }
 
 }  // namespace
@@ -289,6 +381,11 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
         if (options->help || options->version) return true;
     }
     for (int i = optind; i < argc; ++i) folders.emplace_back(argv[i]);  // after "--"
+    if (!options->openPath.empty()) {
+        if (folders.empty()) return true;
+        *error = "a FOLDER and --open may not be given together";
+        return false;
+    }
     if (folders.empty()) {
         *error = "no FOLDER given";
         return false;
@@ -326,7 +423,7 @@ int RunLister(int argc, char** argv) {
     output.suffix = FileSystemToCodePage(output.suffix, FileSystemCodePage());
 
     // The folder must exist: the lister never creates one.
-    if (!FolderExists(options.folder)) {
+    if (options.openPath.empty() && !FolderExists(options.folder)) {
         PrintError("'" + options.folder + "' is not a folder");
         return 2;
     }
@@ -340,29 +437,38 @@ int RunLister(int argc, char** argv) {
         PrintError("the settings file '" + settingsPath + "' is larger than 1 MiB: it is not read");
     }
 
-    FileStore store;
-    std::vector<const FileItem*> rows;
-    const ScanResult result = ScanRows(options, store, rows);
+    ListerRows list;
+    if (options.openPath.empty()) {
+        ScanRows(options, &list);
+    } else if (!OpenRows(options, &list, &error)) {
+        if (StopSignal() != 0) return 128 + StopSignal();
+        PrintError("cannot open the catalogue '" + options.openPath + "': " + error);
+        return 2;
+    }
     if (StopSignal() != 0) return 128 + StopSignal();
-    const bool written = WriteOutput(options, rows, &error);
-    // The output decides: a signal that came while it was put in place
-    // came too late to stop it, and the status says what was done.
-    if (!written && StopSignal() != 0) return 128 + StopSignal();
-    if (!written) {
-        PrintError("the output could not be written: " + error);
-        return 1;
+    bool failed = false;
+    // The catalogue keeps the scan's order, whatever the sort of the list.
+    if (!options.savePath.empty() && !SaveRows(options, list, &error)) {
+        if (StopSignal() != 0) return 128 + StopSignal();
+        PrintError("the catalogue could not be written: " + error);
+        failed = true;
+    }
+    if (options.savePath.empty() || !options.outputPath.empty()) {
+        if (options.sortColumn >= 0 && StopSignal() == 0)
+            SortRows(list.rows, options.sortColumn, options.sortDescending);
+        const bool written = StopSignal() == 0 && WriteOutput(options, list.rows, &error);
+        // The output decides: a signal that came while it was put in place
+        // came too late to stop it, and the status says what was done.
+        if (!written && StopSignal() != 0) return 128 + StopSignal();
+        if (!written) {
+            PrintError("the output could not be written: " + error);
+            failed = true;
+        }
     }
     if (StopSignal() != 0 && !options.quiet) {
         PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
     }
-    if (!result.completed()) {
-        // The reason is the system's text with its own line end.
-        std::string reason = CodePageToFileSystem(result.reason, FileSystemCodePage());
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-        PrintError(reason.empty() ? std::string("the scan stopped early") : "the scan stopped early: " + reason);
-        return 1;
-    }
-    return 0;
+    return std::max(failed ? 1 : 0, TellIncomplete(options, list.facts));
 }
 
 }  // namespace norvane

@@ -9,20 +9,11 @@
 
 namespace norvane {
 
-// The lister's defaults: HTML, the first four columns, bare names, folder
-// headings.
-inline ExportSettings ListerExportDefaults() {
-    ExportSettings settings;
-    settings.format = ExportFormat::kHtml;
-    settings.columns = {true, true, true, true, false, false};
-    settings.folderHeadings = true;
-    return settings;
-}
-
 struct ListerOptions {
     // Format, columns, names, prefix and suffix, headings, sizes; the titles
-    // come from the settings file.
-    ExportSettings output = ListerExportDefaults();
+    // come from the settings file. The defaults are a new export's: HTML,
+    // the first four columns, bare names, folder headings.
+    ExportSettings output;
     bool subfolders = true;
     bool system = true;
     bool hidden = true;
@@ -32,8 +23,10 @@ struct ListerOptions {
     int codePage = 0;        // 0: the locale's
     int threads = -1;        // workers reading folders; -1: the scan's default
     bool quiet = false;      // no progress and no warnings, errors only
-    std::string outputPath;  // empty: standard output
+    std::string outputPath;  // empty (or "-"): standard output
     std::string folder;
+    std::string savePath;  // a catalogue to write
+    std::string openPath;  // a catalogue to read instead of a folder
     bool help = false;
     bool version = false;
 };
@@ -42,9 +35,10 @@ struct ListerOptions {
 bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::string* error);
 
 // The whole program: 0 when the output was written whole, 1 when the scan
-// stopped early or the output could not be written, 2 for bad usage or a
-// folder that does not exist, 128 and the signal's number when SIGINT or
-// SIGTERM stopped it (nothing is then written).
+// stopped early (or the catalogue read is of such a scan) or the output or
+// the catalogue could not be written, 2 for bad usage, a folder that does not
+// exist or a catalogue that cannot be read, 128 and the signal's number when
+// SIGINT or SIGTERM stopped it (nothing is then written).
 int RunLister(int argc, char** argv);
 
 }  // namespace norvane

@@ -19,6 +19,9 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr long kInterruptIntervalNs = 100'000'000;
 
 volatile sig_atomic_t g_nStopSignal = 0;
+// The same as a flag (lock-free, so a signal may set it).
+std::atomic<bool> g_bStopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 // The timer that interrupts the stopping thread again; set before the
 // handlers are.
 timer_t g_interruptTimer{};
@@ -27,6 +30,7 @@ volatile sig_atomic_t g_bInterruptTimer = 0;
 void OnStopSignal(int signal) {
     if (g_nStopSignal != 0) return;
     g_nStopSignal = signal;
+    g_bStopRequested.store(true);
     if (g_bInterruptTimer != 0) {
         struct itimerspec every {};
         every.it_interval.tv_nsec = kInterruptIntervalNs;
@@ -75,6 +79,7 @@ void Erase(bool& shown) {
 
 StopSignals::StopSignals() {
     g_nStopSignal = 0;
+    g_bStopRequested.store(false);
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a blocked call ends with EINTR
@@ -107,6 +112,8 @@ StopSignals::~StopSignals() {
 
 int StopSignal() { return g_nStopSignal; }
 
+const std::atomic<bool>& StopRequest() { return g_bStopRequested; }
+
 std::string ProgressLine(const ScanProgress& progress, double seconds, int columns, const std::string& rawFolder) {
     const std::string folder = VisibleControls(rawFolder, FileSystemCodePage());
     const auto rate = static_cast<unsigned long long>(seconds > 0 ? static_cast<double>(progress.files) / seconds : 0);
@@ -131,7 +138,7 @@ std::string ProgressLine(const ScanProgress& progress, double seconds, int colum
 }
 
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
-                         bool diagnostics) {
+                         bool diagnostics, const std::function<void(std::span<FileItem* const>)>& onRows) {
     ListerScan scan;
     FolderScan folderScan(rawFolder, options, store);
     folderScan.Start();
@@ -143,6 +150,7 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
     for (bool more = true; more;) {
         more = folderScan.Take(batch, std::chrono::milliseconds(50));
         scan.rows.insert(scan.rows.end(), batch.rows.begin(), batch.rows.end());
+        if (onRows && !batch.rows.empty()) onRows(batch.rows);
         if (diagnostics && !batch.diagnostics.empty()) {
             Erase(shown);
             for (const std::string& text : batch.diagnostics) {

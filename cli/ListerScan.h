@@ -6,6 +6,9 @@
 #include <signal.h>
 #include <time.h>
 
+#include <atomic>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,9 +26,10 @@ struct ListerScan {
 // standard error as they come, each a warning that names its folder. With
 // progress, standard error shows one line (files, folders, files per
 // second, the folder reached) redrawn at most ten times a second and erased
-// at the end.
+// at the end. onRows, when given, is handed the rows as they come, in scan
+// order, on the calling thread, while the workers read on.
 ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& options, FileStore& store, bool progress,
-                         bool diagnostics = true);
+                         bool diagnostics = true, const std::function<void(std::span<FileItem* const>)>& onRows = {});
 
 // For as long as it lives (one at a time), SIGINT, SIGTERM and SIGHUP ask
 // the lister to stop, on the thread that made it, unless the lister was
@@ -52,6 +56,9 @@ private:
 // The number of the first stop signal since the StopSignals in force was
 // made, or 0.
 int StopSignal();
+// True once such a signal came: what work that takes a stop flag looks at
+// (reading and writing a catalogue).
+const std::atomic<bool>& StopRequest();
 
 // The one progress line for a terminal width of columns: "12345 files, 678
 // folders, 9012 files/s, " and the folder, whose start gives way to "..."

@@ -83,91 +83,46 @@ void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& e
 
 }  // namespace
 
-CListExporter::CListExporter() : m_szTextName("Carvel.txt"), m_szHtmlName("Carvel.html"), m_szCsvName("Carvel.csv") {}
-
-CListExporter::~CListExporter() = default;
-
-void CListExporter::SetSettings(const ExportSettings& settings) {
-    const auto& columns = settings.columns;
-    m_bFileName = columns[kExportFileName];
-    m_bFileDateTime = columns[kExportDateTime];
-    m_bFileSize = columns[kExportSize];
-    m_bVersion = columns[kExportVersion];
-    m_bExpansion = columns[kExportExtension];
-    m_bDirectory = columns[kExportFolder];
-    m_bText = settings.format == ExportFormat::kText;
-    m_bHtml = settings.format == ExportFormat::kHtml;
-    m_bCsv = settings.format == ExportFormat::kCsv;
-    m_bNameOnly = settings.nameOnly;
-    // An empty text writes nothing around the name, whatever asked for it.
-    m_bPrefix = !settings.prefix.empty();
-    m_strPrefix = settings.prefix;
-    m_bSuffix = !settings.suffix.empty();
-    m_strSuffix = settings.suffix;
-    m_bFolderHeading = settings.folderHeadings;
-    m_bFormattedSize = settings.formattedSize;
-    const auto& titles = settings.titles.titles;
-    m_strTitle1 = titles[0];
-    m_strTitle2 = titles[1];
-    m_strTitle3 = titles[2];
-    m_strTitle4 = titles[3];
-    m_strTitle5 = titles[4];
-    m_strTitle6 = titles[5];
-    m_strBgColor = settings.titles.bgColor;
-    m_strFontColor = settings.titles.fontColor;
-}
-
-ExportFormat CListExporter::ChosenFormat() const {
-    if (m_bHtml) return Format::kHtml;
-    if (m_bCsv) return Format::kCsv;
-    return Format::kText;
-}
+CListExporter::CListExporter(const ExportSettings& settings) : m_settings(settings) {}
 
 int CListExporter::WrittenColumnCount() const {
-    return static_cast<int>(m_bFileName) + static_cast<int>(m_bFileDateTime) + static_cast<int>(m_bFileSize) +
-           static_cast<int>(m_bVersion) + static_cast<int>(m_bExpansion) + static_cast<int>(m_bDirectory);
+    int nCount = 0;
+    for (bool bWritten : m_settings.columns) nCount += bWritten ? 1 : 0;
+    return nCount;
 }
 
 void CListExporter::WriteHeader(OutputSink& sink) {
-    const Format format = ChosenFormat();
+    const Format format = m_settings.format;
     if (format == Format::kText) return;
-    const std::pair<bool, const std::string*> columns[] = {
-        {m_bFileName, &m_strTitle1}, {m_bFileDateTime, &m_strTitle2}, {m_bFileSize, &m_strTitle3},
-        {m_bVersion, &m_strTitle4},  {m_bExpansion, &m_strTitle5},    {m_bDirectory, &m_strTitle6},
-    };
+    const TitleSettings& titles = m_settings.titles;
     std::string& line = m_strLine;
     line.clear();
-    if (format == Format::kHtml) {
-        line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
-        for (const auto& [bWritten, title] : columns) {
-            if (!bWritten) continue;
+    if (format == Format::kHtml) line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
+    for (std::size_t nColumn = 0; nColumn < titles.titles.size(); ++nColumn) {
+        if (!m_settings.columns[nColumn]) continue;
+        if (format == Format::kHtml) {
             line += "<TD bgColor=";
-            AppendEscaped(line, m_strBgColor, kUserText);
+            AppendEscaped(line, titles.bgColor, kUserText);
             line += "><FONT class=VERDANA color=";
-            AppendEscaped(line, m_strFontColor, kUserText);
+            AppendEscaped(line, titles.fontColor, kUserText);
             line += '>';
-            AppendEscaped(line, *title, kUserText);
+            AppendEscaped(line, titles.titles[nColumn], kUserText);
             line += "</FONT></TD>\r\n";
-        }
-        line += "</TR>\r\n";
-    } else {
-        // Every title is followed by a comma, the last one too.
-        for (const auto& [bWritten, title] : columns) {
-            if (!bWritten) continue;
-            AppendEscaped(line, *title, kUserText);
+        } else {
+            // Every title is followed by a comma, the last one too.
+            AppendEscaped(line, titles.titles[nColumn], kUserText);
             line += ',';
         }
-        line += "\r\n";
     }
+    line += format == Format::kHtml ? "</TR>\r\n" : "\r\n";
     sink.Write(line);
 }
 
 void CListExporter::WriteFooter(OutputSink& sink) {
-    if (ChosenFormat() == Format::kHtml) sink.Write("</tbody>\r\n</table>");
+    if (m_settings.format == Format::kHtml) sink.Write("</tbody>\r\n</table>");
 }
 
 void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item) {
-    const Format format = ChosenFormat();
     std::string& line = m_strLine;
     line.clear();
     // Equal folder texts are equal byte strings in either code page, so a
@@ -176,9 +131,9 @@ void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, cons
     if (!FolderTextEquals(item.folder, previousFolder)) {
         previousFolder.clear();
         AppendFolderText(previousFolder, item.folder);
-        if (m_bFolderHeading) AppendHeading(line, format, previousFolder);
+        if (m_settings.folderHeadings) AppendHeading(line, previousFolder);
     }
-    AppendRowLine(line, format, item, previousFolder);
+    AppendRowLine(line, item, previousFolder);
     sink.Write(line);
 }
 
@@ -200,7 +155,8 @@ bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem
     return !sink.Failed();
 }
 
-void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder) const {
+void CListExporter::AppendHeading(std::string& line, std::string_view folder) const {
+    const Format format = m_settings.format;
     if (format == Format::kHtml) {
         line += "<tr><TD colspan=";
         line += std::to_string(WrittenColumnCount());
@@ -224,24 +180,23 @@ void CListExporter::AppendHeading(std::string& line, Format format, std::string_
     }
 }
 
-void CListExporter::AppendNameCell(std::string& line, Format format, const FileItem& item,
-                                   std::string_view folder) const {
+void CListExporter::AppendNameCell(std::string& line, const FileItem& item, std::string_view folder) const {
+    const Format format = m_settings.format;
     const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
     const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
     if (format == Format::kCsv) line += '"';
-    if (m_bPrefix) AppendEscaped(line, m_strPrefix, userText);
+    AppendEscaped(line, m_settings.prefix, userText);
     // The name text is the folder (which ends with "/") and the name, kept
     // whole however long.
-    if (!m_bNameOnly) AppendEscaped(line, folder, field);
+    if (!m_settings.nameOnly) AppendEscaped(line, folder, field);
     AppendEscaped(line, item.fileName, field);
-    if (m_bSuffix) AppendEscaped(line, m_strSuffix, userText);
+    AppendEscaped(line, m_settings.suffix, userText);
     if (format == Format::kCsv) line += '"';
 }
 
-void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item,
-                                  std::string_view folder) const {
-    const bool bHtml = format == Format::kHtml;
-    const bool bCsv = format == Format::kCsv;
+void CListExporter::AppendRowLine(std::string& line, const FileItem& item, std::string_view folder) const {
+    const bool bHtml = m_settings.format == Format::kHtml;
+    const bool bCsv = m_settings.format == Format::kCsv;
     const ByteEscapes& field = bHtml ? kHtmlField : (bCsv ? kCsvField : kTextField);
     const char separator = bCsv ? ',' : '\t';
     bool bFirst = true;
@@ -260,26 +215,26 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
     };
 
     if (bHtml) line += "<tr>";
-    if (m_bFileName) {
+    if (Written(kExportFileName)) {
         openCell(false);
-        AppendNameCell(line, format, item, folder);
+        AppendNameCell(line, item, folder);
         closeCell();
     }
-    if (m_bFileDateTime) {
+    if (Written(kExportDateTime)) {
         openCell(false);
         quote();
         AppendDateText(line, item.fileTime);
         quote();
         closeCell();
     }
-    if (m_bFileSize) {
+    if (Written(kExportSize)) {
         openCell(true);
         quote();
-        AppendCellText(line, item, kColumnSize, m_bFormattedSize);
+        AppendCellText(line, item, kColumnSize, m_settings.formattedSize);
         quote();
         closeCell();
     }
-    if (m_bVersion) {
+    if (Written(kExportVersion)) {
         openCell(false);
         // Here a file counts as versioned only when its major part is not 0,
         // so 0.5.0.0 is written as no version (the list shows it).
@@ -293,14 +248,14 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
         }
         closeCell();
     }
-    if (m_bExpansion) {
+    if (Written(kExportExtension)) {
         openCell(false);
         quote();
         AppendEscaped(line, item.extension(), field);
         quote();
         closeCell();
     }
-    if (m_bDirectory) {
+    if (Written(kExportFolder)) {
         openCell(false);
         quote();
         AppendEscaped(line, folder, field);

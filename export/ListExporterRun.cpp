@@ -99,7 +99,7 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
         strText += "\r\n";
         strText += strReason;
     }
-    MessageBox(pOwner, strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(pOwner, strText, MessageIcon::kWarning);
 }
 
 }  // namespace
@@ -115,29 +115,27 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-CExportRun::CExportRun(const CListExporter& exporter, std::vector<ItemRef> rows, std::shared_ptr<const FileStore> store)
-    : m_exporter(exporter), m_rows(std::move(rows)), m_pStore(std::move(store)) {
+CExportRun::CExportRun(const ExportSettings& settings, std::vector<ItemRef> rows,
+                       std::shared_ptr<const FileStore> store)
+    : m_settings(settings), m_rows(std::move(rows)), m_pStore(std::move(store)) {
     // Every run proposes the format's default name in the program's own
     // folder, or where it may not write there, in the folder of the last
     // export; never whatever the current folder happens to be.
     std::string strRawFolder = ExportProposalFolder();
     if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
-    const ExportFormat format = m_exporter.ChosenFormat();
-    const std::string& strName = format == ExportFormat::kText   ? m_exporter.m_szTextName
-                                 : format == ExportFormat::kHtml ? m_exporter.m_szHtmlName
-                                                                 : m_exporter.m_szCsvName;
-    m_exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
+    const char* pszName = m_settings.format == ExportFormat::kText   ? "Carvel.txt"
+                          : m_settings.format == ExportFormat::kHtml ? "Carvel.html"
+                                                                     : "Carvel.csv";
     // The dialog gets the folder decoded straight from the file system's
     // bytes, so a folder name the code page cannot hold still opens.
     m_strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
-    m_strFileName = QString::fromStdString(CodePageToUtf8(strName));
+    m_strFileName = QString::fromUtf8(pszName);
 }
 
 bool CExportRun::AskPath(QWidget* /*pOwner*/) {
     const QString strPath = AskSavePath(m_strFolder, m_strFileName);
     if (strPath.isEmpty()) return false;
     m_strPathUtf8 = strPath.toStdString();
-    m_exporter.m_szPath = Utf8ToCodePage(m_strPathUtf8);
     return true;
 }
 
@@ -165,7 +163,7 @@ void CExportRun::Write(WorkControl& control) {
     }
     std::vector<const FileItem*> items(m_rows.size());
     for (std::size_t i = 0; i < m_rows.size(); ++i) items[i] = m_pStore->Item(m_rows[i]);
-    m_exporter.WriteRows(sink, items, &control);
+    CListExporter(m_settings).WriteRows(sink, items, &control);
     // A stop before the file takes its place drops it: the old file stays.
     if (!control.Commit()) {
         sink.Abandon();
@@ -198,7 +196,7 @@ bool CExportRun::Conclude(QWidget* pOwner) {
     RememberExportFolder(strRawPath.substr(0, strRawPath.rfind('/') + 1));
     std::string strQuestion = m_strPathUtf8;
     strQuestion += "\r\n出力されたファイルを表示しますか？";
-    if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(m_strPathUtf8);
+    if (AskYesNo(pOwner, strQuestion, "出力先")) CurrentOpener()(m_strPathUtf8);
     return false;
 }
 

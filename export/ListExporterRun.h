@@ -40,9 +40,9 @@ bool WaitForExportsPuttingFilesInPlace(std::chrono::milliseconds timeout);
 
 class CExportRun {
 public:
-    // rows: the numbers of the records in store to write, in that order;
-    // the run keeps the store while it lives.
-    CExportRun(const CListExporter& exporter, std::vector<ItemRef> rows, std::shared_ptr<const FileStore> store);
+    // rows: the numbers of the records in store to write, in that order, by
+    // settings; the run keeps the store while it lives.
+    CExportRun(const ExportSettings& settings, std::vector<ItemRef> rows, std::shared_ptr<const FileStore> store);
 
     // The save dialog: first on the format's default name in the program's
     // own folder (or the last export's), after a failure on the name that
@@ -60,7 +60,7 @@ public:
     std::size_t RowCount() const { return m_rows.size(); }
 
 private:
-    CListExporter m_exporter;
+    const ExportSettings m_settings;
     std::vector<ItemRef> m_rows;
     std::shared_ptr<const FileStore> m_pStore;
     QString m_strFolder;    // where the save dialog opens

@@ -259,6 +259,42 @@ int FileReplacement::Commit() {
 
 void FileReplacement::Abandon() { CloseAll(); }
 
+int FileReplacement::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+    if (!IsOpen()) return EBADF;
+    if (!WriteAllAt(Fd(), static_cast<const char*>(data), size, static_cast<off_t>(offset))) return errno;
+    if (m_nTempFd < 0) m_bTargetChanged = true;
+    return 0;
+}
+
+int FileReplacement::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got) {
+    *got = 0;
+    if (!IsOpen()) return EBADF;
+    auto* bytes = static_cast<char*>(data);
+    while (*got < size) {
+        const ssize_t n = ::pread(Fd(), bytes + *got, size - *got, static_cast<off_t>(offset + *got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        *got += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int FileReplacement::Truncate(std::uint64_t size) {
+    if (!IsOpen()) return EBADF;
+    if (::ftruncate(Fd(), static_cast<off_t>(size)) != 0) return errno;
+    if (m_nTempFd < 0) m_bTargetChanged = true;
+    return 0;
+}
+
+int FileReplacement::Size(std::uint64_t* size) const {
+    struct stat st {};
+    if (!IsOpen()) return EBADF;
+    if (::fstat(Fd(), &st) != 0) return errno;
+    *size = static_cast<std::uint64_t>(st.st_size);
+    return 0;
+}
+
 int FileReplacement::OpenTemporary(const std::string& folder, const std::string& name) {
     m_nDirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_nDirFd < 0) return errno;

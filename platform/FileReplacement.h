@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace norvane {
@@ -50,6 +52,13 @@ public:
     // Where the new bytes go; -1 unless open.
     int Fd() const { return m_nTempFd >= 0 ? m_nTempFd : m_nTargetFd; }
     bool IsOpen() const { return Fd() >= 0; }
+    // Random access to the new bytes, for a writer that goes back over what
+    // it wrote (a database). Errors as errno values. ReadAt gives fewer bytes
+    // than asked only at the end (*got says how many).
+    int WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+    int ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got);
+    int Truncate(std::uint64_t size);
+    int Size(std::uint64_t* size) const;
     // Puts the written bytes in the target's place and closes everything.
     int Commit();
     // Drops the written bytes: the target stays as it was (a new one is not

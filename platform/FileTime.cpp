@@ -1,5 +1,6 @@
 #include "platform/FileTime.h"
 
+#include <chrono>
 #include <cstdio>
 #include <limits>
 
@@ -39,6 +40,27 @@ std::tm UtcCalendar(std::int64_t seconds) {
     return result;
 }
 
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2 ? 1 : 0;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// Reads exactly count digits at text[pos].
+bool ReadDigits(std::string_view text, std::size_t pos, std::size_t count, unsigned* value) {
+    if (pos + count > text.size()) return false;
+    *value = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        *value = *value * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return true;
+}
+
 }  // namespace
 
 FILETIME FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
@@ -61,8 +83,51 @@ FILETIME FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
     return since1601 * kTicksPerSecond + static_cast<std::uint64_t>(nanoseconds / 100);
 }
 
+FILETIME CurrentFileTime() {
+    const auto since1970 = std::chrono::system_clock::now().time_since_epoch();
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count();
+    return FileTimeFromUnix(nanoseconds / 1000000000, nanoseconds % 1000000000);
+}
+
 std::int64_t UnixSecondsFromFileTime(FILETIME time) {
     return static_cast<std::int64_t>(time / kTicksPerSecond) - kSecondsFrom1601To1970;
+}
+
+std::string UtcIsoText(FILETIME time) {
+    const std::tm tm = UtcCalendar(UnixSecondsFromFileTime(time));
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03uZ", tm.tm_year + 1900,
+                                     tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                                     static_cast<unsigned>(time % kTicksPerSecond / 10000));
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+bool ParseUtcIsoText(std::string_view text, FILETIME* time) {
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!ReadDigits(text, 0, 4, &year) || text.substr(4, 1) != "-" || !ReadDigits(text, 5, 2, &month) ||
+        text.substr(7, 1) != "-" || !ReadDigits(text, 8, 2, &day) || text.substr(10, 1) != "T" ||
+        !ReadDigits(text, 11, 2, &hour) || text.substr(13, 1) != ":" || !ReadDigits(text, 14, 2, &minute) ||
+        text.substr(16, 1) != ":" || !ReadDigits(text, 17, 2, &second)) {
+        return false;
+    }
+    std::size_t pos = 19;
+    std::uint64_t ticks = 0;
+    if (text.substr(pos, 1) == ".") {
+        std::uint64_t scale = kTicksPerSecond;
+        for (++pos; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+            scale /= 10;  // digits past the tick's are dropped
+            ticks += static_cast<std::uint64_t>(text[pos] - '0') * scale;
+        }
+        if (text[pos - 1] == '.') return false;
+    }
+    if (text.substr(pos) != "Z" || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+        second > 60) {
+        return false;
+    }
+    const std::int64_t seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    if (seconds < -kSecondsFrom1601To1970) return false;
+    *time = static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970) * kTicksPerSecond + ticks;
+    return true;
 }
 
 std::tm LocalTimeFromFileTime(FILETIME time) {

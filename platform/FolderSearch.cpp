@@ -162,6 +162,7 @@ bool FolderSearch::Next(FindData* data) {
         data->fileSize = 0;
         data->ftLastWriteTime = 0;
         data->regularFile = false;
+        data->symbolicLink = false;
         data->statError = 0;
         bool isDirectory = dot || entry->d_type == DT_DIR;
         if (!dot && (!isDirectory || m_bStatDirectories)) {
@@ -169,12 +170,15 @@ bool FolderSearch::Next(FindData* data) {
             if (Sys().fstatAt(m_nFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 isDirectory = S_ISDIR(st.st_mode);
                 data->regularFile = S_ISREG(st.st_mode);
+                data->symbolicLink = S_ISLNK(st.st_mode);
                 data->fileSize = static_cast<std::uint64_t>(st.st_size);
                 data->ftLastWriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
             } else if (errno == ENOENT) {
                 continue;  // gone since the folder was read
             } else {
                 data->statError = errno;
+                data->regularFile = entry->d_type == DT_REG;
+                data->symbolicLink = entry->d_type == DT_LNK;
             }
             // Otherwise listed with what the folder itself tells.
         }

@@ -10,6 +10,10 @@
 //   bench_WindowBench --scan ROOT        one scan at start-up, as the program
 //       makes it, then the same figures of that scan and the peak resident
 //       size of the process (kilobytes), for a comparison with norvane-list
+//   bench_WindowBench --open CATALOGUE   one catalogue opened at start-up, as
+//       `norvane FILE.nvcat` opens it: the seconds until its whole list is
+//       painted, the worst lateness of the timer meanwhile, and the peak
+//       resident size, for a comparison with the scan of its tree
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -39,16 +43,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The window as start-up shows it, without its modal loop.
-class BenchDlg : public CMainDlg {
-public:
-    using CMainDlg::OnInitDialog;
-};
-
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // Seconds the action takes until the window has painted what it shows.
-double TimePainted(BenchDlg& dlg, const std::function<void()>& fnAction) {
+double TimePainted(CMainDlg& dlg, const std::function<void()>& fnAction) {
     const auto start = Clock::now();
     fnAction();
     QCoreApplication::processEvents();  // rows are announced from the event loop
@@ -74,7 +72,7 @@ struct ScanTimes {
 // ticks in, as a click would, and counts with what follows; otherwise the
 // first interval, which holds the window's first paint (fonts and all), is
 // told apart.
-ScanTimes Watch(BenchDlg& dlg, Clock::time_point start, const std::function<bool()>& fnBusy,
+ScanTimes Watch(CMainDlg& dlg, Clock::time_point start, const std::function<bool()>& fnBusy,
                 const std::function<void()>& fnAction = {}) {
     ScanTimes times;
     QEventLoop loop;
@@ -110,20 +108,14 @@ ScanTimes Watch(BenchDlg& dlg, Clock::time_point start, const std::function<bool
     return times;
 }
 
-ScanTimes WatchScan(BenchDlg& dlg, Clock::time_point start) {
+ScanTimes WatchScan(CMainDlg& dlg, Clock::time_point start) {
     return Watch(dlg, start, [&dlg] { return dlg.IsScanning(); });
 }
 
 // Long work an action starts (a sort, a copy), until done and painted.
-ScanTimes WatchWork(BenchDlg& dlg, const std::function<void()>& fnAction) {
+ScanTimes WatchWork(CMainDlg& dlg, const std::function<void()>& fnAction) {
     return Watch(
         dlg, Clock::now(), [&dlg] { return dlg.IsWorking(); }, fnAction);
-}
-
-long PeakResidentKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 // Every run's figures.
@@ -134,7 +126,7 @@ struct Figures {
 };
 
 // One rescan of the folder, then sorts, a copy of every row and a scroll.
-void MeasureRun(BenchDlg& dlg, const std::string& rawFolder, Figures& figures) {
+void MeasureRun(CMainDlg& dlg, const std::string& rawFolder, Figures& figures) {
     CListCtrl* pView = dlg.m_listFiles;
     const auto scanStart = Clock::now();
     dlg.SetFolder(rawFolder);
@@ -159,12 +151,21 @@ void MeasureRun(BenchDlg& dlg, const std::string& rawFolder, Figures& figures) {
     pView->scrollToTop();
 }
 
+long PeakResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool bScanOnly = argc > 1 && std::strcmp(argv[1], "--scan") == 0;
+    const bool bOpen = argc > 1 && std::strcmp(argv[1], "--open") == 0;
+    const bool bScanOnly = bOpen || (argc > 1 && std::strcmp(argv[1], "--scan") == 0);
     if (argc < (bScanOnly ? 3 : 2)) {
-        std::fprintf(stderr, "usage: bench_WindowBench ROOT [RUNS] | bench_WindowBench --scan ROOT\n");
+        std::fprintf(stderr,
+                     "usage: bench_WindowBench ROOT [RUNS] | bench_WindowBench --scan ROOT | "
+                     "bench_WindowBench --open CATALOGUE\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -182,16 +183,11 @@ int main(int argc, char** argv) {
 
     Figures f;
     {
-        BenchDlg dlg;
-        AfxSetMainWnd(&dlg);
-        if (bScanOnly) {
-            dlg.m_strRawFolder = rawFolder;
-            dlg.m_szSourceFolder = dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
-            dlg.m_bScanAtStart = true;
-        }
+        // The window as start-up shows it, without its modal loop.
         const auto start = Clock::now();
-        dlg.CreateControls();
-        dlg.OnInitDialog();
+        CMainDlg dlg;
+        if (bOpen) dlg.OpenCatalogueAtStart(rawFolder);
+        else if (bScanOnly) dlg.SetFolder(rawFolder);
         dlg.resize(1024, 768);
         dlg.show();
         if (bScanOnly) {
@@ -201,13 +197,13 @@ int main(int argc, char** argv) {
             f.lateness.push_back(times.worstLateMs);
             f.firstLateness.push_back(times.firstLateMs);
             f.nRows = dlg.m_listFiles->GetItemCount();
+            if (bOpen && !dlg.CataloguePath().empty()) std::printf("catalogue shown\n");
         } else {
             dlg.SetFolder(rawFolder);  // a first listing warms the caches as the lister's runs do
             WatchScan(dlg, Clock::now());
         }
         for (int nRun = 0; !bScanOnly && nRun < nRuns; ++nRun) MeasureRun(dlg, rawFolder, f);
         dlg.hide();
-        AfxSetMainWnd(nullptr);
     }
     const long nPeakKb = PeakResidentKb();
     WaitForBackgroundWork(std::chrono::seconds(60));

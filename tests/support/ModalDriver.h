@@ -8,7 +8,7 @@
 //
 //   ModalDriver driver;
 //   driver.Then<QMessageBox>([](QMessageBox* box) { ClickButtonText(box, "はい(&Y)"); });
-//   const int nResult = norvane::MessageBox(nullptr, "text", "caption", MB_YESNO);
+//   const bool bYes = norvane::AskYesNo(nullptr, "text", "caption");
 //   QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
 #pragma once
 
@@ -27,7 +27,7 @@
 #include <deque>
 #include <functional>
 
-#include "framework/CDialog.h"
+#include "framework/TemplateDialog.h"
 
 namespace norvane::test {
 
@@ -41,9 +41,9 @@ inline QString WithoutMnemonic(QString strText) {
     return strText;
 }
 
-// The control with a template id of a dialog built by CDialog.
+// The control with a template id of a dialog built from a template.
 inline QWidget* FindControl(QWidget* pWindow, int nId) {
-    if (auto* pDialog = qobject_cast<CDialog*>(pWindow)) return pDialog->GetDlgItem(nId);
+    if (auto* pDialog = dynamic_cast<TemplateDialog*>(pWindow)) return pDialog->Control(nId);
     return pWindow != nullptr ? pWindow->findChild<QWidget*>(QStringLiteral("ctrl%1").arg(nId)) : nullptr;
 }
 
@@ -114,7 +114,7 @@ public:
     // When the active modal widget is a T, run the action on it.
     template <class T>
     ModalDriver& Then(std::function<void(T*)> fnAction) {
-        // dynamic_cast: dialogs derived from CDialog need no Q_OBJECT of their own.
+        // dynamic_cast: dialogs built from templates need no Q_OBJECT of their own.
         return Add(
             false, [](QWidget* pWidget) { return dynamic_cast<T*>(pWidget) != nullptr; },
             [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
@@ -129,6 +129,19 @@ public:
             [](QWidget* pWidget) {
                 auto* pWindow = dynamic_cast<T*>(pWidget);
                 return pWindow != nullptr && !pWindow->IsScanning();
+            },
+            [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
+    }
+
+    // As Then, once fnReady holds of the window too (for a step that must
+    // wait for what the step before set off, without waiting inside it).
+    template <class T>
+    ModalDriver& ThenWhen(std::function<bool(T*)> fnReady, std::function<void(T*)> fnAction) {
+        return Add(
+            false,
+            [fnReady](QWidget* pWidget) {
+                auto* pWindow = dynamic_cast<T*>(pWidget);
+                return pWindow != nullptr && fnReady(pWindow);
             },
             [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });
     }

@@ -52,8 +52,7 @@ class LongWorkTest : public QObject {
 
     void RunWindow(const std::function<void(CMainDlg*)>& fnSteps) {
         CMainDlg dlg;
-        dlg.m_bScanAtStart = true;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = Tree();
+        dlg.SetFolder(Tree());
         ModalDriver driver(20000);
         driver.ThenSettled<CMainDlg>([&](CMainDlg* d) {
             QVERIFY(QTest::qWaitFor([d] { return !d->IsScanning(); }, 10000));
@@ -61,7 +60,7 @@ class LongWorkTest : public QObject {
             fnSteps(d);
             QVERIFY(ClickButton(d, IDCANCEL));
         });
-        dlg.DoModal();
+        dlg.exec();
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
