@@ -1,17 +1,15 @@
 #include "catalogue/DescriptorCache.h"
 
-#include <cerrno>
 #include <string>
-
-#include "platform/FolderSearch.h"
-#include "platform/SystemCalls.h"
 
 namespace norvane {
 
 namespace {
 
-void CloseAll(const std::vector<int>& fds) {
-    for (int fd : fds) CloseDescriptor(fd);
+constexpr FolderHandle kNone = FolderHandle::kNone;
+
+void CloseAll(const std::vector<FolderHandle>& fds) {
+    for (FolderHandle fd : fds) CloseFolderHandle(fd);
 }
 
 }  // namespace
@@ -19,7 +17,7 @@ void CloseAll(const std::vector<int>& fds) {
 DescriptorCache::DescriptorCache(std::size_t maxCached) : m_nMaxCached(maxCached) {}
 
 DescriptorCache::~DescriptorCache() {
-    for (CachedFolder* folder : m_lru) CloseDescriptor(folder->fd);
+    for (CachedFolder* folder : m_lru) CloseFolderHandle(folder->fd);
     CloseAll(m_pinned);
 }
 
@@ -28,13 +26,13 @@ std::size_t DescriptorCache::OpenCount() const {
     return m_lru.size() + m_pinned.size();
 }
 
-int DescriptorCache::Acquire(CachedFolder* folder, std::uint32_t* error) {
+FolderHandle DescriptorCache::Acquire(CachedFolder* folder, std::uint32_t* error) {
     std::vector<CachedFolder*> down;  // the folders to open, the deepest first
-    int fd = -1;
+    FolderHandle fd = kNone;
     {
         std::lock_guard lock(m_mutex);
         CachedFolder* at = folder;
-        while (at != nullptr && at->fd < 0) {
+        while (at != nullptr && at->fd == kNone) {
             down.push_back(at);
             at = at->parent;
         }
@@ -50,23 +48,19 @@ int DescriptorCache::Acquire(CachedFolder* folder, std::uint32_t* error) {
 
 // Opens the folders from the nearest one open (held, at the end of down)
 // down to the first of down, keeping each for the folders below it.
-int DescriptorCache::OpenBelow(std::vector<CachedFolder*>& down, int fd, std::uint32_t* error) {
+FolderHandle DescriptorCache::OpenBelow(std::vector<CachedFolder*>& down, FolderHandle fd, std::uint32_t* error) {
     for (std::size_t i = down.size() - 1; i > 0; --i) {
         CachedFolder* next = down[i - 1];
         CachedFolder* held = down[i];
         const std::string name(next->rawName);
-        const int nextFd =
-            next->parent == nullptr ? OpenFolderDescriptor(name.c_str()) : OpenSubfolderDescriptor(fd, name.c_str());
-        const int openError = errno;
+        const FolderHandle nextFd = next->parent == nullptr ? OpenFolderHandle(name.c_str(), error)
+                                                            : OpenSubfolderHandle(fd, name.c_str(), error);
         if (held != nullptr) Release(held, false);
-        if (nextFd < 0) {
-            *error = WinErrorFromErrno(openError);
-            return -1;
-        }
-        std::vector<int> closing;
+        if (nextFd == kNone) return kNone;
+        std::vector<FolderHandle> closing;
         {
             std::lock_guard lock(m_mutex);
-            if (next->fd >= 0) {
+            if (next->fd != kNone) {
                 closing.push_back(nextFd);  // another worker got there first
             } else {
                 next->fd = nextFd;
@@ -82,17 +76,17 @@ int DescriptorCache::OpenBelow(std::vector<CachedFolder*>& down, int fd, std::ui
 }
 
 void DescriptorCache::Release(CachedFolder* folder, bool childOpened) {
-    std::vector<int> closing;
+    std::vector<FolderHandle> closing;
     {
         std::lock_guard lock(m_mutex);
         --folder->fdUsers;
         if (childOpened && folder->unopenedChildren > 0) --folder->unopenedChildren;
-        if (folder->fd >= 0 && !folder->pinned && folder->fdUsers == 0 && folder->unopenedChildren == 0) {
+        if (folder->fd != kNone && !folder->pinned && folder->fdUsers == 0 && folder->unopenedChildren == 0) {
             // Every subfolder is open: the folder's descriptor is done with.
             closing.push_back(folder->fd);
             m_lru.erase(folder->lru);
-            folder->fd = -1;
-        } else if (folder->fd >= 0 && !folder->pinned) {
+            folder->fd = kNone;
+        } else if (folder->fd != kNone && !folder->pinned) {
             m_lru.splice(m_lru.end(), m_lru, folder->lru);
         }
         Trim(closing);
@@ -100,12 +94,12 @@ void DescriptorCache::Release(CachedFolder* folder, bool childOpened) {
     CloseAll(closing);
 }
 
-void DescriptorCache::Keep(CachedFolder* folder, int fd, std::size_t children) {
-    std::vector<int> closing;
+void DescriptorCache::Keep(CachedFolder* folder, FolderHandle fd, std::size_t children) {
+    std::vector<FolderHandle> closing;
     {
         std::lock_guard lock(m_mutex);
         folder->unopenedChildren = children;
-        if (folder->fd >= 0) {
+        if (folder->fd != kNone) {
             closing.push_back(fd);
         } else if (folder->parent == nullptr) {
             folder->fd = fd;
@@ -120,7 +114,7 @@ void DescriptorCache::Keep(CachedFolder* folder, int fd, std::size_t children) {
     CloseAll(closing);
 }
 
-void DescriptorCache::Trim(std::vector<int>& closing) {
+void DescriptorCache::Trim(std::vector<FolderHandle>& closing) {
     for (auto it = m_lru.begin(); m_lru.size() > m_nMaxCached && it != m_lru.end();) {
         CachedFolder* folder = *it;
         if (folder->fdUsers > 0) {
@@ -128,7 +122,7 @@ void DescriptorCache::Trim(std::vector<int>& closing) {
             continue;
         }
         closing.push_back(folder->fd);
-        folder->fd = -1;
+        folder->fd = kNone;
         it = m_lru.erase(it);
     }
 }

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FolderSearch.h"
+
 namespace norvane {
 
 // A folder as the cache knows it; a scan's folder records derive from it.
@@ -29,7 +31,7 @@ struct CachedFolder {
     // The cache's own, under its lock (in an order that leaves no gap).
     std::size_t unopenedChildren = 0;
     std::list<CachedFolder*>::iterator lru;
-    int fd = -1;
+    FolderHandle fd = FolderHandle::kNone;
     int fdUsers = 0;
     bool pinned = false;  // the top's stays open
 };
@@ -43,28 +45,28 @@ public:
     DescriptorCache& operator=(const DescriptorCache&) = delete;
 
     // A descriptor of folder, opened from the nearest ancestor still open
-    // (the top by its path when its own is not held); -1 with *error (a
+    // (the top by its path when its own is not held); kNone with *error (a
     // Windows error code) when some folder on the way could not be opened.
     // Each successful call is paired with Release.
-    int Acquire(CachedFolder* folder, std::uint32_t* error);
+    FolderHandle Acquire(CachedFolder* folder, std::uint32_t* error);
     // childOpened: a subfolder was opened through it (one fewer to come).
     void Release(CachedFolder* folder, bool childOpened);
     // A folder that was read keeps fd (its own, handed over) for its
     // children still to be opened; the top keeps it to the end.
-    void Keep(CachedFolder* folder, int fd, std::size_t children);
+    void Keep(CachedFolder* folder, FolderHandle fd, std::size_t children);
 
     // Descriptors held now (tests).
     std::size_t OpenCount() const;
 
 private:
     // Closes what the cache no longer needs; the descriptors go to closing.
-    void Trim(std::vector<int>& closing);
-    int OpenBelow(std::vector<CachedFolder*>& down, int fd, std::uint32_t* error);
+    void Trim(std::vector<FolderHandle>& closing);
+    FolderHandle OpenBelow(std::vector<CachedFolder*>& down, FolderHandle fd, std::uint32_t* error);
 
     const std::size_t m_nMaxCached;
     mutable std::mutex m_mutex;
     std::list<CachedFolder*> m_lru;  // cached descriptors, the least recently used first
-    std::vector<int> m_pinned;
+    std::vector<FolderHandle> m_pinned;
 };
 
 }  // namespace norvane

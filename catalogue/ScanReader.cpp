@@ -39,9 +39,9 @@ void ScanReader::Work(ScanSlot& slot) {
 std::uint32_t ScanReader::Open(ScanNode* node, FolderSearch& search) {
     if (node->parent == nullptr) return search.Open(std::string(node->rawName));
     std::uint32_t error = ERROR_SUCCESS;
-    const int parentFd = m_cache.Acquire(node->parent, &error);
-    if (parentFd >= 0) {
-        error = search.OpenAt(parentFd, std::string(node->rawName).c_str());
+    const FolderHandle parent = m_cache.Acquire(node->parent, &error);
+    if (parent != FolderHandle::kNone) {
+        error = search.OpenAt(parent, std::string(node->rawName).c_str());
         m_cache.Release(node->parent, true);
     }
     return error;
@@ -82,8 +82,8 @@ ScanNode* ScanReader::ReadFolder(ScanNode* node, ScanSlot& slot) {
     if (!ReadEntries(node, slot, search, outcome, rows)) return nullptr;  // stopped: nothing more is handed over
     node->children.assign(slot.children.begin(), slot.children.end());    // of its exact size
     if (!node->children.empty()) {
-        const int fd = search.DuplicateFd();
-        if (fd >= 0) m_cache.Keep(node, fd, node->children.size());
+        const FolderHandle kept = search.KeepHandle();
+        if (kept != FolderHandle::kNone) m_cache.Keep(node, kept, node->children.size());
     }
     return Finish(node, slot, rows, outcome);
 }
@@ -128,7 +128,7 @@ bool ScanReader::ReadEntries(ScanNode* node, ScanSlot& slot, FolderSearch& searc
         // A file too small to hold a version resource is never opened.
         if (entry.regularFile && entry.fileSize >= kMinVersionResourceFileSize) {
             VS_FIXEDFILEINFO info;
-            if (ReadRegularFileVersionAt(search.Fd(), entry.rawName.c_str(), &info)) item->versionInfo = info;
+            if (ReadRegularFileVersionAt(search.Handle(), entry.rawName.c_str(), &info)) item->versionInfo = info;
         }
         rows.push_back(item);
         m_nFilesRead.fetch_add(1, std::memory_order_relaxed);

@@ -308,7 +308,7 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     FileOutputSink sink;
     sink.SetStop([] { return StopSignal() != 0; });
     const bool toStandardOutput = options.outputPath.empty() || options.outputPath == "-";
-    const bool open = toStandardOutput ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
+    const bool open = toStandardOutput ? sink.Attach(StandardOutputHandle(), "standard output") : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
         exporter.WriteHeader(sink);

@@ -1,7 +1,5 @@
 #include "export/OutputSink.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 
@@ -36,7 +34,7 @@ FileOutputSink::FileOutputSink() = default;
 FileOutputSink::~FileOutputSink() { Abandon(); }
 
 bool FileOutputSink::Open(const std::string& path) {
-    if (m_nFd >= 0) {
+    if (m_file != FileHandle::kNone) {
         SetFailed(EBUSY, m_strPath);
         return false;
     }
@@ -48,19 +46,19 @@ bool FileOutputSink::Open(const std::string& path) {
         return false;
     }
     m_bTargetChanged = m_replacement.TargetChanged();
-    m_nFd = m_replacement.Fd();
+    m_file = m_replacement.Handle();
     m_strBuffer.reserve(kBufferSize);
     return true;
 }
 
-bool FileOutputSink::Attach(int fd, const std::string& name) {
-    if (m_nFd >= 0) {
+bool FileOutputSink::Attach(FileHandle file, const std::string& name) {
+    if (m_file != FileHandle::kNone) {
         SetFailed(EBUSY, m_strPath);
         return false;
     }
     m_strPath = name;
     if (Failed()) return false;
-    m_nFd = fd;
+    m_file = file;
     m_bAttached = true;
     // Bytes handed to a descriptor cannot be taken back.
     m_bTargetChanged = true;
@@ -69,7 +67,7 @@ bool FileOutputSink::Attach(int fd, const std::string& name) {
 }
 
 bool FileOutputSink::Commit() {
-    if (m_nFd < 0) return !Failed();
+    if (m_file == FileHandle::kNone) return !Failed();
     if (!Failed()) FlushBytes();
     if (m_bAttached) {
         Reset();
@@ -86,20 +84,20 @@ bool FileOutputSink::Commit() {
 }
 
 void FileOutputSink::Abandon() {
-    if (m_nFd < 0) return;
+    if (m_file == FileHandle::kNone) return;
     if (!m_bAttached) m_replacement.Abandon();
     Reset();
 }
 
 void FileOutputSink::Reset() {
-    m_nFd = -1;
+    m_file = FileHandle::kNone;
     m_bAttached = false;
     m_strBuffer.clear();
     m_strBuffer.shrink_to_fit();
 }
 
 bool FileOutputSink::WriteBytes(std::string_view bytes) {
-    if (m_nFd < 0) {
+    if (m_file == FileHandle::kNone) {
         SetFailed(EBADF, m_strPath);
         return false;
     }
@@ -114,7 +112,7 @@ bool FileOutputSink::WriteBytes(std::string_view bytes) {
 }
 
 bool FileOutputSink::FlushBytes() {
-    if (m_nFd < 0) return !Failed();
+    if (m_file == FileHandle::kNone) return !Failed();
     const bool bOk = WriteAll(m_strBuffer.data(), m_strBuffer.size());
     m_strBuffer.clear();
     return bOk;
@@ -122,10 +120,11 @@ bool FileOutputSink::FlushBytes() {
 
 bool FileOutputSink::WriteAll(const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t written = ::write(m_nFd, data, size);
+        int error = 0;
+        const long long written = WriteSome(m_file, data, size, &error);
         if (written < 0) {
-            if (errno == EINTR && !(m_fnStop && m_fnStop())) continue;
-            Fail(errno);
+            if (error == EINTR && !(m_fnStop && m_fnStop())) continue;
+            Fail(error);
             return false;
         }
         if (written == 0) {

@@ -69,8 +69,8 @@ public:
     // Writes to a descriptor the caller owns (standard output): Commit writes
     // what is buffered and leaves the descriptor open. name stands for the
     // path in error texts.
-    bool Attach(int fd, const std::string& name);
-    bool IsOpen() const { return m_nFd >= 0; }
+    bool Attach(FileHandle file, const std::string& name);
+    bool IsOpen() const { return m_file != FileHandle::kNone; }
     // A write that a signal interrupts (a full pipe, a slow device) gives up
     // when stop says so, failing with EINTR; otherwise it goes on.
     void SetStop(std::function<bool()> stop) { m_fnStop = std::move(stop); }
@@ -95,7 +95,7 @@ private:
     void Fail(int error) { SetFailed(error, m_strPath); }
     void Reset();
 
-    int m_nFd = -1;
+    FileHandle m_file = FileHandle::kNone;
     bool m_bAttached = false;
     bool m_bTargetChanged = false;
     FileReplacement m_replacement;

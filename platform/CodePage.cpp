@@ -1,12 +1,12 @@
 #include "platform/CodePage.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/SystemHooks.h"
 
 namespace norvane {
 
@@ -83,9 +83,42 @@ int CompareBytes(std::string_view a, std::string_view b, bool foldCase) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-// The UTF-8 character at text[pos]: its length, and whether it is one. An
-// invalid sequence is as long as its longest start that could still have
-// become a character (at least one byte), so that it counts once.
+// Text whose invalid UTF-8 sequences become "?", one each.
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        bool valid = false;
+        const std::size_t n = Utf8SequenceAt(text, pos, &valid);
+        if (valid) out.append(text.substr(pos, n));
+        else out.push_back('?');
+        pos += n;
+    }
+    return out;
+}
+
+// Text whose bytes that are no Shift-JIS character become "?", one per
+// character; the others keep their bytes.
+std::string ValidShiftJis(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t n = CharLength(text, pos, kCodePageShiftJis);
+        const std::string_view character = text.substr(pos, n);
+        if (static_cast<unsigned char>(text[pos]) < 0x80 || IsShiftJisCharacter(character)) out.append(character);
+        else out.push_back('?');
+        pos += n;
+    }
+    return out;
+}
+
+std::string Convert(std::string_view text, int fromCodePage, int toCodePage) {
+    if (fromCodePage == toCodePage) return std::string(text);
+    return ConvertText(text, fromCodePage, toCodePage);
+}
+
+}  // namespace
+
 std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos, bool* valid) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     *valid = lead < 0x80;
@@ -106,85 +139,6 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t pos, bool* valid) 
     *valid = n == length;
     return n;
 }
-
-const char* IconvName(int codePage) { return codePage == kCodePageShiftJis ? "CP932" : "UTF-8"; }
-
-// Converts with iconv; a character the target cannot hold, or input that is
-// not valid in the source, becomes "?".
-std::string Convert(std::string_view text, int fromCodePage, int toCodePage) {
-    if (fromCodePage == toCodePage) return std::string(text);
-    std::string out;
-    iconv_t cd = iconv_open(IconvName(toCodePage), IconvName(fromCodePage));
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        // No converter: keep ASCII, mark the rest.
-        for (char c : text) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
-        return out;
-    }
-    out.reserve(text.size() * 2);
-    std::size_t pos = 0;
-    char buffer[1024];
-    while (pos < text.size()) {
-        char* in = const_cast<char*>(text.data() + pos);
-        std::size_t inLeft = text.size() - pos;
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        std::size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-        int err = errno;
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        pos = static_cast<std::size_t>(in - text.data());
-        if (rc != static_cast<std::size_t>(-1)) break;
-        if (err == E2BIG) continue;
-        // EILSEQ or EINVAL: one character of the source is replaced.
-        out.push_back('?');
-        bool valid = false;
-        pos += fromCodePage == kCodePageShiftJis ? CharLength(text, pos, kCodePageShiftJis)
-                                                 : Utf8SequenceAt(text, pos, &valid);
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(cd);
-    return out;
-}
-
-// Text whose invalid UTF-8 sequences become "?", one each.
-std::string ValidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        bool valid = false;
-        const std::size_t n = Utf8SequenceAt(text, pos, &valid);
-        if (valid) out.append(text.substr(pos, n));
-        else out.push_back('?');
-        pos += n;
-    }
-    return out;
-}
-
-// Text whose bytes that are no Shift-JIS character (the converter has none
-// for them) become "?", one per character; the others keep their bytes.
-std::string ValidShiftJis(std::string_view text) {
-    iconv_t cd = iconv_open("UTF-8", IconvName(kCodePageShiftJis));
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t n = CharLength(text, pos, kCodePageShiftJis);
-        char* in = const_cast<char*>(text.data() + pos);
-        std::size_t inLeft = n;
-        char buffer[16];
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        const bool valid = static_cast<unsigned char>(text[pos]) < 0x80 ||
-                           iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1);
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        if (valid) out.append(text.substr(pos, n));
-        else out.push_back('?');
-        pos += n;
-    }
-    iconv_close(cd);
-    return out;
-}
-
-}  // namespace
 
 int CodePageFromLocaleName(std::string_view locale) {
     // language_territory.codeset@modifier: the codeset decides.

@@ -2,13 +2,23 @@
 // go to a temporary file, and only a complete one takes the target's place.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace norvane {
+
+// An open file to write to: a descriptor on Linux, a HANDLE on Windows.
+enum class FileHandle : std::intptr_t { kNone = -1 };
+
+// The process's standard output.
+FileHandle StandardOutputHandle();
+
+// Writes up to size bytes of data at the file's position: how many were
+// written, or -1 with *error set (an errno value; EINTR when a signal
+// interrupted the call).
+long long WriteSome(FileHandle file, const void* data, std::size_t size, int* error);
 
 // Which symbolic links a write follows.
 enum class LinkRule {
@@ -20,7 +30,7 @@ enum class LinkRule {
     kOwnLinksOnly,
 };
 
-// One replacement of one file: Open, write to Fd(), then Commit or Abandon.
+// One replacement of one file: Open, write to Handle(), then Commit or Abandon.
 //
 // - A missing target is created by Commit: nothing appears at the path before.
 // - An existing regular file keeps its content until Commit. The temporary
@@ -40,7 +50,7 @@ enum class LinkRule {
 // Errors are errno values; 0 means success.
 class FileReplacement {
 public:
-    FileReplacement() = default;
+    FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
     // Abandons what was not committed.
@@ -49,9 +59,9 @@ public:
     // With kOwnLinksOnly a link that is not the user's own, or that leads to
     // another user's file, is refused with EACCES, as the kernel refuses it.
     int Open(const std::string& path, LinkRule rule = LinkRule::kFollow);
-    // Where the new bytes go; -1 unless open.
-    int Fd() const { return m_nTempFd >= 0 ? m_nTempFd : m_nTargetFd; }
-    bool IsOpen() const { return Fd() >= 0; }
+    // Where the new bytes go; kNone unless open.
+    FileHandle Handle() const;
+    bool IsOpen() const { return Handle() != FileHandle::kNone; }
     // Random access to the new bytes, for a writer that goes back over what
     // it wrote (a database). Errors as errno values. ReadAt gives fewer bytes
     // than asked only at the end (*got says how many).
@@ -67,26 +77,13 @@ public:
     // True when the target itself has been written to, so a failure may have
     // left it incomplete: always for a direct write, and when the in-place
     // copy of Commit failed.
-    bool TargetChanged() const { return m_bTargetChanged; }
+    bool TargetChanged() const;
+
+    // The system's own part.
+    class Impl;
 
 private:
-    enum class Mode { kClosed, kRename, kCopyBack, kDirect };
-
-    int PrepareReplacement(const std::string& folder, const struct stat& st);
-    int OpenExisting(const std::string& target, bool ownFileOnly);
-    int OpenTemporary(const std::string& folder, const std::string& name);
-    int OpenAnonymousTemporary();
-    int CopyBack();
-    int KeepOldContent(off_t size, int* fd);
-    void CloseAll();
-
-    Mode m_mode = Mode::kClosed;
-    int m_nDirFd = -1;            // the target's folder
-    int m_nTempFd = -1;           // the temporary file (named or anonymous)
-    int m_nTargetFd = -1;         // the target itself (copy-back and direct writes)
-    std::string m_strTempName;    // in the target's folder; empty when anonymous
-    std::string m_strTargetName;  // the target's name in its folder
-    bool m_bTargetChanged = false;
+    std::unique_ptr<Impl> m_pImpl;
 };
 
 // The file a path names once symbolic links in its last part are followed

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/SystemHooks.h"
+
 namespace norvane {
 
 namespace {
@@ -133,8 +135,7 @@ bool ParseUtcIsoText(std::string_view text, FILETIME* time) {
 std::tm LocalTimeFromFileTime(FILETIME time) {
     std::int64_t seconds = UnixSecondsFromFileTime(time);
     std::tm result{};
-    auto t = static_cast<std::time_t>(seconds);
-    if (localtime_r(&t, &result) != nullptr) return result;
+    if (LocalCalendar(seconds, &result)) return result;
     return UtcCalendar(seconds);
 }
 

@@ -2,8 +2,6 @@
 // name, attributes, size and last-write time; failures as Windows codes.
 #pragma once
 
-#include <dirent.h>
-
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -11,6 +9,12 @@
 #include "platform/WinTypes.h"
 
 namespace norvane {
+
+// An open folder whose entries can be reached through it, whatever its path:
+// a descriptor on Linux; on Windows the folder's full path, which the handle
+// holds. kNone when there is none. Each handle is closed once, with
+// CloseFolderHandle.
+enum class FolderHandle : std::intptr_t { kNone = -1 };
 
 struct FindData {
     std::uint32_t dwFileAttributes = 0;  // directory 0x10, hidden 0x2, system 0x4
@@ -47,7 +51,7 @@ public:
     // Opens a subfolder relative to an open folder, so that depth is not
     // limited by the length of a path; 0 or an error code.
     std::uint32_t OpenAt(const FolderSearch& parent, const std::string& rawName);
-    std::uint32_t OpenAt(int parentFd, const char* rawName);
+    std::uint32_t OpenAt(FolderHandle parent, const char* rawName);
 
     // The next entry; false at the end (LastError() is then 18) or on an
     // error (LastError() says which). An empty folder yields "." and ".."
@@ -66,31 +70,30 @@ public:
     // The open folder's identity; false when it cannot be had.
     bool Identity(FolderIdentity* identity) const;
 
-    // The descriptor of the open folder (for reads relative to it), or -1.
-    int Fd() const { return m_nFd; }
-    // A descriptor of the open folder that outlives Close (the caller's to
-    // close), or -1.
-    int DuplicateFd() const;
+    // The open folder (for reads relative to it), or kNone.
+    FolderHandle Handle() const;
+    // A handle of the open folder that outlives Close (the caller's to
+    // close), or kNone.
+    FolderHandle KeepHandle() const;
     void Close();
 
-private:
-    std::uint32_t Start(int fd, bool isRoot);
-    std::uint32_t DosAttributes(const std::string& rawName);
+    // The system's own state of one search.
+    struct State;
 
-    DIR* m_pDir = nullptr;
-    int m_nFd = -1;
-    bool m_bSkipDots = false;
+private:
+    std::uint32_t Fail(std::uint32_t error);
+
+    State* m_pState = nullptr;
     bool m_bStatDirectories = true;
-    int m_nDosKind = 0;  // which way this file system keeps DOS attributes
     const std::atomic<bool>* m_pStop = nullptr;
     std::uint32_t m_nLastError = 0;
 };
 
-// Descriptors of folders kept open by a scan, through the system-call table:
-// the top by its path (links followed), a subfolder by its name in an open
-// folder (a link is not followed). -1 with errno set on failure.
-int OpenFolderDescriptor(const char* rawPath);
-int OpenSubfolderDescriptor(int parentFd, const char* rawName);
-void CloseDescriptor(int fd);
+// Folders kept open by a scan: the top by its path (links followed), a
+// subfolder by its name in an open folder (a link is not followed). kNone
+// with *error (a Windows error code) on failure.
+FolderHandle OpenFolderHandle(const char* rawPath, std::uint32_t* error);
+FolderHandle OpenSubfolderHandle(FolderHandle parent, const char* rawName, std::uint32_t* error);
+void CloseFolderHandle(FolderHandle handle);
 
 }  // namespace norvane

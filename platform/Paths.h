@@ -10,6 +10,14 @@
 
 namespace norvane {
 
+// The separator of folders in the paths the system takes and the texts the
+// program shows: "/" on Linux, "\\" on Windows.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
 // Remembers the program's argv[0] at start-up, before anything may change
 // the current folder: the executable's folder is found from it when
 // /proc/self/exe cannot be read (no /proc mounted, a restricted sandbox).
@@ -43,6 +51,18 @@ std::size_t ExtensionOffset(std::string_view name, int codePage = CurrentCodePag
 
 // True for the file system root ("/", or only separators).
 bool IsRootFolder(std::string_view folder);
+
+// The folder a user's settings belong in, ending with the separator:
+// $XDG_CONFIG_HOME, else $HOME/.config (Linux; absolute ones only), or
+// %APPDATA% (Windows); empty when the environment names none.
+std::string UserConfigurationFolder();
+
+// True when the process may make files in folder.
+bool FolderWritable(const std::string& folder);
+
+// Makes one folder (its parent must exist); true when it was made or was
+// there already as a folder.
+bool MakeFolder(const std::string& folder);
 
 // True when the exact text names an existing directory (links followed;
 // a relative text resolves against the current directory). Both look

@@ -70,6 +70,12 @@ enum class ProfileFileRead {
 // maxBytes; read in one pass, never beyond the limit.
 ProfileFileRead ReadPrivateProfileFile(const std::string& path, std::size_t maxBytes, std::string* text);
 
+// The value of key in section of the file at path as GetPrivateProfileString
+// finds it; nullopt when the file or the key is not there (or is no
+// regular file).
+std::optional<std::string> ReadProfileValueFromFile(const std::string& path, std::string_view section,
+                                                    std::string_view key, int codePage);
+
 // The same rules on text in memory (what the file functions use; the fuzz
 // target and the tests drive them directly).
 

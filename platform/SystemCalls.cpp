@@ -1,28 +1,11 @@
 #include "platform/SystemCalls.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "platform/CodePage.h"
 #include "platform/WinTypes.h"
 
 namespace norvane {
-
-namespace {
-
-int RealOpenAt(int dirFd, const char* name, int flags) { return ::openat(dirFd, name, flags); }
-
-const SystemCalls kReal = {RealOpenAt, ::fdopendir, ::readdir, ::closedir, ::fstatat};
-
-SystemCalls g_calls = kReal;
-
-}  // namespace
-
-SystemCalls& Sys() { return g_calls; }
-
-const SystemCalls& RealSystemCalls() { return kReal; }
 
 std::uint32_t WinErrorFromErrno(int error, bool bWriting) {
     switch (error) {
@@ -32,7 +15,9 @@ std::uint32_t WinErrorFromErrno(int error, bool bWriting) {
         case EACCES:
         case EPERM:
         case EISDIR: return ERROR_ACCESS_DENIED;
+#ifdef ENOMEDIUM  // errno values some C libraries lack (Windows')
         case ENOMEDIUM: return ERROR_NOT_READY;
+#endif
         case EEXIST: return ERROR_ALREADY_EXISTS;
         // A read fault says "cannot read", which a failed write is not.
         case EIO: return bWriting ? ERROR_IO_DEVICE : ERROR_READ_FAULT;
@@ -41,8 +26,10 @@ std::uint32_t WinErrorFromErrno(int error, bool bWriting) {
         case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
         case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
         case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
-        case ENOSPC:
-        case EDQUOT: return ERROR_DISK_FULL;
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+        case ENOSPC: return ERROR_DISK_FULL;
         case EROFS: return ERROR_WRITE_PROTECT;
         case EFBIG: return ERROR_FILE_TOO_LARGE;
         case ETXTBSY:
@@ -53,13 +40,17 @@ std::uint32_t WinErrorFromErrno(int error, bool bWriting) {
         case EILSEQ: return ERROR_INVALID_NAME;
         case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
         case EPIPE: return ERROR_NO_DATA;
+#ifdef EUCLEAN
         case EUCLEAN: return ERROR_FILE_CORRUPT;
-        // A network file system whose server went away.
+#endif
+            // A network file system whose server went away.
+#ifdef ESTALE
         case ESTALE:
+        case EHOSTDOWN:
+#endif
         case ENOTCONN:
         case ECONNRESET:
         case ECONNABORTED:
-        case EHOSTDOWN:
         case EHOSTUNREACH:
         case ETIMEDOUT: return ERROR_NETNAME_DELETED;
         default: return ERROR_GEN_FAILURE;
@@ -67,6 +58,7 @@ std::uint32_t WinErrorFromErrno(int error, bool bWriting) {
 }
 
 std::string SystemErrorTextUtf8(std::uint32_t code) {
+    if (std::string own = SystemMessageUtf8(code); !own.empty()) return own;
     const char* text = nullptr;
     switch (code) {
         case ERROR_FILE_NOT_FOUND: text = "指定されたファイルが見つかりません。"; break;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/FolderSearch.h"
 #include "platform/WinTypes.h"
 
 namespace norvane {
@@ -58,19 +59,19 @@ private:
 // bytes in small positioned reads; a file that is not PE costs one read.
 bool ReadFixedFileInfo(const ByteSource& source, VS_FIXEDFILEINFO* info);
 
-// Opens `rawName` relative to folder descriptor `dirFd` (AT_FDCWD allowed)
-// and reads its version. Only regular files of at least
+// Opens `rawName` in an open folder (on Linux a descriptor, AT_FDCWD
+// allowed) and reads its version. Only regular files of at least
 // kMinVersionResourceFileSize bytes are opened: the entry is looked at
 // (without following a link) before it is opened, so a FIFO, a device or a
 // socket is never opened. The open itself uses O_NOFOLLOW and O_NONBLOCK and
 // checks the opened file again, so an entry swapped in between can neither
 // block nor be read. Thread-safe.
-bool ReadFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info);
+bool ReadFileVersionAt(FolderHandle folder, const char* rawName, VS_FIXEDFILEINFO* info);
 
 // The same for a caller whose own stat of the entry, just made, found a
 // regular file of at least kMinVersionResourceFileSize bytes (the scan):
 // saves the second stat. The opened file is still checked to be regular, so
 // an entry swapped in since is closed unread.
-bool ReadRegularFileVersionAt(int dirFd, const char* rawName, VS_FIXEDFILEINFO* info);
+bool ReadRegularFileVersionAt(FolderHandle folder, const char* rawName, VS_FIXEDFILEINFO* info);
 
 }  // namespace norvane

@@ -1,8 +1,5 @@
 #include "settings/SettingsFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +7,7 @@
 #include <utility>
 
 #include "platform/CodePage.h"
+#include "platform/FileProbe.h"
 #include "platform/FileReplacement.h"
 #include "platform/Paths.h"
 #include "platform/PrivateProfile.h"
@@ -20,7 +18,8 @@ namespace {
 
 constexpr const char* kHistoryKeys[8] = {"HISTORY1", "HISTORY2", "HISTORY3", "HISTORY4",
                                          "HISTORY5", "HISTORY6", "HISTORY7", "HISTORY8"};
-constexpr const char* kConfigFolder = "norvane/";
+// The program's folder in the user's configuration folder.
+const std::string kConfigFolder = std::string(kPathSeparator == '/' ? "norvane" : "Norvane") + kPathSeparator;
 // Where a package manager installs programs: a settings file there would be
 // shared by every user and left behind by the package's removal.
 constexpr const char* kSystemProgramFolders[] = {"/bin/",           "/sbin/",           "/usr/bin/",  "/usr/sbin/",
@@ -31,28 +30,19 @@ std::string& ChosenPath() {
     return path;
 }
 
-bool AnythingExistsAt(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
+bool AnythingExistsAt(const std::string& path) { return FolderExists(path) || ExistsAsNonFolder(path); }
 
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool IsFolder(const std::string& path) { return FolderExists(path); }
 
-// An absolute folder from the environment, ending with "/"; empty when the
-// variable is unset, empty or relative (the base directory rules ignore a
-// relative one).
-std::string FolderFromEnvironment(const char* name, const char* below = "") {
-    const char* value = std::getenv(name);
+// The home folder from the environment, ending with "/"; empty when HOME is
+// unset, empty or relative.
+std::string HomeFolder() {
+    const char* value = std::getenv("HOME");
     if (value == nullptr || value[0] != '/') return {};
     std::string folder = value;
     if (folder.back() != '/') folder += '/';
-    return folder + below;
+    return folder;
 }
-
-std::string HomeFolder() { return FolderFromEnvironment("HOME"); }
 
 // A key's value in the text (or its default), cut to maxBytes as a buffer
 // of the program would cut it.
@@ -80,10 +70,9 @@ SettingsPlaces CurrentSettingsPlaces() {
     if (!places.programFolder.empty()) {
         bool system = false;
         for (const char* folder : kSystemProgramFolders) system = system || places.programFolder == folder;
-        places.programFolderWritable = !system && ::access(places.programFolder.c_str(), W_OK) == 0;
+        places.programFolderWritable = !system && FolderWritable(places.programFolder);
     }
-    places.configHome = FolderFromEnvironment("XDG_CONFIG_HOME");
-    if (places.configHome.empty()) places.configHome = FolderFromEnvironment("HOME", ".config/");
+    places.configHome = UserConfigurationFolder();
     return places;
 }
 
@@ -106,9 +95,9 @@ bool CreateSettingsFolder(const std::string& settingsPath, const SettingsPlaces&
     const std::string strFolder = places.configHome + kConfigFolder;
     if (places.configHome.empty() || settingsPath != strFolder + kSettingsFileName) return true;
     // Each missing folder from the configuration home down.
-    for (std::size_t end = strFolder.find('/', 1); end != std::string::npos; end = strFolder.find('/', end + 1)) {
-        const std::string strPart = strFolder.substr(0, end);
-        if (::mkdir(strPart.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    for (std::size_t end = strFolder.find(kPathSeparator, 1); end != std::string::npos;
+         end = strFolder.find(kPathSeparator, end + 1)) {
+        if (!MakeFolder(strFolder.substr(0, end))) return false;
     }
     return IsFolder(strFolder);
 }
@@ -175,8 +164,7 @@ std::string SettingsSaveFailureText(const std::string& path) {
         text +=
             "\n\nこのファイルはシンボリック リンクで、リンクかそのリンク先がほかのユーザーのものです。"
             "ほかのユーザーが置いたリンクを通しては書き込みません。";
-    } else if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                                 static_cast<std::uint64_t>(st.st_size) > kMaxSettingsFileBytes) {
+    } else if (const FileProbe probe = ProbeFile(path, 0); probe.regular && probe.size > kMaxSettingsFileBytes) {
         text += "\n\nこのファイルは 1 MiB を超えていて、設定ファイルとして扱いません。";
     }
     return text;

@@ -56,25 +56,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool bRead = false;
     switch (kind) {
         case 0:
-            bRead = norvane::ReadFileVersionAt(AT_FDCWD, file.c_str(), &info);
+            bRead = norvane::ReadFileVersionAt(static_cast<norvane::FolderHandle>(AT_FDCWD), file.c_str(), &info);
             Check(bRead == (bInMemory && bLargeEnough));
             break;
         case 1:
             Check(::symlink("image.exe", link.c_str()) == 0);
-            Check(!norvane::ReadFileVersionAt(AT_FDCWD, link.c_str(), &info));
+            Check(!norvane::ReadFileVersionAt(static_cast<norvane::FolderHandle>(AT_FDCWD), link.c_str(), &info));
             // The scan's own stat found a regular file that has since become a
             // link: the open refuses it too.
-            Check(!norvane::ReadRegularFileVersionAt(AT_FDCWD, link.c_str(), &info));
+            Check(!norvane::ReadRegularFileVersionAt(static_cast<norvane::FolderHandle>(AT_FDCWD), link.c_str(), &info));
             break;
         case 2:
             Check(::mkfifo(fifo.c_str(), 0644) == 0);
-            Check(!norvane::ReadFileVersionAt(AT_FDCWD, fifo.c_str(), &info));
-            Check(!norvane::ReadRegularFileVersionAt(AT_FDCWD, fifo.c_str(), &info));
+            Check(!norvane::ReadFileVersionAt(static_cast<norvane::FolderHandle>(AT_FDCWD), fifo.c_str(), &info));
+            Check(!norvane::ReadRegularFileVersionAt(static_cast<norvane::FolderHandle>(AT_FDCWD), fifo.c_str(), &info));
             break;
         default: {
             const int dirFd = ::open(Folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             Check(dirFd >= 0);
-            bRead = norvane::ReadRegularFileVersionAt(dirFd, "image.exe", &info);
+            bRead = norvane::ReadRegularFileVersionAt(static_cast<norvane::FolderHandle>(dirFd), "image.exe", &info);
             ::close(dirFd);
             Check(bRead == (bInMemory && bLargeEnough));
             break;

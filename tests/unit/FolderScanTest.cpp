@@ -28,6 +28,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileTime.h"
 #include "platform/SystemCalls.h"
+#include "platform/linux/SystemCallTable.h"
 #include "support/PeBuilder.h"
 #include "support/TempDir.h"
 

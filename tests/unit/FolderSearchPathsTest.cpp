@@ -9,6 +9,7 @@
 #include "platform/FolderSearch.h"
 #include "platform/Paths.h"
 #include "platform/SystemCalls.h"
+#include "platform/linux/SystemCallTable.h"
 #include "support/TempDir.h"
 
 using namespace norvane;

@@ -15,6 +15,7 @@
 #include "cli/ListerScan.h"
 #include "platform/CodePage.h"
 #include "platform/SystemCalls.h"
+#include "platform/linux/SystemCallTable.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 

@@ -66,7 +66,7 @@ TEST(DescriptorCacheTest, FoldersAreReachedFromTheNearestOpenOne) {
         std::deque<CachedFolder> chain;
         makeChain(chain);
         for (std::size_t i = kDepth; i >= 1 && i <= kDepth; i -= 7) {
-            const int fd = cache.Acquire(&chain[i], &error);
+            const int fd = static_cast<int>(cache.Acquire(&chain[i], &error));
             ASSERT_GE(fd, 0) << error;
             EXPECT_EQ(PathOf(fd), paths[i]);
             EXPECT_LE(cache.OpenCount(), 4u + 1u);  // the one in use besides the cached ones
@@ -82,14 +82,14 @@ TEST(DescriptorCacheTest, FoldersAreReachedFromTheNearestOpenOne) {
         std::deque<CachedFolder> chain;
         makeChain(chain);
         const int top = ::open(paths[0].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        cache.Keep(&chain[0], top, 1);
+        cache.Keep(&chain[0], static_cast<FolderHandle>(top), 1);
         const int d0 = ::openat(top, "d0", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        cache.Keep(&chain[1], d0, 1);
+        cache.Keep(&chain[1], static_cast<FolderHandle>(d0), 1);
         EXPECT_EQ(cache.OpenCount(), 2u);
-        ASSERT_EQ(cache.Acquire(&chain[1], &error), d0);
+        ASSERT_EQ(cache.Acquire(&chain[1], &error), static_cast<FolderHandle>(d0));
         cache.Release(&chain[1], true);
         EXPECT_EQ(cache.OpenCount(), 1u);
-        const int d1 = cache.Acquire(&chain[2], &error);  // through the top again
+        const int d1 = static_cast<int>(cache.Acquire(&chain[2], &error));  // through the top again
         ASSERT_GE(d1, 0);
         EXPECT_EQ(PathOf(d1), paths[2]);
         cache.Release(&chain[2], false);
@@ -101,7 +101,7 @@ TEST(DescriptorCacheTest, FoldersAreReachedFromTheNearestOpenOne) {
         DescriptorCache cache(4);
         std::deque<CachedFolder> chain;
         makeChain(chain);
-        EXPECT_EQ(cache.Acquire(&chain[3], &error), -1);
+        EXPECT_EQ(cache.Acquire(&chain[3], &error), FolderHandle::kNone);
         EXPECT_EQ(error, ERROR_PATH_NOT_FOUND);  // a link is no folder: as if gone
     }
     EXPECT_EQ(OpenDescriptors(), before);

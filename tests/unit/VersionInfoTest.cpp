@@ -220,6 +220,7 @@ protected:
     ~VersionInfoFile() override { close(m_nDirFd); }
 
     TempDir m_dir;
+    FolderHandle Dir() const { return static_cast<FolderHandle>(m_nDirFd); }
     const int m_nDirFd = open(m_dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 };
 
@@ -232,17 +233,17 @@ TEST_F(VersionInfoFile, ReadsRegularFilesOnlyAndNeverBlocks) {
     ASSERT_EQ(mkdirat(m_nDirFd, "folder.exe", 0755), 0);
 
     VS_FIXEDFILEINFO info;
-    EXPECT_TRUE(ReadFileVersionAt(m_nDirFd, "app.exe", &info));
+    EXPECT_TRUE(ReadFileVersionAt(Dir(), "app.exe", &info));
     EXPECT_EQ(info.dwFileVersionMS, 0x00010002u);
-    EXPECT_TRUE(ReadRegularFileVersionAt(m_nDirFd, "app.exe", &info));
-    EXPECT_TRUE(ReadFileVersionAt(AT_FDCWD, (m_dir / "app.exe").c_str(), &info));
+    EXPECT_TRUE(ReadRegularFileVersionAt(Dir(), "app.exe", &info));
+    EXPECT_TRUE(ReadFileVersionAt(static_cast<FolderHandle>(AT_FDCWD), (m_dir / "app.exe").c_str(), &info));
 
     for (const char* name : {"tiny.dll", "link.exe", "missing.exe", "pipe.exe", "folder.exe", "/dev/null"}) {
         for (auto* read : {&ReadFileVersionAt, &ReadRegularFileVersionAt}) {
             auto result = std::async(std::launch::async, [&, read] {
                 VS_FIXEDFILEINFO junk;
                 junk.dwSignature = junk.dwFileVersionMS = junk.dwFileDateLS = 0xA5A5A5A5;
-                const bool ok = read(m_nDirFd, name, &junk);
+                const bool ok = read(Dir(), name, &junk);
                 return std::pair{ok, IsZero(junk)};
             });
             if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
@@ -269,7 +270,7 @@ TEST_F(VersionInfoFile, ReadsFilesOfOtherOwners) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         VS_FIXEDFILEINFO info;
-        const bool ok = setgid(65534) == 0 && setuid(65534) == 0 && ReadFileVersionAt(m_nDirFd, "app.exe", &info) &&
+        const bool ok = setgid(65534) == 0 && setuid(65534) == 0 && ReadFileVersionAt(Dir(), "app.exe", &info) &&
                         info.dwFileVersionMS == 0x00010002u;
         _exit(ok ? 0 : 1);
     }

@@ -26,6 +26,7 @@
 #include "catalogue/WorkerPool.h"
 #include "platform/CodePage.h"
 #include "platform/SystemCalls.h"
+#include "platform/linux/SystemCallTable.h"
 #include "platform/Threads.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"

@@ -34,6 +34,7 @@
 #include "export/OutputOptionsDlg.h"
 #include "platform/Paths.h"
 #include "platform/SystemCalls.h"
+#include "platform/linux/SystemCallTable.h"
 #include "support/MainWindow.h"
 #include "support/ModalDriver.h"
 #include "support/PeBuilder.h"

@@ -89,6 +89,90 @@ int OpenAnonymousFile(int* fd) {
 
 }  // namespace
 
+class FileReplacement::Impl {
+public:
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl();
+
+    // With kOwnLinksOnly a link that is not the user's own, or that leads to
+    // another user's file, is refused with EACCES, as the kernel refuses it.
+    int Open(const std::string& path, LinkRule rule = LinkRule::kFollow);
+    // Where the new bytes go; -1 unless open.
+    int Fd() const { return m_nTempFd >= 0 ? m_nTempFd : m_nTargetFd; }
+    bool IsOpen() const { return Fd() >= 0; }
+    // Random access to the new bytes, for a writer that goes back over what
+    // it wrote (a database). Errors as errno values. ReadAt gives fewer bytes
+    // than asked only at the end (*got says how many).
+    int WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+    int ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got);
+    int Truncate(std::uint64_t size);
+    int Size(std::uint64_t* size) const;
+    // Puts the written bytes in the target's place and closes everything.
+    int Commit();
+    // Drops the written bytes: the target stays as it was (a new one is not
+    // created) and no temporary file remains.
+    void Abandon();
+    // True when the target itself has been written to, so a failure may have
+    // left it incomplete: always for a direct write, and when the in-place
+    // copy of Commit failed.
+    bool TargetChanged() const { return m_bTargetChanged; }
+
+private:
+    enum class Mode { kClosed, kRename, kCopyBack, kDirect };
+
+    int PrepareReplacement(const std::string& folder, const struct stat& st);
+    int OpenExisting(const std::string& target, bool ownFileOnly);
+    int OpenTemporary(const std::string& folder, const std::string& name);
+    int OpenAnonymousTemporary();
+    int CopyBack();
+    int KeepOldContent(off_t size, int* fd);
+    void CloseAll();
+
+    Mode m_mode = Mode::kClosed;
+    int m_nDirFd = -1;            // the target's folder
+    int m_nTempFd = -1;           // the temporary file (named or anonymous)
+    int m_nTargetFd = -1;         // the target itself (copy-back and direct writes)
+    std::string m_strTempName;    // in the target's folder; empty when anonymous
+    std::string m_strTargetName;  // the target's name in its folder
+    bool m_bTargetChanged = false;
+};
+
+FileReplacement::FileReplacement() : m_pImpl(std::make_unique<Impl>()) {}
+
+FileReplacement::~FileReplacement() = default;
+
+int FileReplacement::Open(const std::string& path, LinkRule rule) { return m_pImpl->Open(path, rule); }
+
+FileHandle FileReplacement::Handle() const { return static_cast<FileHandle>(m_pImpl->Fd()); }
+
+int FileReplacement::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+    return m_pImpl->WriteAt(offset, data, size);
+}
+
+int FileReplacement::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got) {
+    return m_pImpl->ReadAt(offset, data, size, got);
+}
+
+int FileReplacement::Truncate(std::uint64_t size) { return m_pImpl->Truncate(size); }
+
+int FileReplacement::Size(std::uint64_t* size) const { return m_pImpl->Size(size); }
+
+int FileReplacement::Commit() { return m_pImpl->Commit(); }
+
+void FileReplacement::Abandon() { m_pImpl->Abandon(); }
+
+bool FileReplacement::TargetChanged() const { return m_pImpl->TargetChanged(); }
+
+FileHandle StandardOutputHandle() { return static_cast<FileHandle>(STDOUT_FILENO); }
+
+long long WriteSome(FileHandle file, const void* data, std::size_t size, int* error) {
+    const ssize_t written = ::write(static_cast<int>(file), data, size);
+    if (written < 0) *error = errno;
+    return written;
+}
+
 int ResolveFinalLink(const std::string& path, std::string* resolved, LinkRule rule) {
     std::string current = path;
     for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
@@ -117,9 +201,9 @@ int ResolveFinalLink(const std::string& path, std::string* resolved, LinkRule ru
     return ELOOP;
 }
 
-FileReplacement::~FileReplacement() { Abandon(); }
+FileReplacement::Impl::~Impl() { Abandon(); }
 
-int FileReplacement::Open(const std::string& path, LinkRule rule) {
+int FileReplacement::Impl::Open(const std::string& path, LinkRule rule) {
     if (m_mode != Mode::kClosed) return EBUSY;
     m_bTargetChanged = false;
     if (path.empty()) return ENOENT;
@@ -180,7 +264,7 @@ int FileReplacement::Open(const std::string& path, LinkRule rule) {
 // Non-blocking, so that a pipe swapped in meanwhile cannot hang the open.
 // With ownFileOnly the links were followed already: a link swapped in
 // meanwhile, or another user's file, is refused.
-int FileReplacement::OpenExisting(const std::string& target, bool ownFileOnly) {
+int FileReplacement::Impl::OpenExisting(const std::string& target, bool ownFileOnly) {
     m_nTargetFd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (ownFileOnly ? O_NOFOLLOW : 0));
     if (m_nTargetFd < 0) return errno == ELOOP && ownFileOnly ? EACCES : errno;
     struct stat st {};
@@ -194,7 +278,7 @@ int FileReplacement::OpenExisting(const std::string& target, bool ownFileOnly) {
 // An existing regular file: the bytes go to a temporary file beside it,
 // renamed over it at commit when the rename keeps the file as its users know
 // it, else copied into it.
-int FileReplacement::PrepareReplacement(const std::string& folder, const struct stat& st) {
+int FileReplacement::Impl::PrepareReplacement(const std::string& folder, const struct stat& st) {
     const int tempError = OpenTemporary(folder, m_strTargetName);
     if (tempError != 0) {
         // The folder takes no new file, but the file may be written.
@@ -224,7 +308,7 @@ int FileReplacement::PrepareReplacement(const std::string& folder, const struct 
     return 0;
 }
 
-int FileReplacement::Commit() {
+int FileReplacement::Impl::Commit() {
     int error = 0;
     switch (m_mode) {
         case Mode::kClosed: return EBADF;
@@ -257,16 +341,16 @@ int FileReplacement::Commit() {
     return error;
 }
 
-void FileReplacement::Abandon() { CloseAll(); }
+void FileReplacement::Impl::Abandon() { CloseAll(); }
 
-int FileReplacement::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+int FileReplacement::Impl::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
     if (!IsOpen()) return EBADF;
     if (!WriteAllAt(Fd(), static_cast<const char*>(data), size, static_cast<off_t>(offset))) return errno;
     if (m_nTempFd < 0) m_bTargetChanged = true;
     return 0;
 }
 
-int FileReplacement::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got) {
+int FileReplacement::Impl::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got) {
     *got = 0;
     if (!IsOpen()) return EBADF;
     auto* bytes = static_cast<char*>(data);
@@ -280,14 +364,14 @@ int FileReplacement::ReadAt(std::uint64_t offset, void* data, std::size_t size, 
     return 0;
 }
 
-int FileReplacement::Truncate(std::uint64_t size) {
+int FileReplacement::Impl::Truncate(std::uint64_t size) {
     if (!IsOpen()) return EBADF;
     if (::ftruncate(Fd(), static_cast<off_t>(size)) != 0) return errno;
     if (m_nTempFd < 0) m_bTargetChanged = true;
     return 0;
 }
 
-int FileReplacement::Size(std::uint64_t* size) const {
+int FileReplacement::Impl::Size(std::uint64_t* size) const {
     struct stat st {};
     if (!IsOpen()) return EBADF;
     if (::fstat(Fd(), &st) != 0) return errno;
@@ -295,7 +379,7 @@ int FileReplacement::Size(std::uint64_t* size) const {
     return 0;
 }
 
-int FileReplacement::OpenTemporary(const std::string& folder, const std::string& name) {
+int FileReplacement::Impl::OpenTemporary(const std::string& folder, const std::string& name) {
     m_nDirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_nDirFd < 0) return errno;
     static std::atomic<unsigned> s_nCounter{0};
@@ -315,7 +399,7 @@ int FileReplacement::OpenTemporary(const std::string& folder, const std::string&
     return EEXIST;
 }
 
-int FileReplacement::OpenAnonymousTemporary() { return OpenAnonymousFile(&m_nTempFd); }
+int FileReplacement::Impl::OpenAnonymousTemporary() { return OpenAnonymousFile(&m_nTempFd); }
 
 // The new bytes go into the target in place, and its old content must
 // outlive any failure. So the space they need is reserved first, and a disk
@@ -323,7 +407,7 @@ int FileReplacement::OpenAnonymousTemporary() { return OpenAnonymousFile(&m_nTem
 // content is kept aside, to be put back when the copy fails all the same (a
 // file system that cannot reserve space, or one that writes every block
 // anew). Where neither can be had, the target is left alone.
-int FileReplacement::CopyBack() {
+int FileReplacement::Impl::CopyBack() {
     const off_t newSize = ::lseek(m_nTempFd, 0, SEEK_END);
     struct stat st {};
     if (newSize < 0 || ::fstat(m_nTargetFd, &st) != 0) return errno;
@@ -356,7 +440,7 @@ int FileReplacement::CopyBack() {
 
 // A copy of the target's first size bytes in a file of its own; the target
 // is read through a descriptor of its own (the one held may only write).
-int FileReplacement::KeepOldContent(off_t size, int* fd) {
+int FileReplacement::Impl::KeepOldContent(off_t size, int* fd) {
     const int readFd = ::open(("/proc/self/fd/" + std::to_string(m_nTargetFd)).c_str(), O_RDONLY | O_CLOEXEC);
     // Without /proc, or a file the user may write but not read: the old
     // content cannot be kept, which the caller may only take as "not
@@ -369,7 +453,7 @@ int FileReplacement::KeepOldContent(off_t size, int* fd) {
     return error;
 }
 
-void FileReplacement::CloseAll() {
+void FileReplacement::Impl::CloseAll() {
     CloseFd(m_nTempFd);
     if (!m_strTempName.empty() && m_nDirFd >= 0) ::unlinkat(m_nDirFd, m_strTempName.c_str(), 0);
     m_strTempName.clear();

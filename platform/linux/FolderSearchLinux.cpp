@@ -9,6 +9,8 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -16,6 +18,7 @@
 #include "platform/FileTime.h"
 #include "platform/Paths.h"
 #include "platform/SystemCalls.h"
+#include "platform/linux/SystemCallTable.h"
 
 namespace norvane {
 
@@ -40,70 +43,89 @@ int DosKindOf(int fd) {
     }
 }
 
+int FdOf(FolderHandle handle) { return static_cast<int>(handle); }
+
+FolderHandle HandleOf(int fd) { return static_cast<FolderHandle>(fd); }
+
+FolderHandle Opened(int fd, std::uint32_t* error) {
+    if (fd < 0) *error = WinErrorFromErrno(errno);
+    return fd < 0 ? FolderHandle::kNone : HandleOf(fd);
+}
+
 }  // namespace
+
+struct FolderSearch::State {
+    DIR* dir = nullptr;
+    int fd = -1;
+    bool skipDots = false;
+    int dosKind = kNoDos;  // which way this file system keeps DOS attributes
+
+    std::uint32_t DosAttributes(const std::string& rawName);
+};
 
 FolderSearch::~FolderSearch() { Close(); }
 
 void FolderSearch::Close() {
-    if (m_pDir != nullptr) {
-        Sys().closeDir(m_pDir);  // closes m_nFd too
-    } else if (m_nFd >= 0) {
-        ::close(m_nFd);
-    }
-    m_pDir = nullptr;
-    m_nFd = -1;
+    if (m_pState == nullptr) return;
+    Sys().closeDir(m_pState->dir);  // closes its descriptor too
+    delete m_pState;
+    m_pState = nullptr;
 }
 
-std::uint32_t FolderSearch::Start(int fd, bool isRoot) {
-    if (fd < 0) {
-        m_nLastError = WinErrorFromErrno(errno);
-        return m_nLastError;
-    }
-    m_pDir = Sys().fdOpenDir(fd);
-    if (m_pDir == nullptr) {
-        int error = errno;
-        ::close(fd);
-        m_nLastError = WinErrorFromErrno(error);
-        return m_nLastError;
-    }
-    m_nFd = fd;
-    m_bSkipDots = isRoot;
-    m_nDosKind = DosKindOf(fd);
-    m_nLastError = ERROR_SUCCESS;
-    return m_nLastError;
+std::uint32_t FolderSearch::Fail(std::uint32_t error) {
+    m_nLastError = error;
+    return error;
 }
+
+namespace {
+
+// The search of an open folder descriptor (taken over, closed on failure).
+std::uint32_t Start(int fd, bool isRoot, FolderSearch::State** state) {
+    if (fd < 0) return WinErrorFromErrno(errno);
+    DIR* dir = Sys().fdOpenDir(fd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return WinErrorFromErrno(error);
+    }
+    *state = new FolderSearch::State{dir, fd, isRoot, DosKindOf(fd)};
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
 
 std::uint32_t FolderSearch::Open(const std::string& rawPath) {
     Close();
-    if (rawPath.empty()) {
-        m_nLastError = ERROR_PATH_NOT_FOUND;
-        return m_nLastError;
-    }
-    return Start(Sys().openAt(AT_FDCWD, rawPath.c_str(), kOpenFolderFlags), IsRootFolder(rawPath));
+    if (rawPath.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+    return Fail(Start(Sys().openAt(AT_FDCWD, rawPath.c_str(), kOpenFolderFlags), IsRootFolder(rawPath), &m_pState));
 }
 
 std::uint32_t FolderSearch::OpenAt(const FolderSearch& parent, const std::string& rawName) {
-    return OpenAt(parent.Fd(), rawName.c_str());
+    return OpenAt(parent.Handle(), rawName.c_str());
 }
 
-std::uint32_t FolderSearch::OpenAt(int parentFd, const char* rawName) {
+std::uint32_t FolderSearch::OpenAt(FolderHandle parent, const char* rawName) {
     Close();
-    return Start(Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW), false);
+    return Fail(Start(Sys().openAt(FdOf(parent), rawName, kOpenFolderFlags | O_NOFOLLOW), false, &m_pState));
 }
 
-int OpenFolderDescriptor(const char* rawPath) { return Sys().openAt(AT_FDCWD, rawPath, kOpenFolderFlags); }
+FolderHandle FolderSearch::Handle() const { return m_pState == nullptr ? FolderHandle::kNone : HandleOf(m_pState->fd); }
 
-int OpenSubfolderDescriptor(int parentFd, const char* rawName) {
-    return Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW);
+FolderHandle OpenFolderHandle(const char* rawPath, std::uint32_t* error) {
+    return Opened(Sys().openAt(AT_FDCWD, rawPath, kOpenFolderFlags), error);
 }
 
-void CloseDescriptor(int fd) {
-    if (fd >= 0) ::close(fd);
+FolderHandle OpenSubfolderHandle(FolderHandle parent, const char* rawName, std::uint32_t* error) {
+    return Opened(Sys().openAt(FdOf(parent), rawName, kOpenFolderFlags | O_NOFOLLOW), error);
+}
+
+void CloseFolderHandle(FolderHandle handle) {
+    if (handle != FolderHandle::kNone) ::close(FdOf(handle));
 }
 
 bool FolderSearch::Identity(FolderIdentity* identity) const {
     struct statx stx {};
-    if (m_nFd < 0 || ::statx(m_nFd, "", AT_EMPTY_PATH, STATX_INO, &stx) != 0) return false;
+    if (m_pState == nullptr || ::statx(m_pState->fd, "", AT_EMPTY_PATH, STATX_INO, &stx) != 0) return false;
     identity->device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
     identity->inode = stx.stx_ino;
     identity->mountRoot =
@@ -111,26 +133,29 @@ bool FolderSearch::Identity(FolderIdentity* identity) const {
     return true;
 }
 
-int FolderSearch::DuplicateFd() const { return m_nFd < 0 ? -1 : fcntl(m_nFd, F_DUPFD_CLOEXEC, 0); }
+FolderHandle FolderSearch::KeepHandle() const {
+    const int fd = m_pState == nullptr ? -1 : fcntl(m_pState->fd, F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? FolderHandle::kNone : HandleOf(fd);
+}
 
-std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {
+std::uint32_t FolderSearch::State::DosAttributes(const std::string& rawName) {
     std::uint32_t attributes = 0;
-    if (m_nDosKind == kDosIoctl) {
-        int fd = ::openat(m_nFd, rawName.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
+    if (dosKind == kDosIoctl) {
+        int entryFd = ::openat(fd, rawName.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (entryFd >= 0) {
             __u32 value = 0;
-            if (ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0) {
+            if (ioctl(entryFd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0) {
                 attributes = value;
             } else if (errno == ENOTTY || errno == EINVAL) {
-                m_nDosKind = kNoDos;  // a driver without the call: ask no more in this folder
+                dosKind = kNoDos;  // a driver without the call: ask no more in this folder
             }
-            ::close(fd);
+            ::close(entryFd);
         }
-    } else if (m_nDosKind != kNoDos) {
+    } else if (dosKind != kNoDos) {
         // The value is a little-endian number of one to four bytes.
         unsigned char value[4] = {};
-        std::string path = "/proc/self/fd/" + std::to_string(m_nFd) + "/" + rawName;
-        const char* name = m_nDosKind == kDosXattrNtfs ? "system.dos_attrib" : "system.cifs_attrib";
+        std::string path = "/proc/self/fd/" + std::to_string(fd) + "/" + rawName;
+        const char* name = dosKind == kDosXattrNtfs ? "system.dos_attrib" : "system.cifs_attrib";
         ssize_t n = lgetxattr(path.c_str(), name, value, sizeof value);
         for (ssize_t i = 0; i < n && i < 4; ++i) attributes |= static_cast<std::uint32_t>(value[i]) << (8 * i);
     }
@@ -138,13 +163,14 @@ std::uint32_t FolderSearch::DosAttributes(const std::string& rawName) {
 }
 
 bool FolderSearch::Next(FindData* data) {
-    if (m_pDir == nullptr) {
+    if (m_pState == nullptr) {
         if (m_nLastError == ERROR_SUCCESS) m_nLastError = ERROR_NO_MORE_FILES;
         return false;
     }
+    State& state = *m_pState;
     for (;;) {
         errno = 0;
-        struct dirent* entry = Sys().readDir(m_pDir);
+        struct dirent* entry = Sys().readDir(state.dir);
         if (entry == nullptr) {
             m_nLastError = errno != 0 ? WinErrorFromErrno(errno) : ERROR_NO_MORE_FILES;
             return false;
@@ -155,7 +181,7 @@ bool FolderSearch::Next(FindData* data) {
         }
         const char* name = entry->d_name;
         bool dot = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-        if (dot && m_bSkipDots) continue;
+        if (dot && state.skipDots) continue;
 
         data->rawName.assign(name);
         data->dwFileAttributes = 0;
@@ -167,7 +193,7 @@ bool FolderSearch::Next(FindData* data) {
         bool isDirectory = dot || entry->d_type == DT_DIR;
         if (!dot && (!isDirectory || m_bStatDirectories)) {
             struct stat st {};
-            if (Sys().fstatAt(m_nFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (Sys().fstatAt(state.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 isDirectory = S_ISDIR(st.st_mode);
                 data->regularFile = S_ISREG(st.st_mode);
                 data->symbolicLink = S_ISLNK(st.st_mode);
@@ -184,7 +210,7 @@ bool FolderSearch::Next(FindData* data) {
         }
         if (isDirectory) data->dwFileAttributes |= FILE_ATTRIBUTE_DIRECTORY;
         if (name[0] == '.') data->dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN;
-        if (m_nDosKind != kNoDos && !dot) data->dwFileAttributes |= DosAttributes(data->rawName);
+        if (state.dosKind != kNoDos && !dot) data->dwFileAttributes |= state.DosAttributes(data->rawName);
 
         data->cFileName = FileNameToCodePage(data->rawName, FileSystemCodePage());
         return true;
