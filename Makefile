@@ -1,13 +1,14 @@
-# Norvane: make run [FOLDER=...] | make test | make asan | make tsan | make fuzz | make fuzz-smoke | make bench | make bench-share
+# Norvane: make run [FOLDER=...] | make test | make asan | make tsan | make fuzz | make fuzz-smoke | make bench | make bench-share | make windows | make windows-test
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
+WINDOWS_BUILD ?= build-windows
 BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build test asan tsan fuzz fuzz-smoke bench bench-share run package clean
+.PHONY: all deps configure build test asan tsan fuzz fuzz-smoke bench bench-share run package clean windows windows-test
 
 all: build
 
@@ -47,6 +48,19 @@ tsan: deps
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan-suppressions.txt" \
 	  ctest --output-on-failure -j $(JOBS) -R '^(unit|window_.*)$$'
 
+# norvane-list.exe and the unit tests for Windows, cross-built with
+# mingw-w64; SQLite from its amalgamation (scripts/sqlite-amalgamation).
+windows: deps
+	@scripts/sqlite-amalgamation $(WINDOWS_BUILD)/sqlite
+	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DNORVANE_SQLITE_AMALGAMATION=$(CURDIR)/$(WINDOWS_BUILD)/sqlite >/dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target norvane-list norvane_unit_tests
+
+# The Windows build under Wine (a fresh prefix, no display): its unit tests,
+# the lister's end-to-end tests, and the same bytes as the Linux build.
+windows-test: windows build
+	tests/windows/run.sh $(WINDOWS_BUILD) $(BUILD)
+
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DNORVANE_FUZZ=ON >/dev/null
@@ -81,4 +95,4 @@ run: build
 	@$(BUILD)/norvane $(if $(FOLDER),"$(FOLDER)")
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

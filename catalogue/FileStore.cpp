@@ -32,7 +32,7 @@ void AppendFolderText(std::string& out, const Folder* folder) {
     const auto& chain = Chain(folder);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         out += (*it)->name;
-        if ((*it)->parent != nullptr) out += '/';
+        if ((*it)->parent != nullptr) out += kPathSeparator;
     }
 }
 
@@ -49,7 +49,7 @@ bool FolderTextEquals(const Folder* folder, std::string_view text) {
     std::size_t end = text.size();
     for (const Folder* f = folder; f != nullptr; f = f->parent) {
         if (f->parent != nullptr) {
-            if (end == 0 || text[end - 1] != '/') return false;
+            if (end == 0 || text[end - 1] != kPathSeparator) return false;
             --end;
         }
         if (f->name.size() > end || text.compare(end - f->name.size(), f->name.size(), f->name) != 0) return false;

@@ -283,7 +283,7 @@ ScanProgress FolderScan::Progress() const { return m_pEngine->Progress(); }
 
 std::string TopFolderText(std::string_view rawFolder, int fileSystemCodePage) {
     std::string text = FileNameToCodePage(rawFolder, fileSystemCodePage);
-    if (!text.empty()) AppendSeparatorIfMissing(text);
+    if (!text.empty()) AppendSeparatorIfMissing(text, kPathSeparator);
     return text;
 }
 

@@ -9,6 +9,7 @@
 #include "catalogue/CellText.h"
 #include "catalogue/Compare.h"
 #include "platform/CodePage.h"
+#include "platform/Paths.h"
 
 namespace norvane {
 
@@ -72,8 +73,8 @@ public:
             const Folder* f = *it;
             std::uint32_t node = 0;
             if (f->parent != nullptr) {
-                if (f->name.find('/') != std::string_view::npos || EndsWithLoneLead(f->name)) return false;
-                node = Child(m_nodeOf[f->parent], std::string(f->name) + '/');
+                if (f->name.find(kPathSeparator) != std::string_view::npos || EndsWithLoneLead(f->name)) return false;
+                node = Child(m_nodeOf[f->parent], std::string(f->name) + kPathSeparator);
             } else if (!AddTopText(f->name, &node)) {
                 return false;
             }
@@ -127,7 +128,7 @@ private:
         while (pos < text.size()) {
             std::size_t length = CharLength(text, pos, m_codePage);
             pos += length;
-            if (length == 1 && text[pos - 1] == '/') {
+            if (length == 1 && text[pos - 1] == kPathSeparator) {
                 at = Child(at, std::string(text.substr(start, pos - start)));
                 start = pos;
             }

@@ -308,7 +308,8 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     FileOutputSink sink;
     sink.SetStop([] { return StopSignal() != 0; });
     const bool toStandardOutput = options.outputPath.empty() || options.outputPath == "-";
-    const bool open = toStandardOutput ? sink.Attach(StandardOutputHandle(), "standard output") : sink.Open(options.outputPath);
+    const bool open =
+        toStandardOutput ? sink.Attach(StandardOutputHandle(), "standard output") : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
         exporter.WriteHeader(sink);
@@ -399,8 +400,7 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
 }
 
 int RunLister(int argc, char** argv) {
-    int environmentCodePage = CodePageFromEnvironment();
-    SetFileSystemCodePage(environmentCodePage);
+    SetFileSystemCodePage(NameCodePage());
     ListerOptions options;
     std::string error;
     if (!ParseListerOptions(argc, argv, &options, &error)) {
@@ -415,7 +415,7 @@ int RunLister(int argc, char** argv) {
 
     // From here on a stop signal ends the run with nothing written.
     const StopSignals stopSignals;
-    SetCodePage(options.codePage != 0 ? options.codePage : environmentCodePage);
+    SetCodePage(options.codePage != 0 ? options.codePage : DefaultCodePage());
     // The command line comes in the locale's encoding, as the folder's
     // names do: the texts written around each name go out in the code page.
     ExportSettings& output = options.output;
@@ -466,7 +466,7 @@ int RunLister(int argc, char** argv) {
         }
     }
     if (StopSignal() != 0 && !options.quiet) {
-        PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
+        PrintError(std::string("SIG") + StopSignalName(StopSignal()) + " came after the output was written whole");
     }
     return std::max(failed ? 1 : 0, TellIncomplete(options, list.facts));
 }

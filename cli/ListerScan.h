@@ -3,11 +3,9 @@
 // stop.
 #pragma once
 
-#include <signal.h>
-#include <time.h>
-
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -38,7 +36,9 @@ ListerScan RunListerScan(const std::string& rawFolder, const ScanOptions& option
 // (a write to a full pipe, the open of a FIFO that no one reads): calls are
 // not restarted, and after the first one the thread is interrupted again
 // every 100 ms, so that a call entered just after it last looked at
-// StopSignal cannot block it for good.
+// StopSignal cannot block it for good. On Windows, Ctrl+C (SIGINT),
+// Ctrl+Break (SIGBREAK) and the closing of the console (SIGTERM) ask the
+// same, and a call the thread is blocked in is cancelled instead.
 class StopSignals {
 public:
     StopSignals();
@@ -46,16 +46,21 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
+    // What the system had before.
+    struct Saved;
+
 private:
-    struct sigaction m_old[3]{};  // SIGINT, SIGTERM, SIGHUP
-    struct sigaction m_oldAlarm {};
-    timer_t m_timer{};
-    bool m_bTimer = false;
+    std::unique_ptr<Saved> m_pSaved;
 };
 
 // The number of the first stop signal since the StopSignals in force was
 // made, or 0.
 int StopSignal();
+// Its name without "SIG" ("INT").
+const char* StopSignalName(int signal);
+// The width of the terminal on standard error, in columns (80 when it
+// cannot be had).
+int TerminalColumns();
 // True once such a signal came: what work that takes a stop flag looks at
 // (reading and writing a catalogue).
 const std::atomic<bool>& StopRequest();

@@ -19,6 +19,15 @@ int CodePageFromLocaleName(std::string_view locale);
 // LANG (the first that is set and not empty).
 int CodePageFromEnvironment();
 
+// The code page the system runs the program in: the environment's (Linux),
+// or the ANSI code page (Windows: 932 gives 932, any other 65001).
+int DefaultCodePage();
+
+// The encoding names come in from the system: the environment's (Linux), or
+// UTF-8 (Windows, whose UTF-16 names the program keeps as UTF-8, so that no
+// name is lost to the ANSI code page).
+int NameCodePage();
+
 // The process-wide code page; 65001 until set.
 int CurrentCodePage();
 void SetCodePage(int codePage);

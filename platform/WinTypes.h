@@ -2,6 +2,12 @@
 // of, so that the catalogue keeps the values a Windows program would keep.
 #pragma once
 
+// <windows.h> makes macros of the codes below: it comes after this header
+// (platform/windows/Win32.h sees to that).
+#ifdef _WINDOWS_
+#error "platform/WinTypes.h must come before <windows.h>"
+#endif
+
 #include <cstdint>
 
 namespace norvane {

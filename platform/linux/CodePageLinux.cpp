@@ -59,6 +59,10 @@ std::string ConvertText(std::string_view text, int fromCodePage, int toCodePage)
     return out;
 }
 
+int DefaultCodePage() { return CodePageFromEnvironment(); }
+
+int NameCodePage() { return CodePageFromEnvironment(); }
+
 bool IsShiftJisCharacter(std::string_view bytes) {
     // One converter per thread: opening one costs more than a conversion.
     thread_local ShiftJisChecker checker;

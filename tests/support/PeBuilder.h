@@ -6,8 +6,10 @@
 // image at exactly that place.
 #pragma once
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -196,6 +198,7 @@ public:
         return image;
     }
 
+#ifndef _WIN32
     // Writes bytes to a new or truncated file relative to `dirFd` (AT_FDCWD
     // for a path); false on failure.
     static bool WriteFileAt(int dirFd, const char* name, const std::vector<std::uint8_t>& bytes) {
@@ -212,6 +215,7 @@ public:
     static bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
         return WriteFileAt(AT_FDCWD, path.c_str(), bytes);
     }
+#endif
 
 private:
     struct Resources {
