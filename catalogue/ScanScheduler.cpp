@@ -1,5 +1,7 @@
 #include "catalogue/ScanScheduler.h"
 
+#include "platform/Threads.h"
+
 namespace norvane {
 
 void ScanScheduler::Add(ScanWork* top) {
@@ -9,8 +11,8 @@ void ScanScheduler::Add(ScanWork* top) {
 
 void ScanScheduler::Bump(bool all) {
     m_epoch.fetch_add(1);
-    if (all) m_epoch.notify_all();
-    else m_epoch.notify_one();
+    if (all) WakeAll(m_epoch);
+    else WakeOne(m_epoch);
 }
 
 bool ScanScheduler::FarAhead() const {
@@ -52,7 +54,7 @@ ScanWork* ScanScheduler::Next() {
             continue;
         }
         lock.unlock();
-        m_epoch.wait(seen);
+        WaitWhileEquals(m_epoch, seen);
         lock.lock();
     }
 }
@@ -82,7 +84,7 @@ ScanWork* ScanScheduler::Finished(const std::vector<ScanWork*>& children, bool k
         Bump(true);
     } else if (waiting > 0) {
         m_epoch.fetch_add(1);
-        for (std::size_t i = 0; i < waiting; ++i) m_epoch.notify_one();
+        for (std::size_t i = 0; i < waiting; ++i) WakeOne(m_epoch);
     }
     return next;
 }

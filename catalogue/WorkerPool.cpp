@@ -70,7 +70,7 @@ void WorkerPool::RaiseBound(std::size_t bound) {
 
 void WorkerPool::Ring() {
     m_doorbell.fetch_add(1);
-    m_doorbell.notify_one();
+    WakeOne(m_doorbell);
 }
 
 void WorkerPool::TrySpawn() {
@@ -150,7 +150,7 @@ void WorkerPool::Run() {
         if (m_bShutdown) return;
         m_nIdle.fetch_add(1);
         lock.unlock();
-        m_doorbell.wait(seen);
+        WaitWhileEquals(m_doorbell, seen);
         m_nIdle.fetch_sub(1);
         lock.lock();
     }
@@ -174,7 +174,7 @@ bool WorkerPool::Shutdown(std::chrono::milliseconds timeout) {
         m_bShutdown = true;
     }
     m_doorbell.fetch_add(1);
-    m_doorbell.notify_all();
+    WakeAll(m_doorbell);
     Thread* thread = m_pThreads.exchange(nullptr);
     while (thread != nullptr) {
         thread->thread.join();

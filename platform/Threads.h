@@ -2,6 +2,9 @@
 // from them, and giving the processor up to a thread that waits for it.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 namespace norvane {
 
 // While one lives, the calling thread blocks every signal a program is sent
@@ -19,6 +22,14 @@ public:
 private:
     alignas(8) unsigned char m_oldMask[128];
 };
+
+// Sleeps while word holds seen (it may also return without a wake); wakes
+// one or all of the threads asleep on word. The system's own wait on an
+// address: the C++ library's on Linux (a futex), WaitOnAddress on Windows,
+// where the C++ library of mingw-w64's GCC 12 can miss a wake.
+void WaitWhileEquals(const std::atomic<std::uint32_t>& word, std::uint32_t seen);
+void WakeOne(std::atomic<std::uint32_t>& word);
+void WakeAll(std::atomic<std::uint32_t>& word);
 
 // Lets another runnable thread have the processor now.
 void YieldProcessor();

@@ -26,6 +26,12 @@ SignalsKeptFromNewThreads::~SignalsKeptFromNewThreads() {
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
+void WaitWhileEquals(const std::atomic<std::uint32_t>& word, std::uint32_t seen) { word.wait(seen); }
+
+void WakeOne(std::atomic<std::uint32_t>& word) { word.notify_one(); }
+
+void WakeAll(std::atomic<std::uint32_t>& word) { word.notify_all(); }
+
 void YieldProcessor() { sched_yield(); }
 
 void RunInForkedChild(void (*fn)()) { pthread_atfork(nullptr, nullptr, fn); }

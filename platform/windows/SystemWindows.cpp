@@ -200,6 +200,16 @@ SignalsKeptFromNewThreads::SignalsKeptFromNewThreads() : m_oldMask{} {}
 
 SignalsKeptFromNewThreads::~SignalsKeptFromNewThreads() = default;
 
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+
+void WaitWhileEquals(const std::atomic<std::uint32_t>& word, std::uint32_t seen) {
+    WaitOnAddress(const_cast<std::atomic<std::uint32_t>*>(&word), &seen, sizeof seen, INFINITE);
+}
+
+void WakeOne(std::atomic<std::uint32_t>& word) { WakeByAddressSingle(&word); }
+
+void WakeAll(std::atomic<std::uint32_t>& word) { WakeByAddressAll(&word); }
+
 void YieldProcessor() { SwitchToThread(); }
 
 void RunInForkedChild(void (*)()) {}  // there is no fork
