@@ -1,58 +1,25 @@
 #include "app/TerminationSignals.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QApplication>
-#include <QSocketNotifier>
+#include <QSessionManager>
 #include <QTimer>
 #include <QWidget>
 
-#include <csignal>
+#include "app/ThreadWake.h"
+#include "platform/Termination.h"
 
 namespace norvane {
-namespace {
 
-// The handler may only write to a pipe; the window thread reads it.
-int g_signalPipe[2] = {-1, -1};
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
-
-void OnSignalCaught(int nSignal) {
-    const int nSavedErrno = errno;
-    const char byte = static_cast<char>(nSignal);
-    if (::write(g_signalPipe[1], &byte, 1) < 0) {
-        // The pipe is full: a close is already on its way.
-    }
-    errno = nSavedErrno;
+// A request comes on a thread of the platform's; the wake brings it to the
+// window's thread.
+TerminationSignals::TerminationSignals()
+    : m_pWake(new ThreadWake([this] { CloseTopWindow(); }, this)),
+      m_pRequests(std::make_unique<TerminationRequests>(m_pWake->Notifier())) {
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { CloseTopWindow(); });
 }
 
-}  // namespace
-
-TerminationSignals::TerminationSignals() {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    m_pNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_pNotifier, &QSocketNotifier::activated, this, &TerminationSignals::OnSignal);
-    struct sigaction action {};
-    action.sa_handler = OnSignalCaught;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int nSignal : kSignals) sigaction(nSignal, &action, nullptr);
-}
-
-TerminationSignals::~TerminationSignals() {
-    for (int nSignal : kSignals) std::signal(nSignal, SIG_DFL);
-    delete m_pNotifier;
-    for (int& fd : g_signalPipe) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
-}
-
-void TerminationSignals::OnSignal() {
-    char buffer[16];
-    while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {}
-    CloseTopWindow();
-}
+// The requests end before the wake goes.
+TerminationSignals::~TerminationSignals() { m_pRequests.reset(); }
 
 // The modal windows open over the main window (a message box, the export
 // dialogs) are closed first, each as its close box would, then the main

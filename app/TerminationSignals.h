@@ -1,30 +1,35 @@
-// A desktop session ends its programs with SIGTERM (and a terminal with
-// SIGHUP or SIGINT): the window then closes as its close box closes it, so
-// the folder history is saved, instead of the process dying on the spot.
+// A desktop session ends its programs (on Linux with SIGTERM, and a terminal
+// with SIGHUP or SIGINT; Qt's session manager asks for the data to be kept
+// first where there is one): the window then closes as its close box closes
+// it, so the folder history is saved, instead of the process dying on the
+// spot.
 #pragma once
+
+#include <memory>
 
 #include <QObject>
 
-class QSocketNotifier;
-
 namespace norvane {
+
+class TerminationRequests;
+class ThreadWake;
 
 class TerminationSignals : public QObject {
     Q_OBJECT
 
 public:
-    // Catches the signals for as long as it lives; one at a time.
+    // Takes the requests for as long as it lives; one at a time.
     TerminationSignals();
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
 private:
-    void OnSignal();
     void CloseTopWindow();
 
     static constexpr int kMaxCloseTries = 100;
-    QSocketNotifier* m_pNotifier = nullptr;
+    ThreadWake* m_pWake = nullptr;
+    std::unique_ptr<TerminationRequests> m_pRequests;
     int m_nCloseTries = 0;
 };
 

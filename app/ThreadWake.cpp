@@ -1,66 +1,54 @@
 #include "app/ThreadWake.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <QMetaObject>
 
-#include <QSocketNotifier>
-#include <QTimer>
-
-#include <cstdint>
+#include <atomic>
+#include <mutex>
 
 namespace norvane {
 
-// An eventfd: a write on one thread and the read on another order memory as
-// a lock would, and a full counter never blocks the writer.
+// What other threads hold: the wake while it lives, and whether a call is on
+// its way. A notify posts a queued call to the wake's thread under the
+// channel's lock, and the wake clears itself from the channel under the
+// same lock as it goes, so no call is posted to a wake that is gone; one
+// posted before runs only while the wake lives (Qt drops the calls posted
+// to an object as it goes, on the same thread the calls run on). Posting
+// and running a queued call order what the notifier wrote before it as a
+// lock would. The handler runs under no lock: a worker's notify never waits
+// for it.
 class ThreadWake::Channel {
 public:
-    Channel() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~Channel() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Channel(const Channel&) = delete;
-    Channel& operator=(const Channel&) = delete;
+    explicit Channel(ThreadWake* pReceiver) : m_pReceiver(pReceiver) {}
 
-    int Fd() const { return m_fd; }
-    void Notify() const {
-        const std::uint64_t one = 1;
-        if (m_fd >= 0 && ::write(m_fd, &one, sizeof one) < 0) {
-            // The counter is full: a wake is pending anyway.
-        }
+    void Notify() {
+        // Notifications before the handler has run fold into one call.
+        if (m_bPending.exchange(true)) return;
+        std::lock_guard lock(m_mutex);
+        if (m_pReceiver == nullptr) return;
+        ThreadWake* pReceiver = m_pReceiver;
+        QMetaObject::invokeMethod(
+            pReceiver, [pReceiver] { pReceiver->Deliver(); }, Qt::QueuedConnection);
     }
-    void Drain() const {
-        std::uint64_t count = 0;
-        if (m_fd >= 0 && ::read(m_fd, &count, sizeof count) < 0) {
-            // Nothing was pending.
-        }
+    // The wake's thread, before it calls the handler: a notify from now on
+    // posts another call.
+    void Taken() { m_bPending.store(false); }
+    void Detach() {
+        std::lock_guard lock(m_mutex);
+        m_pReceiver = nullptr;
     }
 
 private:
-    int m_fd;
+    std::atomic<bool> m_bPending{false};
+    std::mutex m_mutex;
+    ThreadWake* m_pReceiver;
 };
 
 ThreadWake::ThreadWake(std::function<void()> handler, QObject* pParent)
-    : QObject(pParent), m_pChannel(std::make_shared<Channel>()), m_fnHandler(std::move(handler)) {
-    if (m_pChannel->Fd() < 0) {
-        // No descriptor left: the handler looks for news a few times a second.
-        auto* pTimer = new QTimer(this);
-        connect(pTimer, &QTimer::timeout, this, [this] {
-            if (!m_bRetired) m_fnHandler();
-        });
-        pTimer->start(50);
-        return;
-    }
-    m_pNotifier = new QSocketNotifier(m_pChannel->Fd(), QSocketNotifier::Read, this);
-    connect(m_pNotifier, &QSocketNotifier::activated, this, [this] {
-        m_pChannel->Drain();
-        if (!m_bRetired) m_fnHandler();
-    });
+    : QObject(pParent), m_fnHandler(std::move(handler)) {
+    m_pChannel = std::make_shared<Channel>(this);
 }
 
-ThreadWake::~ThreadWake() {
-    // The descriptor stays open while another thread may still notify it.
-    delete m_pNotifier;
-}
+ThreadWake::~ThreadWake() { m_pChannel->Detach(); }
 
 std::function<void()> ThreadWake::Notifier() const {
     return [channel = m_pChannel] { channel->Notify(); };
@@ -68,9 +56,13 @@ std::function<void()> ThreadWake::Notifier() const {
 
 void ThreadWake::Notify() const { m_pChannel->Notify(); }
 
+void ThreadWake::Deliver() {
+    m_pChannel->Taken();
+    if (!m_bRetired) m_fnHandler();
+}
+
 void ThreadWake::Retire() {
     m_bRetired = true;
-    if (m_pNotifier != nullptr) m_pNotifier->setEnabled(false);
     deleteLater();
 }
 

@@ -1,5 +1,6 @@
 // Wakes the window's thread from any other thread: Notify, on any thread,
-// makes the window thread call the handler from its event loop. A wake
+// makes the window thread call the handler from its event loop (a queued
+// call of Qt's own). A wake
 // carries no data: what it announces is handed over under the announcing
 // side's own lock (or through the write and read of the wake itself, which
 // order everything written before Notify before the handler). Notifications
@@ -18,8 +19,6 @@
 #include <memory>
 
 #include <QObject>
-
-class QSocketNotifier;
 
 namespace norvane {
 
@@ -40,8 +39,10 @@ public:
 
 private:
     class Channel;
+    // The wake's own thread: a notification has come.
+    void Deliver();
+
     std::shared_ptr<Channel> m_pChannel;
-    QSocketNotifier* m_pNotifier = nullptr;
     std::function<void()> m_fnHandler;
     bool m_bRetired = false;
 };
