@@ -64,6 +64,9 @@ int FileReplacement::Impl::Open(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(m_strTarget.c_str());
     m_bTargetExists = attributes != INVALID_FILE_ATTRIBUTES;
     if (m_bTargetExists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EISDIR;
+    // A read-only file refuses a write on Windows, whoever writes it (also
+    // where the system would let a privileged process through).
+    if (m_bTargetExists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return EACCES;
     if (m_bTargetExists) {
         // Only a file that may be written is replaced, as a direct write
         // would be refused; one that is no disk file is written directly.
