@@ -115,6 +115,7 @@ void CListExporter::SetSettings(const ExportSettings& settings) {
     m_strTitle6 = titles[5];
     m_strBgColor = settings.titles.bgColor;
     m_strFontColor = settings.titles.fontColor;
+    m_strTitleChange = settings.titles.changeTitle;
 }
 
 ExportFormat CListExporter::ChosenFormat() const {
@@ -128,12 +129,21 @@ int CListExporter::WrittenColumnCount() const {
            static_cast<int>(m_bVersion) + static_cast<int>(m_bExpansion) + static_cast<int>(m_bDirectory);
 }
 
-void CListExporter::WriteHeader(OutputSink& sink) {
+void CListExporter::WriteHeader(OutputSink& sink) { WriteHeaderLine(sink, nullptr); }
+
+void CListExporter::WriteComparisonHeader(OutputSink& sink) { WriteHeaderLine(sink, &m_strTitleChange); }
+
+void CListExporter::WriteHeaderLine(OutputSink& sink, const std::string* pChangeTitle) {
     const Format format = ChosenFormat();
     if (format == Format::kText) return;
     const std::pair<bool, const std::string*> columns[] = {
-        {m_bFileName, &m_strTitle1}, {m_bFileDateTime, &m_strTitle2}, {m_bFileSize, &m_strTitle3},
-        {m_bVersion, &m_strTitle4},  {m_bExpansion, &m_strTitle5},    {m_bDirectory, &m_strTitle6},
+        {pChangeTitle != nullptr, pChangeTitle},
+        {m_bFileName, &m_strTitle1},
+        {m_bFileDateTime, &m_strTitle2},
+        {m_bFileSize, &m_strTitle3},
+        {m_bVersion, &m_strTitle4},
+        {m_bExpansion, &m_strTitle5},
+        {m_bDirectory, &m_strTitle6},
     };
     std::string& line = m_strLine;
     line.clear();
@@ -167,6 +177,15 @@ void CListExporter::WriteFooter(OutputSink& sink) {
 }
 
 void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item) {
+    WriteLine(sink, previousFolder, item, nullptr);
+}
+
+void CListExporter::WriteComparedRow(OutputSink& sink, std::string& previousFolder, const ComparedRow& row) {
+    if (row.item != nullptr) WriteLine(sink, previousFolder, *row.item, &row);
+}
+
+void CListExporter::WriteLine(OutputSink& sink, std::string& previousFolder, const FileItem& item,
+                              const ComparedRow* pRow) {
     const Format format = ChosenFormat();
     std::string& line = m_strLine;
     line.clear();
@@ -176,9 +195,10 @@ void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, cons
     if (!FolderTextEquals(item.folder, previousFolder)) {
         previousFolder.clear();
         AppendFolderText(previousFolder, item.folder);
-        if (m_bFolderHeading) AppendHeading(line, format, previousFolder);
+        if (m_bFolderHeading)
+            AppendHeading(line, format, previousFolder, WrittenColumnCount() + (pRow != nullptr ? 1 : 0));
     }
-    AppendRowLine(line, format, item, previousFolder);
+    AppendRowLine(line, format, item, previousFolder, pRow);
     sink.Write(line);
 }
 
@@ -194,10 +214,22 @@ bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem
     return !sink.Failed();
 }
 
-void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder) const {
+bool CListExporter::WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows) {
+    WriteComparisonHeader(sink);
+    std::string previousFolder;
+    for (const ComparedRow* row : rows) {
+        if (sink.Failed()) break;
+        if (row != nullptr) WriteComparedRow(sink, previousFolder, *row);
+    }
+    WriteFooter(sink);
+    sink.Flush();
+    return !sink.Failed();
+}
+
+void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder, int nColumns) const {
     if (format == Format::kHtml) {
         line += "<tr><TD colspan=";
-        line += std::to_string(WrittenColumnCount());
+        line += std::to_string(nColumns);
         line += '>';
         line += MarkBlackCircle();
         AppendEscaped(line, folder, kHtmlField);
@@ -218,22 +250,20 @@ void CListExporter::AppendHeading(std::string& line, Format format, std::string_
     }
 }
 
-void CListExporter::AppendNameCell(std::string& line, Format format, const FileItem& item,
+void CListExporter::AppendNameText(std::string& line, Format format, const FileItem& item,
                                    std::string_view folder) const {
     const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
     const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
-    if (format == Format::kCsv) line += '"';
     if (m_bPrefix) AppendEscaped(line, m_strPrefix, userText);
     // The name text is the folder (which ends with "/") and the name, kept
     // whole however long.
     if (!m_bNameOnly) AppendEscaped(line, folder, field);
     AppendEscaped(line, item.fileName, field);
     if (m_bSuffix) AppendEscaped(line, m_strSuffix, userText);
-    if (format == Format::kCsv) line += '"';
 }
 
-void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item,
-                                  std::string_view folder) const {
+void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item, std::string_view folder,
+                                  const ComparedRow* pRow) const {
     const bool bHtml = format == Format::kHtml;
     const bool bCsv = format == Format::kCsv;
     const ByteEscapes& field = bHtml ? kHtmlField : (bCsv ? kCsvField : kTextField);
@@ -252,23 +282,52 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
     auto quote = [&] {
         if (bCsv) line += '"';
     };
+    // Of a compared row: the old record of a changed cell (else null), and
+    // what goes between its two values.
+    auto oldOf = [pRow](int nColumn) { return pRow != nullptr && pRow->IsChanged(nColumn) ? pRow->old : nullptr; };
+    const std::string_view arrow = pRow != nullptr ? ChangeArrow(CurrentCodePage()) : std::string_view();
 
     if (bHtml) line += "<tr>";
+    if (pRow != nullptr) {
+        openCell(false);
+        quote();
+        AppendChangeText(line, *pRow);
+        quote();
+        closeCell();
+    }
     if (m_bFileName) {
         openCell(false);
-        AppendNameCell(line, format, item, folder);
+        quote();
+        // A moved file's name with its folder: both paths.
+        if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr && !m_bNameOnly) {
+            AppendNameText(line, format, *pOld, FolderText(pOld->folder));
+            line += arrow;
+        }
+        AppendNameText(line, format, item, folder);
+        quote();
         closeCell();
     }
     if (m_bFileDateTime) {
         openCell(false);
         quote();
-        AppendDateText(line, item.fileTime);
+        if (const FileItem* pOld = oldOf(kColumnDateTime); pOld != nullptr) {
+            // To the second: both texts differ.
+            AppendDateSecondsText(line, pOld->fileTime);
+            line += arrow;
+            AppendDateSecondsText(line, item.fileTime);
+        } else {
+            AppendDateText(line, item.fileTime);
+        }
         quote();
         closeCell();
     }
     if (m_bFileSize) {
         openCell(true);
         quote();
+        if (const FileItem* pOld = oldOf(kColumnSize); pOld != nullptr) {
+            AppendCellText(line, *pOld, kColumnSize, m_bFormattedSize);
+            line += arrow;
+        }
         AppendCellText(line, item, kColumnSize, m_bFormattedSize);
         quote();
         closeCell();
@@ -277,7 +336,17 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
         openCell(false);
         // Here a file counts as versioned only when its major part is not 0,
         // so 0.5.0.0 is written as no version (the list shows it).
-        if ((item.versionInfo.dwFileVersionMS >> 16) != 0) {
+        auto appendVersion = [&line](const FileVersion& version) {
+            if ((version.dwFileVersionMS >> 16) != 0) AppendVersionParts(line, version);
+        };
+        if (const FileItem* pOld = oldOf(kColumnVersion); pOld != nullptr) {
+            // Both values, either of which may be none.
+            quote();
+            appendVersion(pOld->versionInfo);
+            line += arrow;
+            appendVersion(item.versionInfo);
+            quote();
+        } else if ((item.versionInfo.dwFileVersionMS >> 16) != 0) {
             quote();
             AppendVersionParts(line, item.versionInfo);
             quote();
@@ -297,6 +366,10 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
     if (m_bDirectory) {
         openCell(false);
         quote();
+        if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr) {
+            AppendEscaped(line, FolderText(pOld->folder), field);
+            line += arrow;
+        }
         AppendEscaped(line, folder, field);
         quote();
         closeCell();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Comparison.h"
 #include "catalogue/FileItem.h"
 #include "export/ExportSettings.h"
 #include "export/OutputSink.h"
@@ -33,6 +34,15 @@ public:
     // False when the sink failed (its ErrorText says why); rows after a
     // failure are not formatted.
     bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows);
+
+    // A comparison: the change column comes first, titled m_strTitleChange;
+    // a changed cell holds the old value, " → " and the new one (a changed
+    // time with its seconds), a moved file's folder cell its old and its new
+    // folder (and a name cell with its folder both paths); everything else
+    // as the export of a list writes it.
+    void WriteComparisonHeader(OutputSink& sink);
+    void WriteComparedRow(OutputSink& sink, std::string& previousFolder, const ComparedRow& row);
+    bool WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows);
 
     // Fills every field below from one export's settings.
     void SetSettings(const ExportSettings& settings);
@@ -72,15 +82,22 @@ public:
     std::string m_strTitle6;
     std::string m_strBgColor;
     std::string m_strFontColor;
+    std::string m_strTitleChange = "Change";
     bool m_bFormattedSize = false;
 
 private:
     using Format = ExportFormat;
     int WrittenColumnCount() const;
-    void AppendHeading(std::string& line, Format format, std::string_view folder) const;
+    // pChangeTitle: the change column's title, for a comparison.
+    void WriteHeaderLine(OutputSink& sink, const std::string* pChangeTitle);
+    // pRow: the compared row the item is shown for, or null.
+    void WriteLine(OutputSink& sink, std::string& previousFolder, const FileItem& item, const ComparedRow* pRow);
+    void AppendHeading(std::string& line, Format format, std::string_view folder, int nColumns) const;
     // folder: the item's folder text.
-    void AppendRowLine(std::string& line, Format format, const FileItem& item, std::string_view folder) const;
-    void AppendNameCell(std::string& line, Format format, const FileItem& item, std::string_view folder) const;
+    void AppendRowLine(std::string& line, Format format, const FileItem& item, std::string_view folder,
+                       const ComparedRow* pRow) const;
+    // The name text without CSV's quotes.
+    void AppendNameText(std::string& line, Format format, const FileItem& item, std::string_view folder) const;
 
     // Reused for every line, so a long export allocates only while lines grow.
     std::string m_strLine;

@@ -100,6 +100,8 @@ void ApplyTitles(std::string_view text, TitleSettings& titles) {
     for (std::size_t i = 0; i < 6; ++i) titles.titles[i] = std::move(values[i]);
     titles.bgColor = std::move(values[6]);
     titles.fontColor = std::move(values[7]);
+    std::string change = Lookup(text, "TITLE", "VALUE7", TitleSettings().changeTitle, kValueBuffer - 1);
+    if (!change.empty()) titles.changeTitle = std::move(change);
 }
 
 // A folder is read whole: a cut one would name another folder.

@@ -56,6 +56,10 @@ struct TitleSettings {
     std::array<std::string, 6> titles{"FileName", "FileDate&Time", "FileSize", "Version", "Expansion", "Directory"};
     std::string bgColor = "#0066cc";
     std::string fontColor = "#ffffff";
+    // The title of the change column that heads an exported comparison
+    // (VALUE7). No dialog edits it: the file holds it when a user puts it
+    // there, and saving the titles leaves it as it is.
+    std::string changeTitle = "Change";
 
     bool operator==(const TitleSettings&) const = default;
 };
