@@ -106,7 +106,8 @@ CMainDlg::~CMainDlg() = default;
 TitleSettings CMainDlg::GetTitleSettings() const {
     return {{m_strTitleName, m_strTitleDate, m_strTitleSize, m_strTitleVersion, m_strTitleExt, m_strTitleFolder},
             m_strBgColor,
-            m_strFontColor};
+            m_strFontColor,
+            m_strTitleChange};
 }
 
 void CMainDlg::SetTitleSettings(const TitleSettings& titles) {
@@ -118,6 +119,7 @@ void CMainDlg::SetTitleSettings(const TitleSettings& titles) {
     m_strTitleFolder = titles.titles[5];
     m_strBgColor = titles.bgColor;
     m_strFontColor = titles.fontColor;
+    m_strTitleChange = titles.changeTitle;
 }
 
 void CMainDlg::DoDataExchange(CDataExchange* pDX) {
@@ -162,6 +164,7 @@ BOOL CMainDlg::OnInitDialog() {
     // The catalogue items, then the About item, go into the window menu (the
     // context menu here).
     CreateCatalogueActions();
+    CreateCompareActions();
     if (QMenu* pSysMenu = GetSystemMenu()) {
         const std::string_view strAboutMenu = FindResourceString(IDS_ABOUTBOX);
         if (!strAboutMenu.empty()) {
@@ -333,19 +336,21 @@ void CMainDlg::OnHiddenFiles() {
 
 void CMainDlg::OnColumnClick(int nColumn) {
     if (IsScanning()) return;  // the header is greyed while rows arrive
+    // A comparison's change column is the model's first.
+    const int nListColumn = m_fileList.ListColumn(nColumn);
     {
         BusyCursor busy;
         // The window remembers the column it sorted by; the list's selection
         // mark is the user's anchor for Shift+click and is left alone.
-        const bool bDescending = m_nSortColumn == nColumn && m_bSortAscending;
-        m_fileList.Sort(nColumn, bDescending);
+        const bool bDescending = m_nSortColumn == nListColumn && m_bSortAscending;
+        m_fileList.Sort(nListColumn, bDescending);
         m_bSortAscending = !bDescending;
-        m_nSortColumn = nColumn;
+        m_nSortColumn = nListColumn;
     }
     // Only a sort by folder keeps each folder's rows together (the sort is
     // stable, so a folder's rows stay in one run in either direction); after
     // any other the export's folder headings would split folders apart.
-    m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
+    m_bFolderHeadingAllowed = nListColumn == kColumnDirectory;
     m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
 }
 
@@ -358,7 +363,7 @@ void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
     pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0);
     connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
     menu.addSeparator();
-    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue});
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue, m_pCompareCatalogue, m_pShowUnchanged});
     menu.exec(ptGlobal);
 }
 

@@ -18,10 +18,23 @@ void CMainDlg::RunExport(bool bSelectedRows) {
 
     ExportSettings settings = dlg.GetExportSettings();
     settings.formattedSize = m_bFormattedSize;
+    // The dialogs leave the change column's title as the settings file has it.
+    settings.titles.changeTitle = m_strTitleChange;
     SetTitleSettings(settings.titles);
     CListExporter exporter;
     exporter.SetSettings(settings);
 
+    if (m_fileList.GetComparison() != nullptr) {
+        // The comparison's rows, the change column first.
+        std::vector<const ComparedRow*> rows;
+        if (bSelectedRows) {
+            for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Compared(nRow));
+        } else {
+            for (int nRow = 0; nRow < m_fileList.rowCount(); ++nRow) rows.push_back(m_fileList.Compared(nRow));
+        }
+        ExportComparison(exporter, rows, this);
+        return;
+    }
     if (!bSelectedRows) {
         ExportRows(exporter, m_fileList.Items(), this);
         return;

@@ -56,7 +56,9 @@ void ShowOutcome(StatusLine* pStatus, const QString& strText, const ScanResult& 
 
 }  // namespace
 
-bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr; }
+bool CMainDlg::IsScanning() const {
+    return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr || m_pCompare != nullptr;
+}
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
@@ -64,6 +66,8 @@ void CMainDlg::ClearItems() {
     CancelFolderCheck();
     EndScan();
     EndOpen();
+    EndCompare();
+    LeaveComparison();
     LeaveCatalogue();
     m_bHasFacts = false;
     // The rows go first: the list asks for no cell of a freed record.
@@ -89,6 +93,8 @@ bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*tar
                           bool includeSystem, bool includeHidden) {
     EndScan();
     EndOpen();
+    EndCompare();
+    LeaveComparison();
     LeaveCatalogue();
     ScanOptions options;
     options.recurse = recurse;
@@ -163,6 +169,13 @@ void CMainDlg::ShowScanProgress() {
             QStringLiteral("カタログを開いています: ") + Count(m_pOpen->RowsDone()) + QStringLiteral("　"),
             QFile::decodeName(QByteArray::fromStdString(m_pOpen->Path())));
     }
+    if (m_pScan == nullptr && m_pCompare != nullptr) {
+        const std::uint64_t nTotal = m_pCompare->RowsTotal();
+        return pStatusLine->SetStatus(QStringLiteral("カタログと比較しています: ") + Count(m_pCompare->RowsDone()) +
+                                          (nTotal != 0 ? QStringLiteral(" / ") + Count(nTotal) : QString()) +
+                                          QStringLiteral("　"),
+                                      QFile::decodeName(QByteArray::fromStdString(m_pCompare->Path())));
+    }
     if (m_pScan == nullptr && m_pSave != nullptr) {
         return pStatusLine->SetStatus(QStringLiteral("カタログを保存しています: ") + Count(m_pSave->RowsDone()) +
                                           QStringLiteral(" / ") + Count(m_pSave->RowsTotal()) + QStringLiteral("　"),
@@ -183,6 +196,11 @@ void CMainDlg::StopScan() {
     if (m_pOpen != nullptr) {
         // The list stays as it was.
         EndOpen();
+        static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
+    }
+    if (m_pCompare != nullptr) {
+        // The list stays as it was, a comparison shown before included.
+        EndCompare();
         static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
     }
     // A save is stopped by Escape only when nothing else is under way; the

@@ -80,12 +80,6 @@ const ChangeTexts& Texts(int codePage) {
     return codePage == kCodePageShiftJis ? shiftJis : utf8;
 }
 
-// A changed value as copying shows it: a time with its seconds.
-void AppendValueText(std::string& out, const FileItem& item, int column, bool formattedSize) {
-    if (column == kColumnDateTime) AppendDateSecondsText(out, item.fileTime);
-    else AppendCellText(out, item, column, formattedSize);
-}
-
 }  // namespace
 
 std::uint8_t ChangedValues(const FileItem& before, const FileItem& after) {
@@ -345,12 +339,17 @@ void AppendChangeText(std::string& out, const ComparedRow& row) {
 
 std::string_view ChangeArrow(int codePage) { return Texts(codePage).arrow; }
 
+void AppendChangedValueText(std::string& out, const FileItem& item, int column, bool formattedSize) {
+    if (column == kColumnDateTime) AppendDateSecondsText(out, item.fileTime);
+    else AppendCellText(out, item, column, formattedSize);
+}
+
 void AppendComparedCellText(std::string& out, const ComparedRow& row, int column, bool formattedSize) {
     if (column == kColumnChange) return AppendChangeText(out, row);
     if (!row.IsChanged(column) || row.old == nullptr) return AppendCellText(out, *row.item, column, formattedSize);
-    AppendValueText(out, *row.old, column, formattedSize);
+    AppendChangedValueText(out, *row.old, column, formattedSize);
     out += ChangeArrow(CurrentCodePage());
-    AppendValueText(out, *row.item, column, formattedSize);
+    AppendChangedValueText(out, *row.item, column, formattedSize);
 }
 
 std::vector<int> ComparisonSortOrder(std::span<const ComparedRow* const> rows, int column, bool descending) {

@@ -162,6 +162,9 @@ void AppendChangeText(std::string& out, const ComparedRow& row);
 // Between the old and the new value of a changed cell: " → " in the code page.
 std::string_view ChangeArrow(int codePage);
 
+// One value of a changed cell: the list's cell text, a time with its seconds.
+void AppendChangedValueText(std::string& out, const FileItem& item, int column, bool formattedSize);
+
 // The text of a cell of a compared row as copying gives it: the change
 // column, the list's cell, or for a changed value the old text, the arrow
 // and the new text (a changed time with its seconds, so that both differ).

@@ -74,8 +74,7 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
 
 // Writes the rows into the file at strPathUtf8. A file that cannot be
 // opened or written is told in a box with the path and the reason; false then.
-bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& rows, const std::string& strPathUtf8,
-                 QWidget* pOwner) {
+bool WriteExport(const std::function<void(OutputSink&)>& fnWrite, const std::string& strPathUtf8, QWidget* pOwner) {
     const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
     // Opening a pipe for writing waits for a reader that may never come.
     struct stat st {};
@@ -89,7 +88,7 @@ bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& ro
         ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
         return false;
     }
-    exporter.WriteRows(sink, rows);
+    fnWrite(sink);
     // Commit writes what is still buffered, reports a failure the file
     // system deferred, and only then puts the file in place. A failed file
     // leaves the destination as it was, unless it had to be written in place.
@@ -103,15 +102,8 @@ bool WriteExport(CListExporter& exporter, const std::vector<const FileItem*>& ro
     return true;
 }
 
-}  // namespace
-
-FileOpener SetFileOpener(FileOpener fnOpener) {
-    FileOpener fnOld = std::move(CurrentOpener());
-    CurrentOpener() = fnOpener ? std::move(fnOpener) : FileOpener(OpenWithDesktop);
-    return fnOld;
-}
-
-bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
+// The save dialog, the file written by fnWrite, the question.
+bool RunExport(CListExporter& exporter, const std::function<void(OutputSink&)>& fnWrite, QWidget* pOwner) {
     // Every run proposes the format's default name in the program's own
     // folder, or where it may not write there, in the folder of the last
     // export; never whatever the current folder happens to be.
@@ -132,7 +124,7 @@ bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& row
         if (strPath.isEmpty()) return false;
         strPathUtf8 = strPath.toStdString();
         exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
-        if (WriteExport(exporter, rows, strPathUtf8, pOwner)) break;
+        if (WriteExport(fnWrite, strPathUtf8, pOwner)) break;
         // The options chosen stay: the dialog opens again on the name that
         // failed, in its folder if there is one, for another place.
         const QFileInfo failed(strPath);
@@ -147,6 +139,22 @@ bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& row
     strQuestion += "\r\n出力されたファイルを表示しますか？";
     if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(strPathUtf8);
     return true;
+}
+
+}  // namespace
+
+FileOpener SetFileOpener(FileOpener fnOpener) {
+    FileOpener fnOld = std::move(CurrentOpener());
+    CurrentOpener() = fnOpener ? std::move(fnOpener) : FileOpener(OpenWithDesktop);
+    return fnOld;
+}
+
+bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
+    return RunExport(exporter, [&](OutputSink& sink) { exporter.WriteRows(sink, rows); }, pOwner);
+}
+
+bool ExportComparison(CListExporter& exporter, const std::vector<const ComparedRow*>& rows, QWidget* pOwner) {
+    return RunExport(exporter, [&](OutputSink& sink) { exporter.WriteComparison(sink, rows); }, pOwner);
 }
 
 }  // namespace norvane

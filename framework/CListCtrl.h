@@ -25,6 +25,7 @@ public:
 
     // The model's column, and its width in pixels.
     int InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth);
+    bool DeleteColumn(int nCol);
     int GetItemCount() const;
 
     // The selected rows in display order, and their number.
