@@ -75,10 +75,9 @@ std::unique_ptr<CatalogueTask> CatalogueTask::Compare(std::string rawPath, std::
             std::vector<const FileItem*>().swap(items);
             const auto folders = std::make_shared<FileStore>();
             builder.SetOldFolders(folders);
-            shared->succeeded =
-                ReadCatalogueRows(shared->path, &shared->contents.facts, *folders,
-                                  [&builder](const FileItem& item) { builder.AddOld(item); }, &shared->error,
-                                  {&shared->stop, &shared->rows});
+            shared->succeeded = ReadCatalogueRows(shared->path, &shared->contents.facts, *folders,
+                                                  [&builder](const FileItem& item) { builder.AddOld(item); },
+                                                  &shared->error, {&shared->stop, &shared->rows});
             if (shared->succeeded) shared->comparison = std::make_shared<const Comparison>(builder.Finish());
         }
         shared->Finish();

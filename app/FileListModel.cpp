@@ -163,7 +163,8 @@ QString FileListModel::RowsText(const std::vector<int>& rows, const std::vector<
             if (!std::exchange(bFirst, false)) strText += '\t';
             const std::size_t nStart = strText.size();
             // A comparison's changed cell with both values, as its export.
-            if (pCompared != nullptr) AppendComparedCellText(strText, *pCompared, ListColumn(nColumn), m_bFormattedSize);
+            if (pCompared != nullptr)
+                AppendComparedCellText(strText, *pCompared, ListColumn(nColumn), m_bFormattedSize);
             else AppendCellText(strText, *pItem, nColumn, m_bFormattedSize);
             // A tab or line break in a name would split the row: a blank.
             for (std::size_t i = nStart; i < strText.size(); ++i) {

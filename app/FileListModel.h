@@ -57,8 +57,12 @@ public:
     // Model columns and list columns (kColumnChange for the change column),
     // once the change column is in.
     bool HasChangeColumn() const { return columnCount() > kColumnCount; }
-    int ListColumn(int nModelColumn) const { return HasChangeColumn() ? (nModelColumn == 0 ? kColumnChange : nModelColumn - 1) : nModelColumn; }
-    int ModelColumn(int nListColumn) const { return HasChangeColumn() ? (nListColumn == kColumnChange ? 0 : nListColumn + 1) : nListColumn; }
+    int ListColumn(int nModelColumn) const {
+        return HasChangeColumn() ? (nModelColumn == 0 ? kColumnChange : nModelColumn - 1) : nModelColumn;
+    }
+    int ModelColumn(int nListColumn) const {
+        return HasChangeColumn() ? (nListColumn == kColumnChange ? 0 : nListColumn + 1) : nListColumn;
+    }
 
     QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
     // Sizes as short texts with a unit, or plain numbers: the size column

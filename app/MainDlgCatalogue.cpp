@@ -39,8 +39,8 @@ std::string PathBytes(const QString& strPath) { return QFile::encodeName(strPath
 QString AskCataloguePath(QWidget* pOwner, bool bSave, const QString& strFolder, const QString& strName,
                          const QString& strTitle) {
     QFileDialog dialog(pOwner, !strTitle.isEmpty() ? strTitle
-                               : bSave            ? QStringLiteral("カタログを保存")
-                                                  : QStringLiteral("カタログを開く"));
+                               : bSave             ? QStringLiteral("カタログを保存")
+                                                   : QStringLiteral("カタログを開く"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

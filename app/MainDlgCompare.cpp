@@ -83,9 +83,9 @@ void CMainDlg::OnCompareTaskWake() {
     if (comparison != nullptr) return ShowComparison(std::move(comparison), oldFacts, rawPath);
     static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
     if (error.problem == CatalogueProblem::kStopped) return;
-    MessageBox("カタログと比較できませんでした。\n\n" + PathText(rawPath).toStdString() + "\n" +
-                   CatalogueErrorText(error),
-               {}, MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(
+        "カタログと比較できませんでした。\n\n" + PathText(rawPath).toStdString() + "\n" + CatalogueErrorText(error), {},
+        MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The comparison in the list's place, in its order, the change column
@@ -101,9 +101,8 @@ void CMainDlg::ShowComparison(std::shared_ptr<const Comparison> comparison, cons
     m_bSortAscending = false;
     m_bFolderHeadingAllowed = true;
     m_strComparedPath = rawPath;
-    const QString strNew = m_strCataloguePath.empty()
-                               ? QString::fromStdString(CodePageToUtf8(m_szSourceFolder))
-                               : QFileInfo(PathText(m_strCataloguePath)).fileName();
+    const QString strNew = m_strCataloguePath.empty() ? QString::fromStdString(CodePageToUtf8(m_szSourceFolder))
+                                                      : QFileInfo(PathText(m_strCataloguePath)).fileName();
     setWindowTitle(m_strBaseTitle + QStringLiteral(" - 比較 ") + QFileInfo(PathText(rawPath)).fileName() +
                    QStringLiteral(" → ") + strNew);
     ShowComparisonCounts();
@@ -124,8 +123,9 @@ void CMainDlg::ShowComparisonCounts() {
                         QStringLiteral("・変更 ") + Number(pComparison->Count(ChangeKind::kChanged)) +
                         QStringLiteral("・移動 ") + Number(pComparison->Count(ChangeKind::kMoved));
     const QString strUnchanged = Number(pComparison->Count(ChangeKind::kUnchanged));
-    strCounts += m_pShowUnchanged->isChecked() ? QStringLiteral("・同一 ") + strUnchanged
-                                               : QStringLiteral("（同一 ") + strUnchanged + QStringLiteral(" は非表示）");
+    strCounts += m_pShowUnchanged->isChecked()
+                     ? QStringLiteral("・同一 ") + strUnchanged
+                     : QStringLiteral("（同一 ") + strUnchanged + QStringLiteral(" は非表示）");
     static_cast<StatusLine*>(m_pStatus)->SetStatus(strCounts + QStringLiteral("　比較したカタログ: "),
                                                    PathText(m_strComparedPath));
 }

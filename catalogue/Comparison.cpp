@@ -234,9 +234,9 @@ void ComparisonBuilder::FindMoves(std::vector<std::uint32_t>& movedTo) {
     std::vector<MoveEntry> entries;
     const auto add = [&entries](const FileItem* item, std::size_t number, bool removed) {
         const std::uint64_t hash =
-            Mix(NameHash(item->rawName()) ^ Mix(item->fileSize ^ Mix(Seconds(item->fileTime)) ^
-                                                    Mix((std::uint64_t{item->versionInfo.dwFileVersionMS} << 32) |
-                                                        item->versionInfo.dwFileVersionLS)));
+            Mix(NameHash(item->rawName()) ^
+                Mix(item->fileSize ^ Mix(Seconds(item->fileTime)) ^
+                    Mix((std::uint64_t{item->versionInfo.dwFileVersionMS} << 32) | item->versionInfo.dwFileVersionLS)));
         entries.push_back({hash, item, static_cast<std::uint32_t>(number), removed});
     };
     for (std::size_t k = 0; k < m_removed.size(); ++k) add(m_removed[k], k, true);

@@ -383,8 +383,8 @@ int TellIncomplete(const ListerOptions& options, const CatalogueFacts& facts) {
 // (less the files the filters leave out). False with the reason in *error.
 // The list's rows are the comparison's meanwhile: a list of a million rows
 // is not held twice.
-bool CompareWithOld(const ListerOptions& options, ListerRows* list, Comparison* comparison,
-                    CatalogueFacts* oldFacts, std::string* error) {
+bool CompareWithOld(const ListerOptions& options, ListerRows* list, Comparison* comparison, CatalogueFacts* oldFacts,
+                    std::string* error) {
     ComparisonBuilder builder(list->rows, list->store);
     std::vector<const FileItem*>().swap(list->rows);
     const auto folders = std::make_shared<FileStore>();
@@ -417,6 +417,16 @@ std::vector<const ComparedRow*> RowsToWrite(const ListerOptions& options, const 
     std::vector<const ComparedRow*> sorted(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) sorted[i] = rows[static_cast<std::size_t>(order[i])];
     return sorted;
+}
+
+// A catalogue to compare with that cannot be read is told before a long
+// scan.
+bool CanCompare(const ListerOptions& options) {
+    CatalogueFacts facts;
+    CatalogueError problem;
+    if (options.comparePath.empty() || ReadCatalogueFacts(options.comparePath, &facts, &problem)) return true;
+    PrintError("cannot open the catalogue '" + options.comparePath + "': " + CatalogueErrorTextEnglish(problem));
+    return false;
 }
 
 // The rest of a run with --compare once the new list is made: the old
@@ -547,14 +557,7 @@ int RunLister(int argc, char** argv) {
         PrintError("the settings file '" + settingsPath + "' is larger than 1 MiB: it is not read");
     }
 
-    // A catalogue to compare with that cannot be read is told before a
-    // long scan.
-    CatalogueFacts oldFacts;
-    CatalogueError problem;
-    if (!options.comparePath.empty() && !ReadCatalogueFacts(options.comparePath, &oldFacts, &problem)) {
-        PrintError("cannot open the catalogue '" + options.comparePath + "': " + CatalogueErrorTextEnglish(problem));
-        return 2;
-    }
+    if (!CanCompare(options)) return 2;
 
     ListerRows list;
     if (options.openPath.empty()) {

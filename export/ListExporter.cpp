@@ -83,6 +83,39 @@ void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& e
 
 }  // namespace
 
+// The cells of one row line: TEXT and CSV put the separator before every
+// cell but the first written; HTML wraps each cell, the size cell aligned
+// right; CSV quotes a cell's text.
+class CListExporter::RowCells {
+public:
+    RowCells(std::string& line, ExportFormat format) : m_line(line), m_format(format) {}
+
+    std::string& Line() { return m_line; }
+    bool Html() const { return m_format == ExportFormat::kHtml; }
+    void Open(bool bRightAligned) {
+        if (Html()) m_line += bRightAligned ? "<TD align=right>" : "<TD>";
+        else if (!m_bFirst) m_line += m_format == ExportFormat::kCsv ? ',' : '\t';
+        m_bFirst = false;
+    }
+    void Close() {
+        if (Html()) m_line += "</TD>";
+    }
+    // A cell whose text fnText appends.
+    template <typename Text>
+    void Quoted(bool bRightAligned, Text fnText) {
+        Open(bRightAligned);
+        if (m_format == ExportFormat::kCsv) m_line += '"';
+        fnText();
+        if (m_format == ExportFormat::kCsv) m_line += '"';
+        Close();
+    }
+
+private:
+    std::string& m_line;
+    ExportFormat m_format;
+    bool m_bFirst = true;
+};
+
 CListExporter::CListExporter() : m_szTextName("Carvel.txt"), m_szHtmlName("Carvel.html"), m_szCsvName("Carvel.csv") {}
 
 CListExporter::~CListExporter() = default;
@@ -264,118 +297,85 @@ void CListExporter::AppendNameText(std::string& line, Format format, const FileI
 
 void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item, std::string_view folder,
                                   const ComparedRow* pRow) const {
-    const bool bHtml = format == Format::kHtml;
-    const bool bCsv = format == Format::kCsv;
-    const ByteEscapes& field = bHtml ? kHtmlField : (bCsv ? kCsvField : kTextField);
-    const char separator = bCsv ? ',' : '\t';
-    bool bFirst = true;
-    // TEXT and CSV put the separator before every cell but the first written;
-    // HTML wraps each cell, the size cell aligned right.
-    auto openCell = [&](bool bRightAligned) {
-        if (bHtml) line += bRightAligned ? "<TD align=right>" : "<TD>";
-        else if (!bFirst) line += separator;
-        bFirst = false;
-    };
-    auto closeCell = [&] {
-        if (bHtml) line += "</TD>";
-    };
-    auto quote = [&] {
-        if (bCsv) line += '"';
-    };
+    const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
+    RowCells cells(line, format);
     // Of a compared row: the old record of a changed cell (else null), and
     // what goes between its two values.
     auto oldOf = [pRow](int nColumn) { return pRow != nullptr && pRow->IsChanged(nColumn) ? pRow->old : nullptr; };
     const std::string_view arrow = pRow != nullptr ? ChangeArrow(CurrentCodePage()) : std::string_view();
 
-    if (bHtml) line += "<tr>";
-    if (pRow != nullptr) {
-        openCell(false);
-        quote();
-        AppendChangeText(line, *pRow);
-        quote();
-        closeCell();
-    }
+    if (format == Format::kHtml) line += "<tr>";
+    if (pRow != nullptr) cells.Quoted(false, [&] { AppendChangeText(line, *pRow); });
     if (m_bFileName) {
-        openCell(false);
-        quote();
-        // A moved file's name with its folder: both paths.
-        if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr && !m_bNameOnly) {
-            AppendNameText(line, format, *pOld, FolderText(pOld->folder));
-            line += arrow;
-        }
-        AppendNameText(line, format, item, folder);
-        quote();
-        closeCell();
+        cells.Quoted(false, [&] {
+            // A moved file's name with its folder: both paths.
+            if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr && !m_bNameOnly) {
+                AppendNameText(line, format, *pOld, FolderText(pOld->folder));
+                line += arrow;
+            }
+            AppendNameText(line, format, item, folder);
+        });
     }
     if (m_bFileDateTime) {
-        openCell(false);
-        quote();
-        if (const FileItem* pOld = oldOf(kColumnDateTime); pOld != nullptr) {
-            // To the second: both texts differ.
-            AppendDateSecondsText(line, pOld->fileTime);
-            line += arrow;
-            AppendDateSecondsText(line, item.fileTime);
-        } else {
-            AppendDateText(line, item.fileTime);
-        }
-        quote();
-        closeCell();
+        cells.Quoted(false, [&] {
+            if (const FileItem* pOld = oldOf(kColumnDateTime); pOld != nullptr) {
+                // To the second: both texts differ.
+                AppendDateSecondsText(line, pOld->fileTime);
+                line += arrow;
+                AppendDateSecondsText(line, item.fileTime);
+            } else {
+                AppendDateText(line, item.fileTime);
+            }
+        });
     }
     if (m_bFileSize) {
-        openCell(true);
-        quote();
-        if (const FileItem* pOld = oldOf(kColumnSize); pOld != nullptr) {
-            AppendCellText(line, *pOld, kColumnSize, m_bFormattedSize);
-            line += arrow;
-        }
-        AppendCellText(line, item, kColumnSize, m_bFormattedSize);
-        quote();
-        closeCell();
+        cells.Quoted(true, [&] {
+            if (const FileItem* pOld = oldOf(kColumnSize); pOld != nullptr) {
+                AppendCellText(line, *pOld, kColumnSize, m_bFormattedSize);
+                line += arrow;
+            }
+            AppendCellText(line, item, kColumnSize, m_bFormattedSize);
+        });
     }
-    if (m_bVersion) {
-        openCell(false);
-        // Here a file counts as versioned only when its major part is not 0,
-        // so 0.5.0.0 is written as no version (the list shows it).
-        auto appendVersion = [&line](const FileVersion& version) {
-            if ((version.dwFileVersionMS >> 16) != 0) AppendVersionParts(line, version);
-        };
-        if (const FileItem* pOld = oldOf(kColumnVersion); pOld != nullptr) {
-            // Both values, either of which may be none.
-            quote();
+    if (m_bVersion) AppendVersionCell(cells, item.versionInfo, oldOf(kColumnVersion), arrow);
+    if (m_bExpansion) cells.Quoted(false, [&] { AppendEscaped(line, item.extension(), field); });
+    if (m_bDirectory) {
+        cells.Quoted(false, [&] {
+            if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr) {
+                AppendEscaped(line, FolderText(pOld->folder), field);
+                line += arrow;
+            }
+            AppendEscaped(line, folder, field);
+        });
+    }
+    if (format == Format::kHtml) line += "</tr>";
+    line += "\r\n";
+}
+
+void CListExporter::AppendVersionCell(RowCells& cells, const FileVersion& version, const FileItem* pOld,
+                                      std::string_view arrow) const {
+    std::string& line = cells.Line();
+    // Here a file counts as versioned only when its major part is not 0,
+    // so 0.5.0.0 is written as no version (the list shows it).
+    auto appendVersion = [&line](const FileVersion& parts) {
+        if ((parts.dwFileVersionMS >> 16) != 0) AppendVersionParts(line, parts);
+    };
+    if (pOld != nullptr) {
+        // Both values, either of which may be none.
+        cells.Quoted(false, [&] {
             appendVersion(pOld->versionInfo);
             line += arrow;
-            appendVersion(item.versionInfo);
-            quote();
-        } else if ((item.versionInfo.dwFileVersionMS >> 16) != 0) {
-            quote();
-            AppendVersionParts(line, item.versionInfo);
-            quote();
-        } else if (bHtml) {
-            // An empty HTML cell would lose its border in old browsers.
-            line += MarkFullWidthSpace();
-        }
-        closeCell();
+            appendVersion(version);
+        });
+    } else if ((version.dwFileVersionMS >> 16) != 0) {
+        cells.Quoted(false, [&] { appendVersion(version); });
+    } else {
+        // No quotes: CSV writes an empty field, and an empty HTML cell would
+        // lose its border in old browsers.
+        cells.Open(false);
+        if (cells.Html()) line += MarkFullWidthSpace();
+        cells.Close();
     }
-    if (m_bExpansion) {
-        openCell(false);
-        quote();
-        AppendEscaped(line, item.extension(), field);
-        quote();
-        closeCell();
-    }
-    if (m_bDirectory) {
-        openCell(false);
-        quote();
-        if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr) {
-            AppendEscaped(line, FolderText(pOld->folder), field);
-            line += arrow;
-        }
-        AppendEscaped(line, folder, field);
-        quote();
-        closeCell();
-    }
-    if (bHtml) line += "</tr>";
-    line += "\r\n";
 }
 
 }  // namespace norvane

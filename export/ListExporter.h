@@ -98,6 +98,10 @@ private:
                        const ComparedRow* pRow) const;
     // The name text without CSV's quotes.
     void AppendNameText(std::string& line, Format format, const FileItem& item, std::string_view folder) const;
+    class RowCells;
+    // pOld: the old record when the version changed.
+    void AppendVersionCell(RowCells& cells, const FileVersion& version, const FileItem* pOld,
+                           std::string_view arrow) const;
 
     // Reused for every line, so a long export allocates only while lines grow.
     std::string m_strLine;

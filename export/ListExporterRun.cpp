@@ -150,11 +150,13 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
 }
 
 bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
-    return RunExport(exporter, [&](OutputSink& sink) { exporter.WriteRows(sink, rows); }, pOwner);
+    return RunExport(
+        exporter, [&](OutputSink& sink) { exporter.WriteRows(sink, rows); }, pOwner);
 }
 
 bool ExportComparison(CListExporter& exporter, const std::vector<const ComparedRow*>& rows, QWidget* pOwner) {
-    return RunExport(exporter, [&](OutputSink& sink) { exporter.WriteComparison(sink, rows); }, pOwner);
+    return RunExport(
+        exporter, [&](OutputSink& sink) { exporter.WriteComparison(sink, rows); }, pOwner);
 }
 
 }  // namespace norvane

@@ -19,17 +19,17 @@ std::string OptionWarning(bool bEnglish, const char* pszWhatEnglish, const char*
         return std::string(pszWhatEnglish) + ": " + (bOld ? "listed" : "left out") + " in the old list, " +
                (bNew ? "listed" : "left out") + " in the new one; they show as " + (bOld ? "removed" : "added");
     }
-    return std::string(pszWhat) + "：古い方は" + (bOld ? "含み" : "含まず") + "、新しい方は" + (bNew ? "含みます" : "含みません") +
-           "（" + (bOld ? "削除" : "追加") + "と出ます）";
+    return std::string(pszWhat) + "：古い方は" + (bOld ? "含み" : "含まず") + "、新しい方は" +
+           (bNew ? "含みます" : "含みません") + "（" + (bOld ? "削除" : "追加") + "と出ます）";
 }
 
 std::string PartialWarning(bool bEnglish, bool bOld) {
     if (bEnglish) {
-        return std::string("the ") + (bOld ? "old" : "new") + " list's scan stopped early: the files it did not reach show as " +
-               (bOld ? "added" : "removed");
+        return std::string("the ") + (bOld ? "old" : "new") +
+               " list's scan stopped early: the files it did not reach show as " + (bOld ? "added" : "removed");
     }
-    return std::string(bOld ? "古い方" : "新しい方") + "の一覧は途中までです（届かなかったファイルは" + (bOld ? "追加" : "削除") +
-           "と出ます）";
+    return std::string(bOld ? "古い方" : "新しい方") + "の一覧は途中までです（届かなかったファイルは" +
+           (bOld ? "追加" : "削除") + "と出ます）";
 }
 
 }  // namespace
@@ -38,14 +38,13 @@ std::vector<std::string> ComparisonWarnings(const CatalogueFacts& oldFacts, cons
                                             bool bEnglish) {
     std::vector<std::string> warnings;
     if (oldFacts.nameEncoding != newFacts.nameEncoding) {
-        warnings.push_back(bEnglish ? "the names were read in different encodings (old " +
-                                          CodePageName(oldFacts.nameEncoding, true) + ", new " +
-                                          CodePageName(newFacts.nameEncoding, true) +
-                                          "): names that are not plain ASCII do not match"
-                                    : "ファイル名の文字コードが違います（古い方 " +
-                                          CodePageName(oldFacts.nameEncoding, false) + "、新しい方 " +
-                                          CodePageName(newFacts.nameEncoding, false) +
-                                          "）：ASCII 以外の文字を含む名前は一致しません");
+        warnings.push_back(
+            bEnglish ? "the names were read in different encodings (old " + CodePageName(oldFacts.nameEncoding, true) +
+                           ", new " + CodePageName(newFacts.nameEncoding, true) +
+                           "): names that are not plain ASCII do not match"
+                     : "ファイル名の文字コードが違います（古い方 " + CodePageName(oldFacts.nameEncoding, false) +
+                           "、新しい方 " + CodePageName(newFacts.nameEncoding, false) +
+                           "）：ASCII 以外の文字を含む名前は一致しません");
     }
     if (oldFacts.codePage != newFacts.codePage) {
         warnings.push_back(bEnglish ? "the lists were made in different code pages (old " +

@@ -32,8 +32,8 @@ void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0
 // The old tree: every file written at the same second. Names in no valid
 // text among them, a folder too.
 void MakeOldTree(const TempDir& dir) {
-    for (const char* folder : {"old", "old/Top", "old/Top/sub1", "old/Top/sub2", "old/Top/a", "old/Top/b",
-                               "old/Top/c", "old/Top/dir\xFF"})
+    for (const char* folder :
+         {"old", "old/Top", "old/Top/sub1", "old/Top/sub2", "old/Top/a", "old/Top/b", "old/Top/c", "old/Top/dir\xFF"})
         ASSERT_TRUE(dir.MakeFolder(folder));
     for (const char* file : {"keep.txt", "hideme.txt", "sysme.txt", "redate.txt", "gone.txt", "bad\xFF.txt"})
         ASSERT_TRUE(dir.MakeFile(std::string("old/Top/") + file, "same"));
@@ -56,8 +56,8 @@ void MakeNewTree(const TempDir& dir) {
     Run("rm '" + top + "gone.txt' '" + top + "a/dup.dat' '" + top + "b/dup.dat'");
     ASSERT_TRUE(dir.MakeFile("new/Top/c/dup.dat", "dup"));
     Run("mv '" + top + "sub1/move.dat' '" + top + "sub2/' && mv '" + top + "dir\xFF/mv\xFF.bin' '" + top + "sub2/'");
-    Run("touch -d '2024-05-01 12:00:30' '" + top + "grow.txt' '" + top + "chg\xFE.txt' '" + top + "tool.exe' '" +
-        top + "c/dup.dat' && touch -d '2024-05-01 12:00:31' '" + top + "redate.txt'");
+    Run("touch -d '2024-05-01 12:00:30' '" + top + "grow.txt' '" + top + "chg\xFE.txt' '" + top + "tool.exe' '" + top +
+        "c/dup.dat' && touch -d '2024-05-01 12:00:31' '" + top + "redate.txt'");
 }
 
 struct Scanned {
@@ -100,7 +100,8 @@ std::map<std::string, std::string> Changes(const Comparison& comparison) {
     for (std::size_t i = 0; i < comparison.size(); ++i) {
         const FileItem& item = *comparison[i].item;
         std::string path(item.rawName());
-        for (const Folder* f = item.folder; f->parent != nullptr; f = f->parent) path = std::string(f->rawName) + "/" + path;
+        for (const Folder* f = item.folder; f->parent != nullptr; f = f->parent)
+            path = std::string(f->rawName) + "/" + path;
         std::string change;
         AppendChangeText(change, comparison[i]);
         changes[path] += (changes[path].empty() ? "" : ",") + change;
@@ -160,8 +161,9 @@ TEST(Comparison, AGeneratedPairOfTreesGivesEveryKindOfChange) {
     const std::string catalogue = dir / "old.nvcat";
     CatalogueError error;
     ASSERT_TRUE(WriteCatalogue(catalogue, old.facts, old.rows, &error));
-    Edit(catalogue, "UPDATE files SET hidden = 1 WHERE name = 'hideme.txt'; "
-                    "UPDATE files SET system = 1 WHERE name = 'sysme.txt'");
+    Edit(catalogue,
+         "UPDATE files SET hidden = 1 WHERE name = 'hideme.txt'; "
+         "UPDATE files SET system = 1 WHERE name = 'sysme.txt'");
     const Scanned now = Scan(dir / "new/Top");
     const Comparison comparison = CompareWithCatalogue(catalogue, now);
     const std::map<std::string, std::string> expected = {
@@ -212,10 +214,10 @@ TEST(Comparison, RemovedFilesFollowTheFileBeforeThemOnTheOldSide) {
         oldSide.Rows({"r0", "a", "r1", "r2", "b", "x/m", "r3", "c", "a", "y/q"});
     const std::vector<const FileItem*> newRows = newSide.Rows({"c", "b", "y/m", "n", "n", "a", "y/q"});
     const Comparison comparison = CompareRows(oldRows, oldSide.store, newRows, newSide.store);
-    EXPECT_EQ(Shown(comparison), (std::vector<std::string>{
-                                     "削除 old/r0", "同一 new/c", "削除 old/a", "同一 new/b", "移動 new/y/m",
-                                     "削除 old/r3", "追加 new/n", "追加 new/n", "同一 new/a", "削除 old/r1",
-                                     "削除 old/r2", "同一 new/y/q"}));
+    EXPECT_EQ(Shown(comparison),
+              (std::vector<std::string>{"削除 old/r0", "同一 new/c", "削除 old/a", "同一 new/b", "移動 new/y/m",
+                                        "削除 old/r3", "追加 new/n", "追加 new/n", "同一 new/a", "削除 old/r1",
+                                        "削除 old/r2", "同一 new/y/q"}));
     // By the change column, equal rows in their order; the other way round
     // too.
     std::vector<const ComparedRow*> rows;

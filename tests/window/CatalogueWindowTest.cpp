@@ -124,9 +124,9 @@ void MakeVersions(const TempDir& dir) {
         QVERIFY(dir.MakeFile(strTop + "/same\xFF.bin"));
         QVERIFY(dir.MakeFile(strTop + (bNew ? "/other/moved.dat" : "/sub/moved.dat"), "moved"));
     }
-    QVERIFY(std::system(("touch -h -d '2024-05-01 12:00:30' $(find '" + dir.Path() + "/v1' '" + dir.Path() +
-                         "/v2' -type f)")
-                            .c_str()) == 0);
+    QVERIFY(std::system(
+                ("touch -h -d '2024-05-01 12:00:30' $(find '" + dir.Path() + "/v1' '" + dir.Path() + "/v2' -type f)")
+                    .c_str()) == 0);
 }
 
 // A catalogue of a scan of folder at path.
@@ -389,21 +389,24 @@ private slots:
         // The same comparison from norvane-list, sorted as the window was.
         const std::string strListed = m_dir / "compare-lister.html";
         QProcess lister;
-        lister.start(QStringLiteral(NORVANE_LISTER),
-                     {Q("--settings=" + m_dir / "Norvane.ini"), Q("--compare=" + m_dir / "v1.nvcat"),
-                      QStringLiteral("--sort=change:desc"), QStringLiteral("-c"),
-                      QStringLiteral("name,date,size,version,folder"), Q("--output=" + strListed), Q(m_dir / "v2/Tools")});
+        lister.start(
+            QStringLiteral(NORVANE_LISTER),
+            {Q("--settings=" + m_dir / "Norvane.ini"), Q("--compare=" + m_dir / "v1.nvcat"),
+             QStringLiteral("--sort=change:desc"), QStringLiteral("-c"),
+             QStringLiteral("name,date,size,version,folder"), Q("--output=" + strListed), Q(m_dir / "v2/Tools")});
         QVERIFY(lister.waitForFinished(30000));
         QCOMPARE(lister.exitCode(), 1);
         const std::string strBytes = ReadAll(strExport);
         QCOMPARE(strBytes, ReadAll(strListed));
-        QVERIFY(strBytes.starts_with(
-            "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n<TD bgColor=#0066cc><FONT class=VERDANA color=#ffffff>変化</FONT>"));
+        QVERIFY(
+            strBytes.starts_with("<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n<TD bgColor=#0066cc><FONT class=VERDANA "
+                                 "color=#ffffff>変化</FONT>"));
         QVERIFY(strBytes.find("<tr><TD>変更（バージョン）</TD><TD>tool.exe</TD><TD>2024/05/01 12:00</TD>") !=
                 std::string::npos);
         QVERIFY(strBytes.find("<TD align=right>10 → 20</TD>") != std::string::npos);
         QVERIFY(strBytes.find("<TD>1.2.3.4 → 1.3.3.4</TD>") != std::string::npos);
-        QVERIFY(strBytes.find("<TD>" + m_dir / "v1/Tools/sub/ → " + m_dir / "v2/Tools/other/</TD>") != std::string::npos);
+        QVERIFY(strBytes.find("<TD>" + m_dir / "v1/Tools/sub/ → " + m_dir / "v2/Tools/other/</TD>") !=
+                std::string::npos);
     }
 
     // Lists made with other options are compared, and the box says what
@@ -440,11 +443,13 @@ private slots:
             QVERIFY(ClickButton(d, IDCANCEL));
         });
         RunWindow(driver, m_dir / "v2/Tools");
-        QCOMPARE(strWarning, QStringLiteral("比較した二つの一覧は、作られた条件が違います。その分も違いとして出ています。\n\n"
-                                            "・システムファイル：古い方は含まず、新しい方は含みます（追加と出ます）\n"
-                                            "・隠しファイル：古い方は含まず、新しい方は含みます（追加と出ます）"));
-        QCOMPARE(strError, QStringLiteral("カタログと比較できませんでした。\n\n") + Q(strText) +
-                               QStringLiteral("\nNorvane のカタログではありません（SQLite のデータベースではありません）。"));
+        QCOMPARE(strWarning,
+                 QStringLiteral("比較した二つの一覧は、作られた条件が違います。その分も違いとして出ています。\n\n"
+                                "・システムファイル：古い方は含まず、新しい方は含みます（追加と出ます）\n"
+                                "・隠しファイル：古い方は含まず、新しい方は含みます（追加と出ます）"));
+        QCOMPARE(strError,
+                 QStringLiteral("カタログと比較できませんでした。\n\n") + Q(strText) +
+                     QStringLiteral("\nNorvane のカタログではありません（SQLite のデータベースではありません）。"));
     }
 
 private:
@@ -478,7 +483,8 @@ private:
         QVERIFY2(Status(d).startsWith(
                      QStringLiteral("追加 1・削除 1・変更 2・移動 1（同一 1 は非表示）　比較したカタログ: ")),
                  qPrintable(Status(d)));
-        QVERIFY2(d->windowTitle().startsWith(QStringLiteral("Norvane - 比較 v1.nvcat → ")), qPrintable(d->windowTitle()));
+        QVERIFY2(d->windowTitle().startsWith(QStringLiteral("Norvane - 比較 v1.nvcat → ")),
+                 qPrintable(d->windowTitle()));
         // The mark reads under the theme's text, light or dark.
         QVERIFY(d->grab().save(OutputPath("compare-window.png")));
         const QPalette light = QApplication::palette();
@@ -499,8 +505,9 @@ private:
         QApplication::setPalette(light);
         // By the change column: the kinds in the order the counts name them.
         ClickHeader(d, 0);
-        QCOMPARE(Column(d, 0), QStringList({QStringLiteral("追加"), QStringLiteral("削除"), QStringLiteral("変更（サイズ）"),
-                                            QStringLiteral("変更（バージョン）"), QStringLiteral("移動")}));
+        QCOMPARE(Column(d, 0),
+                 QStringList({QStringLiteral("追加"), QStringLiteral("削除"), QStringLiteral("変更（サイズ）"),
+                              QStringLiteral("変更（バージョン）"), QStringLiteral("移動")}));
         // Copying: the change first, both values of a changed cell.
         d->m_listFiles->selectionModel()->select(m->index(2, 0),
                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -715,8 +715,9 @@ private slots:
             pClipboard->setText(QStringLiteral("before"));
             QWidget* pRows = d->m_listFiles->viewport();
             const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
-            const QStringList catalogueItems{QStringLiteral("カタログを開く(&O)..."),
-                                             QStringLiteral("カタログを保存(&V)...")};
+            const QStringList catalogueItems{
+                QStringLiteral("カタログを開く(&O)..."), QStringLiteral("カタログを保存(&V)..."),
+                QStringLiteral("カタログと比較(&M)..."), QStringLiteral("同一のファイルも表示(&U)")};
             QCOMPARE(ContextMenu(pRows, ptRow), QStringList{QStringLiteral("[コピー(&C)]")} + catalogueItems);
             QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
             QCOMPARE(pClipboard->text(), QStringLiteral("before"));
