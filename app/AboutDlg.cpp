@@ -4,6 +4,6 @@
 
 namespace norvane {
 
-CAboutDlg::CAboutDlg(QWidget* pParent) : CDialog(kAboutBoxTemplate, pParent) {}
+CAboutDlg::CAboutDlg(QWidget* pParent) : TemplateDialog(kAboutBoxTemplate, pParent) {}
 
 }  // namespace norvane

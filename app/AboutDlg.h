@@ -1,12 +1,12 @@
-// The About box: the program's name, version and icon, ended by OK, Esc or
-// the close box.
+// The About box: the program's name, version and icon, ended by OK, Enter,
+// Esc or the close box.
 #pragma once
 
-#include "framework/CDialog.h"
+#include "framework/TemplateDialog.h"
 
 namespace norvane {
 
-class CAboutDlg : public CDialog {
+class CAboutDlg : public TemplateDialog {
 public:
     explicit CAboutDlg(QWidget* pParent = nullptr);
 };

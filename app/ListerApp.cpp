@@ -3,7 +3,6 @@
 #include <QApplication>
 
 #include "app/MainDlg.h"
-#include "framework/CDialog.h"
 #include "framework/Controls.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
@@ -49,8 +48,8 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     // for its settings file; the user should know before settings are missed.
     // (A settings file named by a test stands in for both.)
     if (SettingsPath().empty()) {
-        MessageBox(nullptr, "設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。", {},
-                   MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(nullptr, "設定ファイルの場所が見つかりません。\n設定は読み込まれず、保存もされません。",
+                    MessageIcon::kWarning);
     }
 
     // The argument arrives as the file system names the folder: the scan
@@ -60,27 +59,22 @@ bool CListerApp::InitInstance(int argc, char** argv) {
     // The window takes its titles and history from one reading of the file.
     m_pLoaded = std::make_unique<LoadedSettings>();
     const std::string strSettings = SettingsPath();
-    if (LoadSettings(m_pLoaded->titles, m_pLoaded->history, strSettings) == SettingsFileState::kTooLarge) {
-        MessageBox(nullptr,
-                   "設定ファイルが 1 MiB を超えているため、読み込みませんでした。\n" +
-                       CodePageToUtf8(FileSystemToCodePage(strSettings, FileSystemCodePage())),
-                   {}, MB_OK | MB_ICONEXCLAMATION);
+    std::string strText;
+    const SettingsFileState state = ReadSettingsFile(strSettings, &strText);
+    ApplyTitleSettings(strText, m_pLoaded->titles);
+    ApplyFolderHistory(strText, m_pLoaded->history);
+    if (state == SettingsFileState::kTooLarge) {
+        ShowMessage(nullptr,
+                    "設定ファイルが 1 MiB を超えているため、読み込みませんでした。\n" +
+                        CodePageToUtf8(FileSystemToCodePage(strSettings, FileSystemCodePage())),
+                    MessageIcon::kWarning);
     }
 
     CMainDlg dlg;
-    CDialog* pPreviousMain = AfxGetMainWnd();
-    AfxSetMainWnd(&dlg);
-    if (HasCatalogueExtension(rawFolder)) {
-        // A catalogue (a file manager opens one with the program).
-        dlg.m_strCatalogueAtStart = rawFolder;
-    } else if (!rawFolder.empty()) {
-        dlg.m_strRawFolder = rawFolder;
-        dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder;
-        dlg.m_bScanAtStart = true;
-    }
-    dlg.DoModal();
-    AfxSetMainWnd(pPreviousMain);
+    // A catalogue (a file manager opens one with the program), or a folder.
+    if (HasCatalogueExtension(rawFolder)) dlg.OpenCatalogueAtStart(rawFolder);
+    else if (!rawFolder.empty()) dlg.SetFolder(rawFolder);
+    dlg.exec();
     m_pLoaded.reset();
     return false;
 }
@@ -103,7 +97,7 @@ bool CListerApp::SaveFolderHistory(const FolderHistory& history) {
     // the history is not kept.
     const std::string strPath = SettingsPath();
     if (!norvane::SaveFolderHistory(history, strPath) && SettingsLinkRefused(strPath)) {
-        MessageBox(nullptr, SettingsSaveFailureText(strPath), {}, MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(nullptr, SettingsSaveFailureText(strPath), MessageIcon::kWarning);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "export/ExportSettings.h"
 #include "settings/SettingsFile.h"
 
 namespace norvane {

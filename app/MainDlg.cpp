@@ -1,12 +1,16 @@
 #include "app/MainDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -21,6 +25,7 @@
 #include "app/ThreadWake.h"
 #include "catalogue/BackgroundScan.h"
 #include "catalogue/CellText.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "res/Resources.h"
@@ -40,18 +45,18 @@ constexpr int kRightMarginUnits = 7;
 // fixed; the editable titles apply to exported files only.
 struct ColumnSpec {
     const char* pszHeading;
-    int nFormat;
+    ColumnAlign align;
     int nWidth;
 };
 constexpr std::array<ColumnSpec, kColumnCount> kColumns{{
-    {"FileName", LVCFMT_LEFT, 128},
-    {"FileDate&Time", LVCFMT_RIGHT, 128},
-    {"FileSize", LVCFMT_RIGHT, 92},
-    {"Version", LVCFMT_RIGHT, 64},
-    {"Expansion", LVCFMT_LEFT, 64},
-    {"Directory", LVCFMT_LEFT, 780},
-    {"SystemFile", LVCFMT_LEFT, 64},
-    {"Hidden", LVCFMT_LEFT, 64},
+    {"FileName", ColumnAlign::kLeft, 128},
+    {"FileDate&Time", ColumnAlign::kRight, 128},
+    {"FileSize", ColumnAlign::kRight, 92},
+    {"Version", ColumnAlign::kRight, 64},
+    {"Expansion", ColumnAlign::kLeft, 64},
+    {"Directory", ColumnAlign::kLeft, 780},
+    {"SystemFile", ColumnAlign::kLeft, 64},
+    {"Hidden", ColumnAlign::kLeft, 64},
 }};
 
 // The wait cursor for as long as the program works without answering.
@@ -97,110 +102,67 @@ std::optional<std::string> BrowseForFolder(QWidget* pOwner, const std::string& s
 }
 
 CMainDlg::CMainDlg(QWidget* pParent)
-    : CDialog(kMainTemplate, pParent), m_hIcon(QPixmap::fromImage(LoadIconImage(IDR_MAINFRAME))) {}
+    : TemplateDialog(kMainTemplate, pParent),
+      m_listFiles(Control<CListCtrl>(IDC_LIST_FILES)),
+      m_cbFolder(Control<CComboBox>(IDC_FOLDER)),
+      m_hIcon(QPixmap::fromImage(LoadIconImage(IDR_MAINFRAME))),
+      m_chkFormattedSize(Control<QCheckBox>(IDC_FORMATTED_SIZE)),
+      m_chkSubfolders(Control<QCheckBox>(IDC_SUBFOLDERS)),
+      m_chkSystemFiles(Control<QCheckBox>(IDC_SYSTEM_FILES)),
+      m_chkHiddenFiles(Control<QCheckBox>(IDC_HIDDEN_FILES)) {
+    // The window manager draws the minimised icon and the drag image.
+    setWindowIcon(m_hIcon);
+    connect(Control<QPushButton>(IDC_OUTPUT_SELECTED), &QPushButton::clicked, this, &CMainDlg::OnOutputSelected);
+    connect(Control<QPushButton>(IDC_OUTPUT_ALL), &QPushButton::clicked, this, &CMainDlg::OnOutputAll);
+    connect(Control<QPushButton>(IDC_SELECT_FOLDER), &QPushButton::clicked, this, &CMainDlg::OnSelectFolder);
+    connect(Control<QPushButton>(IDC_UPDATE_LIST), &QPushButton::clicked, this, &CMainDlg::OnUpdateList);
+    connect(m_chkFormattedSize, &QCheckBox::clicked, this, &CMainDlg::OnFormattedSize);
+    connect(m_chkSystemFiles, &QCheckBox::clicked, this, &CMainDlg::OnFilterChange);
+    connect(m_chkHiddenFiles, &QCheckBox::clicked, this, &CMainDlg::OnFilterChange);
+    connect(m_listFiles, &CListCtrl::ColumnClick, this, &CMainDlg::OnColumnClick);
+    connect(m_listFiles, &CListCtrl::ContextMenu, this, &CMainDlg::OnListContextMenu);
+    for (QCheckBox* pCheck : {m_chkSubfolders, m_chkSystemFiles, m_chkHiddenFiles}) pCheck->setChecked(true);
+    SetHelpHandler([this] { OnHelp(); });
 
-// The list, if it is still there, drops m_fileList when it goes, before
-// m_store frees the records.
-CMainDlg::~CMainDlg() = default;
-
-TitleSettings CMainDlg::GetTitleSettings() const {
-    return {{m_strTitleName, m_strTitleDate, m_strTitleSize, m_strTitleVersion, m_strTitleExt, m_strTitleFolder},
-            m_strBgColor,
-            m_strFontColor,
-            m_strTitleChange};
-}
-
-void CMainDlg::SetTitleSettings(const TitleSettings& titles) {
-    m_strTitleName = titles.titles[0];
-    m_strTitleDate = titles.titles[1];
-    m_strTitleSize = titles.titles[2];
-    m_strTitleVersion = titles.titles[3];
-    m_strTitleExt = titles.titles[4];
-    m_strTitleFolder = titles.titles[5];
-    m_strBgColor = titles.bgColor;
-    m_strFontColor = titles.fontColor;
-    m_strTitleChange = titles.changeTitle;
-}
-
-void CMainDlg::DoDataExchange(CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_LIST_FILES, m_listFiles);
-    DDX_Control(pDX, IDC_FOLDER, m_cbFolder);
-    DDX_Check(pDX, IDC_FORMATTED_SIZE, m_bFormattedSize);
-    DDX_Check(pDX, IDC_SUBFOLDERS, m_bSubfolders);
-    DDX_Check(pDX, IDC_SYSTEM_FILES, m_bSystemFiles);
-    DDX_Check(pDX, IDC_HIDDEN_FILES, m_bHiddenFiles);
-}
-
-std::span<const MessageMapEntry> CMainDlg::GetMessageMap() const {
-    // The window manager draws the minimised icon and the drag image, and the
-    // close box ends the dialog by default: no rows for those.
-    static const MessageMapEntry kMap[] = {
-        {&CDialog::SysCommand, &CMainDlg::OnSysCommand},
-        {IDC_OUTPUT_SELECTED, &QAbstractButton::clicked, &CMainDlg::OnOutputSelected},
-        {IDC_OUTPUT_ALL, &QAbstractButton::clicked, &CMainDlg::OnOutputAll},
-        {IDC_LIST_FILES, &CListCtrl::ColumnClick, &CMainDlg::OnColumnClick},
-        {&CDialog::Destroying, &CMainDlg::OnDestroy},
-        {IDC_SELECT_FOLDER, &QAbstractButton::clicked, &CMainDlg::OnSelectFolder},
-        {&CDialog::SizeChanged, &CMainDlg::OnSize},
-        {IDC_FORMATTED_SIZE, &QAbstractButton::clicked, &CMainDlg::OnFormattedSize},
-        {IDC_SYSTEM_FILES, &QAbstractButton::clicked, &CMainDlg::OnSystemFiles},
-        {IDC_HIDDEN_FILES, &QAbstractButton::clicked, &CMainDlg::OnHiddenFiles},
-        {IDC_UPDATE_LIST, &QAbstractButton::clicked, &CMainDlg::OnUpdateList},
-        {IDC_LIST_FILES, &CListCtrl::ContextMenu, &CMainDlg::OnListContextMenu},
-    };
-    return kMap;
-}
-
-BOOL CMainDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
     m_listFiles->setModel(&m_fileList);
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+        const ColumnSpec& column = kColumns[static_cast<std::size_t>(nColumn)];
+        m_listFiles->InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.align, column.nWidth);
+    }
+    // A report with grid lines; rows are always selected whole.
+    m_listFiles->setShowGrid(true);
     m_pStatus = new StatusLine(this);
     m_pStatus->show();
     PlaceStatusLine();
     m_pProgressTimer = new QTimer(this);
-    connect(m_pProgressTimer, &QTimer::timeout, this, [this] { FlushPendingRows(); });
-
-    // The catalogue items, then the About item, go into the window menu (the
-    // context menu here).
+    connect(m_pProgressTimer, &QTimer::timeout, this, &CMainDlg::FlushPendingRows);
+    // The catalogue items go into the list's menu and the window's, and take
+    // their keys wherever the focus is in the window.
     CreateCatalogueActions();
     CreateCompareActions();
-    if (QMenu* pSysMenu = GetSystemMenu()) {
-        const std::string_view strAboutMenu = FindResourceString(IDS_ABOUTBOX);
-        if (!strAboutMenu.empty()) {
-            pSysMenu->addSeparator();
-            pSysMenu->addAction(QString::fromUtf8(strAboutMenu.data(), static_cast<qsizetype>(strAboutMenu.size())))
-                ->setData(IDM_ABOUTBOX);
-        }
-    }
-    setWindowIcon(m_hIcon);
-
-    m_bSortAscending = false;
-    m_nSortColumn = -1;
-    m_nInsertIndex = 0;
-    if (m_bScanAtStart) {
-        // A folder handed over as code-page text alone names its bytes so.
-        if (m_strRawFolder.empty()) m_strRawFolder = CodePageToFileSystem(m_szSourceFolder, FileSystemCodePage());
-        if (!m_szSourceFolder.empty()) AppendSeparatorIfMissing(m_szSourceFolder, kSeparator);
-        if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
-    }
-
-    CListerApp* pApp = AfxGetApp();
-    TitleSettings titles;  // the defaults, for what the file does not hold
-    pApp->LoadTitleSettings(&titles);
-    SetTitleSettings(titles);
-
-    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-        const ColumnSpec& column = kColumns[static_cast<std::size_t>(nColumn)];
-        m_listFiles->InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.nFormat, column.nWidth);
-    }
 
     // Enter in the folder box is its own: it lists the typed folder. The box
     // takes the keys and hands them to its edit field without events.
     m_cbFolder->installEventFilter(this);
     if (QLineEdit* pEdit = m_cbFolder->lineEdit()) pEdit->installEventFilter(this);
+    LoadSettings();
 
-    // The history shows sorted: the combo box places each entry it is given.
+    m_sizeLast = size();
+    // The folder box is as wide as it gets (up to "リストを更新(&R)"); the
+    // window keeps the controls on its left and a folder box wide enough for
+    // a path and its drop-down arrow, and the list's header and a few rows.
+    m_nComboMaxWidth = m_cbFolder->width();
+    setMinimumSize(MinimumClientWidth(), MapDialogRect(QRect(0, 0, 0, kMinHeightUnits)).height());
+}
+
+// F1 in a dialog that outlives the window does nothing.
+CMainDlg::~CMainDlg() { SetHelpHandler(nullptr); }
+
+// The titles and colours, and the history, which shows sorted: the combo
+// box places each entry it is given.
+void CMainDlg::LoadSettings() {
+    CListerApp* pApp = AfxGetApp();
+    pApp->LoadTitleSettings(&m_exportSettings.titles);
     FolderHistory history;
     pApp->LoadFolderHistory(&history);
     for (const std::string& strEntry : history) {
@@ -209,63 +171,57 @@ BOOL CMainDlg::OnInitDialog() {
         m_cbFolder->setItemData(nAt, QByteArray::fromStdString(CodePageToFileSystem(strEntry, FileSystemCodePage())),
                                 kRawFolderRole);
     }
-
-    if (m_bScanAtStart) Rescan();
-    if (!m_strCatalogueAtStart.empty()) {
-        OpenCatalogue(m_strCatalogueAtStart);
-        m_bOpenAtStart = true;
-    }
-
-    m_bFolderHeadingAllowed = true;
-    m_bInHelpAbout = false;
-    m_sizeLast = size();
-    // The folder box is as wide as it gets (up to "リストを更新(&R)"); the
-    // window keeps the controls on its left and a folder box wide enough for
-    // a path and its drop-down arrow, and the list's header and a few rows.
-    m_nComboMaxWidth = m_cbFolder->width();
-    setMinimumSize(MinimumClientWidth(), MapDialogRect(QRect(0, 0, 0, kMinHeightUnits)).height());
-
-    // A report with grid lines; rows are always selected whole.
-    m_listFiles->setShowGrid(true);
-    return true;
 }
-
-// Enter on the list or a check box would otherwise end the program and
-// throw a listing of minutes away; Escape and "終了" end it.
-void CMainDlg::OnOK() {}
 
 // The buttons stay where the template puts them, so the window goes no
 // narrower than keeps every control but the list and the folder box (which
 // follow its width) whole: no command is ever out of reach.
 int CMainDlg::MinimumClientWidth() const {
     int nRight = 0;
-    for (const ControlTemplate& control : GetTemplate().controls) {
+    for (const ControlTemplate& control : Template().controls) {
         if (control.nId == IDC_LIST_FILES || control.nId == IDC_FOLDER) continue;
         nRight = std::max(nRight, MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)).right() + 1);
     }
     return nRight + MapDialogRect(QRect(0, 0, kRightMarginUnits, 0)).width();
 }
 
-// Other window commands are the window manager's.
-void CMainDlg::OnSysCommand(UINT nID, LPARAM /*lParam*/) {
-    if ((nID & 0xFFF0) != IDM_ABOUTBOX) return;
-    CAboutDlg dlgAbout(this);
-    dlgAbout.DoModal();
+// Other window commands are the window manager's: the catalogue items, then
+// the About item after a separator, as in a window menu.
+void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
+    QMenu menu(this);
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue, m_pCompareCatalogue, m_pShowUnchanged});
+    menu.addSeparator();
+    const std::string_view strAbout = FindResourceString(IDS_ABOUTBOX);
+    QAction* pAbout = menu.addAction(QString::fromUtf8(strAbout.data(), static_cast<qsizetype>(strAbout.size())));
+    // The item chosen, however it was chosen (exec reports only mouse and
+    // keyboard choices); the box opens once the menu has gone.
+    bool bAbout = false;
+    connect(pAbout, &QAction::triggered, this, [&bAbout] { bAbout = true; });
+    menu.exec(pEvent->globalPos());
+    if (bAbout) OnAbout();
 }
 
-void CMainDlg::WinHelp(DWORD /*dwData*/, UINT /*nCmd*/) {
+void CMainDlg::OnAbout() {
+    CAboutDlg dlgAbout(this);
+    dlgAbout.exec();
+}
+
+void CMainDlg::OnHelp() {
     // One About box per help request at a time: F1 inside it does nothing.
     if (m_bInHelpAbout) return;
     m_bInHelpAbout = true;
-    CAboutDlg dlgAbout(this);
-    dlgAbout.DoModal();
+    OnAbout();
     m_bInHelpAbout = false;
 }
 
+void CMainDlg::resizeEvent(QResizeEvent* pEvent) {
+    TemplateDialog::resizeEvent(pEvent);
+    OnSize();
+}
+
 void CMainDlg::OnSize() {
-    QWidget* pList = GetDlgItem(IDC_LIST_FILES);
-    QWidget* pCombo = GetDlgItem(IDC_FOLDER);
-    if (pList == nullptr || pCombo == nullptr) return;
+    QWidget* pList = m_listFiles;
+    QWidget* pCombo = m_cbFolder;
     // The first showing announces the size the window was made with: the
     // controls keep the template's places until the size changes.
     if (size() == m_sizeLast) return;
@@ -288,23 +244,32 @@ void CMainDlg::OnSize() {
     PlaceStatusLine();
 }
 
-void CMainDlg::OnDestroy() {
-    // A scan still running stops; its workers end on their own thread. A
-    // catalogue being saved is finished: the user asked for it.
+// The window goes from the screen first: a catalogue being saved is
+// finished, as the user asked for it, before the history is saved.
+void CMainDlg::done(int nResult) {
+    TemplateDialog::done(nResult);
+    // A scan still running stops; its workers end on their own thread.
     ClearItems();
-    if (m_pSave != nullptr) {
-        // No box as the window goes (a session may be ending): a failure, which
-        // left the file that was there, is told on standard error.
-        m_pSave->Wait();
-        if (!m_pSave->Succeeded()) {
-            const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_pSave->Path(), FileSystemCodePage()));
-            std::fprintf(stderr, "カタログを保存できませんでした。保存先は変更されていません。\n%s\n%s\n",
-                         strPath.c_str(), CatalogueErrorText(m_pSave->Error()).c_str());
-        }
-        m_pSave.reset();
-        m_pSaveWake->Retire();
-        m_pSaveWake = nullptr;
+    FinishSave();
+    SaveHistory();
+}
+
+// No box as the window goes (a session may be ending): a failure, which left
+// the file that was there, is told on standard error.
+void CMainDlg::FinishSave() {
+    if (m_pSave == nullptr) return;
+    m_pSave->Wait();
+    if (!m_pSave->Succeeded()) {
+        const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_pSave->Path(), FileSystemCodePage()));
+        std::fprintf(stderr, "カタログを保存できませんでした。保存先は変更されていません。\n%s\n%s\n", strPath.c_str(),
+                     CatalogueErrorText(m_pSave->Error()).c_str());
     }
+    m_pSave.reset();
+    m_pSaveWake->Retire();
+    m_pSaveWake = nullptr;
+}
+
+void CMainDlg::SaveHistory() {
     FolderHistory history;
     for (int i = 0; i < kHistorySize && i < m_cbFolder->count(); ++i) {
         const QVariant raw = m_cbFolder->itemData(i, kRawFolderRole);
@@ -317,19 +282,10 @@ void CMainDlg::OnDestroy() {
 
 // ---- The list ----
 
-void CMainDlg::OnFormattedSize() {
-    UpdateData(true);
-    m_fileList.SetFormattedSize(m_bFormattedSize);
-}
+void CMainDlg::OnFormattedSize() { m_fileList.SetFormattedSize(m_chkFormattedSize->isChecked()); }
 
-void CMainDlg::OnSystemFiles() {
-    UpdateData(true);
-    ClearItems();
-    Rescan();
-}
-
-void CMainDlg::OnHiddenFiles() {
-    UpdateData(true);
+// The system and hidden boxes list the folder anew.
+void CMainDlg::OnFilterChange() {
     ClearItems();
     Rescan();
 }
@@ -372,9 +328,7 @@ void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
 void CMainDlg::SetFolder(const std::string& rawFolder) {
     m_strRawFolder = rawFolder;
     m_szSourceFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
-    m_szTargetFolder = m_szSourceFolder;
     if (!m_szSourceFolder.empty()) AppendSeparatorIfMissing(m_szSourceFolder, kSeparator);
-    if (!m_szTargetFolder.empty()) AppendSeparatorIfMissing(m_szTargetFolder, kSeparator);
     ClearItems();
     Rescan();
 }
@@ -422,7 +376,7 @@ void CMainDlg::OnUpdateList() {
         [this, strTyped, rawFolder, pExists] {
             CancelFolderCheck();
             if (!pExists->load()) {
-                MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+                ShowMessage(this, "フォルダが見つかりません", MessageIcon::kWarning);
                 return;
             }
             SetFolder(rawFolder);
@@ -448,7 +402,7 @@ bool CMainDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
             return true;
         }
     }
-    return CDialog::eventFilter(pWatched, pEvent);
+    return TemplateDialog::eventFilter(pWatched, pEvent);
 }
 
 void CMainDlg::CancelFolderCheck() {

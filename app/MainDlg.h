@@ -1,6 +1,7 @@
 // The main window: the folder controls, the four check boxes, the file list
-// and the export buttons. It owns the records of the listed files, the eight
-// output strings (column titles and HTML colours) and the sort state.
+// and the export buttons. It owns the records of the listed files, the
+// export settings (titles and colours last confirmed included) and the sort
+// state.
 //
 // The scan runs on worker threads (catalogue/BackgroundScan.h); the window
 // takes its rows on its own thread when a worker wakes it, a slice of time at
@@ -9,7 +10,7 @@
 // and the header sort are greyed: the list is not the folder's yet. Escape
 // stops the scan; closing the window, a new folder or a changed filter stop
 // it too. The folder check of "リストを更新(&R)" also runs off the window's
-// thread.
+// thread. However the window ends, it saves the folder history.
 //
 // A list can be kept as a catalogue file and opened again later without the
 // folder ("カタログを保存(&V)...", "カタログを開く(&O)..." in the list's
@@ -38,13 +39,14 @@
 #include "app/FileListModel.h"
 #include "catalogue/FileItem.h"
 #include "catalogue/FolderScan.h"
-#include "framework/CDialog.h"
+#include "export/ExportSettings.h"
 #include "framework/CListCtrl.h"
 #include "framework/Controls.h"
+#include "framework/TemplateDialog.h"
 #include "res/Resource.h"
-#include "settings/SettingsFile.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QTimer;
 
@@ -53,62 +55,37 @@ namespace norvane {
 class BackgroundScan;
 class ThreadWake;
 
-class CMainDlg : public CDialog {
+class CMainDlg : public TemplateDialog {
 public:
+    // Loads the titles, colours and folder history of the settings file. F1
+    // in every dialog opens the About box while the window lives.
     explicit CMainDlg(QWidget* pParent = nullptr);
     ~CMainDlg() override;
 
-    // Set by start-up before the window runs: scan the folder texts below
-    // when the window opens.
-    bool m_bScanAtStart = false;
-    // Set by start-up before the window runs: a catalogue to open when the
-    // window opens (the file system's bytes); a folder of that name is
-    // listed instead.
-    std::string m_strCatalogueAtStart;
     // Set while an About box opened by a help request is showing.
     bool m_bInHelpAbout = false;
-    // The current folder, twice (the folder listed and the scan's target
-    // folder), in the code page, ending with "/" once set. They are what the
-    // user is shown; the scan reads m_strRawFolder.
+    // The current folder, in the code page, ending with "/" once set: what
+    // the user is shown; the scan reads m_strRawFolder.
     std::string m_szSourceFolder;
-    std::string m_szTargetFolder;
     // The current folder as the file system names it: the bytes the command
     // line gave, or the name of the folder chosen or typed, never code-page
     // text converted back (which loses what the code page cannot hold).
     std::string m_strRawFolder;
 
-    // The output column titles and the HTML header colours, in the code page.
-    // They head the exported columns, not the list's.
-    std::string m_strTitleName;
-    std::string m_strTitleDate;
-    std::string m_strTitleSize;
-    std::string m_strTitleVersion;
-    std::string m_strTitleExt;
-    std::string m_strTitleFolder;
-    std::string m_strBgColor;
-    std::string m_strFontColor;
-    // The title of an exported comparison's change column.
-    std::string m_strTitleChange;
-    // The nine above as one value, and back.
-    TitleSettings GetTitleSettings() const;
-    void SetTitleSettings(const TitleSettings& titles);
+    // The settings of the last export confirmed (the defaults before one);
+    // its titles and colours are the settings file's until then. They head
+    // the exported columns, not the list's.
+    const ExportSettings& exportSettings() const { return m_exportSettings; }
 
     // Control 1000, showing m_fileList; the folder box 1020.
-    CListCtrl* m_listFiles = nullptr;
-    CComboBox* m_cbFolder = nullptr;
+    CListCtrl* m_listFiles;
+    CComboBox* m_cbFolder;
     // The rows of the list: records of the store of the latest scan.
     const FileListModel& GetFileList() const { return m_fileList; }
-    // The check boxes 1004, 1005, 1007, 1009.
-    bool m_bFormattedSize = false;
-    bool m_bSubfolders = true;
-    bool m_bSystemFiles = true;
-    bool m_bHiddenFiles = true;
     // Whether the export may change its folder-heading option: true while the
     // rows stand grouped by folder as far as the last header click knows.
     bool m_bFolderHeadingAllowed = true;
     QIcon m_hIcon;
-    // Where the scan puts its next row; only ever grows.
-    int m_nInsertIndex = 0;
     // Direction of the last header-click sort.
     bool m_bSortAscending = false;
     // The column of that sort while the rows stand in its order; -1 when
@@ -122,18 +99,16 @@ public:
     // subfolders) into the list, after the rows already there, stopping a
     // scan that runs. Rows arrive from the event loop. A scan that stops on
     // an error says so in a message box, and so does a folder that is not
-    // there; one without a folder stays silent. The scan creates no folder,
-    // so the target folder is not used.
-    bool ScanFolder(const std::string& rawFolder, const std::string& targetFolder, bool recurse, bool includeSystem,
-                    bool includeHidden);
-    // Queues the row of one record at nIndex; queued rows reach the list a
-    // few times a second and when the scan ends.
-    bool AddFileItem(int nIndex, const FileItem* pItem);
+    // there; one without a folder stays silent. The scan creates no folder.
+    bool ScanFolder(const std::string& rawFolder, bool recurse, bool includeSystem, bool includeHidden);
+    // Queues the row of one record after the last; queued rows reach the
+    // list a few times a second and when the scan ends.
+    bool AddFileItem(const FileItem* pItem);
     // Stops a running scan, frees every record and removes every row; the
     // list asks for no cell in between.
     void ClearItems();
     // Makes the folder the file system names rawFolder the current folder
-    // and lists it anew.
+    // and lists it anew (start-up calls it with the command line's folder).
     void SetFolder(const std::string& rawFolder);
 
     // True while a listing is under way: its folder being checked or read,
@@ -151,6 +126,9 @@ public:
     // of the list once it is read whole; a catalogue that cannot be read is
     // said so in a message box and the list stays as it was.
     bool OpenCatalogue(const std::string& rawPath);
+    // The same for a catalogue named on the command line, which may name a
+    // folder instead: that folder is listed.
+    void OpenCatalogueAtStart(const std::string& rawPath);
     // Writes the list, in scan order, into a catalogue at rawPath in the
     // background; a failure is said so in a message box, and a file that was
     // there stays as it was.
@@ -180,9 +158,11 @@ public:
     // The line under the list: a scan's progress, then its outcome.
     QLabel* GetStatusLine() const { return m_pStatus; }
 
-    void WinHelp(DWORD dwData, UINT nCmd = HELP_CONTEXT) override;
     // The window has no OK: Enter off a push button does nothing.
-    void OnOK() override;
+    void accept() override {}
+    // Every way the window ends (終了, Escape, the close box) stops the scan
+    // and saves the folder history.
+    void done(int nResult) override;
 
     // The export buttons 1001 and 1002 (defined with the export run).
     void OnOutputSelected();
@@ -190,26 +170,27 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
-    void DoDataExchange(CDataExchange* pDX) override;
-    BOOL OnInitDialog() override;
-    std::span<const MessageMapEntry> GetMessageMap() const override;
-
-    // Message handlers.
-    void OnSysCommand(UINT nID, LPARAM lParam);
-    void OnColumnClick(int nColumn);
-    void OnDestroy();
-    void OnSelectFolder();
-    void OnSize();
-    void OnFormattedSize();
-    void OnSystemFiles();
-    void OnHiddenFiles();
-    void OnUpdateList();
-    void OnListContextMenu(const QPoint& ptGlobal);
-
+    void resizeEvent(QResizeEvent* pEvent) override;
+    // The window's menu, a right click anywhere but on the rows: the About
+    // item.
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
     // Enter in the folder box lists the typed folder.
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
+    void OnAbout();
+    void OnHelp();
+    void OnColumnClick(int nColumn);
+    void OnSelectFolder();
+    void OnSize();
+    void OnFormattedSize();
+    void OnFilterChange();
+    void OnUpdateList();
+    void OnListContextMenu(const QPoint& ptGlobal);
+
 private:
+    void LoadSettings();
+    void FinishSave();
+    void SaveHistory();
     // A history entry: the text shown and the folder's bytes.
     void InsertHistory(const QString& strFolder, const std::string& rawFolder);
     // The bytes of the folder the box's text names: a history entry's own
@@ -249,6 +230,12 @@ private:
     void PlaceStatusLine();
     void CancelFolderCheck();
 
+    // The check boxes 1004, 1005, 1007, 1009.
+    QCheckBox* m_chkFormattedSize;
+    QCheckBox* m_chkSubfolders;
+    QCheckBox* m_chkSystemFiles;
+    QCheckBox* m_chkHiddenFiles;
+    ExportSettings m_exportSettings;
     FileListModel m_fileList;
     std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
     std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs

@@ -1,6 +1,7 @@
 // The main window's catalogues: saving the list, opening a catalogue in its
 // place, and what the window says while one is shown.
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include "app/MainDlg.h"
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "platform/FileTime.h"
 #include "settings/SettingsFile.h"
@@ -74,9 +76,8 @@ void CMainDlg::CreateCatalogueActions() {
         pAction->setShortcutContext(Qt::WindowShortcut);
         addAction(pAction);  // the keys work wherever the focus is in the window
     }
-    connect(m_pOpenCatalogue, &QAction::triggered, this, [this] { OnOpenCatalogue(); });
-    connect(m_pSaveCatalogue, &QAction::triggered, this, [this] { OnSaveCatalogue(); });
-    if (QMenu* pSysMenu = GetSystemMenu()) pSysMenu->addActions({m_pOpenCatalogue, m_pSaveCatalogue});
+    connect(m_pOpenCatalogue, &QAction::triggered, this, &CMainDlg::OnOpenCatalogue);
+    connect(m_pSaveCatalogue, &QAction::triggered, this, &CMainDlg::OnSaveCatalogue);
     UpdateCatalogueActions();
 }
 
@@ -142,9 +143,14 @@ void CMainDlg::OnSaveTaskWake() {
         return;
     }
     if (!IsScanning()) pStatus->SetStatus(QStringLiteral("カタログを保存できませんでした: "), strPath);
-    MessageBox("カタログを保存できませんでした。保存先は変更されていません。\n\n" + strPath.toStdString() + "\n" +
-                   CatalogueErrorText(pSave->Error()),
-               {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this,
+                "カタログを保存できませんでした。保存先は変更されていません。\n\n" + strPath.toStdString() + "\n" +
+                    CatalogueErrorText(pSave->Error()),
+                MessageIcon::kWarning);
+}
+
+void CMainDlg::OpenCatalogueAtStart(const std::string& rawPath) {
+    if (OpenCatalogue(rawPath)) m_bOpenAtStart = true;
 }
 
 bool CMainDlg::OpenCatalogue(const std::string& rawPath) {
@@ -184,8 +190,9 @@ void CMainDlg::OnOpenTaskWake() {
     if (bAtStart && error.problem == CatalogueProblem::kFolder) return SetFolder(rawPath);
     static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
     if (error.problem == CatalogueProblem::kStopped) return;
-    MessageBox("カタログを開けませんでした。\n\n" + PathText(rawPath).toStdString() + "\n" + CatalogueErrorText(error),
-               {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this,
+                "カタログを開けませんでした。\n\n" + PathText(rawPath).toStdString() + "\n" + CatalogueErrorText(error),
+                MessageIcon::kWarning);
 }
 
 // The catalogue's rows in place of the list, in scan order, and its folder
@@ -194,7 +201,6 @@ void CMainDlg::ShowCatalogue(CatalogueContents contents, const std::string& rawP
     ClearItems();
     const CatalogueFacts& facts = contents.facts;
     m_fileList.SetRows(contents.store, std::move(contents.rows));
-    m_nInsertIndex = m_fileList.rowCount();
     m_bSortAscending = false;
     m_nSortColumn = -1;
     m_bFolderHeadingAllowed = true;
@@ -202,11 +208,10 @@ void CMainDlg::ShowCatalogue(CatalogueContents contents, const std::string& rawP
     m_bHasFacts = true;
     m_strCataloguePath = rawPath;
     m_strRawFolder = facts.topFolder;
-    m_szSourceFolder = m_szTargetFolder = TopFolderText(facts.topFolder, facts.nameEncoding);
-    m_bSubfolders = facts.subfolders;
-    m_bSystemFiles = facts.systemFiles;
-    m_bHiddenFiles = facts.hiddenFiles;
-    UpdateData(false);
+    m_szSourceFolder = TopFolderText(facts.topFolder, facts.nameEncoding);
+    m_chkSubfolders->setChecked(facts.subfolders);
+    m_chkSystemFiles->setChecked(facts.systemFiles);
+    m_chkHiddenFiles->setChecked(facts.hiddenFiles);
     m_strCatalogueBoxText = Q(CodePageToUtf8(FileNameToCodePage(facts.topFolder, facts.nameEncoding)));
     m_cbFolder->setEditText(m_strCatalogueBoxText);
     const QString strSummary = CatalogueSummary();

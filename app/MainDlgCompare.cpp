@@ -12,6 +12,7 @@
 #include "app/MainDlg.h"
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "settings/SettingsFile.h"
 
@@ -34,7 +35,6 @@ void CMainDlg::CreateCompareActions() {
     m_pShowUnchanged->setCheckable(true);
     connect(m_pCompareCatalogue, &QAction::triggered, this, [this] { OnCompareCatalogue(); });
     connect(m_pShowUnchanged, &QAction::toggled, this, [this] { OnShowUnchanged(); });
-    if (QMenu* pSysMenu = GetSystemMenu()) pSysMenu->addActions({m_pCompareCatalogue, m_pShowUnchanged});
     UpdateCatalogueActions();
 }
 
@@ -83,9 +83,10 @@ void CMainDlg::OnCompareTaskWake() {
     if (comparison != nullptr) return ShowComparison(std::move(comparison), oldFacts, rawPath);
     static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
     if (error.problem == CatalogueProblem::kStopped) return;
-    MessageBox(
-        "カタログと比較できませんでした。\n\n" + PathText(rawPath).toStdString() + "\n" + CatalogueErrorText(error), {},
-        MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(
+        this,
+        "カタログと比較できませんでした。\n\n" + PathText(rawPath).toStdString() + "\n" + CatalogueErrorText(error),
+        MessageIcon::kWarning);
 }
 
 // The comparison in the list's place, in its order, the change column
@@ -94,7 +95,7 @@ void CMainDlg::ShowComparison(std::shared_ptr<const Comparison> comparison, cons
                               const std::string& rawPath) {
     m_fileList.SetComparison(std::move(comparison), m_pShowUnchanged->isChecked());
     if (!m_fileList.HasChangeColumn()) {
-        m_listFiles->InsertColumn(0, QString::fromUtf8(kChangeHeading), LVCFMT_LEFT, kChangeColumnWidth);
+        m_listFiles->InsertColumn(0, QString::fromUtf8(kChangeHeading), ColumnAlign::kLeft, kChangeColumnWidth);
     }
     m_listFiles->SetSortArrow(-1, true);
     m_nSortColumn = -1;
@@ -110,7 +111,7 @@ void CMainDlg::ShowComparison(std::shared_ptr<const Comparison> comparison, cons
     if (warnings.empty()) return;
     std::string strText = "比較した二つの一覧は、作られた条件が違います。その分も違いとして出ています。\n";
     for (const std::string& strWarning : warnings) strText += "\n・" + strWarning;
-    MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this, strText, MessageIcon::kWarning);
 }
 
 // "追加 12・削除 3・変更 40・移動 2", the unchanged files when they show,

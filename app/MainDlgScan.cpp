@@ -1,6 +1,7 @@
 // The main window's scan: started off the window's thread, its rows taken on
 // the window's thread a slice of time at a go, its progress and outcome on
 // the status line, and every way it stops.
+#include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
 #include "catalogue/BackgroundScan.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "platform/FileTime.h"
 
@@ -78,19 +80,17 @@ void CMainDlg::ClearItems() {
 }
 
 bool CMainDlg::Rescan() {
-    UpdateData(true);
-    return ScanFolder(m_strRawFolder, m_szTargetFolder, m_bSubfolders, m_bSystemFiles, m_bHiddenFiles);
+    return ScanFolder(m_strRawFolder, m_chkSubfolders->isChecked(), m_chkSystemFiles->isChecked(),
+                      m_chkHiddenFiles->isChecked());
 }
 
-// The index only grows, so a row always goes after the last.
-bool CMainDlg::AddFileItem(int /*nIndex*/, const FileItem* pItem) {
+bool CMainDlg::AddFileItem(const FileItem* pItem) {
     if (pItem == nullptr) return false;
     m_pendingRows.push_back(pItem);
     return true;
 }
 
-bool CMainDlg::ScanFolder(const std::string& rawFolder, const std::string& /*targetFolder*/, bool recurse,
-                          bool includeSystem, bool includeHidden) {
+bool CMainDlg::ScanFolder(const std::string& rawFolder, bool recurse, bool includeSystem, bool includeHidden) {
     EndScan();
     EndOpen();
     EndCompare();
@@ -127,10 +127,7 @@ void CMainDlg::OnScanWake() {
     bool bMore = true;
     for (;;) {
         bMore = m_pScan->Take(batch, std::chrono::milliseconds(0), kRowsPerTake);
-        for (FileItem* pItem : batch.rows) {
-            AddFileItem(m_nInsertIndex, pItem);
-            ++m_nInsertIndex;
-        }
+        for (FileItem* pItem : batch.rows) AddFileItem(pItem);
         // The diagnostics go to standard output, as they always did; a
         // terminal there gets no control character of a name.
         for (const std::string& text : batch.diagnostics) {
@@ -224,15 +221,15 @@ void CMainDlg::OnScanEnded() {
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     if (result.folderMissing && !result.notAFolder) {
         pStatus->SetStatus(QStringLiteral("フォルダが見つかりません"));
-        MessageBox("フォルダが見つかりません", {}, MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(this, "フォルダが見つかりません", MessageIcon::kWarning);
         return;
     }
     if (result.folderMissing) {
         // A file given in place of a folder (on the command line).
         pStatus->SetStatus(QStringLiteral("フォルダではありません"));
         const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_strRawFolder, FileSystemCodePage()));
-        MessageBox("指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath, {},
-                   MB_OK | MB_ICONEXCLAMATION);
+        ShowMessage(this, "指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath,
+                    MessageIcon::kWarning);
         return;
     }
     switch (result.end) {
@@ -256,7 +253,7 @@ void CMainDlg::OnScanEnded() {
     const std::string strText =
         "フォルダの一覧を最後まで作れませんでした。リストは途中までのファイルだけを示しています。\n\n" +
         CodePageToUtf8(result.folder.empty() ? m_szSourceFolder : result.folder) + "\n" + strReason;
-    MessageBox(strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this, strText, MessageIcon::kWarning);
 }
 
 // Lets the scan go (its workers end on a thread of their own) and gives the
@@ -275,11 +272,8 @@ void CMainDlg::EndScan() {
 // headings look so; the busy cursor shows over the list alone, as the rest
 // of the window works as ever.
 void CMainDlg::EnterScanning(bool bScanning) {
-    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) {
-        if (QWidget* pButton = GetDlgItem(nId)) pButton->setEnabled(!bScanning);
-    }
+    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) Control(nId)->setEnabled(!bScanning);
     UpdateCatalogueActions();
-    if (m_listFiles == nullptr) return;
     m_listFiles->EnableColumnClicks(!bScanning);
     if (bScanning) {
         m_listFiles->setCursor(Qt::BusyCursor);
@@ -310,7 +304,7 @@ void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
         pEvent->accept();
         return;
     }
-    CDialog::keyPressEvent(pEvent);
+    TemplateDialog::keyPressEvent(pEvent);
 }
 
 }  // namespace norvane

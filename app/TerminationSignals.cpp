@@ -10,8 +10,6 @@
 
 #include <csignal>
 
-#include "framework/CDialog.h"
-
 namespace norvane {
 namespace {
 
@@ -57,14 +55,13 @@ void TerminationSignals::OnSignal() {
 }
 
 // The modal windows open over the main window (a message box, the export
-// dialogs) are closed first, each as its close box would; each one's loop
-// must end before the next window can, hence one window per turn.
+// dialogs) are closed first, each as its close box would, then the main
+// window; each one's loop must end before the next window can, hence one
+// window per turn.
 void TerminationSignals::CloseTopWindow() {
-    CDialog* pMain = AfxGetMainWnd();
     QWidget* pTop = QApplication::activeModalWidget();
-    if (pTop == nullptr || pTop == pMain) {
+    if (pTop == nullptr) {
         m_nCloseTries = 0;
-        if (pMain != nullptr) pMain->close();
         return;
     }
     // A window that will not close (none of the program's does) must not

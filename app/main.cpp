@@ -9,7 +9,7 @@
 #include "app/ListerApp.h"
 #include "app/TerminationSignals.h"
 #include "catalogue/BackgroundScan.h"
-#include "framework/QtTranslations.h"
+#include "app/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 

@@ -208,32 +208,9 @@ void WriteAll(int fd, const std::vector<std::uint8_t>& bytes, const std::string&
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::string root;
-    std::uint64_t files = kDefaultFiles;
-    std::uint64_t seed = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--files") {
-            if (!ParseNumber(i + 1 < argc ? argv[++i] : nullptr, &files) || files == 0 || files > kMaxFiles)
-                Usage("--files needs a number from 1 to 10000000");
-        } else if (arg == "--seed") {
-            if (!ParseNumber(i + 1 < argc ? argv[++i] : nullptr, &seed)) Usage("--seed needs a number");
-        } else if (arg.starts_with("-") || !root.empty()) {
-            Usage(("unexpected argument " + arg).c_str());
-        } else {
-            root = arg;
-        }
-    }
-    if (root.empty()) Usage("ROOT is missing");
-
-    const int rootFd = OpenRoot(root);
-    Random random(seed);
-
-    // Folders, breadth first: the fan-out is the smallest that reaches the
-    // folder count within kMaxDepth levels, varied around that value.
+// Folders, breadth first: the fan-out is the smallest that reaches the
+// folder count within kMaxDepth levels, varied around that value.
+std::vector<Folder> MakeFolders(int rootFd, const std::string& root, std::uint64_t files, Random& random) {
     const std::uint64_t folderCount = std::max<std::uint64_t>(1, files / kFilesPerFolder);
     std::uint64_t fanOut = 1;
     for (std::uint64_t reach = 0; reach + 1 < folderCount;) {
@@ -253,8 +230,11 @@ int main(int argc, char** argv) {
             folders.push_back({path, folders[parent].depth + 1, 0});
         }
     }
+    return folders;
+}
 
-    // About kFilesPerFolder files a folder (10 to 30), exactly `files` in all.
+// About kFilesPerFolder files a folder (10 to 30), exactly `files` in all.
+void AssignFiles(std::vector<Folder>& folders, std::uint64_t files, Random& random) {
     std::uint64_t assigned = 0;
     for (Folder& folder : folders) {
         folder.files = kFilesPerFolder / 2 + random.Below(kFilesPerFolder + 1);
@@ -269,7 +249,11 @@ int main(int argc, char** argv) {
             --assigned;
         }
     }
+}
 
+// Makes every folder's files; returns how many are PE images.
+std::uint64_t MakeFiles(int rootFd, const std::string& root, const std::vector<Folder>& folders, std::uint64_t files,
+                        Random& random) {
     const std::uint64_t peCount = std::min<std::uint64_t>(400, std::max<std::uint64_t>(1, files / 250));
     const std::uint64_t otherCount = std::min<std::uint64_t>(100, std::max<std::uint64_t>(1, files / 1000));
     std::uint64_t made = 0;
@@ -299,6 +283,35 @@ int main(int argc, char** argv) {
         }
         close(dirFd);
     }
+    return peMade;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string root;
+    std::uint64_t files = kDefaultFiles;
+    std::uint64_t seed = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--files") {
+            if (!ParseNumber(i + 1 < argc ? argv[++i] : nullptr, &files) || files == 0 || files > kMaxFiles)
+                Usage("--files needs a number from 1 to 10000000");
+        } else if (arg == "--seed") {
+            if (!ParseNumber(i + 1 < argc ? argv[++i] : nullptr, &seed)) Usage("--seed needs a number");
+        } else if (arg.starts_with("-") || !root.empty()) {
+            Usage(("unexpected argument " + arg).c_str());
+        } else {
+            root = arg;
+        }
+    }
+    if (root.empty()) Usage("ROOT is missing");
+
+    const int rootFd = OpenRoot(root);
+    Random random(seed);
+    std::vector<Folder> folders = MakeFolders(rootFd, root, files, random);
+    AssignFiles(folders, files, random);
+    const std::uint64_t peMade = MakeFiles(rootFd, root, folders, files, random);
     // Folder times last: making their entries changed them.
     for (const Folder& folder : folders) {
         const timespec when = RandomTime(random);
@@ -307,7 +320,7 @@ int main(int argc, char** argv) {
     }
     close(rootFd);
     std::printf("made %llu files (%llu PE images) in %llu folders (ROOT included) under %s\n",
-                static_cast<unsigned long long>(made), static_cast<unsigned long long>(peMade),
+                static_cast<unsigned long long>(files), static_cast<unsigned long long>(peMade),
                 static_cast<unsigned long long>(folders.size()), root.c_str());
     return 0;
 }

@@ -76,13 +76,12 @@ int main(int argc, char** argv) {
                 worst * 1e6 / static_cast<double>(rows.size()));
 
     for (const char* format : {"text", "html", "csv"}) {
-        CListExporter exporter;
-        exporter.m_bFileDateTime = exporter.m_bFileSize = exporter.m_bVersion = true;
-        exporter.m_bExpansion = exporter.m_bDirectory = true;
-        exporter.m_bFolderHeading = true;
-        exporter.m_bText = std::strcmp(format, "text") == 0;
-        exporter.m_bHtml = std::strcmp(format, "html") == 0;
-        exporter.m_bCsv = std::strcmp(format, "csv") == 0;
+        ExportSettings settings;
+        settings.columns.fill(true);
+        settings.format = std::strcmp(format, "text") == 0   ? ExportFormat::kText
+                          : std::strcmp(format, "html") == 0 ? ExportFormat::kHtml
+                                                             : ExportFormat::kCsv;
+        CListExporter exporter(settings);
         FileOutputSink sink;
         sink.Open("/dev/null");
         auto t = Clock::now();

@@ -110,7 +110,6 @@ public:
     const Folder* AddFolder(const Folder* parent, std::string_view name, std::string_view rawName = {});
     FileItem* AddItem(std::string_view name, const Folder* folder, std::string_view rawName = {});
     std::string_view StoreText(std::string_view text);
-    std::size_t ItemCount() const { return m_nItems; }
 
 private:
     // Chunks are raw storage whose records are made as they are added, so
@@ -133,8 +132,7 @@ private:
 
 // Owns the records of one scan and the texts they point into, in arenas: the
 // scan's threads each fill one of their own. The store's own AddFolder and
-// AddItem fill a default arena from one thread at a time; Clear must not run
-// while a scan fills the store.
+// AddItem fill a default arena from one thread at a time.
 class FileStore {
 public:
     FileStore();
@@ -151,9 +149,6 @@ public:
 
     // A new arena, owned by the store; safe from any thread.
     StoreArena* NewArena();
-    // Records in every arena.
-    std::size_t ItemCount() const;
-    void Clear();
 
     // The record numbered ref. Takes no lock: a thread may ask for any
     // record that was handed to it (through a lock, as a scan hands over its

@@ -163,19 +163,4 @@ FileItem* FileStore::AddItem(std::string_view name, const Folder* folder, std::s
     return m_pDefault->AddItem(name, folder, rawName);
 }
 
-std::size_t FileStore::ItemCount() const {
-    std::lock_guard lock(m_mutex);
-    std::size_t count = 0;
-    for (const auto& arena : m_arenas) count += arena->ItemCount();
-    return count;
-}
-
-void FileStore::Clear() {
-    std::lock_guard lock(m_mutex);
-    m_arenas.clear();
-    m_pDefault = nullptr;
-    for (auto& page : m_chunkPages) page.reset();
-    m_nChunks = 0;
-}
-
 }  // namespace norvane

@@ -295,6 +295,10 @@ private:
     enum class Verdict { kEnumerate, kSkip, kStop };
     Verdict JudgeOpen(Node* node, ScanBatch& batch);
     Verdict JudgeEnd(Node* node, ScanBatch& batch);
+    // One step of the current folder for Take: its opening judged, rows
+    // taken, or its end judged; kWait when nothing of it is ready yet.
+    enum class Step { kMore, kBatchFull, kStopped, kWait };
+    Step TakeStep(Node* node, ScanBatch& batch, std::size_t maxRows);
     // A diagnostic names the folder it is about first.
     void Report(ScanBatch& batch, const Node* node, std::string_view text) {
         std::string line = FolderText(node->folder);
@@ -649,6 +653,45 @@ FolderScan::Engine::Verdict FolderScan::Engine::JudgeEnd(Node* node, ScanBatch& 
     }
 }
 
+FolderScan::Engine::Step FolderScan::Engine::TakeStep(Node* node, ScanBatch& batch, std::size_t maxRows) {
+    if (m_phase == Phase::kOpen && node->opened) {
+        const Verdict verdict = JudgeOpen(node, batch);
+        if (verdict == Verdict::kStop) return Step::kStopped;
+        if (verdict == Verdict::kSkip) {
+            m_pLast = node;
+            m_pCurrent = nullptr;
+        } else {
+            m_phase = Phase::kRows;
+        }
+        return Step::kMore;
+    }
+    if (m_phase == Phase::kRows && node->taken < node->rows.size()) {
+        if (!batch.diagnostics.empty()) return Step::kBatchFull;  // rows after a diagnostic start a new batch
+        const std::size_t n = std::min(maxRows - batch.rows.size(), node->rows.size() - node->taken);
+        const auto from = node->rows.begin() + static_cast<std::ptrdiff_t>(node->taken);
+        batch.rows.insert(batch.rows.end(), from, from + static_cast<std::ptrdiff_t>(n));
+        node->taken += n;
+        m_nUntaken -= n;
+        if (m_bHeldBack && m_nUntaken <= m_options.readAheadRows / 2) {
+            m_bHeldBack = false;
+            m_workReady.notify_all();
+        }
+        return batch.rows.size() >= maxRows ? Step::kBatchFull : Step::kMore;
+    }
+    if (m_phase == Phase::kRows && node->done) {
+        std::vector<FileItem*>().swap(node->rows);
+        const Verdict verdict = JudgeEnd(node, batch);
+        if (verdict == Verdict::kStop) return Step::kStopped;
+        if (verdict == Verdict::kEnumerate)
+            m_order.insert(m_order.end(), node->children.rbegin(), node->children.rend());
+        std::vector<Node*>().swap(node->children);
+        m_pLast = node;
+        m_pCurrent = nullptr;
+        return Step::kMore;
+    }
+    return Step::kWait;
+}
+
 bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows) {
     batch.clear();
     if (m_bEnded) return false;
@@ -673,49 +716,14 @@ bool FolderScan::Engine::Take(ScanBatch& batch, std::chrono::milliseconds wait, 
             m_order.pop_back();
             m_phase = Phase::kOpen;
         }
-        Node* node = m_pCurrent;
-        bool ready = false;
-        if (m_phase == Phase::kOpen && node->opened) {
-            ready = true;
-            const Verdict verdict = JudgeOpen(node, batch);
-            if (verdict == Verdict::kStop) {
-                End(ScanEnd::kStoppedByError);
-                return false;
-            }
-            if (verdict == Verdict::kSkip) {
-                m_pLast = node;
-                m_pCurrent = nullptr;
-            } else {
-                m_phase = Phase::kRows;
-            }
-        } else if (m_phase == Phase::kRows && node->taken < node->rows.size()) {
-            ready = true;
-            if (!batch.diagnostics.empty()) return true;  // rows after a diagnostic start a new batch
-            const std::size_t n = std::min(maxRows - batch.rows.size(), node->rows.size() - node->taken);
-            const auto from = node->rows.begin() + static_cast<std::ptrdiff_t>(node->taken);
-            batch.rows.insert(batch.rows.end(), from, from + static_cast<std::ptrdiff_t>(n));
-            node->taken += n;
-            m_nUntaken -= n;
-            if (m_bHeldBack && m_nUntaken <= m_options.readAheadRows / 2) {
-                m_bHeldBack = false;
-                m_workReady.notify_all();
-            }
-            if (batch.rows.size() >= maxRows) return true;
-        } else if (m_phase == Phase::kRows && node->done) {
-            ready = true;
-            std::vector<FileItem*>().swap(node->rows);
-            const Verdict verdict = JudgeEnd(node, batch);
-            if (verdict == Verdict::kStop) {
-                End(ScanEnd::kStoppedByError);
-                return false;
-            }
-            if (verdict == Verdict::kEnumerate)
-                m_order.insert(m_order.end(), node->children.rbegin(), node->children.rend());
-            std::vector<Node*>().swap(node->children);
-            m_pLast = node;
-            m_pCurrent = nullptr;
+        const Step step = TakeStep(m_pCurrent, batch, maxRows);
+        if (step == Step::kStopped) {
+            End(ScanEnd::kStoppedByError);
+            return false;
         }
-        if (ready) continue;
+        if (step == Step::kBatchFull) return true;
+        if (step == Step::kMore) continue;
+        Node* node = m_pCurrent;
         // Nothing more of this folder yet: workers held back may read on.
         if (m_bHeldBack) {
             m_bHeldBack = false;

@@ -326,8 +326,7 @@ bool OpenRows(const ListerOptions& options, ListerRows* list, std::string* error
 // left as it was.
 bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows,
                  const std::vector<const ComparedRow*>* compared, std::string* error) {
-    CListExporter exporter;
-    exporter.SetSettings(options.output);
+    CListExporter exporter(options.output);
     FileOutputSink sink;
     sink.SetStop([] { return StopSignal() != 0; });
     const bool toStandardOutput = options.outputPath.empty() || options.outputPath == "-";

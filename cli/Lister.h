@@ -9,20 +9,11 @@
 
 namespace norvane {
 
-// The lister's defaults: HTML, the first four columns, bare names, folder
-// headings.
-inline ExportSettings ListerExportDefaults() {
-    ExportSettings settings;
-    settings.format = ExportFormat::kHtml;
-    settings.columns = {true, true, true, true, false, false};
-    settings.folderHeadings = true;
-    return settings;
-}
-
 struct ListerOptions {
     // Format, columns, names, prefix and suffix, headings, sizes; the titles
-    // come from the settings file.
-    ExportSettings output = ListerExportDefaults();
+    // come from the settings file. The defaults are a new export's: HTML,
+    // the first four columns, bare names, folder headings.
+    ExportSettings output;
     bool subfolders = true;
     bool system = true;
     bool hidden = true;

@@ -1,14 +1,19 @@
 #include "export/ColumnTitlesDlg.h"
 
 #include <QColorDialog>
+#include <QLineEdit>
+#include <QPushButton>
 
-#include <cstdio>
 #include <locale>
+#include <optional>
 #include <sstream>
 #include <string_view>
 
+#include "framework/Controls.h"
+#include "framework/MessageBox.h"
 #include "platform/CodePage.h"
 #include "res/Resources.h"
+#include "settings/SettingsFile.h"
 
 namespace norvane {
 namespace {
@@ -17,145 +22,111 @@ namespace {
 // double-byte characters in 932.
 constexpr int kMaxTitleLength = 32;
 
-// The getter's mark for "no colour"; no setter ever produces it.
-constexpr COLORREF kNoColor = 0xFFFFFFFF;
+constexpr int kTitleIds[kExportColumnCount] = {IDC_EDIT_TITLE1, IDC_EDIT_TITLE2, IDC_EDIT_TITLE3,
+                                               IDC_EDIT_TITLE4, IDC_EDIT_TITLE5, IDC_EDIT_TITLE6};
+// The order in which over-long titles are looked for: the date and time, the
+// folder, the extension, the name, the size, the version.
+constexpr std::size_t kCheckOrder[kExportColumnCount] = {1, 5, 4, 0, 2, 3};
 
-std::string ColorToText(COLORREF clrColor) {
-    if (clrColor == kNoColor) return {};
-    char szText[8];
-    std::snprintf(szText, sizeof szText, "#%02x%02x%02x", GetRValue(clrColor), GetGValue(clrColor),
-                  GetBValue(clrColor));
-    return szText;
-}
-
-BOOL TextToColor(std::string_view text, COLORREF& clrColor) {
-    if (text.size() != 7) return 0;
-    // The first character is not looked at: "#", or anything else.
-    const auto piece = [text](std::size_t nPos) {
-        const std::string strPiece(text.substr(nPos, 2));
-        return static_cast<unsigned>(HexToInt(strPiece.c_str())) & 0xFFu;
-    };
-    clrColor = RGB(piece(1), piece(3), piece(5));
-    return 1;
-}
-
-// A title edit against a code page member: Qt holds the text in Unicode, the
-// member in the code page. The length check counts what start-up told the
-// framework to count: bytes of the code page.
-void DDX_TitleText(CDataExchange* pDX, int nId, std::string& strTitle) {
-    QString strText = QString::fromStdString(CodePageToUtf8(strTitle));
-    DDX_Text(pDX, nId, strText);
-    if (pDX->m_bSaveAndValidate && !pDX->m_bFailed) strTitle = Utf8ToCodePage(strText.toStdString());
-    DDV_MaxChars(pDX, strText, kMaxTitleLength);
-}
-
-}  // namespace
-
-int HexToInt(const char* pszText) {
-    if (pszText == nullptr) return 0;
-    std::istringstream stream{std::string(pszText)};
+// One int read in hexadecimal from the start of the text: leading blanks are
+// skipped, letters may be in either case, reading stops at the first
+// character that is no hexadecimal digit ("0a" gives 10, "7z" gives 7); a
+// text that starts with none gives 0.
+int HexToInt(std::string_view text) {
+    std::istringstream stream{std::string(text)};
     stream.imbue(std::locale::classic());
     int nValue = 0;
     stream >> std::hex >> nValue;
     return stream.fail() ? 0 : nValue;
 }
 
-CColumnTitlesDlg::CColumnTitlesDlg(QWidget* pParent)
-    : CDialog(kColumnTitlesTemplate, pParent),
-      m_clrBgColor(RGB(0x00, 0x66, 0xCC)),
-      m_clrFontColor(RGB(0xFF, 0xFF, 0xFF)) {}
-
-std::span<const MessageMapEntry> CColumnTitlesDlg::GetMessageMap() const {
-    static const MessageMapEntry kMap[] = {
-        {&CDialog::Painted, &CColumnTitlesDlg::OnPaint},
-        {IDC_DEFAULTS, &QAbstractButton::clicked, &CColumnTitlesDlg::OnDefaults},
-        {IDC_BGCOLOR, &QAbstractButton::clicked, &CColumnTitlesDlg::OnBgColor},
-        {IDC_SAVE_SETTINGS, &QAbstractButton::clicked, &CColumnTitlesDlg::OnSaveSettings},
-        {IDC_FONTCOLOR, &QAbstractButton::clicked, &CColumnTitlesDlg::OnFontColor},
-    };
-    return kMap;
+std::optional<QColor> ColorFromText(std::string_view text) {
+    if (text.size() != 7) return std::nullopt;
+    const auto piece = [text](std::size_t nPos) { return HexToInt(text.substr(nPos, 2)) & 0xFF; };
+    return QColor(piece(1), piece(3), piece(5));
 }
 
-void CColumnTitlesDlg::DoDataExchange(CDataExchange* pDX) {
-    CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_STC_FONTCOLOR, m_stcFontColor);
-    DDX_Control(pDX, IDC_STC_BGCOLOR, m_stcBgColor);
-    // This order decides which over-long title is reported first.
-    DDX_TitleText(pDX, IDC_EDIT_TITLE2, m_strTitle2);
-    DDX_TitleText(pDX, IDC_EDIT_TITLE6, m_strTitle6);
-    DDX_TitleText(pDX, IDC_EDIT_TITLE5, m_strTitle5);
-    DDX_TitleText(pDX, IDC_EDIT_TITLE1, m_strTitle1);
-    DDX_TitleText(pDX, IDC_EDIT_TITLE3, m_strTitle3);
-    DDX_TitleText(pDX, IDC_EDIT_TITLE4, m_strTitle4);
+QString FromCodePage(const std::string& strText) { return QString::fromStdString(CodePageToUtf8(strText)); }
+
+}  // namespace
+
+CColumnTitlesDlg::CColumnTitlesDlg(QWidget* pParent) : TemplateDialog(kColumnTitlesTemplate, pParent) {
+    for (std::size_t i = 0; i < m_editTitles.size(); ++i) {
+        m_editTitles[i] = Control<QLineEdit>(kTitleIds[i]);
+        LimitEditText(m_editTitles[i], kMaxTitleLength);
+    }
+    connect(Control<QPushButton>(IDC_DEFAULTS), &QPushButton::clicked, this, &CColumnTitlesDlg::OnDefaults);
+    connect(Control<QPushButton>(IDC_BGCOLOR), &QPushButton::clicked, this, [this] { ChooseColor(m_bgColor); });
+    connect(Control<QPushButton>(IDC_FONTCOLOR), &QPushButton::clicked, this, [this] { ChooseColor(m_fontColor); });
+    connect(Control<QPushButton>(IDC_SAVE_SETTINGS), &QPushButton::clicked, this, &CColumnTitlesDlg::OnSaveSettings);
+    OnDefaults();
 }
 
-BOOL CColumnTitlesDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
-    return 1;
+void CColumnTitlesDlg::setSettings(const TitleSettings& titles) {
+    for (std::size_t i = 0; i < m_editTitles.size(); ++i) m_editTitles[i]->setText(FromCodePage(titles.titles[i]));
+    m_bgColor = ColorFromText(titles.bgColor).value_or(m_bgColor);
+    m_fontColor = ColorFromText(titles.fontColor).value_or(m_fontColor);
+    m_strChangeTitle = titles.changeTitle;
+    ShowColors();
 }
 
-std::string CColumnTitlesDlg::GetBgColorText() const { return ColorToText(m_clrBgColor); }
-
-std::string CColumnTitlesDlg::GetFontColorText() const { return ColorToText(m_clrFontColor); }
-
-BOOL CColumnTitlesDlg::SetBgColorText(std::string text) { return TextToColor(text, m_clrBgColor); }
-
-BOOL CColumnTitlesDlg::SetFontColorText(std::string text) { return TextToColor(text, m_clrFontColor); }
-
-TitleSettings CColumnTitlesDlg::GetTitleSettings() const {
-    return {{m_strTitle1, m_strTitle2, m_strTitle3, m_strTitle4, m_strTitle5, m_strTitle6},
-            GetBgColorText(),
-            GetFontColorText()};
+TitleSettings CColumnTitlesDlg::settings() const {
+    TitleSettings titles;
+    for (std::size_t i = 0; i < m_editTitles.size(); ++i)
+        titles.titles[i] = Utf8ToCodePage(m_editTitles[i]->text().toStdString());
+    titles.bgColor = m_bgColor.name().toStdString();
+    titles.fontColor = m_fontColor.name().toStdString();
+    titles.changeTitle = m_strChangeTitle;
+    return titles;
 }
 
-void CColumnTitlesDlg::SetTitleSettings(const TitleSettings& titles) {
-    m_strTitle1 = titles.titles[0];
-    m_strTitle2 = titles.titles[1];
-    m_strTitle3 = titles.titles[2];
-    m_strTitle4 = titles.titles[3];
-    m_strTitle5 = titles.titles[4];
-    m_strTitle6 = titles.titles[5];
-    SetBgColorText(titles.bgColor);
-    SetFontColorText(titles.fontColor);
+void CColumnTitlesDlg::accept() {
+    if (TitlesFit()) TemplateDialog::accept();
 }
 
-void CColumnTitlesDlg::OnPaint() {
-    // The fill leaves the swatch's one-pixel black frame visible.
-    FillControl(IDC_STC_BGCOLOR, m_clrBgColor);
-    FillControl(IDC_STC_FONTCOLOR, m_clrFontColor);
+bool CColumnTitlesDlg::TitlesFit() {
+    for (std::size_t i : kCheckOrder) {
+        if (CountTextLength(m_editTitles[i]->text()) <= kMaxTitleLength) continue;
+        ShowMessage(this, QStringLiteral("%1 文字以内で入力してください。").arg(kMaxTitleLength).toStdString(),
+                    MessageIcon::kWarning);
+        m_editTitles[i]->setFocus(Qt::OtherFocusReason);
+        m_editTitles[i]->selectAll();
+        return false;
+    }
+    return true;
 }
 
-void CColumnTitlesDlg::ChooseColor(COLORREF& clrColor) {
-    QColorDialog dlg(QColor(static_cast<int>(GetRValue(clrColor)), static_cast<int>(GetGValue(clrColor)),
-                            static_cast<int>(GetBValue(clrColor))),
-                     this);
+// The chooser opens at the swatch's colour; its OK takes the colour chosen.
+void CColumnTitlesDlg::ChooseColor(QColor& color) {
+    QColorDialog dlg(color, this);
     dlg.setWindowTitle(QStringLiteral("色の設定"));
     if (dlg.exec() != QDialog::Accepted) return;
-    const QColor color = dlg.selectedColor();
-    clrColor = RGB(static_cast<unsigned>(color.red()), static_cast<unsigned>(color.green()),
-                   static_cast<unsigned>(color.blue()));
-    update();  // OnPaint repaints both swatches
+    color = dlg.selectedColor();
+    ShowColors();
 }
 
-void CColumnTitlesDlg::OnBgColor() { ChooseColor(m_clrBgColor); }
-
-void CColumnTitlesDlg::OnFontColor() { ChooseColor(m_clrFontColor); }
-
+// The change column's title, which the dialog does not show, stays.
 void CColumnTitlesDlg::OnDefaults() {
-    SetTitleSettings(TitleSettings());
-    UpdateData(false);
-    update();
+    TitleSettings defaults;
+    defaults.changeTitle = m_strChangeTitle;
+    setSettings(defaults);
 }
 
+// Nothing is saved while a title is refused: its message has just told the
+// user what to change. The dialog stays open either way.
 void CColumnTitlesDlg::OnSaveSettings() {
-    // A title refused by the check is not saved: its message has just told
-    // the user what to change.
-    if (!UpdateData(true)) return;
+    if (!TitlesFit()) return;
     const std::string strPath = SettingsPath();
-    if (SaveTitleSettings(GetTitleSettings(), strPath)) return;
+    if (SaveTitleSettings(settings(), strPath)) return;
     // The folder beside the executable is often not writable on Linux; the
     // user should know the titles did not reach the file.
-    MessageBox(SettingsSaveFailureText(strPath), {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(this, SettingsSaveFailureText(strPath), MessageIcon::kWarning);
+}
+
+// The swatches are filled inside their one-pixel black frames.
+void CColumnTitlesDlg::ShowColors() {
+    SetFrameFill(Control(IDC_STC_BGCOLOR), m_bgColor);
+    SetFrameFill(Control(IDC_STC_FONTCOLOR), m_fontColor);
 }
 
 }  // namespace norvane

@@ -1,72 +1,50 @@
 // The dialog "出力するﾃｰﾌﾞﾙのﾀｲﾄﾙ編集": the six column titles of the HTML and
-// CSV output and the two colours of the HTML header row. The caller fills the
-// titles directly and the colours through the text setters, runs DoModal, and
-// on IDOK reads the titles directly and the colours through the getters.
-// Titles are byte strings in the process code page.
+// CSV output and the two colours of the HTML header row, shown as swatches
+// and chosen with a colour chooser. "初期値(&R)" puts back the defaults,
+// "設定を保存(&S)" keeps the titles and colours in the settings file. Titles
+// hold 32 bytes of the code page: typing stops there, and OK (or Save)
+// refuses a longer title that came from outside, with a message, the focus
+// on it.
 #pragma once
 
-#include <span>
-#include <string>
+#include <array>
 
-#include "framework/CDialog.h"
-#include "framework/Controls.h"
-#include "res/Resource.h"
-#include "settings/SettingsFile.h"
+#include <QColor>
+
+#include "export/ExportSettings.h"
+#include "framework/TemplateDialog.h"
+
+class QLineEdit;
 
 namespace norvane {
 
-// One int read in hexadecimal from the start of the text: leading blanks are
-// skipped, letters may be in either case, reading stops at the first
-// character that is no hexadecimal digit ("0a" gives 10, "7" gives 7, "7z"
-// gives 7). A text that holds no number at all (or too large a one) gives 0.
-int HexToInt(const char* pszText);
-
-class CColumnTitlesDlg : public CDialog {
+class CColumnTitlesDlg : public TemplateDialog {
 public:
     explicit CColumnTitlesDlg(QWidget* pParent = nullptr);
 
-    // "#rrggbb" in lower case, in the code page (plain ASCII).
-    std::string GetBgColorText() const;
-    std::string GetFontColorText() const;
-    // Takes the three two-character pieces after the first character as
-    // hexadecimal red, green and blue; the first character is not examined.
-    // FALSE, with the colour unchanged, for a text of another length than 7.
-    BOOL SetBgColorText(std::string text);
-    BOOL SetFontColorText(std::string text);
-    // The six titles and both colours as one value (the colours through the
-    // text getters and setters above), and back.
-    TitleSettings GetTitleSettings() const;
-    void SetTitleSettings(const TitleSettings& titles);
+    // A colour text of seven characters sets its colour: the three pairs of
+    // characters after the first are read as hexadecimal red, green and blue
+    // (the first character is not looked at). Any other text leaves the
+    // colour shown, at first the default.
+    void setSettings(const TitleSettings& titles);
+    // The colours as "#rrggbb" in lower case.
+    TitleSettings settings() const;
 
-    BOOL OnInitDialog() override;
-    void DoDataExchange(CDataExchange* pDX) override;
-
-    // A colour no text has set yet is the default of its key in the settings
-    // file: #0066cc for the background, #ffffff for the text.
-    COLORREF m_clrBgColor;
-    COLORREF m_clrFontColor;
-    CStatic* m_stcFontColor = nullptr;
-    CStatic* m_stcBgColor = nullptr;
-    std::string m_strTitle2;  // date and time
-    std::string m_strTitle6;  // folder
-    std::string m_strTitle5;  // extension
-    std::string m_strTitle1;  // file name
-    std::string m_strTitle3;  // size
-    std::string m_strTitle4;  // version
-
-protected:
-    std::span<const MessageMapEntry> GetMessageMap() const override;
-
-    void OnPaint();
-    void OnDefaults();
-    // The colour buttons open a QColorDialog (modal, over this dialog) at the
-    // swatch's colour; its OK takes the chosen colour.
-    void OnBgColor();
-    void OnSaveSettings();
-    void OnFontColor();
+    void accept() override;
 
 private:
-    void ChooseColor(COLORREF& clrColor);
+    // True when every title fits; else the first too long in the order the
+    // program has always checked them is told and gets the focus.
+    bool TitlesFit();
+    void ChooseColor(QColor& color);
+    void OnDefaults();
+    void OnSaveSettings();
+    void ShowColors();
+
+    std::array<QLineEdit*, kExportColumnCount> m_editTitles{};  // in column order
+    QColor m_bgColor;
+    QColor m_fontColor;
+    std::string m_strChangeTitle = TitleSettings().changeTitle;  // not shown: handed back as it came
 };
 
 }  // namespace norvane

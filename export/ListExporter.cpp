@@ -116,97 +116,50 @@ private:
     bool m_bFirst = true;
 };
 
-CListExporter::CListExporter() : m_szTextName("Carvel.txt"), m_szHtmlName("Carvel.html"), m_szCsvName("Carvel.csv") {}
-
-CListExporter::~CListExporter() = default;
-
-void CListExporter::SetSettings(const ExportSettings& settings) {
-    const auto& columns = settings.columns;
-    m_bFileName = columns[kExportFileName];
-    m_bFileDateTime = columns[kExportDateTime];
-    m_bFileSize = columns[kExportSize];
-    m_bVersion = columns[kExportVersion];
-    m_bExpansion = columns[kExportExtension];
-    m_bDirectory = columns[kExportFolder];
-    m_bText = settings.format == ExportFormat::kText;
-    m_bHtml = settings.format == ExportFormat::kHtml;
-    m_bCsv = settings.format == ExportFormat::kCsv;
-    m_bNameOnly = settings.nameOnly;
-    // An empty text writes nothing around the name, whatever asked for it.
-    m_bPrefix = !settings.prefix.empty();
-    m_strPrefix = settings.prefix;
-    m_bSuffix = !settings.suffix.empty();
-    m_strSuffix = settings.suffix;
-    m_bFolderHeading = settings.folderHeadings;
-    m_bFormattedSize = settings.formattedSize;
-    const auto& titles = settings.titles.titles;
-    m_strTitle1 = titles[0];
-    m_strTitle2 = titles[1];
-    m_strTitle3 = titles[2];
-    m_strTitle4 = titles[3];
-    m_strTitle5 = titles[4];
-    m_strTitle6 = titles[5];
-    m_strBgColor = settings.titles.bgColor;
-    m_strFontColor = settings.titles.fontColor;
-    m_strTitleChange = settings.titles.changeTitle;
-}
-
-ExportFormat CListExporter::ChosenFormat() const {
-    if (m_bHtml) return Format::kHtml;
-    if (m_bCsv) return Format::kCsv;
-    return Format::kText;
-}
+CListExporter::CListExporter(const ExportSettings& settings) : m_settings(settings) {}
 
 int CListExporter::WrittenColumnCount() const {
-    return static_cast<int>(m_bFileName) + static_cast<int>(m_bFileDateTime) + static_cast<int>(m_bFileSize) +
-           static_cast<int>(m_bVersion) + static_cast<int>(m_bExpansion) + static_cast<int>(m_bDirectory);
+    int nCount = 0;
+    for (bool bWritten : m_settings.columns) nCount += bWritten ? 1 : 0;
+    return nCount;
 }
 
 void CListExporter::WriteHeader(OutputSink& sink) { WriteHeaderLine(sink, nullptr); }
 
-void CListExporter::WriteComparisonHeader(OutputSink& sink) { WriteHeaderLine(sink, &m_strTitleChange); }
+void CListExporter::WriteComparisonHeader(OutputSink& sink) { WriteHeaderLine(sink, &m_settings.titles.changeTitle); }
 
 void CListExporter::WriteHeaderLine(OutputSink& sink, const std::string* pChangeTitle) {
-    const Format format = ChosenFormat();
+    const Format format = m_settings.format;
     if (format == Format::kText) return;
-    const std::pair<bool, const std::string*> columns[] = {
-        {pChangeTitle != nullptr, pChangeTitle},
-        {m_bFileName, &m_strTitle1},
-        {m_bFileDateTime, &m_strTitle2},
-        {m_bFileSize, &m_strTitle3},
-        {m_bVersion, &m_strTitle4},
-        {m_bExpansion, &m_strTitle5},
-        {m_bDirectory, &m_strTitle6},
-    };
+    const TitleSettings& titles = m_settings.titles;
     std::string& line = m_strLine;
     line.clear();
-    if (format == Format::kHtml) {
-        line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
-        for (const auto& [bWritten, title] : columns) {
-            if (!bWritten) continue;
+    if (format == Format::kHtml) line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
+    const auto appendTitle = [&](const std::string& strTitle) {
+        if (format == Format::kHtml) {
             line += "<TD bgColor=";
-            AppendEscaped(line, m_strBgColor, kUserText);
+            AppendEscaped(line, titles.bgColor, kUserText);
             line += "><FONT class=VERDANA color=";
-            AppendEscaped(line, m_strFontColor, kUserText);
+            AppendEscaped(line, titles.fontColor, kUserText);
             line += '>';
-            AppendEscaped(line, *title, kUserText);
+            AppendEscaped(line, strTitle, kUserText);
             line += "</FONT></TD>\r\n";
-        }
-        line += "</TR>\r\n";
-    } else {
-        // Every title is followed by a comma, the last one too.
-        for (const auto& [bWritten, title] : columns) {
-            if (!bWritten) continue;
-            AppendEscaped(line, *title, kUserText);
+        } else {
+            // Every title is followed by a comma, the last one too.
+            AppendEscaped(line, strTitle, kUserText);
             line += ',';
         }
-        line += "\r\n";
+    };
+    if (pChangeTitle != nullptr) appendTitle(*pChangeTitle);
+    for (std::size_t nColumn = 0; nColumn < titles.titles.size(); ++nColumn) {
+        if (m_settings.columns[nColumn]) appendTitle(titles.titles[nColumn]);
     }
+    line += format == Format::kHtml ? "</TR>\r\n" : "\r\n";
     sink.Write(line);
 }
 
 void CListExporter::WriteFooter(OutputSink& sink) {
-    if (ChosenFormat() == Format::kHtml) sink.Write("</tbody>\r\n</table>");
+    if (m_settings.format == Format::kHtml) sink.Write("</tbody>\r\n</table>");
 }
 
 void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item) {
@@ -219,7 +172,6 @@ void CListExporter::WriteComparedRow(OutputSink& sink, std::string& previousFold
 
 void CListExporter::WriteLine(OutputSink& sink, std::string& previousFolder, const FileItem& item,
                               const ComparedRow* pRow) {
-    const Format format = ChosenFormat();
     std::string& line = m_strLine;
     line.clear();
     // Equal folder texts are equal byte strings in either code page, so a
@@ -228,10 +180,10 @@ void CListExporter::WriteLine(OutputSink& sink, std::string& previousFolder, con
     if (!FolderTextEquals(item.folder, previousFolder)) {
         previousFolder.clear();
         AppendFolderText(previousFolder, item.folder);
-        if (m_bFolderHeading)
-            AppendHeading(line, format, previousFolder, WrittenColumnCount() + (pRow != nullptr ? 1 : 0));
+        if (m_settings.folderHeadings)
+            AppendHeading(line, previousFolder, WrittenColumnCount() + (pRow != nullptr ? 1 : 0));
     }
-    AppendRowLine(line, format, item, previousFolder, pRow);
+    AppendRowLine(line, item, previousFolder, pRow);
     sink.Write(line);
 }
 
@@ -259,7 +211,8 @@ bool CListExporter::WriteComparison(OutputSink& sink, const std::vector<const Co
     return !sink.Failed();
 }
 
-void CListExporter::AppendHeading(std::string& line, Format format, std::string_view folder, int nColumns) const {
+void CListExporter::AppendHeading(std::string& line, std::string_view folder, int nColumns) const {
+    const Format format = m_settings.format;
     if (format == Format::kHtml) {
         line += "<tr><TD colspan=";
         line += std::to_string(nColumns);
@@ -283,20 +236,21 @@ void CListExporter::AppendHeading(std::string& line, Format format, std::string_
     }
 }
 
-void CListExporter::AppendNameText(std::string& line, Format format, const FileItem& item,
-                                   std::string_view folder) const {
+void CListExporter::AppendNameText(std::string& line, const FileItem& item, std::string_view folder) const {
+    const Format format = m_settings.format;
     const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
     const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
-    if (m_bPrefix) AppendEscaped(line, m_strPrefix, userText);
+    AppendEscaped(line, m_settings.prefix, userText);
     // The name text is the folder (which ends with "/") and the name, kept
     // whole however long.
-    if (!m_bNameOnly) AppendEscaped(line, folder, field);
+    if (!m_settings.nameOnly) AppendEscaped(line, folder, field);
     AppendEscaped(line, item.fileName, field);
-    if (m_bSuffix) AppendEscaped(line, m_strSuffix, userText);
+    AppendEscaped(line, m_settings.suffix, userText);
 }
 
-void CListExporter::AppendRowLine(std::string& line, Format format, const FileItem& item, std::string_view folder,
+void CListExporter::AppendRowLine(std::string& line, const FileItem& item, std::string_view folder,
                                   const ComparedRow* pRow) const {
+    const Format format = m_settings.format;
     const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
     RowCells cells(line, format);
     // Of a compared row: the old record of a changed cell (else null), and
@@ -306,17 +260,17 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
 
     if (format == Format::kHtml) line += "<tr>";
     if (pRow != nullptr) cells.Quoted(false, [&] { AppendChangeText(line, *pRow); });
-    if (m_bFileName) {
+    if (Written(kExportFileName)) {
         cells.Quoted(false, [&] {
             // A moved file's name with its folder: both paths.
-            if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr && !m_bNameOnly) {
-                AppendNameText(line, format, *pOld, FolderText(pOld->folder));
+            if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr && !m_settings.nameOnly) {
+                AppendNameText(line, *pOld, FolderText(pOld->folder));
                 line += arrow;
             }
-            AppendNameText(line, format, item, folder);
+            AppendNameText(line, item, folder);
         });
     }
-    if (m_bFileDateTime) {
+    if (Written(kExportDateTime)) {
         cells.Quoted(false, [&] {
             if (const FileItem* pOld = oldOf(kColumnDateTime); pOld != nullptr) {
                 // To the second: both texts differ.
@@ -328,18 +282,18 @@ void CListExporter::AppendRowLine(std::string& line, Format format, const FileIt
             }
         });
     }
-    if (m_bFileSize) {
+    if (Written(kExportSize)) {
         cells.Quoted(true, [&] {
             if (const FileItem* pOld = oldOf(kColumnSize); pOld != nullptr) {
-                AppendCellText(line, *pOld, kColumnSize, m_bFormattedSize);
+                AppendCellText(line, *pOld, kColumnSize, m_settings.formattedSize);
                 line += arrow;
             }
-            AppendCellText(line, item, kColumnSize, m_bFormattedSize);
+            AppendCellText(line, item, kColumnSize, m_settings.formattedSize);
         });
     }
-    if (m_bVersion) AppendVersionCell(cells, item.versionInfo, oldOf(kColumnVersion), arrow);
-    if (m_bExpansion) cells.Quoted(false, [&] { AppendEscaped(line, item.extension(), field); });
-    if (m_bDirectory) {
+    if (Written(kExportVersion)) AppendVersionCell(cells, item.versionInfo, oldOf(kColumnVersion), arrow);
+    if (Written(kExportExtension)) cells.Quoted(false, [&] { AppendEscaped(line, item.extension(), field); });
+    if (Written(kExportFolder)) {
         cells.Quoted(false, [&] {
             if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr) {
                 AppendEscaped(line, FolderText(pOld->folder), field);

@@ -69,7 +69,7 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
         strText += "\r\n";
         strText += strReason;
     }
-    MessageBox(pOwner, strText, {}, MB_OK | MB_ICONEXCLAMATION);
+    ShowMessage(pOwner, strText, MessageIcon::kWarning);
 }
 
 // Writes the rows into the file at strPathUtf8. A file that cannot be
@@ -103,27 +103,24 @@ bool WriteExport(const std::function<void(OutputSink&)>& fnWrite, const std::str
 }
 
 // The save dialog, the file written by fnWrite, the question.
-bool RunExport(CListExporter& exporter, const std::function<void(OutputSink&)>& fnWrite, QWidget* pOwner) {
+bool RunExport(const ExportSettings& settings, const std::function<void(OutputSink&)>& fnWrite, QWidget* pOwner) {
     // Every run proposes the format's default name in the program's own
     // folder, or where it may not write there, in the folder of the last
     // export; never whatever the current folder happens to be.
     std::string strRawFolder = ExportProposalFolder();
     if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
-    const ExportFormat format = exporter.ChosenFormat();
-    const std::string& strName = format == ExportFormat::kText   ? exporter.m_szTextName
-                                 : format == ExportFormat::kHtml ? exporter.m_szHtmlName
-                                                                 : exporter.m_szCsvName;
-    exporter.m_szPath = FileSystemToCodePage(strRawFolder, FileSystemCodePage()) + strName;
+    const char* pszName = settings.format == ExportFormat::kText   ? "Carvel.txt"
+                          : settings.format == ExportFormat::kHtml ? "Carvel.html"
+                                                                   : "Carvel.csv";
     // The dialog gets the folder decoded straight from the file system's
     // bytes, so a folder name the code page cannot hold still opens.
     QString strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
-    QString strFileName = QString::fromStdString(CodePageToUtf8(strName));
+    QString strFileName = QString::fromUtf8(pszName);
     std::string strPathUtf8;
     for (;;) {
         const QString strPath = AskSavePath(strFolder, strFileName);
         if (strPath.isEmpty()) return false;
         strPathUtf8 = strPath.toStdString();
-        exporter.m_szPath = Utf8ToCodePage(strPathUtf8);
         if (WriteExport(fnWrite, strPathUtf8, pOwner)) break;
         // The options chosen stay: the dialog opens again on the name that
         // failed, in its folder if there is one, for another place.
@@ -137,7 +134,7 @@ bool RunExport(CListExporter& exporter, const std::function<void(OutputSink&)>& 
 
     std::string strQuestion = strPathUtf8;
     strQuestion += "\r\n出力されたファイルを表示しますか？";
-    if (MessageBox(pOwner, strQuestion, "出力先", MB_YESNO) == IDYES) CurrentOpener()(strPathUtf8);
+    if (AskYesNo(pOwner, strQuestion, "出力先")) CurrentOpener()(strPathUtf8);
     return true;
 }
 
@@ -149,14 +146,12 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
-    return RunExport(
-        exporter, [&](OutputSink& sink) { exporter.WriteRows(sink, rows); }, pOwner);
+bool ExportRows(const ExportSettings& settings, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
+    return RunExport(settings, [&](OutputSink& sink) { CListExporter(settings).WriteRows(sink, rows); }, pOwner);
 }
 
-bool ExportComparison(CListExporter& exporter, const std::vector<const ComparedRow*>& rows, QWidget* pOwner) {
-    return RunExport(
-        exporter, [&](OutputSink& sink) { exporter.WriteComparison(sink, rows); }, pOwner);
+bool ExportComparison(const ExportSettings& settings, const std::vector<const ComparedRow*>& rows, QWidget* pOwner) {
+    return RunExport(settings, [&](OutputSink& sink) { CListExporter(settings).WriteComparison(sink, rows); }, pOwner);
 }
 
 }  // namespace norvane

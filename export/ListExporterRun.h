@@ -22,10 +22,11 @@ namespace norvane {
 using FileOpener = std::function<bool(const std::string& strPathUtf8)>;
 FileOpener SetFileOpener(FileOpener fnOpener);
 
-// Writes rows in the order given. True only when a file was written whole;
-// false when the user cancelled the save dialog (after a failure too).
-bool ExportRows(CListExporter& exporter, const std::vector<const FileItem*>& rows, QWidget* pOwner);
+// Writes rows in the order given, by settings. True only when a file was
+// written whole; false when the user cancelled the save dialog (after a
+// failure too).
+bool ExportRows(const ExportSettings& settings, const std::vector<const FileItem*>& rows, QWidget* pOwner);
 // The same for the rows of a comparison, the change column first.
-bool ExportComparison(CListExporter& exporter, const std::vector<const ComparedRow*>& rows, QWidget* pOwner);
+bool ExportComparison(const ExportSettings& settings, const std::vector<const ComparedRow*>& rows, QWidget* pOwner);
 
 }  // namespace norvane

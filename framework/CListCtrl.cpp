@@ -58,10 +58,10 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     });
 }
 
-int CListCtrl::InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth) {
+int CListCtrl::InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth) {
     auto* pModel = dynamic_cast<ListCtrlModel*>(model());
     if (pModel == nullptr) return -1;
-    const int nAt = pModel->InsertColumn(nCol, strHeading, nFormat);
+    const int nAt = pModel->InsertColumn(nCol, strHeading, align);
     horizontalHeader()->resizeSection(nAt, nWidth);
     return nAt;
 }
@@ -72,40 +72,6 @@ bool CListCtrl::DeleteColumn(int nCol) {
 }
 
 int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
-
-std::vector<std::pair<int, int>> CListCtrl::SelectedRuns() const {
-    std::vector<std::pair<int, int>> runs;
-    if (selectionModel() == nullptr) return runs;
-    // Walk the ranges: selectedRows() is quadratic in their number.
-    for (const QItemSelectionRange& range : selectionModel()->selection()) {
-        if (range.isValid()) runs.emplace_back(range.top(), range.bottom());
-    }
-    std::sort(runs.begin(), runs.end());
-    std::size_t nOut = 0;
-    for (const auto& run : runs) {
-        if (nOut > 0 && run.first <= runs[nOut - 1].second + 1) {
-            runs[nOut - 1].second = std::max(runs[nOut - 1].second, run.second);
-        } else {
-            runs[nOut++] = run;
-        }
-    }
-    runs.resize(nOut);
-    return runs;
-}
-
-std::vector<int> CListCtrl::GetSelectedRows() const {
-    std::vector<int> rows;
-    for (const auto& [nFirst, nLast] : SelectedRuns()) {
-        for (int nRow = nFirst; nRow <= nLast; ++nRow) rows.push_back(nRow);
-    }
-    return rows;
-}
-
-int CListCtrl::GetSelectedCount() const {
-    int nCount = 0;
-    for (const auto& [nFirst, nLast] : SelectedRuns()) nCount += nLast - nFirst + 1;
-    return nCount;
-}
 
 int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
 
@@ -144,7 +110,7 @@ void CListCtrl::EnableColumnClicks(bool bEnable) {
 
 int CListCtrl::sizeHintForColumn(int nColumn) const {
     const auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
-    if (pModel == nullptr) return ReportView::sizeHintForColumn(nColumn);
+    if (pModel == nullptr) return -1;
     ensurePolished();
     QStyleOptionViewItem option;
     initViewItemOption(&option);

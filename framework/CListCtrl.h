@@ -11,11 +11,10 @@
 
 #include <QPersistentModelIndex>
 
+#include "framework/ListCtrlModel.h"
 #include "framework/ReportView.h"
 
 namespace norvane {
-
-class ListCtrlModel;
 
 class CListCtrl : public ReportView {
     Q_OBJECT
@@ -24,13 +23,10 @@ public:
     explicit CListCtrl(QWidget* pParent = nullptr);
 
     // The model's column, and its width in pixels.
-    int InsertColumn(int nCol, const QString& strHeading, int nFormat, int nWidth);
+    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth);
     bool DeleteColumn(int nCol);
     int GetItemCount() const;
 
-    // The selected rows in display order, and their number.
-    std::vector<int> GetSelectedRows() const;
-    int GetSelectedCount() const;
     // -1 when the list is new or emptied. SetSelectionMark returns the old one.
     int GetSelectionMark() const { return m_nSelectionMark; }
     int SetSelectionMark(int nMark);
@@ -78,8 +74,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
-    // The selected rows as sorted, disjoint [first, last] runs.
-    std::vector<std::pair<int, int>> SelectedRuns() const;
     void SelectFromMark(int nRow, bool bAdd);
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 

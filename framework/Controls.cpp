@@ -184,11 +184,9 @@ QRect FitStaticText(QLabel* pLabel, const ControlTemplate& control, const QRect&
 
 QWidget* CreateButton(const ControlTemplate& control, const QString& strText, QWidget* pParent) {
     if (control.kind == ControlKind::AutoCheckBox) return new QCheckBox(strText, pParent);
-    if (control.kind == ControlKind::AutoRadioButton) {
-        auto* pRadio = new QRadioButton(strText, pParent);
-        pRadio->setAutoExclusive(false);  // the group of the template decides
-        return pRadio;
-    }
+    // A radio button stays auto-exclusive, which screen readers take for a
+    // radio button's mark; the button group of its template decides.
+    if (control.kind == ControlKind::AutoRadioButton) return new QRadioButton(strText, pParent);
     auto* pButton = new QPushButton(strText, pParent);
     // Enter is the dialog's, as on Windows, not Qt's auto-default buttons'.
     pButton->setAutoDefault(false);
@@ -326,35 +324,6 @@ void CComboBox::DeleteString(int nIndex) {
     const QString strEdit = currentText();
     removeItem(nIndex);
     if (isEditable() && currentText() != strEdit) setEditText(strEdit);
-}
-
-// A radio button of an exclusive group can only be unchecked with the group
-// made non-exclusive for the moment (Windows lets a program uncheck it).
-void SetButtonCheck(QAbstractButton* pButton, bool bCheck) {
-    if (pButton == nullptr) return;
-    QButtonGroup* pGroup = pButton->group();
-    const bool bExclusive = pGroup != nullptr && pGroup->exclusive();
-    if (!bCheck && bExclusive) pGroup->setExclusive(false);
-    pButton->setChecked(bCheck);
-    if (!bCheck && bExclusive) pGroup->setExclusive(true);
-}
-
-QString WidgetText(const QWidget* pWidget) {
-    if (auto* pButton = qobject_cast<const QAbstractButton*>(pWidget)) return pButton->text();
-    if (auto* pLabel = qobject_cast<const QLabel*>(pWidget)) return pLabel->text();
-    if (auto* pEdit = qobject_cast<const QLineEdit*>(pWidget)) return pEdit->text();
-    if (auto* pCombo = qobject_cast<const QComboBox*>(pWidget)) return pCombo->currentText();
-    if (auto* pGroup = qobject_cast<const QGroupBox*>(pWidget)) return pGroup->title();
-    return pWidget != nullptr ? pWidget->windowTitle() : QString();
-}
-
-void SetWidgetText(QWidget* pWidget, const QString& strText) {
-    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget)) pButton->setText(strText);
-    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget)) pLabel->setText(strText);
-    else if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget)) pEdit->setText(strText);
-    else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) pCombo->setEditText(strText);
-    else if (auto* pGroup = qobject_cast<QGroupBox*>(pWidget)) pGroup->setTitle(strText);
-    else if (pWidget != nullptr) pWidget->setWindowTitle(strText);
 }
 
 void SetTextLengthCounter(std::function<int(const QString&)> fnCounter) { LengthCounter() = std::move(fnCounter); }

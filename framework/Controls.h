@@ -1,26 +1,20 @@
-// The controls a template creates, made to behave as the program expects
-// rather than as Qt does by default, and the helpers that read and set them.
-// Texts are UTF-8 at this boundary.
+// The controls a template creates, made to behave as a Windows dialog's
+// controls do rather than as Qt's do by default. Texts are UTF-8 at this
+// boundary.
 #pragma once
 
 #include <functional>
 #include <string_view>
 
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QFrame>
 #include <QLineEdit>
-
-class QButtonGroup;
 
 #include "framework/DialogTemplate.h"
 
-namespace norvane {
+class QAbstractButton;
+class QButtonGroup;
 
-// The control classes the dialogs' members are declared with.
-using CButton = QAbstractButton;
-using CEdit = QLineEdit;
-using CStatic = QFrame;
+namespace norvane {
 
 // An editable combo box whose list leaves the edit field alone: adding or
 // removing an entry selects nothing and keeps the typed text. With the
@@ -38,7 +32,7 @@ private:
 };
 
 // Creates the widget of a template control at rc (pixels), without tab
-// order, mnemonics or signals: CDialog adds those.
+// order, mnemonics or signals: TemplateDialog adds those.
 QWidget* CreateTemplateControl(const ControlTemplate& control, const QRect& rc, QWidget* pParent);
 // A label's text with its mnemonic markers resolved ("&&" is "&").
 QString StripMnemonic(const QString& strText);
@@ -51,15 +45,6 @@ void SetRadioGroupTabStop(QButtonGroup* pGroup, QAbstractButton* pTabStop);
 void SetGroupBoxNext(QWidget* pGroupBox, QWidget* pNext);
 // Fills a black-frame static, inset by one pixel, until changed.
 void SetFrameFill(QWidget* pFrame, const QColor& color);
-
-// Text of any control the templates create (button, label, edit, combo box
-// edit field, group box, window caption).
-QString WidgetText(const QWidget* pWidget);
-void SetWidgetText(QWidget* pWidget, const QString& strText);
-
-// Checks or unchecks a button: a radio button of an exclusive group can be
-// unchecked by the program even when it is the checked one.
-void SetButtonCheck(QAbstractButton* pButton, bool bCheck);
 
 // How edit limits count a text: the program counts bytes of its code page.
 // The default counts UTF-8 bytes.

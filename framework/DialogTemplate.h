@@ -1,8 +1,7 @@
 // Dialog templates as data: what a dialog resource holds (caption, size and
-// font, window styles, the controls in tab order), so that CDialog can build
-// each window exactly as it was laid out. Each dialog hands CDialog its
-// template. Texts are UTF-8 and keep their "&" mnemonics; rectangles are in
-// dialog units.
+// font, window styles, the controls in tab order), so that TemplateDialog can
+// build each window exactly as it was laid out. Texts are UTF-8 and keep
+// their "&" mnemonics; rectangles are in dialog units.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +10,12 @@
 class QImage;
 
 namespace norvane {
+
+// The ids of the buttons that accept and reject a dialog, and the id of a
+// control no code refers to.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_STATIC = -1;
 
 enum class ControlKind {
     PushButton,

@@ -7,8 +7,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "framework/AfxTypes.h"
-
 namespace norvane {
 namespace {
 
@@ -79,11 +77,11 @@ Qt::ItemFlags ListCtrlModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-int ListCtrlModel::InsertColumn(int nCol, const QString& strHeading, int nFormat) {
+int ListCtrlModel::InsertColumn(int nCol, const QString& strHeading, ColumnAlign align) {
     const int nAt = std::clamp(nCol, 0, columnCount());
     beginInsertColumns(QModelIndex(), nAt, nAt);
-    const Qt::Alignment align = (nFormat == LVCFMT_RIGHT ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-    m_columns.insert(m_columns.begin() + nAt, Column{strHeading, align});
+    const Qt::Alignment flags = (align == ColumnAlign::kRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    m_columns.insert(m_columns.begin() + nAt, Column{strHeading, flags});
     endInsertColumns();
     return nAt;
 }

@@ -13,6 +13,9 @@ class QFontMetrics;
 
 namespace norvane {
 
+// How a column lays out its texts.
+enum class ColumnAlign { kLeft, kRight };
+
 class ListCtrlModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -24,8 +27,8 @@ public:
     QVariant headerData(int nSection, Qt::Orientation orientation, int nRole = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // nFormat: LVCFMT_LEFT or LVCFMT_RIGHT. Returns where it went.
-    int InsertColumn(int nCol, const QString& strHeading, int nFormat);
+    // Returns where it went.
+    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align);
     // False when there is no such column.
     bool RemoveColumn(int nCol);
 

@@ -10,9 +10,6 @@
 namespace norvane {
 namespace {
 
-constexpr UINT kButtonsMask = 0xF;
-constexpr UINT kIconMask = 0xF0;
-
 QString FromUtf8(std::string_view str) { return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size())); }
 
 // A box without a cancel button cannot be dismissed by Esc or the close box.
@@ -28,37 +25,40 @@ protected:
     }
 };
 
-}  // namespace
-
-int MessageBox(QWidget* pOwner, std::string_view strText, std::string_view strCaption, UINT nType) {
-    QMessageBox box(pOwner);
+void Prepare(QMessageBox& box, std::string_view strText, std::string_view strCaption) {
     box.setObjectName(QStringLiteral("norvane_messagebox"));
     box.setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
     box.setWindowTitle(strCaption.empty() ? QCoreApplication::applicationName() : FromUtf8(strCaption));
     box.setTextFormat(Qt::PlainText);
     box.setText(FromUtf8(strText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    switch (nType & kIconMask) {
-        case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
-        case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
-    }
-    NoCancelFilter filter;
-    if ((nType & kButtonsMask) == MB_YESNO) {
-        // Yes is the default button.
-        QPushButton* pYes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-        box.setDefaultButton(pYes);
-        box.setWindowFlag(Qt::WindowCloseButtonHint, false);
-        box.installEventFilter(&filter);
-        box.exec();
-        return box.clickedButton() == pYes ? IDYES : IDNO;
-    }
-    // Esc on a lone OK is OK.
+}
+
+}  // namespace
+
+void ShowMessage(QWidget* pOwner, std::string_view strText, MessageIcon icon, std::string_view strCaption) {
+    QMessageBox box(pOwner);
+    Prepare(box, strText, strCaption);
+    box.setIcon(icon == MessageIcon::kWarning       ? QMessageBox::Warning
+                : icon == MessageIcon::kInformation ? QMessageBox::Information
+                                                    : QMessageBox::NoIcon);
     QPushButton* pOk = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(pOk);
     box.setEscapeButton(pOk);
     box.exec();
-    return IDOK;
+}
+
+bool AskYesNo(QWidget* pOwner, std::string_view strText, std::string_view strCaption) {
+    QMessageBox box(pOwner);
+    Prepare(box, strText, strCaption);
+    box.setIcon(QMessageBox::NoIcon);
+    QPushButton* pYes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(pYes);
+    box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    NoCancelFilter filter;
+    box.installEventFilter(&filter);
+    box.exec();
+    return box.clickedButton() == pYes;
 }
 
 }  // namespace norvane

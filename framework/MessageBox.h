@@ -1,19 +1,20 @@
-// Message boxes with the Windows outcomes: the MB_ type picks the buttons and
-// the icon, the result is IDOK, IDYES or IDNO. A Yes/No box has no cancel:
-// Esc and the close box do nothing there. The box is a QMessageBox, modal
-// while it runs.
+// Message boxes as a Windows program shows them. Texts are UTF-8; "\r\n"
+// breaks a line like "\n"; an empty caption gives the application's name.
+// Each box is a QMessageBox, modal while it runs.
 #pragma once
 
 #include <string_view>
-
-#include "framework/AfxTypes.h"
 
 class QWidget;
 
 namespace norvane {
 
-// strText and strCaption are UTF-8; "\r\n" breaks a line like "\n". An empty
-// caption gives the application's name.
-int MessageBox(QWidget* pOwner, std::string_view strText, std::string_view strCaption, UINT nType);
+enum class MessageIcon { kNone, kInformation, kWarning };
+
+// A box with OK alone, which Esc also ends.
+void ShowMessage(QWidget* pOwner, std::string_view strText, MessageIcon icon, std::string_view strCaption = {});
+// A box with Yes (the default) and No, without an icon; it has no cancel, so
+// Esc and the close box do nothing. True for Yes.
+bool AskYesNo(QWidget* pOwner, std::string_view strText, std::string_view strCaption);
 
 }  // namespace norvane

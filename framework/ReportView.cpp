@@ -14,6 +14,8 @@ ReportView::ReportView(QWidget* pParent)
     : QAbstractItemView(pParent),
       m_pHeader(new QHeaderView(Qt::Horizontal, this)),
       m_nRowHeight(fontMetrics().height() + 4) {
+    static const bool bAccessible = (QAccessible::installFactory(&ReportViewAccessible), true);
+    Q_UNUSED(bAccessible);
     setSelectionBehavior(SelectRows);
     m_pHeader->setSectionsClickable(true);
     connect(m_pHeader, &QHeaderView::sectionResized, this, &ReportView::OnColumnsChanged);
@@ -93,20 +95,6 @@ void ReportView::scrollTo(const QModelIndex& index, ScrollHint hint) {
             break;
     }
     verticalScrollBar()->setValue(nTop);
-}
-
-int ReportView::sizeHintForColumn(int nColumn) const {
-    if (model() == nullptr) return -1;
-    ensurePolished();
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    int nWidest = 0;
-    const int nEnd = std::min(RowCount(), TopRow() + PageRows() + 1);
-    for (int nRow = TopRow(); nRow < nEnd; ++nRow) {
-        const QModelIndex index = model()->index(nRow, nColumn, rootIndex());
-        nWidest = std::max(nWidest, itemDelegateForIndex(index)->sizeHint(option, index).width());
-    }
-    return nWidest + GridWidth();
 }
 
 void ReportView::reset() {
@@ -217,6 +205,56 @@ void ReportView::currentChanged(const QModelIndex& current, const QModelIndex& p
     if (previous.isValid()) viewport()->update(RowRect(previous.row()));
     if (current.isValid()) viewport()->update(RowRect(current.row()));
     QAbstractItemView::currentChanged(current, previous);
+    if (hasFocus()) Announce(QAccessible::Focus, current);
+}
+
+void ReportView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QAbstractItemView::selectionChanged(selected, deselected);
+    // The first cell of each: a range of a million rows is one event.
+    if (!selected.isEmpty()) Announce(QAccessible::SelectionAdd, selected.first().topLeft());
+    if (!deselected.isEmpty()) Announce(QAccessible::SelectionRemove, deselected.first().topLeft());
+}
+
+void ReportView::Announce(QAccessible::Event type, const QModelIndex& index) {
+    if (!QAccessible::isActive() || !index.isValid()) return;
+    QAccessibleEvent event(this, type);
+    // The headings come first among the table's children.
+    event.setChild((index.row() + 1) * model()->columnCount(rootIndex()) + index.column());
+    QAccessible::updateAccessibility(&event);
+}
+
+std::vector<std::pair<int, int>> ReportView::SelectedRuns() const {
+    std::vector<std::pair<int, int>> runs;
+    if (selectionModel() == nullptr) return runs;
+    // Walk the ranges: selectedRows() is quadratic in their number.
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.isValid()) runs.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(runs.begin(), runs.end());
+    std::size_t nOut = 0;
+    for (const auto& run : runs) {
+        if (nOut > 0 && run.first <= runs[nOut - 1].second + 1) {
+            runs[nOut - 1].second = std::max(runs[nOut - 1].second, run.second);
+        } else {
+            runs[nOut++] = run;
+        }
+    }
+    runs.resize(nOut);
+    return runs;
+}
+
+std::vector<int> ReportView::GetSelectedRows() const {
+    std::vector<int> rows;
+    for (const auto& [nFirst, nLast] : SelectedRuns()) {
+        for (int nRow = nFirst; nRow <= nLast; ++nRow) rows.push_back(nRow);
+    }
+    return rows;
+}
+
+int ReportView::GetSelectedCount() const {
+    int nCount = 0;
+    for (const auto& [nFirst, nLast] : SelectedRuns()) nCount += nLast - nFirst + 1;
+    return nCount;
 }
 
 void ReportView::changeEvent(QEvent* pEvent) {

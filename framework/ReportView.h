@@ -2,10 +2,15 @@
 // length: a row's place is worked out from its number, never stored, so the
 // view keeps nothing per row. Rows are selected whole. Rows appended below
 // the last one in sight repaint the scroll bar alone, so a list that grows
-// while it is shown costs the window almost no painting.
+// while it is shown costs the window almost no painting. Screen readers see
+// a table (ReportAccessible.cpp), told of the focus row and the selection.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include <QAbstractItemView>
+#include <QAccessible>
 
 class QHeaderView;
 
@@ -22,13 +27,13 @@ public:
     // Lines between the rows and between the columns.
     void setShowGrid(bool bShow);
     int RowHeight() const { return m_nRowHeight; }
+    // The selected rows in display order, and their number.
+    std::vector<int> GetSelectedRows() const;
+    int GetSelectedCount() const;
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& pt) const override;
-    // The widest cell of the column among the rows in sight; a double click
-    // on a heading's border fits the column to it.
-    int sizeHintForColumn(int nColumn) const override;
     void reset() override;
 
 protected:
@@ -46,8 +51,11 @@ protected:
     void changeEvent(QEvent* pEvent) override;
     void rowsInserted(const QModelIndex& parent, int nFirst, int nLast) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
+    // The selected rows as sorted, disjoint [first, last] runs.
+    std::vector<std::pair<int, int>> SelectedRuns() const;
     int RowCount() const;
     int TopRow() const;
     // The rows wholly in sight (at least one).
@@ -60,11 +68,16 @@ private:
                   const QColor& gridColor);
     void PaintFocusRow(QPainter& painter, const QModelIndex& current);
     void OnColumnsChanged();
+    // Tells screen readers of an event at the cell of index.
+    void Announce(QAccessible::Event type, const QModelIndex& index);
 
     QHeaderView* m_pHeader;
     int m_nRowHeight = 0;
     bool m_bShowGrid = false;
     bool m_bInGeometries = false;
 };
+
+// The accessible interface of a ReportView, for QAccessible::installFactory.
+QAccessibleInterface* ReportViewAccessible(const QString& strClass, QObject* pObject);
 
 }  // namespace norvane

@@ -15,9 +15,9 @@ struct FindData {
     std::uint32_t dwFileAttributes = 0;  // directory 0x10, hidden 0x2, system 0x4
     std::uint64_t fileSize = 0;
     FILETIME ftLastWriteTime = 0;
-    std::string rawName;       // the bytes the file system gave
-    std::string cFileName;     // the name in the code page
-    bool regularFile = false;  // a regular file (the only kind ever opened)
+    std::string rawName;        // the bytes the file system gave
+    std::string cFileName;      // the name in the code page
+    bool regularFile = false;   // a regular file (the only kind ever opened)
     bool symbolicLink = false;  // a symbolic link (never followed)
     // The errno of a failed look at the entry (its size and time are then
     // 0, and its kind is what the folder itself tells); EACCES says the

@@ -4,7 +4,7 @@
 // dialog layer's.
 #pragma once
 
-#include "framework/AfxTypes.h"
+#include "framework/DialogTemplate.h"
 
 namespace norvane {
 
@@ -15,9 +15,6 @@ inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDR_MAINFRAME = 129;
 inline constexpr int IDD_COLUMN_TITLES = 132;
 inline constexpr int IDD_OUTPUT_OPTIONS = 134;
-
-// The About item of the main window's context menu.
-inline constexpr int IDM_ABOUTBOX = 0x0010;
 
 // Main window (IDD_MAIN).
 inline constexpr int IDC_LIST_FILES = 1000;

@@ -18,11 +18,8 @@ namespace norvane {
 
 namespace {
 
-constexpr const char* kTitleKeys[8] = {"VALUE1", "VALUE2", "VALUE3",  "VALUE4",
-                                       "VALUE5", "VALUE6", "BGCOLOR", "FONTCOLOR"};
 constexpr const char* kHistoryKeys[8] = {"HISTORY1", "HISTORY2", "HISTORY3", "HISTORY4",
                                          "HISTORY5", "HISTORY6", "HISTORY7", "HISTORY8"};
-constexpr std::size_t kValueBuffer = 520;
 constexpr const char* kConfigFolder = "norvane/";
 // Where a package manager installs programs: a settings file there would be
 // shared by every user and left behind by the package's removal.
@@ -57,26 +54,6 @@ std::string FolderFromEnvironment(const char* name, const char* below = "") {
 
 std::string HomeFolder() { return FolderFromEnvironment("HOME"); }
 
-// The eight TITLE values in key order.
-std::array<std::string, 8> TitleValues(const TitleSettings& titles) {
-    const auto& t = titles.titles;
-    return {t[0], t[1], t[2], t[3], t[4], t[5], titles.bgColor, titles.fontColor};
-}
-
-// The file's text, read once; empty where it gives only the defaults.
-SettingsFileState ReadSettingsText(const std::string& path, std::string* text) {
-    text->clear();
-    if (path.empty()) return SettingsFileState::kMissing;
-    switch (ReadPrivateProfileFile(path, kMaxSettingsFileBytes, text)) {
-        case ProfileFileRead::kRead: return SettingsFileState::kRead;
-        case ProfileFileRead::kMissing: return SettingsFileState::kMissing;
-        case ProfileFileRead::kTooLarge: text->clear(); return SettingsFileState::kTooLarge;
-        case ProfileFileRead::kUnreadable: break;
-    }
-    text->clear();
-    return SettingsFileState::kUnreadable;
-}
-
 // A key's value in the text (or its default), cut to maxBytes as a buffer
 // of the program would cut it.
 std::string Lookup(std::string_view text, const char* section, const char* key, std::string_view defaultValue,
@@ -86,29 +63,6 @@ std::string Lookup(std::string_view text, const char* section, const char* key, 
     return std::string(CutToBytes(found ? std::string_view(*found) : defaultValue, maxBytes, codePage));
 }
 
-void ApplyValues(std::string_view text, const char* section, const char* const* keys,
-                 const std::array<std::string, 8>& defaults, std::array<std::string, 8>& values, std::size_t maxBytes) {
-    for (std::size_t i = 0; i < 8; ++i) {
-        std::string value = Lookup(text, section, keys[i], defaults[i], maxBytes);
-        if (!value.empty()) values[i] = std::move(value);
-    }
-}
-
-void ApplyTitles(std::string_view text, TitleSettings& titles) {
-    std::array<std::string, 8> values = TitleValues(titles);
-    ApplyValues(text, "TITLE", kTitleKeys, TitleValues(TitleSettings()), values, kValueBuffer - 1);
-    for (std::size_t i = 0; i < 6; ++i) titles.titles[i] = std::move(values[i]);
-    titles.bgColor = std::move(values[6]);
-    titles.fontColor = std::move(values[7]);
-    std::string change = Lookup(text, "TITLE", "VALUE7", TitleSettings().changeTitle, kValueBuffer - 1);
-    if (!change.empty()) titles.changeTitle = std::move(change);
-}
-
-// A folder is read whole: a cut one would name another folder.
-void ApplyHistory(std::string_view text, FolderHistory& history) {
-    ApplyValues(text, "MAINWINDOW", kHistoryKeys, FolderHistory{}, history, SIZE_MAX);
-}
-
 // A folder as it is written so that the reader gives it back whole: within
 // quotes where the reader would drop blanks or quotes around it; empty
 // (left out) where no line could hold it.
@@ -116,14 +70,6 @@ std::string FolderValueForWrite(const std::string& folder) {
     if (folder.size() > kMaxHistoryFolderBytes || folder.find_first_of("\r\n") != std::string::npos) return {};
     if (CleanProfileValueForRead(folder) == folder) return folder;
     return '"' + folder + '"';
-}
-
-bool Save(const char* section, const char* const* keys, const std::array<std::string, 8>& values,
-          const std::string& path) {
-    if (!CreateSettingsFolder(path, CurrentSettingsPlaces())) return false;
-    ProfileKeyValues keyValues;
-    for (std::size_t i = 0; i < 8; ++i) keyValues.emplace_back(keys[i], values[i]);
-    return WritePrivateProfileStrings(section, keyValues, path);
 }
 
 }  // namespace
@@ -169,33 +115,52 @@ bool CreateSettingsFolder(const std::string& settingsPath, const SettingsPlaces&
 
 void SetSettingsPath(std::string path) { ChosenPath() = std::move(path); }
 
-SettingsFileState LoadSettings(TitleSettings& titles, FolderHistory& history, const std::string& path) {
-    std::string text;
-    const SettingsFileState state = ReadSettingsText(path, &text);
-    if (state == SettingsFileState::kMissing || state == SettingsFileState::kTooLarge) return state;
-    ApplyTitles(text, titles);
-    ApplyHistory(text, history);
-    return state;
+SettingsFileState ReadSettingsFile(const std::string& path, std::string* text) {
+    text->clear();
+    if (path.empty()) return SettingsFileState::kMissing;
+    switch (ReadPrivateProfileFile(path, kMaxSettingsFileBytes, text)) {
+        case ProfileFileRead::kRead: return SettingsFileState::kRead;
+        case ProfileFileRead::kMissing: return SettingsFileState::kMissing;
+        case ProfileFileRead::kTooLarge: text->clear(); return SettingsFileState::kTooLarge;
+        case ProfileFileRead::kUnreadable: break;
+    }
+    text->clear();
+    return SettingsFileState::kUnreadable;
 }
 
-SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path) {
-    FolderHistory unused;
-    return LoadSettings(titles, unused, path);
+void ApplySettingsValues(std::string_view text, const char* section, std::span<const char* const> keys,
+                         std::span<const std::string> defaults, std::span<std::string> values, std::size_t maxBytes) {
+    for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+        std::string value = Lookup(text, section, keys[i], i < defaults.size() ? defaults[i] : "", maxBytes);
+        if (!value.empty()) values[i] = std::move(value);
+    }
+}
+
+bool SaveSettingsValues(const char* section, std::span<const char* const> keys, std::span<const std::string> values,
+                        const std::string& path) {
+    if (!CreateSettingsFolder(path, CurrentSettingsPlaces())) return false;
+    ProfileKeyValues keyValues;
+    for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i) keyValues.emplace_back(keys[i], values[i]);
+    return WritePrivateProfileStrings(section, keyValues, path);
+}
+
+// A folder is read whole: a cut one would name another folder.
+void ApplyFolderHistory(std::string_view text, FolderHistory& history) {
+    ApplySettingsValues(text, "MAINWINDOW", kHistoryKeys, {}, history, SIZE_MAX);
 }
 
 SettingsFileState LoadFolderHistory(FolderHistory& history, const std::string& path) {
-    TitleSettings unused;
-    return LoadSettings(unused, history, path);
-}
-
-bool SaveTitleSettings(const TitleSettings& titles, const std::string& path) {
-    return Save("TITLE", kTitleKeys, TitleValues(titles), path);
+    std::string text;
+    const SettingsFileState state = ReadSettingsFile(path, &text);
+    if (state != SettingsFileState::kMissing && state != SettingsFileState::kTooLarge)
+        ApplyFolderHistory(text, history);
+    return state;
 }
 
 bool SaveFolderHistory(const FolderHistory& history, const std::string& path) {
     FolderHistory written;
     for (std::size_t i = 0; i < history.size(); ++i) written[i] = FolderValueForWrite(history[i]);
-    return Save("MAINWINDOW", kHistoryKeys, written, path);
+    return SaveSettingsValues("MAINWINDOW", kHistoryKeys, written, path);
 }
 
 bool SettingsLinkRefused(const std::string& path) {
@@ -222,7 +187,7 @@ std::string ExportProposalFolder() {
     if (places.programFolderWritable) return places.programFolder;
     const std::string strPath = ChosenPath().empty() ? SettingsPathIn(places) : ChosenPath();
     std::string text;
-    if (ReadSettingsText(strPath, &text) == SettingsFileState::kRead) {
+    if (ReadSettingsFile(strPath, &text) == SettingsFileState::kRead) {
         std::string strFolder = Lookup(text, "EXPORT", "FOLDER", "", SIZE_MAX);
         if (!strFolder.empty()) {
             if (strFolder.back() != '/') strFolder += '/';

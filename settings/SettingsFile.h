@@ -1,12 +1,16 @@
-// The settings file Norvane.ini: the output column titles with the two HTML
-// header colours (section TITLE) and the folder history (section
-// MAINWINDOW). Texts are in the code page. This is the one place that knows
-// where the file lives.
+// The settings file Norvane.ini: where it lives, how it is read (once, and
+// only up to a size) and how its sections are written, the folder history
+// (section MAINWINDOW) and the folder of the last export (section EXPORT).
+// The export's titles and colours keep their section through it
+// (export/ExportSettings.h). Texts are in the code page. This is the one place
+// that knows where the file lives.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace norvane {
 
@@ -49,21 +53,6 @@ std::string ExportProposalFolder();
 // Nothing is written when the program's own folder is proposed anyway.
 void RememberExportFolder(const std::string& rawFolder);
 
-// The six column titles of the HTML and CSV header (file name, date and
-// time, size, version, extension, folder) and the HTML header colours as
-// "#rrggbb" texts. Default-constructed, it holds the defaults.
-struct TitleSettings {
-    std::array<std::string, 6> titles{"FileName", "FileDate&Time", "FileSize", "Version", "Expansion", "Directory"};
-    std::string bgColor = "#0066cc";
-    std::string fontColor = "#ffffff";
-    // The title of the change column that heads an exported comparison
-    // (VALUE7). No dialog edits it: the file holds it when a user puts it
-    // there, and saving the titles leaves it as it is.
-    std::string changeTitle = "Change";
-
-    bool operator==(const TitleSettings&) const = default;
-};
-
 // HISTORY1..HISTORY8; an empty value is an empty slot.
 using FolderHistory = std::array<std::string, 8>;
 
@@ -77,18 +66,26 @@ enum class SettingsFileState {
 };
 inline constexpr std::size_t kMaxSettingsFileBytes = std::size_t{1} << 20;
 
-// Each key present with a non-empty value replaces the caller's text; a
-// missing key gives its default; an empty value leaves the text as it was.
-// Nothing changes when no file exists at path, or when it is too large.
-// Titles and colours are read up to 519 bytes, folders whole. The file is
-// read once per call.
-SettingsFileState LoadSettings(TitleSettings& titles, FolderHistory& history, const std::string& path);
-SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path);
+// The file's text, read once: empty unless it was read (kRead).
+SettingsFileState ReadSettingsFile(const std::string& path, std::string* text);
+// The values of keys (in that order) in a section of a settings file's text.
+// A key held with a non-empty value replaces the caller's value; a missing
+// key gives its default (none where defaults has none); an empty value
+// leaves the caller's value. Values are cut to maxBytes of the code page.
+void ApplySettingsValues(std::string_view text, const char* section, std::span<const char* const> keys,
+                         std::span<const std::string> defaults, std::span<std::string> values, std::size_t maxBytes);
+// Writes every key with its value, empty values included, creating the
+// settings folder if it is the one of the configuration home. False when the
+// file could not be written.
+bool SaveSettingsValues(const char* section, std::span<const char* const> keys, std::span<const std::string> values,
+                        const std::string& path);
+
+// The history of a settings file's text, or of the file at path (read once):
+// folders are read whole. Nothing changes when no file exists at path, or
+// when it is too large.
+void ApplyFolderHistory(std::string_view text, FolderHistory& history);
 SettingsFileState LoadFolderHistory(FolderHistory& history, const std::string& path);
 
-// Writes all eight TITLE keys, empty values included. False when the file
-// could not be written.
-bool SaveTitleSettings(const TitleSettings& titles, const std::string& path);
 // Writes all eight HISTORY keys. A folder comes back whole from the file: one
 // with blanks or quotes around it is written within quotes, and one that
 // could not be read back as it is (a line break in it, longer than

@@ -309,8 +309,8 @@ bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folde
                                    "FROM files ORDER BY id")) {
         return SqliteFailed(rc);
     }
-    FileStore passing;
-    FileStore& target = onRow != nullptr ? passing : store;
+    // With onRow, the records of a few thousand rows at a time.
+    std::unique_ptr<FileStore> passing = onRow != nullptr ? std::make_unique<FileStore>() : nullptr;
     if (onRow == nullptr) rows.reserve(std::min(m_nFileCount, m_nFileBytes / kMinRowBytes + 1));
     std::uint64_t count = 0;
     int rc = SQLITE_ROW;
@@ -328,8 +328,9 @@ bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folde
             return Damaged("a file's values out of range");
         }
         if (!CheckName(name, false, "file name")) return false;
-        FileItem* item = target.AddItem(FileNameToCodePage(name, m_nNameEncoding),
-                                        folders[static_cast<std::size_t>(folder - 1)], name);
+        FileItem* item = (onRow != nullptr ? *passing : store)
+                             .AddItem(FileNameToCodePage(name, m_nNameEncoding),
+                                      folders[static_cast<std::size_t>(folder - 1)], name);
         // The 64 bits of sizes and times as they were written.
         item->fileSize = static_cast<std::uint64_t>(size);
         item->fileTime = static_cast<std::uint64_t>(time);
@@ -341,7 +342,7 @@ bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folde
         if (onRow != nullptr) (*onRow)(*item);
         else rows.push_back(item->ref);
         if (++count % kRowsPerCheck != 0) continue;
-        if (onRow != nullptr) passing.Clear();
+        if (onRow != nullptr) passing = std::make_unique<FileStore>();
         if (m_progress.rows != nullptr) m_progress.rows->store(count, std::memory_order_relaxed);
         if (Stopped()) return Fail(CatalogueProblem::kStopped);
     }

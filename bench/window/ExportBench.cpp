@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ListerApp.h"
@@ -68,6 +69,87 @@ bool ClickSave(QFileDialog* pDialog) {
     return false;
 }
 
+// The runs and what they measured.
+class ExportRuns {
+public:
+    explicit ExportRuns(std::string strOut) : m_strOut(std::move(strOut)) {}
+
+    BoxWatch watch;
+    std::vector<double> windowTimes;
+    std::vector<double> writerTimes;
+    int nRows = 0;
+    bool bOk = true;
+
+    void Check(bool bCondition, const char* pszWhat) {
+        if (bCondition) return;
+        std::fprintf(stderr, "bench_ExportBench: %s\n", pszWhat);
+        bOk = false;
+    }
+
+    // One export of every row from the window, timed from Save to the
+    // question that ends it.
+    void QueueWindowExport(ModalDriver& driver) {
+        driver
+            .ThenSettled<CMainDlg>([this](CMainDlg* d) {
+                nRows = d->m_listFiles->GetItemCount();
+                Check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
+            })
+            .Then<COutputOptionsDlg>([this](COutputOptionsDlg* o) {
+                // The lister's "-f text -c name,date,size,version,ext,folder --no-headings".
+                Check(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDC_CHK_EXPANSION) &&
+                          ClickButton(o, IDC_CHK_DIRECTORY) && ClickButton(o, IDC_CHK_FOLDERHEADING),
+                      "options not set");
+                Check(ClickButton(o, IDOK), "no OK");
+            })
+            .Then<QFileDialog>([this](QFileDialog* f) {
+                auto* pEdit = f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                Check(pEdit != nullptr, "no file name field");
+                if (pEdit == nullptr) return;
+                pEdit->selectAll();
+                pEdit->del();
+                TypeText(pEdit, QString::fromStdString(m_strOut));
+                if (QWidget* pPopup = QApplication::activePopupWidget()) pPopup->close();
+                // Each run writes a new file, so the dialog asks no question
+                // before replacing one and the time is the export's alone.
+                std::remove(m_strOut.c_str());
+                m_start = Clock::now();
+                Check(ClickSave(f), "no Save button");
+            })
+            .Then<QMessageBox>([this](QMessageBox* b) {
+                windowTimes.push_back(std::chrono::duration<double>(watch.shown - m_start).count());
+                Check(b->windowTitle() == QStringLiteral("出力先"), "no completion question");
+                Check(ClickButtonText(b, QStringLiteral("いいえ(&N)")), "no No button");
+            });
+    }
+
+    // The writer alone on the same rows, to a file, as norvane-list writes;
+    // then the window is closed.
+    void QueueWriterRuns(ModalDriver& driver, int nRuns) {
+        driver.ThenSettled<CMainDlg>([this, nRuns](CMainDlg* d) {
+            const std::vector<const FileItem*>& rows = d->GetFileList().Items();
+            const std::string strWriterOut = m_strOut + ".writer";
+            ExportSettings text;
+            text.format = ExportFormat::kText;
+            text.columns.fill(true);
+            text.folderHeadings = false;
+            for (int nRun = 0; nRun < nRuns; ++nRun) {
+                CListExporter exporter(text);
+                const auto t = Clock::now();
+                FileOutputSink sink;
+                const bool bWritten = sink.Open(strWriterOut) && exporter.WriteRows(sink, rows) && sink.Commit();
+                writerTimes.push_back(Seconds(t));
+                Check(bWritten, "the writer failed");
+            }
+            std::remove(strWriterOut.c_str());
+            ClickButton(d, IDCANCEL);
+        });
+    }
+
+private:
+    std::string m_strOut;
+    Clock::time_point m_start;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,8 +162,6 @@ int main(int argc, char** argv) {
     SetCodePage(nCodePage);
     SetFileSystemCodePage(nCodePage);
     QApplication app(argc, argv);
-    const std::string strRoot = argv[1];
-    const std::string strOut = argv[2];
     const int nRuns = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
 
     TempDir settings;  // the window saves its history when it closes
@@ -90,84 +170,20 @@ int main(int argc, char** argv) {
     SetFileOpener([](const std::string&) { return true; });
 
     CMainDlg dlg;
-    dlg.m_bScanAtStart = 1;
-    dlg.m_szSourceFolder = strRoot;
-    dlg.m_szTargetFolder = strRoot;
-    AfxSetMainWnd(&dlg);
-
-    BoxWatch watch;
-    app.installEventFilter(&watch);
-    std::vector<double> windowTimes;
-    std::vector<double> writerTimes;
-    Clock::time_point start;
-    int nRows = 0;
-    bool bOk = true;
-    auto check = [&bOk](bool bCondition, const char* pszWhat) {
-        if (!bCondition) {
-            std::fprintf(stderr, "bench_ExportBench: %s\n", pszWhat);
-            bOk = false;
-        }
-    };
-
+    dlg.SetFolder(argv[1]);
+    ExportRuns runs(argv[2]);
+    app.installEventFilter(&runs.watch);
     ModalDriver driver(600000);
-    for (int nRun = 0; nRun < nRuns; ++nRun) {
-        driver
-            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
-                nRows = d->m_listFiles->GetItemCount();
-                check(ClickButton(d, IDC_OUTPUT_ALL), "no export button");
-            })
-            .Then<COutputOptionsDlg>([&](COutputOptionsDlg* o) {
-                // The lister's "-f text -c name,date,size,version,ext,folder --no-headings".
-                check(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDC_CHK_EXPANSION) &&
-                          ClickButton(o, IDC_CHK_DIRECTORY) && ClickButton(o, IDC_CHK_FOLDERHEADING),
-                      "options not set");
-                check(ClickButton(o, IDOK), "no OK");
-            })
-            .Then<QFileDialog>([&](QFileDialog* f) {
-                auto* pEdit = f->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-                check(pEdit != nullptr, "no file name field");
-                if (pEdit == nullptr) return;
-                pEdit->selectAll();
-                pEdit->del();
-                TypeText(pEdit, QString::fromStdString(strOut));
-                if (QWidget* pPopup = QApplication::activePopupWidget()) pPopup->close();
-                // Each run writes a new file, so the dialog asks no question
-                // before replacing one and the time is the export's alone.
-                std::remove(strOut.c_str());
-                start = Clock::now();
-                check(ClickSave(f), "no Save button");
-            })
-            .Then<QMessageBox>([&](QMessageBox* b) {
-                windowTimes.push_back(std::chrono::duration<double>(watch.shown - start).count());
-                check(b->windowTitle() == QStringLiteral("出力先"), "no completion question");
-                check(ClickButtonText(b, QStringLiteral("いいえ(&N)")), "no No button");
-            });
-    }
-    // The writer alone on the same rows, to a file, as norvane-list writes.
-    driver.ThenSettled<CMainDlg>([&](CMainDlg* d) {
-        const std::vector<const FileItem*>& rows = d->GetFileList().Items();
-        const std::string strWriterOut = strOut + ".writer";
-        for (int nRun = 0; nRun < nRuns; ++nRun) {
-            CListExporter exporter;
-            exporter.m_bFileDateTime = exporter.m_bFileSize = exporter.m_bVersion = true;
-            exporter.m_bExpansion = exporter.m_bDirectory = true;
-            const auto t = Clock::now();
-            FileOutputSink sink;
-            const bool bWritten = sink.Open(strWriterOut) && exporter.WriteRows(sink, rows) && sink.Commit();
-            writerTimes.push_back(Seconds(t));
-            check(bWritten, "the writer failed");
-        }
-        std::remove(strWriterOut.c_str());
-        ClickButton(d, IDCANCEL);
-    });
-    dlg.DoModal();
+    for (int nRun = 0; nRun < nRuns; ++nRun) runs.QueueWindowExport(driver);
+    runs.QueueWriterRuns(driver, nRuns);
+    dlg.exec();
     if (!driver.Finished()) {
         std::fprintf(stderr, "bench_ExportBench: %s\n", qPrintable(driver.Error()));
         return 1;
     }
-    if (!bOk) return 1;
-    std::printf("rows %d\n", nRows);
-    std::printf("window_export %.3f\n", Median(windowTimes));
-    std::printf("writer_alone %.3f\n", Median(writerTimes));
+    if (!runs.bOk) return 1;
+    std::printf("rows %d\n", runs.nRows);
+    std::printf("window_export %.3f\n", Median(runs.windowTimes));
+    std::printf("writer_alone %.3f\n", Median(runs.writerTimes));
     return 0;
 }

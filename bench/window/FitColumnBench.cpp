@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     pList->setModel(&model);
     pList->setGeometry(0, 0, 1024, 600);
     for (int nColumn = 0; nColumn < kColumnCount; ++nColumn)
-        pList->InsertColumn(nColumn, QStringLiteral("Column"), 0, 100);
+        pList->InsertColumn(nColumn, QStringLiteral("Column"), ColumnAlign::kLeft, 100);
     pList->setShowGrid(true);
     window.show();
     QCoreApplication::processEvents();

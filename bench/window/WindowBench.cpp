@@ -46,16 +46,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The window as start-up shows it, without its modal loop.
-class BenchDlg : public CMainDlg {
-public:
-    using CMainDlg::OnInitDialog;
-};
-
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // Seconds the action takes until the window has painted what it shows.
-double TimePainted(BenchDlg& dlg, const std::function<void()>& fnAction) {
+double TimePainted(CMainDlg& dlg, const std::function<void()>& fnAction) {
     const auto start = Clock::now();
     fnAction();
     QCoreApplication::processEvents();  // rows are announced from the event loop
@@ -78,7 +72,7 @@ struct ScanTimes {
 // Runs the event loop while the window scans (started at start): a 10 ms
 // timer measures how late the loop lets it fire, and the first rows are
 // painted as soon as they are there.
-ScanTimes WatchScan(BenchDlg& dlg, Clock::time_point start) {
+ScanTimes WatchScan(CMainDlg& dlg, Clock::time_point start) {
     ScanTimes times;
     QEventLoop loop;
     QTimer tick;
@@ -115,11 +109,8 @@ long PeakResidentKb() {
 
 // The window with NEW, compared with OLD.
 int RunCompare(const std::string& oldPath, const std::string& newPath) {
-    BenchDlg dlg;
-    AfxSetMainWnd(&dlg);
-    dlg.m_strCatalogueAtStart = newPath;
-    dlg.CreateControls();
-    dlg.OnInitDialog();
+    CMainDlg dlg;
+    dlg.OpenCatalogueAtStart(newPath);
     dlg.resize(1024, 768);
     dlg.show();
     WatchScan(dlg, Clock::now());
@@ -134,7 +125,6 @@ int RunCompare(const std::string& oldPath, const std::string& newPath) {
     const bool bShown = dlg.GetComparison() != nullptr;
     const int nRows = dlg.m_listFiles->GetItemCount();
     dlg.hide();
-    AfxSetMainWnd(nullptr);
     if (!bShown) return 1;
     std::printf("comparison shown, rows %d\n", nRows);
     std::printf("compare-to-shown      %.3f\n", shown);
@@ -176,18 +166,11 @@ int main(int argc, char** argv) {
     int nRows = 0;
     std::vector<double> firstRows, wholeScans, lateness, firstLateness, nameSorts, sizeSorts, scrolls;
     {
-        BenchDlg dlg;
-        AfxSetMainWnd(&dlg);
-        if (bOpen) {
-            dlg.m_strCatalogueAtStart = rawFolder;
-        } else if (bScanOnly) {
-            dlg.m_strRawFolder = rawFolder;
-            dlg.m_szSourceFolder = dlg.m_szTargetFolder = FileSystemToCodePage(rawFolder, FileSystemCodePage());
-            dlg.m_bScanAtStart = true;
-        }
+        // The window as start-up shows it, without its modal loop.
         const auto start = Clock::now();
-        dlg.CreateControls();
-        dlg.OnInitDialog();
+        CMainDlg dlg;
+        if (bOpen) dlg.OpenCatalogueAtStart(rawFolder);
+        else if (bScanOnly) dlg.SetFolder(rawFolder);
         dlg.resize(1024, 768);
         dlg.show();
         CListCtrl* pView = dlg.m_listFiles;
@@ -219,7 +202,6 @@ int main(int argc, char** argv) {
             pView->scrollToTop();
         }
         dlg.hide();
-        AfxSetMainWnd(nullptr);
     }
     const long nPeakKb = PeakResidentKb();
     WaitForBackgroundWork(std::chrono::seconds(60));

@@ -139,55 +139,33 @@ void CheckHtmlMarkup(std::string_view html) {
     Check(Count(html, '<') == Count(html, '>'));
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 10) return 0;
+// The settings the input asks for. The user's own texts go out verbatim, so
+// in HTML they hold no markup here: every tag must then be the writer's.
+norvane::ExportSettings SettingsOf(const std::uint8_t* data, const std::vector<std::string_view>& parts) {
     const int format = data[0] % 3;
     const bool bHtml = format == 1;
-    const bool bCsv = format == 2;
-    const int codePage = (data[0] & 4) != 0 ? norvane::kCodePageShiftJis : norvane::kCodePageUtf8;
-    norvane::SetCodePage(codePage);
-    std::uint64_t seed = 0;
-    std::memcpy(&seed, data + 2, 8);
-
-    std::vector<std::string_view> parts;
-    std::string_view rest(reinterpret_cast<const char*>(data + 10), size - 10);
-    for (std::size_t nul; parts.size() < 7 + kMaxRows && (nul = rest.find('\0')) != std::string_view::npos;) {
-        parts.push_back(rest.substr(0, nul));
-        rest.remove_prefix(nul + 1);
-    }
-    parts.push_back(rest);
-    parts.resize(std::max<std::size_t>(parts.size(), 7));
-
-    // The user's own texts go out verbatim, so in HTML they hold no markup
-    // here: every tag must then be the writer's.
     auto userText = [&](std::string_view text) { return bHtml ? Replaced(text, "<>&", '_') : std::string(text); };
-    norvane::CListExporter exporter;
-    bool* const columns[6] = {&exporter.m_bFileName, &exporter.m_bFileDateTime, &exporter.m_bFileSize,
-                              &exporter.m_bVersion,  &exporter.m_bExpansion,    &exporter.m_bDirectory};
-    std::string* const titles[6] = {&exporter.m_strTitle1, &exporter.m_strTitle2, &exporter.m_strTitle3,
-                                    &exporter.m_strTitle4, &exporter.m_strTitle5, &exporter.m_strTitle6};
-    std::size_t columnCount = 0;
-    for (int i = 0; i < 6; ++i) {
-        *columns[i] = (data[1] >> i & 1) != 0;
-        *titles[i] = userText(parts[2]) + static_cast<char>('1' + i);
-        columnCount += *columns[i] ? 1 : 0;
+    norvane::ExportSettings settings;
+    for (std::size_t i = 0; i < 6; ++i) {
+        settings.columns[i] = (data[1] >> i & 1) != 0;
+        settings.titles.titles[i] = userText(parts[2]) + static_cast<char>('1' + i);
     }
-    exporter.m_bText = format == 0;
-    exporter.m_bHtml = bHtml;
-    exporter.m_bCsv = bCsv;
-    exporter.m_bFolderHeading = (data[0] & 8) != 0;
-    exporter.m_bNameOnly = (data[0] & 16) != 0;
-    exporter.m_bPrefix = (data[0] & 32) != 0;
-    exporter.m_bSuffix = (data[0] & 64) != 0;
-    exporter.m_bFormattedSize = (data[0] & 128) != 0;
-    exporter.m_strPrefix = userText(parts[0]);
-    exporter.m_strSuffix = userText(parts[1]);
-    exporter.m_strBgColor = userText(parts[3]);
-    exporter.m_strFontColor = userText(parts[3]) + "f";
+    settings.format = format == 1   ? norvane::ExportFormat::kHtml
+                      : format == 2 ? norvane::ExportFormat::kCsv
+                                    : norvane::ExportFormat::kText;
+    settings.folderHeadings = (data[0] & 8) != 0;
+    settings.nameOnly = (data[0] & 16) != 0;
+    settings.formattedSize = (data[0] & 128) != 0;
+    if ((data[0] & 32) != 0) settings.prefix = userText(parts[0]);
+    if ((data[0] & 64) != 0) settings.suffix = userText(parts[1]);
+    settings.titles.bgColor = userText(parts[3]);
+    settings.titles.fontColor = userText(parts[3]) + "f";
+    return settings;
+}
 
-    norvane::FileStore store;
+// Records named by the parts after the seventh, in three folders.
+std::vector<const norvane::FileItem*> RowsOf(const std::vector<std::string_view>& parts, std::uint64_t seed,
+                                             int codePage, norvane::FileStore& store) {
     std::vector<const norvane::Folder*> folders;
     for (std::size_t i = 4; i < 7; ++i) {
         std::string text(parts[i]);
@@ -203,6 +181,130 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         item->versionInfo.dwFileVersionLS = static_cast<std::uint32_t>(Next(seed));
         rows.push_back(item);
     }
+    return rows;
+}
+
+std::size_t ColumnCount(const norvane::ExportSettings& settings) {
+    return static_cast<std::size_t>(std::count(settings.columns.begin(), settings.columns.end(), true));
+}
+
+std::size_t HeadingCount(const norvane::ExportSettings& settings, const std::vector<const norvane::FileItem*>& rows) {
+    std::size_t headings = 0;
+    std::string previous;
+    for (const norvane::FileItem* item : rows) {
+        if (settings.folderHeadings && item->directory() != previous) ++headings;
+        previous = item->directory();
+    }
+    return headings;
+}
+
+// The line feeds: the writer's own lines and those of the user's texts.
+void CheckLineCount(const norvane::ExportSettings& settings, const std::vector<const norvane::FileItem*>& rows,
+                    const std::string& out) {
+    const bool bHtml = settings.format == norvane::ExportFormat::kHtml;
+    const bool bNames = settings.columns[norvane::kExportFileName];
+    const std::size_t userLines = bNames ? Count(settings.prefix, '\n') + Count(settings.suffix, '\n') : 0;
+    std::size_t headerLines = 0;
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (!settings.columns[i]) continue;
+        if (bHtml) headerLines += 1 + Count(settings.titles.bgColor, '\n') + Count(settings.titles.fontColor, '\n');
+        if (settings.format != norvane::ExportFormat::kText) headerLines += Count(settings.titles.titles[i], '\n');
+    }
+    if (bHtml) headerLines += 3 + 1 + 1;  // table, tbody, TR; /TR; /tbody
+    if (settings.format == norvane::ExportFormat::kCsv) headerLines += 1;
+    Check(Count(out, '\n') == headerLines + HeadingCount(settings, rows) + rows.size() * (1 + userLines));
+}
+
+// CSV parses into a heading record where the folder changes and one record
+// of the written columns a row, names and folders whole.
+void CheckCsv(const norvane::ExportSettings& settings, const std::vector<const norvane::FileItem*>& rows,
+              const std::string& out, const std::string& mark) {
+    // Titles are written verbatim: only plain ones make a plain header.
+    const auto& titles = settings.titles.titles;
+    if (std::any_of(titles.begin(), titles.end(),
+                    [](const std::string& t) { return t.find_first_of(",\"\r\n") != std::string::npos; }))
+        return;
+    const std::size_t columnCount = ColumnCount(settings);
+    std::vector<std::vector<std::string>> records;
+    Check(ParseCsv(out, &records));
+    Check(records.size() == 1 + HeadingCount(settings, rows) + rows.size());
+    Check(records[0].size() == columnCount + 1);
+    std::size_t r = 1;
+    std::string previous;
+    for (const norvane::FileItem* item : rows) {
+        const std::string folder = item->directory();
+        if (settings.folderHeadings && folder != previous) {
+            const bool bQuoted = folder.find_first_of(",\"\r\n") != std::string_view::npos;
+            Check(records[r].size() == 1);
+            Check(records[r][0] == mark + Replaced(folder, bQuoted ? "\r\n" : "\t\r\n", '?'));
+            ++r;
+        }
+        previous = folder;
+        const std::vector<std::string>& fields = records[r++];
+        Check(fields.size() == std::max<std::size_t>(columnCount, 1));
+        if (settings.columns[norvane::kExportFileName]) {
+            std::string name = LfToCrLf(settings.prefix);
+            if (!settings.nameOnly) name += Replaced(folder, "\r\n", '?');
+            name += Replaced(item->fileName, "\r\n", '?');
+            name += LfToCrLf(settings.suffix);
+            Check(fields[0] == name);
+        }
+        if (settings.columns[norvane::kExportFolder]) Check(fields.back() == Replaced(folder, "\r\n", '?'));
+    }
+}
+
+// TEXT: one line per heading and row, the row's cells split by tabs, when
+// the user's texts bring no tab or line of their own.
+void CheckText(const norvane::ExportSettings& settings, const std::vector<const norvane::FileItem*>& rows,
+               const std::string& out, const std::string& mark) {
+    if (settings.prefix.find_first_of("\t\r\n") != std::string::npos ||
+        settings.suffix.find_first_of("\t\r\n") != std::string::npos) {
+        return;
+    }
+    const std::size_t columnCount = ColumnCount(settings);
+    std::size_t pos = 0;
+    auto nextLine = [&] {
+        const std::size_t end = out.find("\r\n", pos);
+        Check(end != std::string::npos);
+        std::string_view line(out.data() + pos, end - pos);
+        pos = end + 2;
+        return line;
+    };
+    std::string previous;
+    for (const norvane::FileItem* item : rows) {
+        if (settings.folderHeadings && item->directory() != previous) {
+            Check(nextLine() == mark + Replaced(item->directory(), "\t\r\n", '?'));
+        }
+        previous = item->directory();
+        const std::string_view line = nextLine();
+        Check(Count(line, '\t') == (columnCount == 0 ? 0 : columnCount - 1));
+        Check(line.find_first_of("\r\n") == std::string_view::npos);
+    }
+    Check(pos == out.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 10) return 0;
+    const int codePage = (data[0] & 4) != 0 ? norvane::kCodePageShiftJis : norvane::kCodePageUtf8;
+    norvane::SetCodePage(codePage);
+    std::uint64_t seed = 0;
+    std::memcpy(&seed, data + 2, 8);
+
+    std::vector<std::string_view> parts;
+    std::string_view rest(reinterpret_cast<const char*>(data + 10), size - 10);
+    for (std::size_t nul; parts.size() < 7 + kMaxRows && (nul = rest.find('\0')) != std::string_view::npos;) {
+        parts.push_back(rest.substr(0, nul));
+        rest.remove_prefix(nul + 1);
+    }
+    parts.push_back(rest);
+    parts.resize(std::max<std::size_t>(parts.size(), 7));
+
+    const norvane::ExportSettings settings = SettingsOf(data, parts);
+    norvane::CListExporter exporter(settings);
+    norvane::FileStore store;
+    const std::vector<const norvane::FileItem*> rows = RowsOf(parts, seed, codePage, store);
 
     norvane::StringOutputSink sink;
     Check(exporter.WriteRows(sink, rows));
@@ -213,91 +315,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(file.Open(path) && exporter.WriteRows(file, rows) && file.Commit());
         Check(norvane::fuzz::ReadFile(path) == out);
     }
-
-    // The line feeds: the writer's own lines and those of the user's texts.
-    std::size_t headings = 0;
-    std::string previous;
-    for (const norvane::FileItem* item : rows) {
-        if (exporter.m_bFolderHeading && item->directory() != previous) ++headings;
-        previous = item->directory();
-    }
-    const std::size_t userLines = exporter.m_bFileName
-                                      ? (exporter.m_bPrefix ? Count(exporter.m_strPrefix, '\n') : 0) +
-                                            (exporter.m_bSuffix ? Count(exporter.m_strSuffix, '\n') : 0)
-                                      : 0;
-    std::size_t headerLines = 0;
-    for (int i = 0; i < 6; ++i) {
-        if (!*columns[i]) continue;
-        if (bHtml) headerLines += 1 + Count(exporter.m_strBgColor, '\n') + Count(exporter.m_strFontColor, '\n');
-        if (!exporter.m_bText) headerLines += Count(*titles[i], '\n');
-    }
-    if (bHtml) headerLines += 3 + 1 + 1;  // table, tbody, TR; /TR; /tbody
-    if (bCsv) headerLines += 1;
-    Check(Count(out, '\n') == headerLines + headings + rows.size() * (1 + userLines));
-
+    CheckLineCount(settings, rows, out);
     const std::string mark(norvane::MarkBlackCircle(codePage));
-    if (bHtml) {
-        CheckHtmlMarkup(out);
-        return 0;
+    switch (settings.format) {
+        case norvane::ExportFormat::kHtml: CheckHtmlMarkup(out); break;
+        case norvane::ExportFormat::kCsv: CheckCsv(settings, rows, out, mark); break;
+        case norvane::ExportFormat::kText: CheckText(settings, rows, out, mark); break;
     }
-    if (bCsv) {
-        // Titles are written verbatim: only plain ones make a plain header.
-        const bool bPlainTitles = std::none_of(std::begin(titles), std::end(titles), [](const std::string* t) {
-            return t->find_first_of(",\"\r\n") != std::string::npos;
-        });
-        if (!bPlainTitles) return 0;
-        std::vector<std::vector<std::string>> records;
-        Check(ParseCsv(out, &records));
-        Check(records.size() == 1 + headings + rows.size());
-        Check(records[0].size() == columnCount + 1);
-        std::size_t r = 1;
-        previous = {};
-        for (const norvane::FileItem* item : rows) {
-            const std::string folder = item->directory();
-            if (exporter.m_bFolderHeading && folder != previous) {
-                const bool bQuoted = folder.find_first_of(",\"\r\n") != std::string_view::npos;
-                Check(records[r].size() == 1);
-                Check(records[r][0] == mark + Replaced(folder, bQuoted ? "\r\n" : "\t\r\n", '?'));
-                ++r;
-            }
-            previous = folder;
-            const std::vector<std::string>& fields = records[r++];
-            Check(fields.size() == std::max<std::size_t>(columnCount, 1));
-            if (exporter.m_bFileName) {
-                std::string name = exporter.m_bPrefix ? LfToCrLf(exporter.m_strPrefix) : std::string();
-                if (!exporter.m_bNameOnly) name += Replaced(folder, "\r\n", '?');
-                name += Replaced(item->fileName, "\r\n", '?');
-                if (exporter.m_bSuffix) name += LfToCrLf(exporter.m_strSuffix);
-                Check(fields[0] == name);
-            }
-            if (exporter.m_bDirectory) Check(fields.back() == Replaced(folder, "\r\n", '?'));
-        }
-        return 0;
-    }
-    // TEXT: one line per heading and row, the row's cells split by tabs,
-    // when the user's texts bring no tab or line of their own.
-    if (exporter.m_strPrefix.find_first_of("\t\r\n") != std::string::npos ||
-        exporter.m_strSuffix.find_first_of("\t\r\n") != std::string::npos) {
-        return 0;
-    }
-    std::size_t pos = 0;
-    auto nextLine = [&] {
-        const std::size_t end = out.find("\r\n", pos);
-        Check(end != std::string::npos);
-        std::string_view line(out.data() + pos, end - pos);
-        pos = end + 2;
-        return line;
-    };
-    previous = {};
-    for (const norvane::FileItem* item : rows) {
-        if (exporter.m_bFolderHeading && item->directory() != previous) {
-            Check(nextLine() == mark + Replaced(item->directory(), "\t\r\n", '?'));
-        }
-        previous = item->directory();
-        const std::string_view line = nextLine();
-        Check(Count(line, '\t') == (columnCount == 0 ? 0 : columnCount - 1));
-        Check(line.find_first_of("\r\n") == std::string_view::npos);
-    }
-    Check(pos == out.size());
     return 0;
 }

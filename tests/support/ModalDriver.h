@@ -8,7 +8,7 @@
 //
 //   ModalDriver driver;
 //   driver.Then<QMessageBox>([](QMessageBox* box) { ClickButtonText(box, "はい(&Y)"); });
-//   const int nResult = norvane::MessageBox(nullptr, "text", "caption", MB_YESNO);
+//   const bool bYes = norvane::AskYesNo(nullptr, "text", "caption");
 //   QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
 #pragma once
 
@@ -27,7 +27,7 @@
 #include <deque>
 #include <functional>
 
-#include "framework/CDialog.h"
+#include "framework/TemplateDialog.h"
 
 namespace norvane::test {
 
@@ -41,9 +41,9 @@ inline QString WithoutMnemonic(QString strText) {
     return strText;
 }
 
-// The control with a template id of a dialog built by CDialog.
+// The control with a template id of a dialog built from a template.
 inline QWidget* FindControl(QWidget* pWindow, int nId) {
-    if (auto* pDialog = qobject_cast<CDialog*>(pWindow)) return pDialog->GetDlgItem(nId);
+    if (auto* pDialog = dynamic_cast<TemplateDialog*>(pWindow)) return pDialog->Control(nId);
     return pWindow != nullptr ? pWindow->findChild<QWidget*>(QStringLiteral("ctrl%1").arg(nId)) : nullptr;
 }
 
@@ -114,7 +114,7 @@ public:
     // When the active modal widget is a T, run the action on it.
     template <class T>
     ModalDriver& Then(std::function<void(T*)> fnAction) {
-        // dynamic_cast: dialogs derived from CDialog need no Q_OBJECT of their own.
+        // dynamic_cast: dialogs built from templates need no Q_OBJECT of their own.
         return Add(
             false, [](QWidget* pWidget) { return dynamic_cast<T*>(pWidget) != nullptr; },
             [fnAction](QWidget* pWidget) { fnAction(dynamic_cast<T*>(pWidget)); });

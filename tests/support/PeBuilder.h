@@ -279,7 +279,9 @@ private:
         return block;
     }
 
-    Resources BuildResources(std::uint32_t sectionRva) const {
+    // The named types first, then the numbered ones in order, the version
+    // type (16) among them in its languages.
+    std::vector<Type> ResourceTypes() const {
         const PeOptions& o = m_options;
         static const std::uint16_t kLanguages[] = {1033, 1041, 1031, 1036, 2052, 1049};
         std::vector<Type> types;
@@ -299,6 +301,12 @@ private:
             }
             types.push_back(type);
         }
+        return types;
+    }
+
+    Resources BuildResources(std::uint32_t sectionRva) const {
+        const PeOptions& o = m_options;
+        const std::vector<Type> types = ResourceTypes();
         Resources r;
         if (types.empty()) return r;
 

@@ -73,8 +73,7 @@ std::string Exports(const std::vector<const FileItem*>& rows) {
             settings.folderHeadings = !plain;
             settings.formattedSize = !plain;
             settings.prefix = plain ? "" : "<";
-            CListExporter exporter;
-            exporter.SetSettings(settings);
+            CListExporter exporter(settings);
             StringOutputSink sink;
             exporter.WriteRows(sink, rows);
             all += sink.Text();

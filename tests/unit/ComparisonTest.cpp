@@ -261,9 +261,9 @@ TEST(Comparison, ExportsWriteBothValuesOfAChange) {
         settings.format = format;
         settings.columns = {true, true, true, true, false, true};
         settings.nameOnly = nameOnly;
+        settings.folderHeadings = false;
         settings.titles = title;
-        CListExporter exporter;
-        exporter.SetSettings(settings);
+        CListExporter exporter(settings);
         StringOutputSink sink;
         exporter.WriteComparison(sink, rows);
         return sink.Text();

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "export/ExportSettings.h"
 #include "settings/SettingsFile.h"
 #include "platform/Paths.h"
 #include "support/ScopedEnvironment.h"

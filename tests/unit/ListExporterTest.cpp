@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,15 +63,15 @@ protected:
     }
 
     // The default titles and colours, headings on; columns says which of the
-    // six are written, in order ("011000": time and size).
-    static CListExporter Exporter(Fmt format, std::string_view columns = "111111") {
+    // six are written, in order ("011000": time and size); fnChange changes
+    // the rest.
+    static CListExporter Exporter(Fmt format, std::string_view columns = "111111",
+                                  const std::function<void(ExportSettings&)>& fnChange = {}) {
         ExportSettings settings;
         settings.format = format;
         for (std::size_t i = 0; i < settings.columns.size(); ++i) settings.columns[i] = columns[i] == '1';
-        settings.folderHeadings = true;
-        CListExporter e;
-        e.SetSettings(settings);
-        return e;
+        if (fnChange) fnChange(settings);
+        return CListExporter(settings);
     }
 
     std::string Write(CListExporter exporter) {
@@ -121,25 +122,23 @@ TEST_F(ListExporterTest, WorkedExampleInAllThreeFormatsByteForByte) {
     }
 }
 
-// One settings value fills the exporter: an empty prefix writes none, the
-// name mode and the titles come along; the format is decided in one place,
-// also for flags that contradict each other.
-TEST_F(ListExporterTest, SettingsFillTheExporterAndOneFormatDecides) {
+// One settings value drives the writer: an empty prefix writes none, the
+// name mode, the suffix and the titles come along. A new export's defaults
+// are the lister's: HTML with the first four columns and folder headings.
+TEST_F(ListExporterTest, OneSettingsValueDrivesTheWriter) {
     AddToolFiles();
     m_rows.resize(1);
-    ExportSettings settings;
-    settings.format = ExportFormat::kCsv;
-    settings.nameOnly = false;
-    settings.suffix = "]";
-    settings.titles.titles[0] = "Name";
-    CListExporter exporter;
-    exporter.SetSettings(settings);
-    EXPECT_FALSE(exporter.m_bPrefix);
-    EXPECT_EQ(Write(exporter), "Name,\r\n\"/tmp/Tools/tool.exe]\"\r\n");
-
-    exporter.m_bText = exporter.m_bHtml = true;
-    EXPECT_EQ(exporter.ChosenFormat(), ExportFormat::kHtml);
-    EXPECT_EQ(Write(exporter).substr(0, 18), "<table border=\"1\">");
+    EXPECT_EQ(Write(Exporter(Fmt::kCsv, "100000",
+                             [](ExportSettings& settings) {
+                                 settings.nameOnly = false;
+                                 settings.folderHeadings = false;
+                                 settings.suffix = "]";
+                                 settings.titles.titles[0] = "Name";
+                             })),
+              "Name,\r\n\"/tmp/Tools/tool.exe]\"\r\n");
+    ExportSettings defaults;
+    defaults.columns = {true, true, true, true, true, true};
+    EXPECT_EQ(Write(CListExporter(defaults)), Write(Exporter(Fmt::kHtml)));
 }
 
 TEST_F(ListExporterTest, SomeColumnsOnlyStartWithTheFirstWrittenCell) {
@@ -147,9 +146,10 @@ TEST_F(ListExporterTest, SomeColumnsOnlyStartWithTheFirstWrittenCell) {
     EXPECT_EQ(Write(Exporter(Fmt::kCsv, "011000")),
               "FileDate&Time,FileSize,\r\n\xE2\x97\x8F/tmp/Tools/\r\n"
               "\"2009/11/20 14:05\",\"4096\"\r\n\"2010/03/05  9:07\",\"1234\"\r\n");
-    CListExporter html = Exporter(Fmt::kHtml, "011000");
-    html.m_strBgColor = "red";
-    html.m_strFontColor.clear();
+    CListExporter html = Exporter(Fmt::kHtml, "011000", [](ExportSettings& settings) {
+        settings.titles.bgColor = "red";
+        settings.titles.fontColor.clear();
+    });
     EXPECT_EQ(Write(html),
               "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n"
               "<TD bgColor=red><FONT class=VERDANA color=>FileDate&Time</FONT></TD>\r\n"
@@ -192,13 +192,12 @@ TEST_F(ListExporterTest, CsvHeadingWithQuoteOrCommaIsOneQuotedField) {
 TEST_F(ListExporterTest, UserTextsVerbatimWithQuotesDoubledInCsvOnly) {
     Add("50%&co.txt");
     auto nameOnly = [](Fmt format) {
-        CListExporter exporter = Exporter(format, "100000");
-        exporter.m_bFolderHeading = exporter.m_bNameOnly = false;
-        exporter.m_bPrefix = exporter.m_bSuffix = true;
-        exporter.m_strPrefix = "<a href=\"";
-        exporter.m_strSuffix = "\">\nx";
-        exporter.m_strTitle1 = "Na\"me";
-        return exporter;
+        return Exporter(format, "100000", [](ExportSettings& settings) {
+            settings.folderHeadings = settings.nameOnly = false;
+            settings.prefix = "<a href=\"";
+            settings.suffix = "\">\nx";
+            settings.titles.titles[0] = "Na\"me";
+        });
     };
     EXPECT_EQ(Write(nameOnly(Fmt::kText)), "<a href=\"/tmp/Tools/50%&co.txt\">\r\nx\r\n");
     EXPECT_EQ(Write(nameOnly(Fmt::kCsv)), "Na\"me,\r\n\"<a href=\"\"/tmp/Tools/50%&co.txt\"\">\r\nx\"\r\n");

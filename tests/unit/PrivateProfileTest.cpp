@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -177,7 +176,9 @@ TEST_F(PrivateProfileTest, RefusedAndFailedWritesLeaveTheOldFileAndNoTemporaryFi
     EXPECT_EQ(Files(), 2);
 }
 
-TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
+// A file of 100 MB is read to its end (in linear time: a quadratic reader
+// would keep the test past ctest's timeout).
+TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadToTheirEnd) {
     std::string lines, noise;  // 50 MB of short lines, then one 50 MB line of binary bytes
     while (lines.size() < (std::size_t{1} << 20)) lines += "key=value\r\n";
     while (noise.size() < (std::size_t{1} << 20)) noise += std::string("\0\x81=[\xFF;\x7F\xE3", 8);
@@ -186,11 +187,8 @@ TEST_F(PrivateProfileTest, HundredMegabyteFilesAreReadInBoundedTime) {
     for (int i = 0; i < 100; ++i) out << (i < 50 ? lines : noise);
     out << "\r\nlast=found\r\n";
     out.close();
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Get("s", "last"), "found");
     EXPECT_EQ(Get("s", "k"), "DEF");
-    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 60.0);  // linear: about 0.2 s, 5 s in a sanitizer build
 
     // Too large to be a settings file: not rewritten, left as it was.
     const auto size = fs::file_size(m_strPath);

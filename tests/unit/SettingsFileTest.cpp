@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Paths.h"
+#include "export/ExportSettings.h"
 #include "settings/SettingsFile.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
@@ -126,7 +127,8 @@ TEST(SettingsFile, AFileOverOneMebibyteIsIgnored) {
     ASSERT_EQ(::truncate(path.c_str(), off_t{2} << 30), 0);
     TitleSettings titles;
     FolderHistory history;
-    EXPECT_EQ(LoadSettings(titles, history, path), SettingsFileState::kTooLarge);
+    EXPECT_EQ(LoadTitleSettings(titles, path), SettingsFileState::kTooLarge);
+    EXPECT_EQ(LoadFolderHistory(history, path), SettingsFileState::kTooLarge);
     EXPECT_EQ(titles, TitleSettings());
     EXPECT_EQ(history, FolderHistory());
     EXPECT_FALSE(SaveFolderHistory({"/a"}, path));
@@ -136,7 +138,7 @@ TEST(SettingsFile, AFileOverOneMebibyteIsIgnored) {
     // At the limit it is still read; a save that would pass it is refused.
     WriteAll(path, "[TITLE]\r\nVALUE1=Edge\r\n;" + std::string(kMaxSettingsFileBytes - 25, 'c') + "\r\n");
     ASSERT_EQ(std::filesystem::file_size(path), kMaxSettingsFileBytes);
-    EXPECT_EQ(LoadSettings(titles, history, path), SettingsFileState::kRead);
+    EXPECT_EQ(LoadTitleSettings(titles, path), SettingsFileState::kRead);
     EXPECT_EQ(titles.titles[0], "Edge");
     EXPECT_FALSE(SaveFolderHistory({"/a"}, path));
     EXPECT_EQ(std::filesystem::file_size(path), kMaxSettingsFileBytes);

@@ -5,6 +5,7 @@
 // the list compared with a catalogue: the change column, marked cells,
 // counts, sorts, copies, the export's bytes as norvane-list's, warnings
 // for lists not made alike, Escape, and leaving the comparison.
+#include <QAccessible>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QProcess>
@@ -24,10 +25,10 @@
 #include "app/MainDlg.h"
 #include "catalogue/BackgroundScan.h"
 #include "catalogue/CellText.h"
+#include "app/QtTranslations.h"
 #include "catalogue/FolderScan.h"
-#include "export/OutputOptionsDlg.h"
 #include "export/ListExporterRun.h"
-#include "framework/QtTranslations.h"
+#include "export/OutputOptionsDlg.h"
 #include "platform/CodePage.h"
 #include "store/Catalogue.h"
 #include "support/ModalDriver.h"
@@ -174,11 +175,8 @@ class CatalogueWindowTest : public QObject {
     // steps end it.
     void RunWindow(ModalDriver& driver, const std::string& strFolder = {}) {
         CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = strFolder.empty() ? m_dir / "Tools" : strFolder;
-        dlg.m_bScanAtStart = true;
-        AfxSetMainWnd(&dlg);
-        dlg.DoModal();
-        AfxSetMainWnd(nullptr);
+        dlg.SetFolder(strFolder.empty() ? m_dir / "Tools" : strFolder);
+        dlg.exec();
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
@@ -476,6 +474,12 @@ private:
         QVERIFY(version.data(Qt::BackgroundRole).value<QColor>().isValid());
         QVERIFY(version.data(Qt::FontRole).value<QFont>().bold());
         QCOMPARE(version.data(Qt::AccessibleTextRole).toString(), QStringLiteral("1.3.3.4（変更前 1.2.3.4）"));
+        QAccessibleInterface* pTable = QAccessible::queryAccessibleInterface(d->m_listFiles);
+        QVERIFY(pTable != nullptr && pTable->tableInterface() != nullptr);
+        QCOMPARE(pTable->tableInterface()->cellAt(nTool, 1 + kColumnVersion)->text(QAccessible::Name),
+                 QStringLiteral("1.3.3.4（変更前 1.2.3.4）"));
+        QCOMPARE(pTable->tableInterface()->cellAt(nTool, 0)->text(QAccessible::Name),
+                 QStringLiteral("変更（バージョン）"));
         QCOMPARE(version.data(Qt::ToolTipRole).toString(), QStringLiteral("変更: 1.2.3.4 → 1.3.3.4"));
         QVERIFY(!m->index(nTool, 1 + kColumnSize).data(Qt::BackgroundRole).isValid());
         QCOMPARE(m->index(nMoved, nFolder).data(Qt::AccessibleTextRole).toString(),

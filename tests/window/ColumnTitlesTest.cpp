@@ -12,10 +12,11 @@
 #include <algorithm>
 
 #include "app/MainDlg.h"
-#include "settings/SettingsFile.h"
+#include "app/QtTranslations.h"
 #include "export/ColumnTitlesDlg.h"
 #include "export/OutputOptionsDlg.h"
-#include "framework/QtTranslations.h"
+#include "framework/Controls.h"
+#include "settings/SettingsFile.h"
 #include "platform/CodePage.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
@@ -25,7 +26,17 @@ using namespace norvane::test;
 
 namespace {
 
-QLineEdit* Edit(CDialog* pDlg, int nId) { return pDlg->GetDlgItemAs<QLineEdit>(nId); }
+QLineEdit* Edit(TemplateDialog* pDlg, int nId) { return pDlg->Control<QLineEdit>(nId); }
+
+// The colours a titles dialog given these texts gives back.
+std::pair<std::string, std::string> ColoursBack(const char* pszBackground, const char* pszText) {
+    TitleSettings titles;
+    titles.bgColor = pszBackground;
+    titles.fontColor = pszText;
+    CColumnTitlesDlg dlg;
+    dlg.setSettings(titles);
+    return {dlg.settings().bgColor, dlg.settings().fontColor};
+}
 
 // The swatch shows its colour inside a one-pixel black frame. The image is
 // of the whole dialog: painting the dialog is what fills the swatches.
@@ -64,39 +75,30 @@ private slots:
     }
 
     // Colour texts: any case in, lower case out; the first character is not
-    // looked at; only seven characters set a colour. A piece that is no
-    // hexadecimal number gives 0, one that starts as one what it reads.
+    // looked at; only seven characters set a colour, any other text leaves
+    // the default. A piece that is no hexadecimal number gives 0, one that
+    // starts as one what it reads.
     void colourTexts() {
-        CColumnTitlesDlg dlg;
-        QVERIFY(dlg.SetBgColorText("#0066CC"));
-        QCOMPARE(dlg.m_clrBgColor, RGB(0x00, 0x66, 0xCC));
-        QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
-        QVERIFY(dlg.SetFontColorText("X1A2b3C"));
-        QCOMPARE(dlg.GetFontColorText(), std::string("#1a2b3c"));
-        for (const char* pszRejected : {"#fffff", "#ffffff0", "", "#1234567890"}) {
-            QVERIFY(!dlg.SetBgColorText(pszRejected));
-            QVERIFY(!dlg.SetFontColorText(pszRejected));
-        }
-        QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
-        QCOMPARE(dlg.GetFontColorText(), std::string("#1a2b3c"));
-        QVERIFY(dlg.SetBgColorText("#zz107z"));
-        QCOMPARE(dlg.GetBgColorText(), std::string("#001007"));
+        using Colours = std::pair<std::string, std::string>;
+        QCOMPARE(ColoursBack("#0066CC", "X1A2b3C"), (Colours{"#0066cc", "#1a2b3c"}));
+        QCOMPARE(ColoursBack("#000000", "#FFFFFF"), (Colours{"#000000", "#ffffff"}));
+        for (const char* pszRejected : {"#fffff", "#ffffff0", "", "#1234567890"})
+            QCOMPARE(ColoursBack(pszRejected, pszRejected), (Colours{"#0066cc", "#ffffff"}));
+        QCOMPARE(ColoursBack("#zz107z", "#7 8 9z"), (Colours{"#001007", "#070809"}));
     }
 
     // In 932 a title holds 32 bytes: typing stops at 16 double-byte
-    // characters; an over-long title from outside is shown whole and fails OK
-    // at the first over-long edit in exchange order, focus on it.
-    void titleLimitsInShiftJis() {
+    // characters, half-width katakana count one byte each, and a title of
+    // exactly 32 bytes comes back whole.
+    void typingStopsAtThirtyTwoBytes() {
         SetCodePage(kCodePageShiftJis);
         const std::string strKanji16 = Utf8ToCodePage(QString(16, QChar(0x65E5)).toStdString());  // 32 bytes
+        TitleSettings titles;
+        titles.titles[2] = strKanji16;
         CColumnTitlesDlg dlg;
-        dlg.m_strTitle1 = std::string(40, 'a');  // 1023, late in exchange order
-        dlg.m_strTitle6 = std::string(33, 'f');  // 1029, second in exchange order
-        dlg.m_strTitle3 = strKanji16;
-
+        dlg.setSettings(titles);
         ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([&](CColumnTitlesDlg* d) {
-            QCOMPARE(Edit(d, IDC_EDIT_TITLE1)->text().size(), 40);
             QCOMPARE(Edit(d, IDC_EDIT_TITLE3)->text(), QString(16, QChar(0x65E5)));
             QLineEdit* pEdit = Edit(d, IDC_EDIT_TITLE4);
             pEdit->clear();
@@ -108,38 +110,57 @@ private slots:
             QCOMPARE(pEdit->text(), QString(15, QChar(0x65E5)) + QStringLiteral("ｶﾅ"));
             QVERIFY(ClickButton(d, IDOK));
         });
+        QCOMPARE(dlg.exec(), QDialog::Accepted);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.settings().titles[2], strKanji16);
+        QCOMPARE(dlg.settings().titles[3], Utf8ToCodePage(QString(15, QChar(0x65E5)).toStdString()) + "\xB6\xC5");
+    }
+
+    // An over-long title from outside is shown whole and refused by OK at
+    // the first over-long edit in the order they are checked, with a
+    // message and the focus on it; once it fits, OK gives the titles back.
+    void okRefusesAnOverLongTitle() {
+        TitleSettings titles;
+        titles.titles[0] = std::string(40, 'a');  // 1023, late in the order of the check
+        titles.titles[5] = std::string(33, 'f');  // 1029, second in that order
+        CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([&](CColumnTitlesDlg* d) {
+            QCOMPARE(Edit(d, IDC_EDIT_TITLE1)->text().size(), 40);
+            QVERIFY(ClickButton(d, IDOK));
+        });
         driver.Then<QMessageBox>([](QMessageBox* box) {
             QCOMPARE(box->text(), QString::fromUtf8(kTooLongMessage));
             QCOMPARE(box->icon(), QMessageBox::Warning);
             QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
         });
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
-            QTRY_COMPARE(d->focusWidget(), d->GetDlgItem(IDC_EDIT_TITLE6));
+            QTRY_COMPARE(d->focusWidget(), d->Control(IDC_EDIT_TITLE6));
             Edit(d, IDC_EDIT_TITLE6)->setText(QStringLiteral("Folder"));
             Edit(d, IDC_EDIT_TITLE1)->setText(QString(32, QLatin1Char('n')));
             QVERIFY(ClickButton(d, IDOK));
         });
-        QCOMPARE(dlg.DoModal(), IDOK);
+        QCOMPARE(dlg.exec(), QDialog::Accepted);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(dlg.m_strTitle1, std::string(32, 'n'));
-        QCOMPARE(dlg.m_strTitle3, strKanji16);
-        QCOMPARE(dlg.m_strTitle4, Utf8ToCodePage(QString(15, QChar(0x65E5)).toStdString()) + "\xB6\xC5");
-        QCOMPARE(dlg.m_strTitle6, std::string("Folder"));
+        QCOMPARE(dlg.settings().titles[0], std::string(32, 'n'));
+        QCOMPARE(dlg.settings().titles[5], std::string("Folder"));
     }
 
     // The swatches show the colours inside their frames; the chooser opens
-    // in Japanese at the swatch's colour and its Cancel changes nothing. Defaults then OK
-    // gives the six default titles and both default colours.
-    void swatchesAndDefaults() {
-        CColumnTitlesDlg dlg;  // titles empty: Defaults has them all to fill
-        dlg.SetBgColorText("#102030");
-        dlg.SetFontColorText("#A0B0C0");
+    // in Japanese at the swatch's colour and its Cancel changes nothing.
+    void swatchesShowTheColoursAndTheChooserStartsThere() {
+        TitleSettings titles;
+        titles.bgColor = "#102030";
+        titles.fontColor = "#A0B0C0";
+        CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
         ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
             const QImage image = d->grab().toImage();
             image.save(OutputPath("column-titles-dialog.png"));
-            VerifySwatch(image, d->GetDlgItem(IDC_STC_FONTCOLOR), QColor(0xA0, 0xB0, 0xC0));
-            VerifySwatch(image, d->GetDlgItem(IDC_STC_BGCOLOR), QColor(0x10, 0x20, 0x30));
+            VerifySwatch(image, d->Control(IDC_STC_FONTCOLOR), QColor(0xA0, 0xB0, 0xC0));
+            VerifySwatch(image, d->Control(IDC_STC_BGCOLOR), QColor(0x10, 0x20, 0x30));
             QVERIFY(ClickButton(d, IDC_BGCOLOR));
         });
         driver.Then<QColorDialog>([](QColorDialog* c) {
@@ -152,31 +173,66 @@ private slots:
             c->setCurrentColor(QColor(Qt::red));
             c->reject();
         });
+        driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDOK)); });
+        QCOMPARE(dlg.exec(), QDialog::Accepted);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QCOMPARE(dlg.settings().bgColor, std::string("#102030"));
+    }
+
+    // Defaults puts back the six default titles and both default colours,
+    // swatches included; OK then gives them back.
+    void defaultsPutBackTitlesAndColours() {
+        TitleSettings titles;
+        titles.titles.fill("t");
+        titles.bgColor = "#102030";
+        CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
+        ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) {
-            QCOMPARE(d->GetBgColorText(), std::string("#102030"));
             QVERIFY(ClickButton(d, IDC_DEFAULTS));
+            VerifySwatch(d->grab().toImage(), d->Control(IDC_STC_BGCOLOR), QColor(0x00, 0x66, 0xCC));
             QVERIFY(ClickButton(d, IDOK));
         });
-        QCOMPARE(dlg.DoModal(), IDOK);
+        QCOMPARE(dlg.exec(), QDialog::Accepted);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QVERIFY(dlg.GetTitleSettings() == TitleSettings());
-        QCOMPARE(dlg.GetBgColorText(), std::string("#0066cc"));
-        QCOMPARE(dlg.GetFontColorText(), std::string("#ffffff"));
+        QVERIFY(dlg.settings() == TitleSettings());
     }
 
     // Save writes all eight TITLE keys (defaults too) and leaves the dialog
-    // open; Cancel afterwards still cancels. A refused title saves nothing;
-    // a file that cannot be written is reported.
-    void saveThenCancel() {
+    // open; Cancel afterwards still cancels.
+    void saveWritesEveryKeyAndKeepsTheDialogOpen() {
         TempDir dir;
         const std::string strPath = dir / "Norvane.ini";
         SetSettingsPath(strPath);
+        TitleSettings titles;
+        titles.titles[5] = "Dir";
+        titles.bgColor = "#ABCDEF";
         CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
+        ModalDriver driver;
+        driver.Then<CColumnTitlesDlg>([&strPath](CColumnTitlesDlg* d) {
+            QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
+            QVERIFY(d->isVisible());
+            QCOMPARE(ReadAll(strPath),
+                     std::string("[TITLE]\r\nVALUE1=FileName\r\nVALUE2=FileDate&Time\r\nVALUE3=FileSize\r\n"
+                                 "VALUE4=Version\r\nVALUE5=Expansion\r\nVALUE6=Dir\r\nBGCOLOR=#abcdef\r\n"
+                                 "FONTCOLOR=#ffffff\r\n"));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
+    // A title refused by its length saves nothing; a file that cannot be
+    // written is told, with its path.
+    void saveRefusesAnOverLongTitleAndTellsAFailure() {
+        TempDir dir;
+        const std::string strPath = dir / "Norvane.ini";
+        SetSettingsPath(strPath);
         TitleSettings titles;
         titles.titles[5] = std::string(33, 'x');
-        titles.bgColor = "#ABCDEF";
-        dlg.SetTitleSettings(titles);
-
+        CColumnTitlesDlg dlg;
+        dlg.setSettings(titles);
         ModalDriver driver;
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS)); });
         driver.Then<QMessageBox>([&strPath](QMessageBox* box) {
@@ -186,12 +242,6 @@ private slots:
         });
         driver.Then<CColumnTitlesDlg>([&strPath](CColumnTitlesDlg* d) {
             Edit(d, IDC_EDIT_TITLE6)->setText(QStringLiteral("Dir"));
-            QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
-            QVERIFY(d->isVisible());
-            QCOMPARE(ReadAll(strPath),
-                     std::string("[TITLE]\r\nVALUE1=FileName\r\nVALUE2=FileDate&Time\r\nVALUE3=FileSize\r\n"
-                                 "VALUE4=Version\r\nVALUE5=Expansion\r\nVALUE6=Dir\r\nBGCOLOR=#abcdef\r\n"
-                                 "FONTCOLOR=#ffffff\r\n"));
             SetSettingsPath(strPath + ".missing/Norvane.ini");
             QVERIFY(ClickButton(d, IDC_SAVE_SETTINGS));
         });
@@ -201,7 +251,7 @@ private slots:
             QVERIFY(ClickButtonText(box, QStringLiteral("OK")));
         });
         driver.Then<CColumnTitlesDlg>([](CColumnTitlesDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
-        QCOMPARE(dlg.DoModal(), IDCANCEL);
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
@@ -216,8 +266,7 @@ private slots:
         QVERIFY(dir.MakeFolder("tree") && dir.MakeFile("tree/a.txt"));
         const std::string strOutput = dir / "out.html";
         CMainDlg main;
-        main.m_bScanAtStart = true;
-        main.m_szSourceFolder = main.m_szTargetFolder = dir / "tree/";
+        main.SetFolder(dir / "tree/");
 
         ModalDriver driver;
         driver.ThenSettled<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDC_OUTPUT_ALL)); })
@@ -225,13 +274,13 @@ private slots:
             .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
                 QCOMPARE(Edit(t, IDC_EDIT_TITLE1)->text(), QStringLiteral("Alpha"));
                 QCOMPARE(Edit(t, IDC_EDIT_TITLE2)->text(), QStringLiteral("FileDate&Time"));
-                QCOMPARE(t->GetBgColorText(), std::string("#00ff00"));
+                QCOMPARE(t->settings().bgColor, std::string("#00ff00"));
                 Edit(t, IDC_EDIT_TITLE1)->setText(QStringLiteral("Beta"));
                 QVERIFY(ClickButton(t, IDCANCEL));
             })
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
-                QCOMPARE(o->m_strTitle1, std::string("Alpha"));
-                QCOMPARE(o->m_strFontColor, std::string("#FFFFFF"));
+                QCOMPARE(o->settings().titles.titles[0], std::string("Alpha"));
+                QCOMPARE(o->settings().titles.fontColor, std::string("#FFFFFF"));
                 QVERIFY(ClickButton(o, IDC_COLUMN_TITLES));
             })
             .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
@@ -254,10 +303,10 @@ private slots:
             })
             .Then<QMessageBox>([](QMessageBox* box) { QVERIFY(ClickButtonText(box, QStringLiteral("いいえ(&N)"))); })
             .ThenSettled<CMainDlg>([](CMainDlg* m) { QVERIFY(ClickButton(m, IDCANCEL)); });
-        main.DoModal();
+        main.exec();
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(main.m_strTitleName, std::string("名前"));
-        QCOMPARE(main.m_strBgColor, std::string("#ab12cd"));
+        QCOMPARE(main.exportSettings().titles.titles[0], std::string("名前"));
+        QCOMPARE(main.exportSettings().titles.bgColor, std::string("#ab12cd"));
         const std::string strHtml = ReadAll(strOutput);
         QVERIFY2(
             strHtml.find("<TD bgColor=#ab12cd><FONT class=VERDANA color=#ffffff>名前</FONT></TD>") != std::string::npos,

@@ -21,9 +21,10 @@
 #include "export/ColumnTitlesDlg.h"
 #include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
-#include "framework/QtTranslations.h"
+#include "app/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
+#include "settings/SettingsFile.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
 
@@ -47,11 +48,14 @@ void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
                       pView->visualRect(pView->model()->index(nRow, 0)).center());
 }
 
+// Types over the whole text, as a user does who selects it first: the field
+// is never empty in between (an empty name field makes the save dialog
+// select its folder in the list, which Enter would then open).
 void ReplaceText(QWidget* pWidget, const QString& strText) {
     auto* pEdit = qobject_cast<QLineEdit*>(pWidget);
     QVERIFY(pEdit != nullptr);
+    pEdit->setFocus(Qt::OtherFocusReason);
     pEdit->selectAll();
-    pEdit->del();
     TypeText(pEdit, strText);
 }
 
@@ -112,11 +116,8 @@ class ExportTest : public QObject {
     // must end it.
     void RunWindow(ModalDriver& driver) {
         CMainDlg dlg;
-        dlg.m_bScanAtStart = 1;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = ListFolder();
-        AfxSetMainWnd(&dlg);
-        dlg.DoModal();
-        AfxSetMainWnd(nullptr);
+        dlg.SetFolder(ListFolder());
+        dlg.exec();
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
@@ -161,14 +162,11 @@ private slots:
         QVERIFY(m_opened.empty());
     }
 
-    // Two exports from one window. All rows (sorted by folder) as TEXT into
-    // a name without extension (none is added), answered No. After a sort by
-    // size, two rows selected apart (the later one first): the options start
-    // from the defaults again, the program's folder is proposed again, the
-    // save dialog (titled in Japanese) asks before it replaces the file, No
-    // keeps it open, the rows are written in display order with a heading
-    // though its box is greyed, and Yes opens the file.
-    void successiveExportsStartAfresh() {
+    // All rows (sorted by folder) as TEXT into a name without extension (none
+    // is added), from the save dialog's one filter, which lists every name;
+    // the rows in list order with a heading at each change of folder. No to
+    // the question opens nothing.
+    void allRowsAreWrittenInListOrder() {
         const std::string strOut = m_dir / "out";
         const std::string strMark(MarkBlackCircle());
         ModalDriver driver(10000);
@@ -181,13 +179,12 @@ private slots:
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
                 for (int nId : {IDC_RAD_TEXT, IDC_CHK_FILEDATETIME, IDC_CHK_VERSION, IDC_CHK_PREFIX, IDC_CHK_SUFFIX})
                     QVERIFY(ClickButton(o, nId));  // the prefix checked, nothing typed: no prefix
-                ReplaceText(o->GetDlgItem(IDC_EDIT_SUFFIX), QStringLiteral("]"));
+                ReplaceText(o->Control(IDC_EDIT_SUFFIX), QStringLiteral("]"));
                 QVERIFY(ClickButton(o, IDOK));
             })
             .Then<QFileDialog>([&](QFileDialog* f) {
                 QCOMPARE(f->selectedFiles().value(0), m_strOwnFolder + QStringLiteral("Carvel.txt"));
-                // One filter, which lists every name, those without a period
-                // too: three files and the subfolder.
+                // Three files and the subfolder.
                 auto* pTypes = f->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
                 QVERIFY(pTypes != nullptr && pTypes->count() == 1);
                 QCOMPARE(pTypes->currentText(), QStringLiteral("全て(*.*)"));
@@ -203,33 +200,67 @@ private slots:
                 QCOMPARE(b->icon(), QMessageBox::NoIcon);
                 QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)")));
             })
-            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
-                // Rows in display order, a heading at each change of folder.
-                QCOMPARE(ReadAll(strOut), strMark + ListFolder() +
-                                              "/\r\nten.log]\t10\r\ntwenty]\t20\r\n"
-                                              "thirty.txt]\t30\r\n" +
-                                              strMark + ListFolder() + "/sub/\r\nforty.txt]\t40\r\n");
-                QVERIFY(m_opened.empty());
+            .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        RunWindow(driver);
+        QVERIFY(m_opened.empty());
+        QCOMPARE(ReadAll(strOut), strMark + ListFolder() + "/\r\nten.log]\t10\r\ntwenty]\t20\r\nthirty.txt]\t30\r\n" +
+                                      strMark + ListFolder() + "/sub/\r\nforty.txt]\t40\r\n");
+    }
+
+    // A second export from the same window starts from the defaults again
+    // (a sort by size greys the heading box) and proposes the program's
+    // folder again, under the new format's name.
+    void aSecondExportStartsFromTheDefaults() {
+        ModalDriver driver(10000);
+        driver.ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
+                for (int nId : {IDC_RAD_TEXT, IDC_CHK_PREFIX, IDC_CHK_SUFFIX}) QVERIFY(ClickButton(o, nId));
+                QVERIFY(ClickButton(o, IDOK));
+            })
+            .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, m_dir / "first.txt"); })
+            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("いいえ(&N)"))); })
+            .ThenSettled<CMainDlg>([](CMainDlg* d) {
                 ClickHeader(d, 2);
-                ClickRow(d, 2);
-                ClickRow(d, 0, Qt::ControlModifier);
-                QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED));
+                QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
             })
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
                 QVERIFY(IsChecked(o, IDC_RAD_HTML) && !IsChecked(o, IDC_RAD_TEXT));
                 QVERIFY(!IsChecked(o, IDC_CHK_PREFIX) && !IsChecked(o, IDC_CHK_SUFFIX));
                 QVERIFY(!IsEnabled(o, IDC_CHK_FOLDERHEADING));  // sorted by size: headings not allowed
-                for (int nId : {IDC_RAD_CSV, IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION})
-                    QVERIFY(ClickButton(o, nId));
+                QVERIFY(ClickButton(o, IDC_RAD_CSV));
                 QVERIFY(ClickButton(o, IDOK));
             })
             .Then<QFileDialog>([&](QFileDialog* f) {
                 QCOMPARE(f->selectedFiles().value(0), m_strOwnFolder + QStringLiteral("Carvel.csv"));
                 QCOMPARE(f->windowTitle(), QStringLiteral("名前を付けて保存"));
                 QVERIFY(f->grab().save(OutputPath("save-dialog.png")));
-                TypeSavePath(f, strOut);
-            });
-        // The replace question: No keeps the dialog and the file as it was.
+                QTest::keyClick(f, Qt::Key_Escape);
+            })
+            .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
+        RunWindow(driver);
+    }
+
+    // Two rows selected apart (the later one first) are written in display
+    // order, with their heading though the box is greyed. The save dialog
+    // asks before it replaces a file: No keeps the dialog open and the file
+    // as it was, Yes replaces it; Yes to the question opens the file.
+    void selectedRowsReplaceAFileOnlyWhenTheUserSaysSo() {
+        const std::string strOut = m_dir / "out";
+        QVERIFY(m_dir.MakeFile("out", "kept"));
+        ModalDriver driver(10000);
+        driver
+            .ThenSettled<CMainDlg>([](CMainDlg* d) {
+                ClickHeader(d, 2);
+                ClickRow(d, 2);
+                ClickRow(d, 0, Qt::ControlModifier);
+                QVERIFY(ClickButton(d, IDC_OUTPUT_SELECTED));
+            })
+            .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) {
+                for (int nId : {IDC_RAD_CSV, IDC_CHK_FILEDATETIME, IDC_CHK_FILESIZE, IDC_CHK_VERSION})
+                    QVERIFY(ClickButton(o, nId));
+                QVERIFY(ClickButton(o, IDOK));
+            })
+            .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, strOut); });
         auto replaceQuestion = [](const QString& strAnswer) {
             return [strAnswer](QMessageBox* b) {
                 QCOMPARE(b->windowTitle(), QStringLiteral("名前を付けて保存"));
@@ -239,15 +270,16 @@ private slots:
         };
         driver.Then<QMessageBox>(replaceQuestion(QStringLiteral("いいえ(&N)")))
             .Then<QFileDialog>([&](QFileDialog* f) {
-                QVERIFY(ReadAll(strOut).starts_with(strMark));
+                QCOMPARE(ReadAll(strOut), std::string("kept"));
                 TypeSavePath(f, strOut);
             })
-            .Then<QMessageBox>(replaceQuestion(QStringLiteral("はい(&Y)")));
-        driver.Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
+            .Then<QMessageBox>(replaceQuestion(QStringLiteral("はい(&Y)")))
+            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
             .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QCOMPARE(m_opened, std::vector<std::string>{strOut});
-        QCOMPARE(ReadAll(strOut), "FileName,\r\n" + strMark + ListFolder() + "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
+        QCOMPARE(ReadAll(strOut), "FileName,\r\n" + std::string(MarkBlackCircle()) + ListFolder() +
+                                      "/\r\n\"ten.log\"\r\n\"thirty.txt\"\r\n");
     }
 
     // A title changed in the titles dialog is dropped when the options dialog
@@ -259,19 +291,19 @@ private slots:
         for (int nButton : {IDCANCEL, IDOK}) {
             driver
                 .ThenSettled<CMainDlg>([](CMainDlg* d) {
-                    QCOMPARE(d->m_strTitleName, std::string("FileName"));
+                    QCOMPARE(d->exportSettings().titles.titles[0], std::string("FileName"));
                     QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
                 })
                 .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDC_COLUMN_TITLES)); })
                 .Then<CColumnTitlesDlg>([](CColumnTitlesDlg* t) {
-                    ReplaceText(t->GetDlgItem(IDC_EDIT_TITLE1), QStringLiteral("名前"));
+                    ReplaceText(t->Control(IDC_EDIT_TITLE1), QStringLiteral("名前"));
                     QVERIFY(ClickButton(t, IDOK));
                 })
                 .Then<COutputOptionsDlg>([nButton](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, nButton)); });
         }
         driver.Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
             .ThenSettled<CMainDlg>([](CMainDlg* d) {
-                QCOMPARE(d->m_strTitleName, std::string("名前"));
+                QCOMPARE(d->exportSettings().titles.titles[0], std::string("名前"));
                 QVERIFY(ClickButton(d, IDCANCEL));
             });
         RunWindow(driver);
@@ -283,8 +315,7 @@ private slots:
     // is told in a box with the path and the reason in Japanese, a file that
     // was there stays whole, and the save dialog opens again on the name that
     // failed (in the program's folder when its own is missing): another place
-    // gets the options chosen. Cancel there ends the export; nothing is
-    // opened.
+    // gets the options chosen; nothing is opened.
     void failedExportsOfferAnotherPlace() {
         const std::string strKept = m_dir / "kept.csv";
         const std::string strMissing = m_dir / "missing/out.html";
@@ -356,16 +387,30 @@ private slots:
                 const std::string strRows = "ten.log\t10\r\ntwenty\t20\r\nthirty.txt\t30\r\n";
                 QCOMPARE(ReadAll(strRetry), strMark + ListFolder() + "/\r\n" + strRows + strMark + ListFolder() +
                                                 "/sub/\r\nforty.txt\t40\r\n");
-                QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
-            })
+                QVERIFY(ClickButton(d, IDCANCEL));
+            });
+        RunWindow(driver);
+        QVERIFY(m_opened.empty());
+        QCOMPARE(ReadAll(strKept), std::string("kept\r\n"));
+        QVERIFY(!QFile::exists(Q(m_dir / "missing")));
+    }
+
+    // Cancel in the save dialog that opens again after a failure ends the
+    // export: nothing is written or opened.
+    void cancelAfterAFailureEndsTheExport() {
+        const std::string strMissing = m_dir / "missing/out.html";
+        ModalDriver driver(10000);
+        driver.ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDC_OUTPUT_ALL)); })
             .Then<COutputOptionsDlg>([](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDOK)); })
             .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, strMissing); })
-            .Then<QMessageBox>(failureBox(failures[0].strText.arg(Q(strMissing))))
+            .Then<QMessageBox>([](QMessageBox* b) {
+                QVERIFY(b->text().startsWith(QStringLiteral("出力先のファイルを開けませんでした。")));
+                QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
+            })
             .Then<QFileDialog>([](QFileDialog* f) { QTest::keyClick(f, Qt::Key_Escape); })
             .ThenSettled<CMainDlg>([](CMainDlg* d) { QVERIFY(ClickButton(d, IDCANCEL)); });
         RunWindow(driver);
         QVERIFY(m_opened.empty());
-        QCOMPARE(ReadAll(strKept), std::string("kept\r\n"));
         QVERIFY(!QFile::exists(Q(m_dir / "missing")));
     }
 

@@ -158,15 +158,24 @@ std::vector<int> FramedRows(CListCtrl* pList) {
     return rows;
 }
 
-// Runs the dialog modally; fnSteps acts on it, then it is closed with "終了".
-void RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps) {
+// The folder box's arrow lies inside the window and clear of the button on
+// its right.
+bool ArrowInSight(CMainDlg* d) {
+    const QRect rcArrow = ComboArrowRect(Combo(d));
+    return rcArrow.width() > 0 && d->rect().contains(rcArrow) &&
+           !rcArrow.intersects(d->Control(IDC_UPDATE_LIST)->geometry());
+}
+
+// Runs the dialog modally; fnSteps acts on it (once its listing has ended,
+// with bSettled), then it is closed with "終了".
+void RunMain(CMainDlg& dlg, const std::function<void(CMainDlg*)>& fnSteps, bool bSettled = true) {
     ModalDriver driver(10000);
     driver.Then<CMainDlg>([&](CMainDlg* d) {
-        QVERIFY(WaitForScan(d));
+        if (bSettled) QVERIFY(WaitForScan(d));
         fnSteps(d);
         if (d->isVisible()) ClickButton(d, IDCANCEL);
     });
-    dlg.DoModal();
+    dlg.exec();
     if (!driver.Finished()) qWarning("driver: %s", qPrintable(driver.Error()));
 }
 
@@ -175,8 +184,7 @@ void OnTree(const std::function<void(CMainDlg*)>& fnSteps) {
     TempDir tree;
     MakeTree(tree);
     CMainDlg dlg;
-    dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-    dlg.m_bScanAtStart = true;
+    dlg.SetFolder(tree.Path() + "/");
     RunMain(dlg, fnSteps);
 }
 
@@ -198,6 +206,10 @@ QStringList ContextMenu(QWidget* pTarget, QPoint pos, const QString& strChoice =
     if (!driver.Finished()) qWarning("context menu: %s", qPrintable(driver.Error()));
     return items;
 }
+
+// The catalogue items of the list's menu and the window's.
+const QStringList kCatalogueItems{QStringLiteral("カタログを開く(&O)..."), QStringLiteral("カタログを保存(&V)..."),
+                                   QStringLiteral("カタログと比較(&M)..."), QStringLiteral("同一のファイルも表示(&U)")};
 
 // The lines of tab-separated cells the rows show, columns in their order.
 QString RowsAsShown(CMainDlg* d, const std::vector<int>& rows) {
@@ -245,6 +257,21 @@ class MainDlgTest : public QObject {
 
     std::string SettingsFile() const { return *m_pSettingsDir / "Norvane.ini"; }
 
+    // Starts the program as its command line does, on strFolder if any;
+    // fnSteps acts on the window, which is then closed with "終了".
+    void RunStartUp(std::string strFolder, const std::function<void(CMainDlg*)>& fnSteps) {
+        char arg0[] = "norvane";
+        char* argv[] = {arg0, strFolder.data()};
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            fnSteps(d);
+            ClickButton(d, IDCANCEL);
+        });
+        QVERIFY(!m_app.InitInstance(strFolder.empty() ? 1 : 2, argv));
+        g_bHoldSub = false;
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
 private slots:
     void init() {
         QTest::failOnWarning(QRegularExpression(
@@ -260,30 +287,25 @@ private slots:
         SetFolderBrowser(nullptr);
     }
 
-    // Start-up: flags are skipped, the first other argument is the folder;
-    // titles and history are loaded before it is scanned with every box at
-    // its default; the list's headings are fixed; the history comes back
-    // sorted, empty entries skipped and repeats kept, and is saved in its
-    // displayed order.
-    void startUpOnCommandLineFolder() {
+    // The folder parameter is the first argument that is no option.
+    void theCommandLinesFolderIsTheFirstArgumentNotAnOption() {
+        char arg0[] = "norvane", arg1[] = "-x", arg2[] = "/srv/a", arg3[] = "/ignored";
+        char* argv[] = {arg0, arg1, arg2, arg3};
+        QCOMPARE(ParseCommandLineFolder(4, argv), std::string("/srv/a"));
+        QCOMPARE(ParseCommandLineFolder(2, argv), std::string());
+    }
+
+    // The window shows at once while the command line's folder is listed,
+    // with a busy cursor over the list alone; then every file is there, the
+    // hidden and subfolder ones too, under the fixed headings.
+    void startUpShowsTheWindowWhileItListsTheFolder() {
         TempDir tree;
         MakeTree(tree);
-        char arg0[] = "norvane", arg1[] = "-x", arg3[] = "/ignored";
         std::string strFolder = tree.Path();
-        char* argv[] = {arg0, arg1, strFolder.data(), arg3};
-        QCOMPARE(ParseCommandLineFolder(4, argv), strFolder);
-        QCOMPARE(ParseCommandLineFolder(2, argv), std::string());
-
-        WriteAll(SettingsFile(),
-                 "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
-                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\nHISTORY5=/srv/alpha\r\n");
-        // The window shows at once, while the scan is held at "sub".
         g_bHoldSub = true;
         Sys().openAt = HoldingOpenAt;
-        ModalDriver driver(10000);
-        driver.Then<CMainDlg>([&](CMainDlg* d) {
+        RunStartUp(strFolder, [&](CMainDlg* d) {
             QVERIFY(d->IsScanning());
-            QCOMPARE(d->m_strTitleName, std::string("名前"));
             QVERIFY(QApplication::overrideCursor() == nullptr);
             QCOMPARE(d->m_listFiles->cursor().shape(), Qt::BusyCursor);
             QCOMPARE(d->cursor().shape(), Qt::ArrowCursor);
@@ -291,16 +313,23 @@ private slots:
             QVERIFY(WaitForScan(d));
             QCOMPARE(d->m_listFiles->cursor().shape(), Qt::ArrowCursor);
             QCOMPARE(d->m_szSourceFolder, strFolder + "/");
-            QCOMPARE(d->m_szTargetFolder, strFolder + "/");
-            QCOMPARE(d->m_listFiles->GetItemCount(), 7);  // hidden and subfolder files included
+            QCOMPARE(d->m_listFiles->GetItemCount(), 7);
             QCOMPARE(d->m_listFiles->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("FileName"));
+        });
+    }
+
+    // The titles and the history come from the settings file: the history
+    // sorted, empty entries skipped and repeats kept, the box left empty;
+    // it is saved in the order shown.
+    void startUpLoadsTheTitlesAndTheHistory() {
+        WriteAll(SettingsFile(),
+                 "[TITLE]\r\nVALUE1=名前\r\n[MAINWINDOW]\r\nHISTORY1=/srv/Zeta\r\n"
+                 "HISTORY2=/srv/alpha\r\nHISTORY3=\r\nHISTORY4=/srv/Beta\r\nHISTORY5=/srv/alpha\r\n");
+        RunStartUp({}, [&](CMainDlg* d) {
+            QCOMPARE(d->exportSettings().titles.titles[0], std::string("名前"));
             QCOMPARE(History(d), (std::vector<std::string>{"/srv/alpha", "/srv/alpha", "/srv/Beta", "/srv/Zeta"}));
             QCOMPARE(d->m_cbFolder->currentText().toStdString(), std::string());
-            ClickButton(d, IDCANCEL);
         });
-        QVERIFY(!m_app.InitInstance(4, argv));
-        g_bHoldSub = false;
-        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
         QVERIFY(ReadAll(SettingsFile())
                     .find("HISTORY1=/srv/alpha\r\nHISTORY2=/srv/alpha\r\nHISTORY3=/srv/Beta\r\n"
                           "HISTORY4=/srv/Zeta\r\nHISTORY5=\r\n") != std::string::npos);
@@ -365,7 +394,7 @@ private slots:
                 QVERIFY(ClickButtonText(b, QStringLiteral("OK")));
             })
             .Then<CMainDlg>([](CMainDlg* d) {
-                QCOMPARE(d->m_strTitleName, std::string("FileName"));
+                QCOMPARE(d->exportSettings().titles.titles[0], std::string("FileName"));
                 QCOMPARE(d->m_cbFolder->count(), 0);
                 d->m_cbFolder->AddString("/srv/new");
                 QVERIFY(ClickButton(d, IDCANCEL));
@@ -386,11 +415,11 @@ private slots:
     void layoutAndDefaults() {
         OnTree([](CMainDlg* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Norvane"));
-            QCOMPARE(d->focusWidget(), d->GetDlgItem(IDCANCEL));
+            QCOMPARE(d->focusWidget(), d->Control(IDCANCEL));
             QVERIFY(!d->windowIcon().isNull());
-            for (const ControlTemplate& control : d->GetTemplate().controls) {
+            for (const ControlTemplate& control : d->Template().controls) {
                 if (control.nId == IDC_STATIC || control.kind == ControlKind::ComboBox) continue;
-                QCOMPARE(d->GetDlgItem(control.nId)->geometry(),
+                QCOMPARE(d->Control(control.nId)->geometry(),
                          d->MapDialogRect(QRect(control.x, control.y, control.cx, control.cy)));
             }
             for (int nId : {IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) QVERIFY(IsChecked(d, nId));
@@ -419,11 +448,9 @@ private slots:
     }
 
     // Header clicks: ascending, descending, ascending; a second click on the
-    // same heading reverses whatever rows were clicked in between, and a
-    // new listing starts again ascending. The sort leaves the Shift+click
-    // anchor with the row the user clicked, wherever that row goes. Only
-    // the folder column allows folder headings in an export.
-    void headerClickSorting() {
+    // same heading reverses whatever rows were clicked in between, another
+    // column starts ascending, and so does a new listing.
+    void headerClicksSortAscendingThenDescending() {
         OnTree([](CMainDlg* d) {
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, true));
@@ -431,7 +458,6 @@ private slots:
             QVERIFY(SortedBy(d, kColumnSize, false));
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, true));
-            QVERIFY(!d->m_bFolderHeadingAllowed);
             for (int nRow : {2, 0, 5}) {
                 ClickRow(d, nRow);
                 const bool bWasAscending = d->m_bSortAscending;
@@ -440,8 +466,19 @@ private slots:
             }
             ClickHeader(d, kColumnFileName);  // another column: ascending
             QVERIFY(SortedBy(d, kColumnFileName, true));
+            // A new listing stands in scan order: the next click ascends.
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
+            ClickHeader(d, kColumnFileName);
+            QVERIFY(SortedBy(d, kColumnFileName, true));
+            QVERIFY(d->m_listFiles->IsSortArrowUp());
+        });
+    }
 
-            // The anchor is b.txt's row before the sort and after it.
+    // The sort leaves the Shift+click anchor with the row the user clicked,
+    // wherever that row goes.
+    void theShiftAnchorStaysWithItsRowThroughASort() {
+        OnTree([](CMainDlg* d) {
+            ClickHeader(d, kColumnFileName);
             ClickRow(d, RowOf(d, "b.txt"));
             ClickHeader(d, kColumnFileName);
             QVERIFY(SortedBy(d, kColumnFileName, false));
@@ -451,24 +488,27 @@ private slots:
             ClickRow(d, nTo, Qt::ShiftModifier);
             QCOMPARE(d->m_listFiles->GetSelectedCount(), 4);
             QCOMPARE(d->m_listFiles->GetSelectedRows().front(), std::min(nAnchor, nTo));
+        });
+    }
 
+    // Only rows in scan order or sorted by folder allow folder headings in
+    // an export: any other sort splits folders apart.
+    void onlyTheFolderSortAllowsFolderHeadings() {
+        OnTree([](CMainDlg* d) {
+            QVERIFY(d->m_bFolderHeadingAllowed);
+            ClickHeader(d, kColumnSize);
+            QVERIFY(!d->m_bFolderHeadingAllowed);
             ClickHeader(d, kColumnDirectory);
             QVERIFY(SortedBy(d, kColumnDirectory, true));
             QVERIFY(d->m_bFolderHeadingAllowed);
-            // A new listing stands in scan order: the next click ascends.
-            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
-            ClickHeader(d, kColumnDirectory);
-            QVERIFY(SortedBy(d, kColumnDirectory, true));
-            QVERIFY(d->m_listFiles->IsSortArrowUp());
         });
     }
 
     // The focus row is framed in the colour of its text while the list has
     // the focus, whether it came by a click or a key: Ctrl+Down moves it
     // off the selection, where Ctrl+Space then toggles the row it shows.
-    // Keys that cannot move it (End on the last row) leave the Shift anchor
-    // and the selection as they are. Grabbed to PNG.
-    void focusRowAndKeys() {
+    // Grabbed to PNG.
+    void theFocusRowIsFramed() {
         OnTree([](CMainDlg* d) {
             CListCtrl* pList = d->m_listFiles;
             ClickRow(d, 1);
@@ -481,10 +521,16 @@ private slots:
             QCOMPARE(pList->GetSelectedRows(), (std::vector<int>{1, 3}));
             QCOMPARE(FramedRows(pList), std::vector<int>{3});  // on the selection too
             QVERIFY(pList->grab().save(OutputPath("main-window-focus-row.png")));
-            d->GetDlgItem(IDC_SUBFOLDERS)->setFocus();
+            d->Control(IDC_SUBFOLDERS)->setFocus();
             QCOMPARE(FramedRows(pList), std::vector<int>{});
+        });
+    }
 
-            // End on the last row keeps the anchor at the row clicked.
+    // Keys that cannot move the focus row (End on the last row, Home on the
+    // first) leave the Shift anchor and the selection as they are.
+    void keysThatCannotMoveTheFocusKeepTheAnchor() {
+        OnTree([](CMainDlg* d) {
+            CListCtrl* pList = d->m_listFiles;
             const int nLast = pList->GetItemCount() - 1;
             ClickRow(d, 4);
             QTest::keyClick(pList, Qt::Key_End, Qt::ShiftModifier);
@@ -509,8 +555,7 @@ private slots:
         tree.MakeFolder("zz-a-folder-whose-name-is-long-too");
         tree.MakeFile("zz-a-folder-whose-name-is-long-too/" + strLong);
         CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-        dlg.m_bScanAtStart = true;
+        dlg.SetFolder(tree.Path() + "/");
         RunMain(dlg, [&](CMainDlg* d) {
             CListCtrl* pList = d->m_listFiles;
             const int nRow = RowOf(d, strLong);
@@ -531,9 +576,9 @@ private slots:
         });
     }
 
-    // The hidden and system boxes rescan in scan order, drop the selection
-    // and keep the sort state; the subfolder box is read at the next scan.
-    void checkBoxesRescan() {
+    // The hidden and system boxes list the folder anew, in scan order,
+    // without the selection; the sort state is kept.
+    void hiddenAndSystemBoxesListAnew() {
         OnTree([&](CMainDlg* d) {
             const std::vector<std::string> scanOrder = Names(d);
             ClickHeader(d, kColumnSize);
@@ -545,8 +590,13 @@ private slots:
             QCOMPARE(Names(d), scanOrder);
             QVERIFY(d->m_bSortAscending);
             QCOMPARE(d->m_listFiles->GetSelectedCount(), 0);
+        });
+    }
 
-            // Nothing here is a system file: only the subfolder's two go.
+    // The subfolder box takes effect at the next listing (here the system
+    // box's, which takes nothing away: no file here is a system file).
+    void theSubfolderBoxTakesEffectAtTheNextListing() {
+        OnTree([&](CMainDlg* d) {
             QVERIFY(ClickButton(d, IDC_SUBFOLDERS));
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
             QVERIFY(ClickAndWait(d, IDC_SYSTEM_FILES));
@@ -564,7 +614,7 @@ private slots:
         CAboutDlg* pFirst = nullptr;
         ModalDriver driver(10000);
         driver.Then<CMainDlg>([&](CMainDlg* d) {
-            QTest::keyClick(d->GetDlgItem(IDC_SUBFOLDERS), Qt::Key_F1);
+            QTest::keyClick(d->Control(IDC_SUBFOLDERS), Qt::Key_F1);
             QVERIFY(!d->m_bInHelpAbout);
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), d->mapToGlobal(QPoint(5, 5)));
             QCoreApplication::sendEvent(d, &event);
@@ -586,33 +636,24 @@ private slots:
             QVERIFY(about != pFirst);
             QVERIFY(ClickButton(about, IDOK));
         });
-        AfxSetMainWnd(&dlg);
-        QCOMPARE(dlg.DoModal(), IDCANCEL);
-        AfxSetMainWnd(nullptr);
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
     }
 
     // Resizing moves the right edge of the list to 20 pixels inside the
     // window and its bottom above it; the folder box follows the right edge
     // but never reaches under "リストを更新(&R)", so its drop-down arrow stays
-    // in sight, also after shrinking and restoring; the buttons stay. The
-    // window goes no smaller than keeps every button, the arrow and a few
-    // rows in sight (also at twice the scale: see the tests' CMake file).
+    // in sight, also after shrinking and restoring; the buttons stay.
     void resizingKeepsTheFolderArrowInSight() {
         CMainDlg dlg;
         RunMain(dlg, [](CMainDlg* d) {
-            QWidget* pList = d->GetDlgItem(IDC_LIST_FILES);
-            QWidget* pCombo = d->GetDlgItem(IDC_FOLDER);
-            const QRect rcButton = d->GetDlgItem(IDC_UPDATE_LIST)->geometry();
+            QWidget* pList = d->Control(IDC_LIST_FILES);
+            QWidget* pCombo = d->Control(IDC_FOLDER);
+            const QRect rcButton = d->Control(IDC_UPDATE_LIST)->geometry();
             const QRect rcComboBefore = pCombo->geometry();
             const QRect rcListBefore = pList->geometry();
             const QSize sizeBefore = d->size();
-            // The arrow lies inside the window and clear of the button.
-            auto arrowInSight = [&] {
-                const QRect rcArrow = ComboArrowRect(Combo(d));
-                return rcArrow.width() > 0 && d->rect().contains(rcArrow) && !rcArrow.intersects(rcButton);
-            };
-            QVERIFY(arrowInSight());
+            QVERIFY(ArrowInSight(d));
             d->resize(900, 650);
             const QRect rcWindow = d->frameGeometry();
             const int nCaption = d->geometry().top() - rcWindow.top();
@@ -620,23 +661,30 @@ private slots:
                      QRect(rcListBefore.topLeft(), QSize(rcWindow.width() - rcListBefore.left() - 20,
                                                          rcWindow.height() - rcListBefore.top() - 20 - nCaption)));
             QCOMPARE(pCombo->geometry(), rcComboBefore);
-            QVERIFY(arrowInSight());
-            QCOMPARE(d->GetDlgItem(IDC_UPDATE_LIST)->geometry(), rcButton);
+            QVERIFY(ArrowInSight(d));
+            QCOMPARE(d->Control(IDC_UPDATE_LIST)->geometry(), rcButton);
             d->resize(sizeBefore);
             QCOMPARE(pCombo->geometry(), rcComboBefore);
-            QVERIFY(arrowInSight());
-            // As small as the window goes: every button and box stays whole
-            // and in sight, and so do the arrow and some rows.
+            QVERIFY(ArrowInSight(d));
+        });
+    }
+
+    // The window goes no smaller than keeps every button and box whole and
+    // in sight, the folder box's arrow and a few rows (also at twice the
+    // scale: see the tests' CMake file).
+    void theSmallestWindowKeepsEveryButtonWhole() {
+        CMainDlg dlg;
+        RunMain(dlg, [](CMainDlg* d) {
             d->resize(30, 30);
             QCOMPARE(d->size(), d->minimumSize());
-            for (const ControlTemplate& control : d->GetTemplate().controls) {
+            for (const ControlTemplate& control : d->Template().controls) {
                 if (control.nId == IDC_STATIC || control.nId == IDC_LIST_FILES) continue;
-                QVERIFY2(d->rect().contains(d->GetDlgItem(control.nId)->geometry()), control.pszText);
+                QVERIFY2(d->rect().contains(d->Control(control.nId)->geometry()), control.pszText);
             }
-            QVERIFY(arrowInSight());
-            QVERIFY(pCombo->width() > 3 * ComboArrowRect(Combo(d)).width());
-            QVERIFY(pList->height() > 4 * d->m_listFiles->RowHeight());
-            QVERIFY(pList->geometry().right() < d->width());
+            QVERIFY(ArrowInSight(d));
+            QVERIFY(d->m_cbFolder->width() > 3 * ComboArrowRect(Combo(d)).width());
+            QVERIFY(d->m_listFiles->height() > 4 * d->m_listFiles->RowHeight());
+            QVERIFY(d->m_listFiles->geometry().right() < d->width());
             QVERIFY(d->GetStatusLine()->geometry().bottom() < d->height());
             QVERIFY(
                 d->grab().save(OutputPath(qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "main-window-small-scaled.png"
@@ -645,16 +693,13 @@ private slots:
     }
 
     // Enter in the folder box lists the typed folder, as "リストを更新(&R)"
-    // does (a folder that is not there is said so). Enter on the list, also
-    // while it is being made, and on a check box does nothing: the window
-    // and its rows stay. Enter on a focused push button presses it; "終了"
-    // ends the window.
-    void enterListsFromTheFolderBoxAndEndsNothing() {
+    // does; a folder that is not there is said so, and the rows and the
+    // history stay.
+    void enterInTheFolderBoxListsTheTypedFolder() {
         TempDir tree;
         MakeTree(tree);
         CMainDlg dlg;
-        ModalDriver driver(10000);
-        driver.Then<CMainDlg>([&](CMainDlg* d) {
+        RunMain(dlg, [&](CMainDlg* d) {
             TypeFolder(d, tree.Path());
             QCOMPARE(QApplication::focusWidget(), Combo(d));  // which hands keys to its edit field itself
             QTest::keyClick(Combo(d), Qt::Key_Return);
@@ -668,60 +713,63 @@ private slots:
                      QStringLiteral("フォルダが見つかりません"));
             QCOMPARE(d->m_listFiles->GetItemCount(), 7);
             QCOMPARE(History(d), std::vector<std::string>{tree.Path()});
-
-            // During a scan, on the list and on the boxes.
-            g_bHoldSub = true;
-            Sys().openAt = HoldingOpenAt;
-            TypeFolder(d, tree.Path());
-            QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
-            QVERIFY(QTest::qWaitFor([&] { return d->m_listFiles->GetItemCount() >= 5; }, 5000));
-            ClickRow(d, 1);
-            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(d->m_listFiles, key);
-            QVERIFY(d->isVisible() && d->IsScanning());
-            g_bHoldSub = false;
-            QVERIFY(WaitForScan(d));
-            QTest::keyClick(d->m_listFiles, Qt::Key_Return);
-            for (int nId : {IDC_FORMATTED_SIZE, IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) {
-                d->GetDlgItem(nId)->setFocus();
-                QTest::keyClick(d->GetDlgItem(nId), Qt::Key_Return);
-            }
-            QVERIFY(d->isVisible());
-            QCOMPARE(d->m_listFiles->GetItemCount(), 7);
-
-            QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
-            d->GetDlgItem(IDCANCEL)->setFocus();
-            QTest::keyClick(d->GetDlgItem(IDCANCEL), Qt::Key_Return);
         });
-        QCOMPARE(dlg.DoModal(), IDCANCEL);
+    }
+
+    // Enter on the list, also while it is being made, and on a check box
+    // does nothing: the window and its rows stay.
+    void enterOnTheListOrACheckBoxEndsNothing() {
+        TempDir tree;
+        MakeTree(tree);
+        g_bHoldSub = true;
+        Sys().openAt = HoldingOpenAt;
+        CMainDlg dlg;
+        dlg.SetFolder(tree.Path());
+        RunMain(
+            dlg,
+            [&](CMainDlg* d) {
+                QVERIFY(QTest::qWaitFor([&] { return d->m_listFiles->GetItemCount() >= 5; }, 5000));
+                ClickRow(d, 1);
+                for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(d->m_listFiles, key);
+                QVERIFY(d->isVisible() && d->IsScanning());
+                g_bHoldSub = false;
+                QVERIFY(WaitForScan(d));
+                QTest::keyClick(d->m_listFiles, Qt::Key_Return);
+                for (int nId : {IDC_FORMATTED_SIZE, IDC_SUBFOLDERS, IDC_SYSTEM_FILES, IDC_HIDDEN_FILES}) {
+                    d->Control(nId)->setFocus();
+                    QTest::keyClick(d->Control(nId), Qt::Key_Return);
+                }
+                QVERIFY(d->isVisible());
+                QCOMPARE(d->m_listFiles->GetItemCount(), 7);
+            },
+            false);
+    }
+
+    // Enter on a focused push button presses it: on "終了" it ends the
+    // window.
+    void enterOnAFocusedButtonPressesIt() {
+        CMainDlg dlg;
+        ModalDriver driver(10000);
+        driver.Then<CMainDlg>([](CMainDlg* d) {
+            QVERIFY(ClickButton(d, IDC_FORMATTED_SIZE));
+            d->Control(IDCANCEL)->setFocus();
+            QTest::keyClick(d->Control(IDCANCEL), Qt::Key_Return);
+        });
+        QCOMPARE(dlg.exec(), QDialog::Rejected);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QCOMPARE(dlg.m_szSourceFolder, tree.Path() + "/");
     }
 
     // Ctrl+C and the list's menu item "コピー(&C)" copy the selected rows as
     // the list shows them, one line of tab-separated cells per row, in the
-    // list's order; a tab or line break in a name becomes a blank. With no
-    // row selected the item is greyed and the clipboard keeps its text. A
-    // right click on the header, or beside the list, opens the window's
-    // menu with the About item.
-    void copyingRows() {
+    // list's order; a tab or line break in a name becomes a blank.
+    void copyingPutsTheSelectedRowsOnTheClipboard() {
         TempDir tree;
         MakeTree(tree);
         tree.MakeFile("tab\tand\nbreak", "t");
         CMainDlg dlg;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path() + "/";
-        dlg.m_bScanAtStart = true;
+        dlg.SetFolder(tree.Path() + "/");
         RunMain(dlg, [&](CMainDlg* d) {
             QClipboard* pClipboard = QApplication::clipboard();
-            pClipboard->setText(QStringLiteral("before"));
-            QWidget* pRows = d->m_listFiles->viewport();
-            const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
-            const QStringList catalogueItems{
-                QStringLiteral("カタログを開く(&O)..."), QStringLiteral("カタログを保存(&V)..."),
-                QStringLiteral("カタログと比較(&M)..."), QStringLiteral("同一のファイルも表示(&U)")};
-            QCOMPARE(ContextMenu(pRows, ptRow), QStringList{QStringLiteral("[コピー(&C)]")} + catalogueItems);
-            QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
-            QCOMPARE(pClipboard->text(), QStringLiteral("before"));
-
             ClickHeader(d, kColumnFileName);
             ClickHeader(d, kColumnFileName);  // descending
             std::vector<int> rows{RowOf(d, "e"), RowOf(d, "A.TXT"), RowOf(d, "big")};
@@ -732,31 +780,43 @@ private slots:
             QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 3);
             QVERIFY(pClipboard->text().startsWith(QStringLiteral("e\t")));  // descending by name
 
-            const int nOdd = RowOf(d, "tab\tand\nbreak");
-            ClickRow(d, nOdd);
+            ClickRow(d, RowOf(d, "tab\tand\nbreak"));
             pClipboard->clear();
-            QCOMPARE(ContextMenu(pRows, ptRow, QStringLiteral("コピー(&C)")),
-                     QStringList{QStringLiteral("コピー(&C)")} + catalogueItems);
+            const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
+            QCOMPARE(ContextMenu(d->m_listFiles->viewport(), ptRow, QStringLiteral("コピー(&C)")),
+                     QStringList{QStringLiteral("コピー(&C)")} + kCatalogueItems);
             QVERIFY(pClipboard->text().startsWith(QStringLiteral("tab and break\t")));
             QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 1);
+        });
+    }
 
+    // With no row selected the copy item is greyed and the clipboard keeps
+    // its text. A right click on the header, or beside the list, opens the
+    // window's menu with the About item.
+    void theListsMenuOnTheRowsTheWindowsElsewhere() {
+        OnTree([](CMainDlg* d) {
+            QClipboard* pClipboard = QApplication::clipboard();
+            pClipboard->setText(QStringLiteral("before"));
+            const QPoint ptRow = d->m_listFiles->visualRect(d->m_listFiles->model()->index(0, 0)).center();
+            QCOMPARE(ContextMenu(d->m_listFiles->viewport(), ptRow),
+                     QStringList{QStringLiteral("[コピー(&C)]")} + kCatalogueItems);
+            QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(pClipboard->text(), QStringLiteral("before"));
             const QString strAbout = QStringLiteral("Norvane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
             QCOMPARE(ContextMenu(d->m_listFiles->horizontalHeader()->viewport(), QPoint(5, 5)),
-                     catalogueItems + QStringList{strAbout});
-            QCOMPARE(ContextMenu(d, QPoint(3, 3)), catalogueItems + QStringList{strAbout});
+                     kCatalogueItems + QStringList{strAbout});
+            QCOMPARE(ContextMenu(d, QPoint(3, 3)), kCatalogueItems + QStringList{strAbout});
         });
     }
 
     // The sorted column's heading shows the direction of the sort, which
-    // follows the clicks' rules; rows back in scan order show no arrow. The
-    // status line gives the number of files listed after every scan and
-    // keeps it through a sort. Grabbed to PNG sorted, with a selection.
-    void sortArrowAndFileCount() {
+    // follows the clicks' rules; rows back in scan order show no arrow.
+    // Grabbed to PNG sorted, with a selection.
+    void theSortArrowShowsTheDirection() {
         OnTree([](CMainDlg* d) {
             CListCtrl* pList = d->m_listFiles;
             QVERIFY(pList->horizontalHeader()->isSortIndicatorShown());
             QCOMPARE(pList->GetSortArrowColumn(), -1);
-            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("7 ファイル"));
             ClickHeader(d, kColumnSize);
             QCOMPARE(pList->GetSortArrowColumn(), int{kColumnSize});
             QVERIFY(pList->IsSortArrowUp());
@@ -767,11 +827,8 @@ private slots:
             ClickHeader(d, kColumnSize);
             QVERIFY(SortedBy(d, kColumnSize, true));
             QVERIFY(pList->IsSortArrowUp());
-            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("7 ファイル"));
-
             QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
             QCOMPARE(pList->GetSortArrowColumn(), -1);
-            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("6 ファイル"));
 
             ClickHeader(d, kColumnFileName);
             ClickRow(d, 1);
@@ -782,15 +839,37 @@ private slots:
         });
     }
 
-    // Before any folder is chosen, a scan stops at the target folder and says
-    // nothing. The browser and the update button set the list, the edit text
-    // and the history (newest first, duplicates kept, eight at most);
-    // picking an entry only fills the edit field; a relative folder resolves
-    // against the current one.
-    void folderChoiceAndHistory() {
+    // The status line gives the number of files listed after every scan and
+    // keeps it through a sort.
+    void theStatusLineCountsTheFilesListed() {
+        OnTree([](CMainDlg* d) {
+            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("7 ファイル"));
+            ClickHeader(d, kColumnSize);
+            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("7 ファイル"));
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
+            QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("6 ファイル"));
+        });
+    }
+
+    // Before any folder is chosen, a listing (the hidden box's) finds no
+    // folder, lists nothing and says nothing.
+    void noFolderYetListsNothingAndSaysNothing() {
+        CMainDlg dlg;
+        RunMain(dlg, [&](CMainDlg* d) {
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
+            QCOMPARE(QApplication::activeModalWidget(), d);
+            QCOMPARE(d->m_listFiles->GetItemCount(), 0);
+            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
+            QCOMPARE(QApplication::activeModalWidget(), d);
+        });
+    }
+
+    // The folder chooser opens at the typed folder; the folder chosen is
+    // listed and goes into the box and the history (a second choice of it
+    // too); a cancelled chooser changes nothing.
+    void theFolderChosenIsListedAndKept() {
         TempDir tree;
         MakeTree(tree);
-        for (int i = 0; i < 6; ++i) tree.MakeFolder("f" + std::to_string(i));
         const std::string strSub = tree / "sub";
         std::vector<std::string> starts;
         SetFolderBrowser([&](QWidget*, const std::string& strStart) {
@@ -799,11 +878,6 @@ private slots:
         });
         CMainDlg dlg;
         RunMain(dlg, [&](CMainDlg* d) {
-            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));  // no folder yet: no box, nothing listed
-            QCOMPARE(QApplication::activeModalWidget(), d);
-            QCOMPARE(d->m_listFiles->GetItemCount(), 0);
-            QVERIFY(ClickAndWait(d, IDC_HIDDEN_FILES));
-
             QVERIFY(ClickAndWait(d, IDC_SELECT_FOLDER));
             QCOMPARE(d->m_szSourceFolder, strSub + "/");
             QCOMPARE(d->m_listFiles->GetItemCount(), 2);
@@ -814,24 +888,37 @@ private slots:
             QCOMPARE(History(d), std::vector<std::string>{strSub});
             QVERIFY(ClickAndWait(d, IDC_SELECT_FOLDER));
             QCOMPARE(History(d), (std::vector<std::string>{strSub, strSub}));
+        });
+    }
 
-            TypeFolder(d, tree.Path());
-            QVERIFY(ClickAndWait(d, IDC_UPDATE_LIST));
-            QCOMPARE(d->m_listFiles->GetItemCount(), 7);
-            for (int i = 0; i < 6; ++i) {
+    // The history holds the eight folders listed last, newest first,
+    // repeats included; picking an entry only fills the box.
+    void theHistoryKeepsTheEightNewestFolders() {
+        TempDir tree;
+        for (int i = 0; i < 9; ++i) tree.MakeFolder("f" + std::to_string(i));
+        CMainDlg dlg;
+        RunMain(dlg, [&](CMainDlg* d) {
+            for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7}) {
                 TypeFolder(d, tree / ("f" + std::to_string(i)));
                 QVERIFY(ClickAndWait(d, IDC_UPDATE_LIST));
             }
-            const std::vector<std::string> history = History(d);  // the newer strSub is the one kept
-            QCOMPARE(history, (std::vector<std::string>{tree / "f5", tree / "f4", tree / "f3", tree / "f2", tree / "f1",
-                                                        tree / "f0", tree.Path(), strSub}));
-            // Picking an entry changes the edit text only.
+            QCOMPARE(History(d), (std::vector<std::string>{tree / "f7", tree / "f6", tree / "f5", tree / "f4",
+                                                           tree / "f3", tree / "f2", tree / "f1", tree / "f0"}));
             const std::string strBefore = d->m_szSourceFolder;
             Combo(d)->setFocus();
             QTest::keyClick(Combo(d), Qt::Key_Down);
             QVERIFY(d->m_cbFolder->currentText().toStdString().starts_with(tree.Path()));
             QCOMPARE(d->m_szSourceFolder, strBefore);
+        });
+    }
 
+    // A relative folder is the current folder's subfolder, and is shown and
+    // kept as typed.
+    void aRelativeFolderIsTheCurrentFoldersOwn() {
+        TempDir tree;
+        MakeTree(tree);
+        CMainDlg dlg;
+        RunMain(dlg, [&](CMainDlg* d) {
             const std::string strCwd = QDir::currentPath().toStdString();
             QVERIFY(chdir(tree.Path().c_str()) == 0);
             TypeFolder(d, "sub");
@@ -849,8 +936,7 @@ private slots:
         TempDir tree;
         MakeTree(tree);
         CMainDlg dlg;
-        dlg.m_bScanAtStart = true;
-        dlg.m_szSourceFolder = dlg.m_szTargetFolder = tree.Path();
+        dlg.SetFolder(tree.Path());
         RunMain(dlg, [&](CMainDlg* d) {
             const std::string strBefore = d->m_szSourceFolder;
             TypeFolder(d, tree.Path());
