@@ -320,12 +320,12 @@ bool OpenRows(const ListerOptions& options, ListerRows* list, std::string* error
     return true;
 }
 
-// Writes the rows (or a comparison's, when compared is given) to the output
-// file or standard output; false with the reason in *error when it could
-// not be written whole. A stop signal ends it unfinished: a file is then
-// left as it was.
-bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows,
-                 const std::vector<const ComparedRow*>* compared, std::string* error) {
+// Writes the output file or standard output: the header (a comparison's
+// with its change column), the rows writeRows writes, the footer; false
+// with the reason in *error when it could not be written whole. A stop
+// signal ends it unfinished: a file is then left as it was.
+using RowWriter = std::function<void(CListExporter& exporter, OutputSink& sink)>;
+bool WriteOutput(const ListerOptions& options, bool bComparison, const RowWriter& writeRows, std::string* error) {
     CListExporter exporter(options.output);
     FileOutputSink sink;
     sink.SetStop([] { return StopSignal() != 0; });
@@ -333,14 +333,9 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     const bool open = toStandardOutput ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
-        if (compared != nullptr) exporter.WriteComparisonHeader(sink);
+        if (bComparison) exporter.WriteComparisonHeader(sink);
         else exporter.WriteHeader(sink);
-        std::string previousFolder;
-        const std::size_t count = compared != nullptr ? compared->size() : rows.size();
-        for (std::size_t i = 0; i < count && !sink.Failed() && StopSignal() == 0; ++i) {
-            if (compared != nullptr) exporter.WriteComparedRow(sink, previousFolder, *(*compared)[i]);
-            else exporter.WriteRow(sink, previousFolder, *rows[i]);
-        }
+        writeRows(exporter, sink);
         if (StopSignal() != 0) {
             sink.Abandon();
             return false;
@@ -351,6 +346,9 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     *error = sink.ErrorText();
     return written;
 }
+
+// Whether the rows written so far went whole and no stop came.
+bool GoOn(const OutputSink& sink) { return !sink.Failed() && StopSignal() == 0; }
 
 // Keeps the rows (in scan order) in the catalogue --save names: commits the
 // one a scan wrote, or writes a catalogue's rows.
@@ -404,18 +402,27 @@ bool CompareWithOld(const ListerOptions& options, ListerRows* list, Comparison* 
     return true;
 }
 
-// The compared rows written: unchanged ones only with --all; in the
-// comparison's order, or sorted.
-std::vector<const ComparedRow*> RowsToWrite(const ListerOptions& options, const Comparison& comparison) {
+// Writes the compared rows: unchanged ones only with --all; in the
+// comparison's order, or sorted (a list of the rows then made for it).
+void WriteCompared(const ListerOptions& options, const Comparison& comparison, CListExporter& exporter,
+                   OutputSink& sink) {
+    std::string previousFolder;
+    const auto wanted = [&options](const ComparedRow& row) {
+        return options.all || row.kind != ChangeKind::kUnchanged;
+    };
+    if (options.sortColumn < 0) {
+        for (std::size_t i = 0; i < comparison.size() && GoOn(sink); ++i) {
+            if (wanted(comparison[i])) exporter.WriteComparedRow(sink, previousFolder, comparison[i]);
+        }
+        return;
+    }
     std::vector<const ComparedRow*> rows;
     for (std::size_t i = 0; i < comparison.size(); ++i) {
-        if (options.all || comparison[i].kind != ChangeKind::kUnchanged) rows.push_back(&comparison[i]);
+        if (wanted(comparison[i])) rows.push_back(&comparison[i]);
     }
-    if (options.sortColumn < 0) return rows;
     const std::vector<int> order = ComparisonSortOrder(rows, options.sortColumn, options.sortDescending);
-    std::vector<const ComparedRow*> sorted(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) sorted[i] = rows[static_cast<std::size_t>(order[i])];
-    return sorted;
+    for (std::size_t i = 0; i < order.size() && GoOn(sink); ++i)
+        exporter.WriteComparedRow(sink, previousFolder, *rows[static_cast<std::size_t>(order[i])]);
 }
 
 // A catalogue to compare with that cannot be read is told before a long
@@ -454,8 +461,10 @@ int RunComparison(const ListerOptions& options, ListerRows& list) {
     } else if (partial) {
         PrintError("a list compared is of a scan that stopped early");
     }
-    const std::vector<const ComparedRow*> rows = RowsToWrite(options, comparison);
-    const bool written = StopSignal() == 0 && WriteOutput(options, {}, &rows, &error);
+    const auto writeRows = [&](CListExporter& exporter, OutputSink& sink) {
+        WriteCompared(options, comparison, exporter, sink);
+    };
+    const bool written = StopSignal() == 0 && WriteOutput(options, true, writeRows, &error);
     if (!written && StopSignal() != 0) return 128 + StopSignal();
     if (!written) {
         PrintError("the output could not be written: " + error);
@@ -578,7 +587,12 @@ int RunLister(int argc, char** argv) {
     if (options.savePath.empty() || !options.outputPath.empty()) {
         if (options.sortColumn >= 0 && StopSignal() == 0)
             SortRows(list.rows, options.sortColumn, options.sortDescending);
-        const bool written = StopSignal() == 0 && WriteOutput(options, list.rows, nullptr, &error);
+        const auto writeRows = [&list](CListExporter& exporter, OutputSink& sink) {
+            std::string previousFolder;
+            for (std::size_t i = 0; i < list.rows.size() && GoOn(sink); ++i)
+                exporter.WriteRow(sink, previousFolder, *list.rows[i]);
+        };
+        const bool written = StopSignal() == 0 && WriteOutput(options, false, writeRows, &error);
         // The output decides: a signal that came while it was put in place
         // came too late to stop it, and the status says what was done.
         if (!written && StopSignal() != 0) return 128 + StopSignal();
