@@ -19,9 +19,10 @@
 namespace norvane {
 namespace {
 
-// The change column's heading (fixed, as the list's others are) and width.
+// The change column's heading (fixed, as the list's others are), and the
+// text it is made wide enough for at first.
 constexpr const char* kChangeHeading = "Change";
-constexpr int kChangeColumnWidth = 140;
+constexpr const char* kChangeWidthText = "変更（日時・サイズ・バージョン）";
 
 QString PathText(const std::string& rawPath) { return QFile::decodeName(QByteArray::fromStdString(rawPath)); }
 
@@ -95,7 +96,9 @@ void CMainDlg::ShowComparison(std::shared_ptr<const Comparison> comparison, cons
                               const std::string& rawPath) {
     m_fileList.SetComparison(std::move(comparison), m_pShowUnchanged->isChecked());
     if (!m_fileList.HasChangeColumn()) {
-        m_listFiles->InsertColumn(0, QString::fromUtf8(kChangeHeading), ColumnAlign::kLeft, kChangeColumnWidth);
+        const int nWidth = m_listFiles->fontMetrics().horizontalAdvance(QString::fromUtf8(kChangeWidthText)) +
+                           m_listFiles->fontMetrics().averageCharWidth() * 2;
+        m_listFiles->InsertColumn(0, QString::fromUtf8(kChangeHeading), ColumnAlign::kLeft, nWidth);
     }
     m_listFiles->SetSortArrow(-1, true);
     m_nSortColumn = -1;
