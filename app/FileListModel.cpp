@@ -123,26 +123,51 @@ std::vector<const FileItem*> FileListModel::Items() const {
 
 void FileListModel::Sort(int nColumn, bool bDescending) {
     if (m_pComparison != nullptr) {
-        std::vector<const ComparedRow*> rows(m_compared.size());
-        for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = Compared(static_cast<int>(i));
-        const std::vector<int> order = ComparisonSortOrder(rows, nColumn, bDescending);
-        Reorder(order, [&] {
-            std::vector<std::uint32_t> sorted(m_compared.size());
-            for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = m_compared[static_cast<std::size_t>(order[i])];
-            m_compared.swap(sorted);
-        });
+        NewOrder order =
+            PrepareOrder(m_compared, ComparisonSortOrder(RowsOf(*m_pComparison, m_compared), nColumn, bDescending));
+        order.comparison = m_pComparison.get();
+        ApplyOrder(std::move(order));
         return;
     }
     // The order is worked out from keys (SortOrder): a million rows sort in
     // well under a second, where comparing records one pair at a time does not.
-    const std::vector<int> order = SortOrder(Items(), nColumn, bDescending);
+    ApplyOrder(PrepareOrder(m_rows, SortOrder(Items(), nColumn, bDescending)));
+}
+
+FileListModel::NewOrder FileListModel::PrepareOrder(const std::vector<std::uint32_t>& refs,
+                                                    const std::vector<int>& order) {
+    NewOrder prepared;
+    if (order.size() != refs.size()) return prepared;
+    prepared.newRow = NewRows(order);
+    if (prepared.newRow.empty()) return prepared;
+    prepared.rows.resize(refs.size());
+    for (std::size_t i = 0; i < refs.size(); ++i) prepared.rows[i] = refs[static_cast<std::size_t>(order[i])];
+    return prepared;
+}
+
+void FileListModel::ApplyOrder(NewOrder order) {
+    if (order.comparison != m_pComparison.get()) return;
+    if (m_pComparison != nullptr) {
+        if (order.rows.size() != m_compared.size() || order.rows.empty()) return;
+        MoveRows(order.newRow, [&] { m_compared.swap(order.rows); });
+        return;
+    }
+    if (order.rows.size() != m_rows.size() || order.rows.empty()) return;
     // A catalogue keeps the scan's order, which a sort loses.
     if (m_scanOrder.empty()) m_scanOrder = m_rows;
-    Reorder(order, [&] {
-        std::vector<ItemRef> sorted(m_rows.size());
-        for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = m_rows[static_cast<std::size_t>(order[i])];
-        m_rows.swap(sorted);
-    });
+    MoveRows(order.newRow, [&] { m_rows.swap(order.rows); });
+}
+
+std::vector<const FileItem*> ItemsOf(const FileStore& store, const std::vector<ItemRef>& refs) {
+    std::vector<const FileItem*> items(refs.size());
+    for (std::size_t i = 0; i < refs.size(); ++i) items[i] = store.Item(refs[i]);
+    return items;
+}
+
+std::vector<const ComparedRow*> RowsOf(const Comparison& comparison, const std::vector<std::uint32_t>& positions) {
+    std::vector<const ComparedRow*> rows(positions.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = &comparison[positions[i]];
+    return rows;
 }
 
 void FileListModel::SetFormattedSize(bool bFormattedSize) {
@@ -152,28 +177,57 @@ void FileListModel::SetFormattedSize(bool bFormattedSize) {
 }
 
 QString FileListModel::RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const {
-    std::string strText;
-    for (int nRow : rows) {
-        const FileItem* pItem = Item(nRow);
-        if (pItem == nullptr) continue;
-        const ComparedRow* pCompared = Compared(nRow);
-        bool bFirst = true;
-        for (int nColumn : columns) {
-            if (nColumn < 0 || nColumn >= columnCount()) continue;
-            if (!std::exchange(bFirst, false)) strText += '\t';
-            const std::size_t nStart = strText.size();
-            // A comparison's changed cell with both values, as its export.
-            if (pCompared != nullptr)
-                AppendComparedCellText(strText, *pCompared, ListColumn(nColumn), m_bFormattedSize);
-            else AppendCellText(strText, *pItem, nColumn, m_bFormattedSize);
-            // A tab or line break in a name would split the row: a blank.
-            for (std::size_t i = nStart; i < strText.size(); ++i) {
-                if (strText[i] == '\t' || strText[i] == '\n' || strText[i] == '\r') strText[i] = ' ';
-            }
+    std::vector<int> shown;
+    for (int nColumn : columns) {
+        if (nColumn >= 0 && nColumn < columnCount()) shown.push_back(ListColumn(nColumn));
+    }
+    if (m_pComparison != nullptr) {
+        std::vector<const ComparedRow*> compared;
+        for (int nRow : rows) {
+            if (const ComparedRow* pRow = Compared(nRow)) compared.push_back(pRow);
         }
-        strText += '\n';
+        return CopiedText(compared, shown, m_bFormattedSize);
+    }
+    std::vector<const FileItem*> items;
+    for (int nRow : rows) {
+        if (const FileItem* pItem = Item(nRow)) items.push_back(pItem);
+    }
+    return CopiedText(items, shown, m_bFormattedSize);
+}
+
+namespace {
+
+// Copied lines of rows (records or compared rows), a piece at a time, each
+// piece after a look at the stop.
+template <typename Row, typename AppendLine>
+QString CopiedLines(const std::vector<const Row*>& rows, WorkControl* pControl, AppendLine appendLine) {
+    constexpr std::size_t kPiece = 4096;
+    std::string strText;
+    if (pControl != nullptr) pControl->SetTotal(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (pControl != nullptr && i % kPiece == 0 && i > 0) {
+            if (pControl->StopRequested()) return {};
+            pControl->Advance(kPiece);
+        }
+        appendLine(strText, *rows[i]);
     }
     return FromCodePage(strText);
+}
+
+}  // namespace
+
+QString CopiedText(const std::vector<const FileItem*>& items, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl) {
+    return CopiedLines(items, pControl, [&](std::string& out, const FileItem& item) {
+        AppendRowLine(out, item, columns, bFormattedSize);
+    });
+}
+
+QString CopiedText(const std::vector<const ComparedRow*>& rows, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl) {
+    return CopiedLines(rows, pControl, [&](std::string& out, const ComparedRow& row) {
+        AppendComparedRowLine(out, row, columns, bFormattedSize);
+    });
 }
 
 QString FileListModel::CellText(int nRow, int nColumn) const {

@@ -19,6 +19,7 @@
 
 #include "catalogue/Comparison.h"
 #include "catalogue/FileItem.h"
+#include "catalogue/WorkControl.h"
 #include "framework/ListCtrlModel.h"
 
 namespace norvane {
@@ -34,16 +35,36 @@ public:
     void Clear(std::shared_ptr<const FileStore> store = nullptr);
     // Shows rows (records of store, in scan order) in place of every row.
     void SetRows(std::shared_ptr<const FileStore> store, std::vector<ItemRef> rows);
-    // The records and the rows in scan order, whatever the list's order.
+    // The records and the rows in scan order, whatever the list's order
+    // (work off the window's thread holds a share of the records).
     const std::shared_ptr<const FileStore>& Store() const { return m_pStore; }
     const std::vector<ItemRef>& ScanOrder() const { return m_scanOrder.empty() ? m_rows : m_scanOrder; }
     const FileItem* Item(int nRow) const;
     // The records of every row, in the list's order.
     std::vector<const FileItem*> Items() const;
 
+    // The record numbers of every row, in the list's order (work off the
+    // window's thread gets a copy); for a comparison, the positions of its
+    // rows in its order (see GetComparisonShare).
+    const std::vector<std::uint32_t>& Refs() const { return m_pComparison != nullptr ? m_compared : m_rows; }
+
     // Sorts by a list column (or a comparison's change column), stably
     // (equal rows keep their order).
     void Sort(int nColumn, bool bDescending);
+    // A new order of the rows, worked out off the window's thread: the rows'
+    // numbers in it (as Refs gives them), where each old row goes, and the
+    // comparison it was made for (null for the list's own rows).
+    struct NewOrder {
+        std::vector<std::uint32_t> rows;
+        std::vector<int> newRow;
+        const Comparison* comparison = nullptr;
+    };
+    // Any thread: the order that puts refs[order[i]] at row i; empty when
+    // order is no permutation of refs.
+    static NewOrder PrepareOrder(const std::vector<std::uint32_t>& refs, const std::vector<int>& order);
+    // Takes an order prepared for the rows as they are now; one for other
+    // rows (or another comparison) changes nothing.
+    void ApplyOrder(NewOrder order);
 
     // Shows a comparison in place of the rows until Clear or SetRows: its
     // rows in its order, unchanged files only with bShowUnchanged. Store and
@@ -53,15 +74,19 @@ public:
     // order again.
     void SetShowUnchanged(bool bShowUnchanged);
     const Comparison* GetComparison() const { return m_pComparison.get(); }
+    // The comparison shown, shared with work off the window's thread.
+    const std::shared_ptr<const Comparison>& GetComparisonShare() const { return m_pComparison; }
     const ComparedRow* Compared(int nRow) const;
     // Model columns and list columns (kColumnChange for the change column),
-    // once the change column is in.
+    // once the change column is in; -1 (no column) stays -1.
     bool HasChangeColumn() const { return columnCount() > kColumnCount; }
     int ListColumn(int nModelColumn) const {
-        return HasChangeColumn() ? (nModelColumn == 0 ? kColumnChange : nModelColumn - 1) : nModelColumn;
+        if (nModelColumn < 0 || !HasChangeColumn()) return nModelColumn;
+        return nModelColumn == 0 ? kColumnChange : nModelColumn - 1;
     }
     int ModelColumn(int nListColumn) const {
-        return HasChangeColumn() ? (nListColumn == kColumnChange ? 0 : nListColumn + 1) : nListColumn;
+        if (nListColumn < 0 || !HasChangeColumn()) return nListColumn;
+        return nListColumn == kColumnChange ? 0 : nListColumn + 1;
     }
 
     QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
@@ -91,5 +116,19 @@ private:
     bool m_bFormattedSize = false;
     mutable std::string m_strCell;  // reused for every cell
 };
+
+// The records refs number in store; any thread.
+std::vector<const FileItem*> ItemsOf(const FileStore& store, const std::vector<ItemRef>& refs);
+
+// The text copied rows become, from their records; any thread. With a
+// control it stops when asked (giving nothing) and counts its rows.
+QString CopiedText(const std::vector<const FileItem*>& items, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl = nullptr);
+// The same for a comparison's rows; columns are list columns, kColumnChange
+// for the change column.
+QString CopiedText(const std::vector<const ComparedRow*>& rows, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl = nullptr);
+// The rows of comparison at positions (of its order, as Refs gives them).
+std::vector<const ComparedRow*> RowsOf(const Comparison& comparison, const std::vector<std::uint32_t>& positions);
 
 }  // namespace norvane

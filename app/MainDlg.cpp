@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "app/AboutDlg.h"
+#include "app/LongWork.h"
 #include "app/ListerApp.h"
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
@@ -58,15 +59,6 @@ constexpr std::array<ColumnSpec, kColumnCount> kColumns{{
     {"SystemFile", ColumnAlign::kLeft, 64},
     {"Hidden", ColumnAlign::kLeft, 64},
 }};
-
-// The wait cursor for as long as the program works without answering.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 FolderBrowser& CurrentFolderBrowser() {
     static FolderBrowser fnBrowser;
@@ -135,7 +127,15 @@ CMainDlg::CMainDlg(QWidget* pParent)
     m_pStatus->show();
     PlaceStatusLine();
     m_pProgressTimer = new QTimer(this);
-    connect(m_pProgressTimer, &QTimer::timeout, this, &CMainDlg::FlushPendingRows);
+    // The rows and the line under them go together: a scan's progress, or
+    // long work's.
+    connect(m_pProgressTimer, &QTimer::timeout, this, [this] {
+        FlushPendingRows();
+        ShowWorkProgress();
+    });
+    // Copying many rows runs off the window's thread.
+    m_listFiles->SetCopyHandler(
+        [this](const std::vector<int>& rows, const std::vector<int>& columns) { return CopyRows(rows, columns); });
     // The catalogue items go into the list's menu and the window's, and take
     // their keys wherever the focus is in the window.
     CreateCatalogueActions();
@@ -248,8 +248,10 @@ void CMainDlg::OnSize() {
 // finished, as the user asked for it, before the history is saved.
 void CMainDlg::done(int nResult) {
     TemplateDialog::done(nResult);
-    // A scan still running stops; its workers end on their own thread.
+    // A scan still running stops, and so does long work (an export leaves
+    // the old file); their workers end on their own.
     ClearItems();
+    m_pWork.reset();
     FinishSave();
     SaveHistory();
 }
@@ -290,33 +292,13 @@ void CMainDlg::OnFilterChange() {
     Rescan();
 }
 
-void CMainDlg::OnColumnClick(int nColumn) {
-    if (IsScanning()) return;  // the header is greyed while rows arrive
-    // A comparison's change column is the model's first.
-    const int nListColumn = m_fileList.ListColumn(nColumn);
-    {
-        BusyCursor busy;
-        // The window remembers the column it sorted by; the list's selection
-        // mark is the user's anchor for Shift+click and is left alone.
-        const bool bDescending = m_nSortColumn == nListColumn && m_bSortAscending;
-        m_fileList.Sort(nListColumn, bDescending);
-        m_bSortAscending = !bDescending;
-        m_nSortColumn = nListColumn;
-    }
-    // Only a sort by folder keeps each folder's rows together (the sort is
-    // stable, so a folder's rows stay in one run in either direction); after
-    // any other the export's folder headings would split folders apart.
-    m_bFolderHeadingAllowed = nListColumn == kColumnDirectory;
-    m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
-}
-
 // The list's own menu: copying its rows. The window's menu (the About item)
 // shows everywhere else, the list's header included.
 void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
     QMenu menu(this);
     QAction* pCopy = menu.addAction(QStringLiteral("コピー(&C)"));
     pCopy->setShortcut(QKeySequence::Copy);
-    pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0);
+    pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0 && !IsWorking());
     connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
     menu.addSeparator();
     menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue, m_pCompareCatalogue, m_pShowUnchanged});
@@ -364,18 +346,21 @@ void CMainDlg::OnSelectFolder() {
     InsertHistory(strChosen, rawFolder);
 }
 
-// The folder is looked at off the window's thread (a share may take its
-// time to answer); the answer lists it, or says that it is not there and
-// changes nothing. A newer choice or Escape makes the answer go unheard.
+// The folder is looked at off the window's thread, by a task of the
+// process's pool (a share may take its time to answer); the answer lists
+// it, or says that it is not there and changes nothing. A newer choice or
+// Escape makes the answer go unheard, and a check that has not begun by
+// then looks at nothing.
 void CMainDlg::OnUpdateList() {
     CancelFolderCheck();
     const QString strTyped = m_cbFolder->currentText();
     const std::string rawFolder = RawFolderOfBox();
-    auto pExists = std::make_shared<std::atomic<bool>>(false);
+    auto pCheck = std::make_shared<FolderCheck>();
+    m_pFolderCheckState = pCheck;
     m_pFolderCheck = new ThreadWake(
-        [this, strTyped, rawFolder, pExists] {
+        [this, strTyped, rawFolder, pCheck] {
             CancelFolderCheck();
-            if (!pExists->load()) {
+            if (!pCheck->bExists.load()) {
                 ShowMessage(this, "フォルダが見つかりません", MessageIcon::kWarning);
                 return;
             }
@@ -383,8 +368,9 @@ void CMainDlg::OnUpdateList() {
             InsertHistory(strTyped, rawFolder);
         },
         this);
-    RunInBackground([rawFolder, pExists, fnAnswer = m_pFolderCheck->Notifier()] {
-        pExists->store(FolderExists(rawFolder));
+    RunInBackground([rawFolder, pCheck, fnAnswer = m_pFolderCheck->Notifier()] {
+        if (pCheck->bCancelled.load()) return;
+        pCheck->bExists.store(FolderExists(rawFolder));
         fnAnswer();
     });
 }
@@ -407,6 +393,8 @@ bool CMainDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
 
 void CMainDlg::CancelFolderCheck() {
     if (m_pFolderCheck == nullptr) return;
+    m_pFolderCheckState->bCancelled.store(true);
+    m_pFolderCheckState.reset();
     m_pFolderCheck->Retire();
     m_pFolderCheck = nullptr;
 }

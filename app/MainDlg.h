@@ -3,14 +3,19 @@
 // export settings (titles and colours last confirmed included) and the sort
 // state.
 //
-// The scan runs on worker threads (catalogue/BackgroundScan.h); the window
-// takes its rows on its own thread when a worker wakes it, a slice of time at
-// a go, so it always answers. While a scan runs a status line under the list
-// shows its progress, the list shows a busy cursor, and the export buttons
-// and the header sort are greyed: the list is not the folder's yet. Escape
-// stops the scan; closing the window, a new folder or a changed filter stop
-// it too. The folder check of "リストを更新(&R)" also runs off the window's
-// thread. However the window ends, it saves the folder history.
+// The scan runs on workers of the process's pool (catalogue/BackgroundScan.h);
+// the window takes its rows on its own thread when a worker wakes it, a
+// slice of time at a go, so it always answers. While a scan runs a status
+// line under the list shows its progress, the list shows a busy cursor, and
+// the export buttons and the header sort are greyed: the list is not the
+// folder's yet. Escape stops the scan; closing the window, a new folder or a
+// changed filter stop it too. The folder check of "リストを更新(&R)" also
+// runs off the window's thread. So do sorting and copying a long list and
+// writing an export (app/LongWork.h), one at a time, with their progress on
+// the status line; Escape stops them (the list keeps its order, the
+// clipboard its text, and the export's file stays as it was). A new listing
+// stops a sort or a copy; an export goes on with the rows it was given.
+// However the window ends, it saves the folder history.
 //
 // A list can be kept as a catalogue file and opened again later without the
 // folder ("カタログを保存(&V)...", "カタログを開く(&O)..." in the list's
@@ -26,6 +31,7 @@
 // box, "リストを更新(&R)") or an opened catalogue leaves it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -53,7 +59,10 @@ class QTimer;
 namespace norvane {
 
 class BackgroundScan;
+class CExportRun;
+class LongWork;
 class ThreadWake;
+class WorkControl;
 
 class CMainDlg : public TemplateDialog {
 public:
@@ -114,6 +123,15 @@ public:
     // True while a listing is under way: its folder being checked or read,
     // or a catalogue being read or compared with the list.
     bool IsScanning() const;
+    // True while a sort, a copy or an export runs off the window's thread.
+    bool IsWorking() const { return m_pWork != nullptr; }
+    // Stops it, if it can still stop (an export putting its file in place
+    // cannot); the status line says so.
+    void StopWork();
+    // Lists of up to this many rows are sorted and copied on the window's
+    // thread at once (a few milliseconds); longer ones off it. Tests set 0.
+    static constexpr int kRowsAtOnce = 4096;
+    int m_nRowsAtOnce = kRowsAtOnce;
     // True while a catalogue is being written.
     bool IsSaving() const { return m_pSave != nullptr; }
     // The catalogue the list shows (its path as the file system names it),
@@ -200,6 +218,27 @@ private:
     int MinimumClientWidth() const;
     // Asks for the options, then writes the selected rows or all rows.
     void RunExport(bool bSelectedRows);
+    // The save dialog, then the file written off the window's thread; after
+    // a failure, the dialog again.
+    void AskAndWrite(const std::shared_ptr<CExportRun>& pRun);
+
+    // Long work on the records.
+    enum class WorkKind { kSort, kCopy, kExport };
+    // nRows: the rows it works on.
+    void StartWork(WorkKind kind, std::size_t nRows, std::function<void(WorkControl&)> fnWork,
+                   std::function<void()> fnEnd);
+    void FinishWork();
+    void ShowWorkProgress();
+    // Copies the rows itself when they are many (see m_nRowsAtOnce); false
+    // leaves the copy to the list.
+    bool CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
+    // Sorts by a list column, off the window's thread when the rows are many.
+    void SortList(int nColumn, bool bDescending);
+    void SortDone(int nColumn, bool bDescending);
+    // The status line as the last listing left it.
+    void SetRestingStatus(const QString& strText, const QString& strDetail = {});
+    // A scan's outcome there, with its warnings.
+    void ShowOutcome(const QString& strText, const ScanResult& result);
 
     // Catalogues.
     void CreateCatalogueActions();
@@ -225,10 +264,19 @@ private:
     void OnScanEnded();
     void FlushPendingRows();
     void ShowScanProgress();
-    void EnterScanning(bool bScanning);
+    // Greys what must wait for a scan or long work, and runs the progress
+    // timer while either does.
+    void UpdateCommands();
     void EndScan();
     void PlaceStatusLine();
     void CancelFolderCheck();
+
+    // The update button's look at a folder, shared with the task that makes
+    // it: its answer, and whether it is still wanted.
+    struct FolderCheck {
+        std::atomic<bool> bExists{false};
+        std::atomic<bool> bCancelled{false};
+    };
 
     // The check boxes 1004, 1005, 1007, 1009.
     QCheckBox* m_chkFormattedSize;
@@ -239,8 +287,13 @@ private:
     FileListModel m_fileList;
     std::vector<const FileItem*> m_pendingRows;  // rows taken, not yet in the list
     std::unique_ptr<BackgroundScan> m_pScan;     // while a scan runs
-    ThreadWake* m_pScanWake = nullptr;           // its workers wake the window
-    ThreadWake* m_pFolderCheck = nullptr;        // while the update button's check runs
+    std::unique_ptr<LongWork> m_pWork;           // while long work runs
+    WorkKind m_workKind = WorkKind::kSort;
+    QString m_strRestingStatus;
+    QString m_strRestingDetail;
+    ThreadWake* m_pScanWake = nullptr;     // its workers wake the window
+    ThreadWake* m_pFolderCheck = nullptr;  // while the update button's check runs
+    std::shared_ptr<FolderCheck> m_pFolderCheckState;
     std::chrono::steady_clock::time_point m_nextFlush;
     std::chrono::steady_clock::time_point m_scanStart;
     QTimer* m_pProgressTimer = nullptr;

@@ -88,7 +88,10 @@ void CMainDlg::UpdateCatalogueActions() {
     m_pOpenCatalogue->setEnabled(!IsScanning());
     m_pSaveCatalogue->setEnabled(!IsScanning() && !IsSaving() && m_bHasFacts);
     // A list is compared once it is a scan's or a catalogue's.
-    if (m_pCompareCatalogue != nullptr) m_pCompareCatalogue->setEnabled(!IsScanning() && m_bHasFacts);
+    // A list is compared once it is a scan's or a catalogue's, and not while
+    // long work uses its rows.
+    if (m_pCompareCatalogue != nullptr) m_pCompareCatalogue->setEnabled(!IsScanning() && !IsWorking() && m_bHasFacts);
+    if (m_pShowUnchanged != nullptr) m_pShowUnchanged->setEnabled(!IsWorking());
 }
 
 void CMainDlg::OnOpenCatalogue() {
@@ -161,7 +164,7 @@ bool CMainDlg::OpenCatalogue(const std::string& rawPath) {
     m_strCatalogueFolder = rawPath.substr(0, rawPath.rfind('/') + 1);
     m_pOpenWake = new ThreadWake([this] { OnOpenTaskWake(); }, this);
     m_pOpen = CatalogueTask::Open(rawPath, m_pOpenWake->Notifier());
-    EnterScanning(true);
+    UpdateCommands();
     ShowScanProgress();
     return true;
 }
@@ -174,7 +177,7 @@ void CMainDlg::EndOpen() {
     m_pOpenWake->Retire();
     m_pOpenWake = nullptr;
     m_bOpenAtStart = false;
-    EnterScanning(false);
+    UpdateCommands();
 }
 
 void CMainDlg::OnOpenTaskWake() {
@@ -215,9 +218,9 @@ void CMainDlg::ShowCatalogue(CatalogueContents contents, const std::string& rawP
     m_strCatalogueBoxText = Q(CodePageToUtf8(FileNameToCodePage(facts.topFolder, facts.nameEncoding)));
     m_cbFolder->setEditText(m_strCatalogueBoxText);
     const QString strSummary = CatalogueSummary();
-    static_cast<StatusLine*>(m_pStatus)->SetStatus(QStringLiteral("カタログ: ") + Count(m_fileList.rowCount()) +
-                                                       QStringLiteral("　") + strSummary + QStringLiteral("　"),
-                                                   Q(CodePageToUtf8(m_szSourceFolder)));
+    SetRestingStatus(QStringLiteral("カタログ: ") + Count(m_fileList.rowCount()) + QStringLiteral("　") + strSummary +
+                         QStringLiteral("　"),
+                     Q(CodePageToUtf8(m_szSourceFolder)));
     setWindowTitle(m_strBaseTitle + QStringLiteral(" - カタログ ") + QFileInfo(PathText(rawPath)).fileName() +
                    QStringLiteral("（") + Q(CodePageToUtf8(m_szSourceFolder)) + QStringLiteral("、") + strSummary +
                    QStringLiteral("）"));

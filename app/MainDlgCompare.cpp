@@ -49,7 +49,8 @@ void CMainDlg::OnCompareCatalogue() {
 }
 
 bool CMainDlg::CompareWithCatalogue(const std::string& rawPath) {
-    if (IsScanning() || !m_bHasFacts) return false;
+    // One at a time: a sort, copy or export of the list works on its rows.
+    if (IsScanning() || IsWorking() || !m_bHasFacts) return false;
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     m_strStatusBeforeOpen = pStatus->Text();
     m_strDetailBeforeOpen = pStatus->Detail();
@@ -58,7 +59,7 @@ bool CMainDlg::CompareWithCatalogue(const std::string& rawPath) {
     // The list's own rows are the new side, whatever a comparison shows.
     m_pCompare =
         CatalogueTask::Compare(rawPath, m_fileList.Store(), m_fileList.ScanOrder(), m_pCompareWake->Notifier());
-    EnterScanning(true);
+    UpdateCommands();
     ShowScanProgress();
     return true;
 }
@@ -70,7 +71,7 @@ void CMainDlg::EndCompare() {
     m_pCompare.reset();
     m_pCompareWake->Retire();
     m_pCompareWake = nullptr;
-    EnterScanning(false);
+    UpdateCommands();
 }
 
 void CMainDlg::OnCompareTaskWake() {
@@ -130,19 +131,21 @@ void CMainDlg::ShowComparisonCounts() {
     strCounts += m_pShowUnchanged->isChecked()
                      ? QStringLiteral("・同一 ") + strUnchanged
                      : QStringLiteral("（同一 ") + strUnchanged + QStringLiteral(" は非表示）");
-    static_cast<StatusLine*>(m_pStatus)->SetStatus(strCounts + QStringLiteral("　比較したカタログ: "),
-                                                   PathText(m_strComparedPath));
+    // What long work on the comparison gives the line back to.
+    SetRestingStatus(strCounts + QStringLiteral("　比較したカタログ: "), PathText(m_strComparedPath));
 }
 
 void CMainDlg::OnShowUnchanged() {
-    if (m_fileList.GetComparison() == nullptr) return;
-    // The rows in the comparison's order again, then in the sort's.
+    if (m_fileList.GetComparison() == nullptr || IsWorking()) return;
+    // The rows in the comparison's order again, then sorted anew as they
+    // were (off the window's thread when they are many).
+    const int nColumn = m_nSortColumn;
+    const bool bDescending = !m_bSortAscending;
     m_fileList.SetShowUnchanged(m_pShowUnchanged->isChecked());
-    if (m_nSortColumn >= 0) {
-        m_fileList.Sort(m_nSortColumn, !m_bSortAscending);
-        m_listFiles->SetSortArrow(m_fileList.ModelColumn(m_nSortColumn), m_bSortAscending);
-    }
+    m_nSortColumn = -1;
+    m_listFiles->SetSortArrow(-1, true);
     ShowComparisonCounts();
+    if (nColumn >= 0) SortList(nColumn, bDescending);
 }
 
 // The list's own columns again; the rows go with the list's.

@@ -1,6 +1,7 @@
 // The export buttons of the main window: the options, then the run.
 #include <QCheckBox>
 
+#include <memory>
 #include <vector>
 
 #include "app/MainDlg.h"
@@ -14,7 +15,7 @@ namespace norvane {
 // on. Those changed in the options dialog stay with the window once it is
 // confirmed, even when the save dialog is cancelled afterwards.
 void CMainDlg::RunExport(bool bSelectedRows) {
-    if (IsScanning()) return;  // the buttons are greyed while rows arrive
+    if (IsScanning() || IsWorking()) return;  // the buttons are greyed meanwhile
     ExportSettings opening;
     opening.titles = m_exportSettings.titles;
     COutputOptionsDlg dlg;
@@ -24,25 +25,30 @@ void CMainDlg::RunExport(bool bSelectedRows) {
     m_exportSettings = dlg.settings();
     m_exportSettings.formattedSize = m_chkFormattedSize->isChecked();
 
+    // Display order, whatever order the rows were selected in; the records
+    // are found off the window's thread. A comparison's rows are positions
+    // in its order, written with the change column first.
+    std::vector<std::uint32_t> rows;
+    if (bSelectedRows) {
+        const std::vector<std::uint32_t>& refs = m_fileList.Refs();
+        for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(refs[static_cast<std::size_t>(nRow)]);
+    } else {
+        rows = m_fileList.Refs();
+    }
     if (m_fileList.GetComparison() != nullptr) {
-        // The comparison's rows, the change column first.
-        std::vector<const ComparedRow*> rows;
-        if (bSelectedRows) {
-            for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Compared(nRow));
-        } else {
-            for (int nRow = 0; nRow < m_fileList.rowCount(); ++nRow) rows.push_back(m_fileList.Compared(nRow));
-        }
-        ExportComparison(m_exportSettings, rows, this);
+        AskAndWrite(std::make_shared<CExportRun>(m_exportSettings, std::move(rows), m_fileList.GetComparisonShare()));
         return;
     }
-    if (!bSelectedRows) {
-        ExportRows(m_exportSettings, m_fileList.Items(), this);
-        return;
-    }
-    // Display order, whatever order the rows were selected in.
-    std::vector<const FileItem*> rows;
-    for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(m_fileList.Item(nRow));
-    ExportRows(m_exportSettings, rows, this);
+    AskAndWrite(std::make_shared<CExportRun>(m_exportSettings, std::move(rows), m_fileList.Store()));
+}
+
+void CMainDlg::AskAndWrite(const std::shared_ptr<CExportRun>& pRun) {
+    if (!pRun->AskPath(this)) return;
+    StartWork(
+        WorkKind::kExport, pRun->RowCount(), [pRun](WorkControl& control) { pRun->Write(control); },
+        [this, pRun] {
+            if (pRun->Conclude(this)) AskAndWrite(pRun);
+        });
 }
 
 void CMainDlg::OnOutputSelected() {

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
+#include "app/LongWork.h"
 #include "app/MainDlg.h"
 #include "app/StatusLine.h"
 #include "app/ThreadWake.h"
@@ -35,8 +37,14 @@ constexpr auto kFlushInterval = std::chrono::milliseconds(100);
 constexpr std::size_t kMaxPendingRows = 64 * 1024;
 constexpr int kProgressIntervalMs = 100;
 
-QString Count(std::uint64_t nFiles) {
-    return QLocale(QLocale::English).toString(static_cast<qulonglong>(nFiles)) + QStringLiteral(" ファイル");
+QString Number(std::uint64_t n) { return QLocale(QLocale::English).toString(static_cast<qulonglong>(n)); }
+
+QString Count(std::uint64_t nFiles) { return Number(nFiles) + QStringLiteral(" ファイル"); }
+
+// After a scan that did not end: the rows that stay, and that the folder
+// holds more than they.
+QString Kept(int nRows) {
+    return Number(static_cast<std::uint64_t>(nRows)) + QStringLiteral(" 件を表示（残りは一覧にありません）");
 }
 
 QString FromCodePage(std::string_view text) {
@@ -47,13 +55,12 @@ QString FromCodePage(std::string_view text) {
 // The outcome of a scan on the status line, with its warnings (folders it
 // could not read, loops): how many, and the last one, which names its
 // folder, as the detail that gives way when the line is narrow.
-void ShowOutcome(StatusLine* pStatus, const QString& strText, const ScanResult& result) {
-    if (result.diagnostics.empty()) return pStatus->SetStatus(strText);
+std::pair<QString, QString> Outcome(const QString& strText, const ScanResult& result) {
+    if (result.diagnostics.empty()) return {strText, {}};
     std::string_view strLast = result.diagnostics.back();
     if (strLast.ends_with('\n')) strLast.remove_suffix(1);
-    pStatus->SetStatus(
-        strText + QStringLiteral("　警告 %1 件: ").arg(static_cast<qulonglong>(result.diagnostics.size())),
-        FromCodePage(strLast));
+    return {strText + QStringLiteral("　警告 %1 件: ").arg(static_cast<qulonglong>(result.diagnostics.size())),
+            FromCodePage(strLast)};
 }
 
 }  // namespace
@@ -64,9 +71,11 @@ bool CMainDlg::IsScanning() const {
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
-    // share of the records until they end.
+    // share of the records until they end. A sort or a copy of the old rows
+    // is no longer wanted; an export goes on with its own share.
     CancelFolderCheck();
     EndScan();
+    if (m_pWork != nullptr && m_workKind != WorkKind::kExport && m_pWork->Stop()) FinishWork();
     EndOpen();
     EndCompare();
     LeaveComparison();
@@ -114,7 +123,7 @@ bool CMainDlg::ScanFolder(const std::string& rawFolder, bool recurse, bool inclu
     m_pScanWake = new ThreadWake([this] { OnScanWake(); }, this);
     m_scanStart = Clock::now();
     m_nextFlush = m_scanStart;
-    EnterScanning(true);
+    UpdateCommands();
     ShowScanProgress();
     m_pScan->Start(m_pScanWake->Notifier());
     return true;
@@ -184,7 +193,9 @@ void CMainDlg::ShowScanProgress() {
     // is never shown below the rows the list holds.
     const std::uint64_t nFiles = std::max<std::uint64_t>(progress.files, m_fileList.rowCount());
     auto* pStatus = static_cast<StatusLine*>(m_pStatus);
-    pStatus->SetStatus(QStringLiteral("検索中: ") + Count(nFiles) + QStringLiteral("　"),
+    // What the list shows, and what the workers have found.
+    pStatus->SetStatus(QStringLiteral("検索中: ") + Number(static_cast<std::uint64_t>(m_fileList.rowCount())) +
+                           QStringLiteral(" 件表示・") + Number(nFiles) + QStringLiteral(" ファイル検出　"),
                        FromCodePage(progress.folder.empty() ? m_szSourceFolder : progress.folder));
 }
 
@@ -204,9 +215,10 @@ void CMainDlg::StopScan() {
     // file it would have replaced stays as it was.
     if (m_pScan == nullptr && m_pSave != nullptr) m_pSave->RequestStop();
     if (m_pScan == nullptr) return;
+    // A flag for the workers; Take then ends at once, with what was taken.
     m_pScan->RequestStop();
     ScanBatch batch;
-    while (m_pScan->Take(batch, std::chrono::milliseconds(0))) {}  // ends at once, with what was taken
+    while (m_pScan->Take(batch, std::chrono::milliseconds(0))) {}
     OnScanEnded();
 }
 
@@ -218,33 +230,31 @@ void CMainDlg::OnScanEnded() {
     m_bHasFacts = !result.folderMissing && !(result.end == ScanEnd::kStoppedByError && result.reason.empty());
     EndScan();
     const QString strListed = Count(static_cast<std::uint64_t>(m_fileList.rowCount()));
-    auto* pStatus = static_cast<StatusLine*>(m_pStatus);
     if (result.folderMissing && !result.notAFolder) {
-        pStatus->SetStatus(QStringLiteral("フォルダが見つかりません"));
+        SetRestingStatus(QStringLiteral("フォルダが見つかりません"));
         ShowMessage(this, "フォルダが見つかりません", MessageIcon::kWarning);
         return;
     }
     if (result.folderMissing) {
         // A file given in place of a folder (on the command line).
-        pStatus->SetStatus(QStringLiteral("フォルダではありません"));
+        SetRestingStatus(QStringLiteral("フォルダではありません"));
         const std::string strPath = CodePageToUtf8(FileSystemToCodePage(m_strRawFolder, FileSystemCodePage()));
         ShowMessage(this, "指定されたパスはフォルダではありません。フォルダを指定してください。\n\n" + strPath,
                     MessageIcon::kWarning);
         return;
     }
     switch (result.end) {
-        case ScanEnd::kCompleted: return ShowOutcome(pStatus, strListed, result);
+        case ScanEnd::kCompleted: return ShowOutcome(strListed, result);
         case ScanEnd::kStoppedByRequest:
-            return ShowOutcome(pStatus, QStringLiteral("中止しました。") + strListed + QStringLiteral("（途中まで）"),
-                               result);
+            return ShowOutcome(QStringLiteral("中止しました。") + Kept(m_fileList.rowCount()), result);
         case ScanEnd::kStoppedByError: break;
     }
     if (result.reason.empty()) {
         // No folder chosen yet: nothing to say.
-        pStatus->SetStatus({});
+        SetRestingStatus({});
         return;
     }
-    pStatus->SetStatus(QStringLiteral("エラーのため中止しました。") + strListed + QStringLiteral("（途中まで）"));
+    SetRestingStatus(QStringLiteral("エラーのため中止しました。") + Kept(m_fileList.rowCount()));
     // Standard output is seldom seen from a window: a list cut short is
     // said so, lest it be exported as the whole folder, naming the folder
     // where it went wrong.
@@ -264,25 +274,37 @@ void CMainDlg::EndScan() {
     m_pScanWake->Retire();
     m_pScanWake = nullptr;
     m_pendingRows.shrink_to_fit();
-    EnterScanning(false);
+    UpdateCommands();
 }
 
 // While a scan runs the list is not the folder's: it cannot be exported or
 // sorted (the list never reorders under its rows), and the buttons and
-// headings look so; the busy cursor shows over the list alone, as the rest
-// of the window works as ever.
-void CMainDlg::EnterScanning(bool bScanning) {
-    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) Control(nId)->setEnabled(!bScanning);
+// headings look so; nor while long work runs (one at a time). The busy
+// cursor shows over the list alone, as the rest of the window works as ever.
+void CMainDlg::UpdateCommands() {
+    const bool bBusy = m_pScan != nullptr || m_pOpen != nullptr || m_pCompare != nullptr || m_pWork != nullptr;
+    for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) Control(nId)->setEnabled(!bBusy);
     UpdateCatalogueActions();
-    m_listFiles->EnableColumnClicks(!bScanning);
-    if (bScanning) {
+    m_listFiles->EnableColumnClicks(!bBusy);
+    if (bBusy) {
         m_listFiles->setCursor(Qt::BusyCursor);
-        m_pProgressTimer->start(kProgressIntervalMs);
+        if (!m_pProgressTimer->isActive()) m_pProgressTimer->start(kProgressIntervalMs);
     } else {
         m_listFiles->unsetCursor();
         // A save going on still shows its progress.
         if (m_pSave == nullptr) m_pProgressTimer->stop();
     }
+}
+
+void CMainDlg::SetRestingStatus(const QString& strText, const QString& strDetail) {
+    m_strRestingStatus = strText;
+    m_strRestingDetail = strDetail;
+    static_cast<StatusLine*>(m_pStatus)->SetStatus(strText, strDetail);
+}
+
+void CMainDlg::ShowOutcome(const QString& strText, const ScanResult& result) {
+    const auto [strLine, strDetail] = Outcome(strText, result);
+    SetRestingStatus(strLine, strDetail);
 }
 
 // The status line fills the band under the list (a narrow one at the
@@ -296,11 +318,17 @@ void CMainDlg::PlaceStatusLine() {
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* pEvent) {
-    // Escape stops a scan (or a catalogue's reading or writing); with none
-    // running it is the dialog's Cancel.
-    if (pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-        (IsScanning() || (IsSaving() && !m_pSave->Done()))) {
+    // Escape stops a scan (or a catalogue's reading or writing), else long
+    // work; with none running it is the dialog's Cancel.
+    const bool bEscape =
+        pEvent->key() == Qt::Key_Escape && (pEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (bEscape && (IsScanning() || (IsSaving() && !m_pSave->Done()))) {
         StopScan();
+        pEvent->accept();
+        return;
+    }
+    if (bEscape && IsWorking()) {
+        StopWork();
         pEvent->accept();
         return;
     }

@@ -7,9 +7,10 @@
 #include <cstdlib>
 
 #include "app/ListerApp.h"
+#include "app/QtTranslations.h"
 #include "app/TerminationSignals.h"
 #include "catalogue/BackgroundScan.h"
-#include "app/QtTranslations.h"
+#include "export/ListExporterRun.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 
@@ -26,10 +27,14 @@ int main(int argc, char** argv) {
         norvane::CListerApp theApp;
         theApp.InitInstance(argc, argv);
     }
-    // A scan stopped at the close may have a worker held up inside a slow
-    // file system: after a grace the program ends without the destructors
-    // of its static objects, which that worker may still use.
-    if (!norvane::WaitForBackgroundWork(std::chrono::seconds(2))) {
+    // The pool's threads end with the program. A scan stopped at the close
+    // may have a worker held up inside a slow file system: after a grace the
+    // program ends without the destructors of its static objects, which
+    // that worker may still use.
+    if (!norvane::EndBackgroundWork(std::chrono::seconds(2))) {
+        // An export that was putting its file in place when the window
+        // closed ends first.
+        norvane::WaitForExportsPuttingFilesInPlace(std::chrono::minutes(2));
         std::fflush(nullptr);
         std::_Exit(0);
     }

@@ -3,13 +3,14 @@
 // and letting the scan go never waits for its workers.
 //
 // Threads. The consumer makes, starts, takes from and lets go of the scan on
-// its own thread, as with FolderScan. Letting it go (the destructor) asks it
-// to stop and hands the engine to a thread of its own, which waits for the
-// workers (one may be inside a slow system call) and then drops its share of
-// the store. The store is freed by its last holder: that thread, or the
+// its own thread, as with FolderScan, and none of these takes a lock a
+// worker may hold. Letting it go (the destructor) asks it to stop and
+// returns: its workers, tasks of the process's pool, end as each is back
+// from the call it is in, and the last of them drops the scan's share of
+// the store. The store is freed by its last holder: that worker, or the
 // consumer once it no longer shows the rows. Records handed over by Take are
-// never written again, so the consumer may read them while a stopping worker
-// still adds records the consumer never sees.
+// never written again, so the consumer may read them while a stopping
+// worker still adds records the consumer never sees.
 #pragma once
 
 #include <chrono>
@@ -46,13 +47,16 @@ private:
     std::unique_ptr<FolderScan> m_pScan;
 };
 
-// Runs work on a thread of its own that nobody joins; WaitForBackgroundWork
-// waits for it.
+// Runs work as a task of the process's pool, beside the scans' workers
+// (WorkerPool::Lane::kOther); WaitForBackgroundWork waits for it.
 void RunInBackground(std::function<void()> work);
-// Waits up to timeout until every piece of background work (scans let go
-// included) has ended. False when some is still running, such as a worker
+// Waits up to timeout until every task of the pool (the workers of scans let
+// go included) has ended. False when some is still running, such as a worker
 // held up inside the file system: a program that ends then must end without
 // its static objects' destructors (std::_Exit), which that work may still use.
 bool WaitForBackgroundWork(std::chrono::milliseconds timeout);
+// At a program's end: waits as WaitForBackgroundWork, then ends the pool's
+// threads; false (and nothing ended) when some work is still running.
+bool EndBackgroundWork(std::chrono::milliseconds timeout);
 
 }  // namespace norvane

@@ -57,6 +57,21 @@ void AppendCellText(std::string& out, const FileItem& item, int column, bool for
     }
 }
 
+void AppendRowLine(std::string& out, const FileItem& item, const std::vector<int>& columns, bool formattedSize) {
+    bool bFirst = true;
+    for (int column : columns) {
+        if (column < 0 || column >= kColumnCount) continue;
+        if (!bFirst) out += '\t';
+        bFirst = false;
+        const std::size_t start = out.size();
+        AppendCellText(out, item, column, formattedSize);
+        for (std::size_t i = start; i < out.size(); ++i) {
+            if (out[i] == '\t' || out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+        }
+    }
+    out += '\n';
+}
+
 std::string CellText(const FileItem& item, int column, bool formattedSize) {
     std::string text;
     AppendCellText(text, item, column, formattedSize);

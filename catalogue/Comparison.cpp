@@ -352,22 +352,46 @@ void AppendComparedCellText(std::string& out, const ComparedRow& row, int column
     AppendChangedValueText(out, *row.item, column, formattedSize);
 }
 
-std::vector<int> ComparisonSortOrder(std::span<const ComparedRow* const> rows, int column, bool descending) {
+void AppendComparedRowLine(std::string& out, const ComparedRow& row, const std::vector<int>& columns,
+                           bool formattedSize) {
+    bool first = true;
+    for (int column : columns) {
+        if (column < 0 || column > kColumnChange) continue;
+        if (!std::exchange(first, false)) out += '\t';
+        const std::size_t start = out.size();
+        AppendComparedCellText(out, row, column, formattedSize);
+        // A tab or line break in a name would split the row: a blank.
+        for (std::size_t i = start; i < out.size(); ++i) {
+            if (out[i] == '\t' || out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+        }
+    }
+    out += '\n';
+}
+
+std::vector<int> ComparisonSortOrder(std::span<const ComparedRow* const> rows, int column, bool descending,
+                                     WorkControl* control) {
     if (column != kColumnChange) {
         std::vector<const FileItem*> items;
         items.reserve(rows.size());
         for (const ComparedRow* row : rows) items.push_back(row->item);
-        return SortOrder(items, column, descending);
+        return SortOrder(items, column, descending, control);
     }
-    // By the kind, then by what changed, as the change cells read.
-    std::vector<int> order(rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    const auto key = [&rows](int i) {
-        const ComparedRow& row = *rows[static_cast<std::size_t>(i)];
-        return static_cast<int>(row.kind) * 256 + row.changed;
+    // By the kind, then by what changed, as the change cells read: few keys,
+    // so rows are counted into them (stable, one pass each way).
+    constexpr std::size_t kKeys = kChangeKindCount * 256;
+    const auto key = [&rows, descending](std::size_t i) {
+        const ComparedRow& row = *rows[i];
+        const std::size_t k = static_cast<std::size_t>(row.kind) * 256 + row.changed;
+        return descending ? kKeys - 1 - k : k;
     };
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return descending ? key(a) > key(b) : key(a) < key(b); });
+    if (control != nullptr) control->SetTotal(rows.size());
+    std::vector<std::size_t> start(kKeys + 1, 0);
+    for (std::size_t i = 0; i < rows.size(); ++i) ++start[key(i) + 1];
+    if (control != nullptr && control->StopRequested()) return {};
+    for (std::size_t k = 0; k < kKeys; ++k) start[k + 1] += start[k];
+    std::vector<int> order(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) order[start[key(i)]++] = static_cast<int>(i);
+    if (control != nullptr) control->Advance(rows.size());
     return order;
 }
 

@@ -28,6 +28,7 @@
 
 #include "catalogue/CellText.h"
 #include "catalogue/FileItem.h"
+#include "catalogue/WorkControl.h"
 
 namespace norvane {
 
@@ -173,6 +174,13 @@ void AppendComparedCellText(std::string& out, const ComparedRow& row, int column
 // The rows' order after a sort by a list column or by the change column, as
 // SortOrder gives it: position i holds rows[order[i]], equal rows in their
 // order.
-std::vector<int> ComparisonSortOrder(std::span<const ComparedRow* const> rows, int column, bool descending);
+// With a control it stops when asked (giving nothing) and counts its work.
+std::vector<int> ComparisonSortOrder(std::span<const ComparedRow* const> rows, int column, bool descending,
+                                     WorkControl* control = nullptr);
+
+// The line a copied compared row becomes (in the code page), as
+// AppendRowLine for a list's row; columns may name kColumnChange.
+void AppendComparedRowLine(std::string& out, const ComparedRow& row, const std::vector<int>& columns,
+                           bool formattedSize);
 
 }  // namespace norvane

@@ -1,19 +1,25 @@
 // The folder scan: every file of a folder, and with recursion of all its
 // subfolders, as records in a FileStore, handed over in scan order: a
 // folder's own files in enumeration order, then each subfolder's tree in
-// enumeration order. Worker threads read folders ahead of the one thread
-// that takes the rows (enumerate, look at each entry, read version
-// resources); the rows, their order and the diagnostics are the same for any
-// number of workers.
+// enumeration order. Workers from the process's pool (WorkerPool) read
+// folders ahead of the one thread that takes the rows (enumerate, look at
+// each entry, read version resources); the rows, their order and the
+// diagnostics are the same for any number of workers.
+//
+// Its parts: the workers keep folder descriptors in a DescriptorCache and
+// take folders to read from a ScanScheduler; each folder's rows and outcome
+// go to the consumer through its FolderNews (ScanHandOver.h), and the
+// consumer judges failures with the ScanErrorPolicy.
 //
 // Threads. A FolderScan is made, started, taken from and destroyed by one
-// thread, the consumer (or destroyed by a thread it is handed to once the
-// consumer is done with it); only RequestStop may be called from any thread, and
-// the wake function runs on a worker. Records are written by the worker that
-// reads their folder and handed over under the scan's lock: a record that
-// Take has returned is complete and is never written again, and it stays at
-// its address in the store until the store is cleared (after the scan is
-// destroyed). Folder records are immutable once made.
+// thread, the consumer; only RequestStop may be called from any thread, and
+// the wake function runs on a worker (or on a thread that asks for a stop).
+// The consumer never takes a lock a worker may hold, except while it blocks
+// in Take with a wait. Records are written by the worker that reads their
+// folder and handed over with release and acquire: a record that Take has
+// returned is complete and is never written again, and it stays at its
+// address in the store until the store is cleared (after the scan's workers
+// ended). Folder records are immutable once made.
 #pragma once
 
 #include <chrono>
@@ -43,9 +49,10 @@ struct ScanOptions {
     // Workers reading folders; 0 reads them on the consumer's thread, inside
     // Take (no thread is started).
     int threads = kDefaultScanThreads;
-    // The workers run at a lower priority than the consumer, so a consumer
-    // that must answer its user (a window) is never kept waiting for a core
-    // by a scan that reads from a warm cache as fast as the cores go.
+    // The workers give up the processor after every folder and every few
+    // entries, so that a consumer that must answer its user (a window) gets
+    // a core at once from a scan that reads a warm cache as fast as the
+    // cores go.
     bool workersYield = false;
     // Rows the workers read ahead of what the consumer has taken: past this
     // many they start no folder but the one the consumer waits for, and go
@@ -103,7 +110,12 @@ public:
     // system calls); the records show it converted into the code page, with
     // "/" at the end. Nothing is read before Start.
     FolderScan(std::string rawFolder, const ScanOptions& options, FileStore& store);
-    // Stops the workers and waits for them.
+    // The same into a store the scan holds a share of: letting the scan go
+    // never waits. Its workers (one may be inside a slow system call) end on
+    // their own and then drop the scan's share of the store.
+    FolderScan(std::string rawFolder, const ScanOptions& options, std::shared_ptr<FileStore> store);
+    // Stops the workers; with a store of the caller's own, waits for them
+    // (they write into it).
     ~FolderScan();
     FolderScan(const FolderScan&) = delete;
     FolderScan& operator=(const FolderScan&) = delete;
@@ -115,15 +127,15 @@ public:
     // its own thread, calls Take without waiting until a batch comes back
     // empty.
     void Start(std::function<void()> wake = {});
-    // Asks the scan to stop; any thread, at any time. The workers stop at
-    // their next entry, Take at once.
+    // Asks the scan to stop; any thread, at any time. It sets a flag and
+    // returns: the workers stop at their next entry (or once they are back
+    // from the system call they are in), Take at once.
     void RequestStop();
 
     // Hands over what is ready, up to maxRows rows, waiting up to wait for
     // something when nothing is. False once the scan has ended and all was
-    // handed over (batch then holds the last of it). With a wake and no
-    // wait, Take never waits at all: while a worker holds the scan's lock it
-    // hands over nothing, and wake is called once the worker lets it go.
+    // handed over (batch then holds the last of it). With no wait, Take
+    // never waits and takes no lock at all.
     bool Take(ScanBatch& batch, std::chrono::milliseconds wait, std::size_t maxRows = SIZE_MAX);
     // Valid once Take returned false.
     const ScanResult& Result() const;
@@ -133,7 +145,8 @@ public:
     class Engine;
 
 private:
-    std::unique_ptr<Engine> m_pEngine;
+    std::shared_ptr<Engine> m_pEngine;
+    bool m_bWaitForWorkers = true;
 };
 
 // Receives the diagnostics the scan writes (texts in the code page).

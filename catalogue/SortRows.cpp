@@ -190,37 +190,102 @@ std::unordered_map<const Folder*, std::uint64_t> FolderRanks(const std::vector<c
     return ranks;
 }
 
-}  // namespace
+// Rows are keyed and sorted in pieces of this many, so that a sort off the
+// window's thread stops within a few milliseconds when asked.
+constexpr std::size_t kPiece = std::size_t{1} << 16;
 
-std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column, bool descending) {
-    int codePage = CurrentCodePage();
-    std::vector<Keyed> keyed(rows.size());
+bool Stopped(const WorkControl* control) { return control != nullptr && control->StopRequested(); }
+
+void Advance(WorkControl* control, std::size_t done) {
+    if (control != nullptr) control->Advance(done);
+}
+
+Keyed KeyOf(const FileItem* item, std::uint32_t index, int column, int codePage,
+            std::unordered_map<const Folder*, std::uint64_t>& ranks) {
+    Keyed keyed{0, 0, index, true, item};
+    switch (column) {
+        case kColumnFileName: keyed.whole = TextKey(item->fileName, codePage, &keyed.key, &keyed.key2); break;
+        case kColumnDateTime: keyed.key = item->fileTime; break;
+        case kColumnSize: keyed.key = item->fileSize; break;
+        case kColumnVersion:
+            keyed.key = (std::uint64_t{item->versionInfo.dwFileVersionMS} << 32) | item->versionInfo.dwFileVersionLS;
+            break;
+        case kColumnExtension: keyed.whole = TextKey(item->extension(), codePage, &keyed.key, &keyed.key2); break;
+        case kColumnDirectory: keyed.key = ranks[item->folder]; break;
+        case kColumnSystem: keyed.key = item->systemFile ? 1 : 0; break;
+        case kColumnHidden: keyed.key = item->hidden ? 1 : 0; break;
+        default: break;
+    }
+    return keyed;
+}
+
+// The key of each row for the column; false when stopped.
+bool MakeKeys(const std::vector<const FileItem*>& rows, int column, int codePage, std::vector<Keyed>& keyed,
+              WorkControl* control) {
     std::unordered_map<const Folder*, std::uint64_t> ranks;
     if (column == kColumnDirectory) ranks = FolderRanks(rows, codePage);
+    keyed.resize(rows.size());
+    for (std::size_t from = 0; from < rows.size(); from += kPiece) {
+        if (Stopped(control)) return false;
+        const std::size_t to = std::min(rows.size(), from + kPiece);
+        for (std::size_t i = from; i < to; ++i)
+            keyed[i] = KeyOf(rows[i], static_cast<std::uint32_t>(i), column, codePage, ranks);
+        Advance(control, to - from);
+    }
+    return !Stopped(control);
+}
+
+// With a control, sorts pieces, then merges them pairwise. The order is
+// total (equal rows by their index), so it is the one order whatever the
+// way there; false when stopped.
+template <typename Less>
+bool SortKeyed(std::vector<Keyed>& keyed, const Less& less, WorkControl* control) {
+    const std::size_t n = keyed.size();
+    if (control == nullptr) {
+        std::sort(keyed.begin(), keyed.end(), less);  // nobody to stop it: one sort is quicker
+        return true;
+    }
+    for (std::size_t from = 0; from < n; from += kPiece) {
+        if (Stopped(control)) return false;
+        const std::size_t to = std::min(n, from + kPiece);
+        std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(from), keyed.begin() + static_cast<std::ptrdiff_t>(to),
+                  less);
+        Advance(control, to - from);
+    }
+    if (n <= kPiece) return true;
+    std::vector<Keyed> merged(n);
+    for (std::size_t width = kPiece; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            if (Stopped(control)) return false;
+            const auto at = [&](std::size_t i) { return keyed.begin() + static_cast<std::ptrdiff_t>(std::min(i, n)); };
+            std::merge(at(lo), at(lo + width), at(lo + width), at(lo + 2 * width),
+                       merged.begin() + static_cast<std::ptrdiff_t>(lo), less);
+            Advance(control, std::min(n, lo + 2 * width) - lo);
+        }
+        keyed.swap(merged);
+    }
+    return true;
+}
+
+// Work units of a sort of n rows: keys, pieces, and each merge pass.
+std::uint64_t SortWork(std::size_t n) {
+    std::uint64_t work = 2 * std::uint64_t{n};
+    for (std::size_t width = kPiece; width < n; width *= 2) work += n;
+    return work;
+}
+
+}  // namespace
+
+std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column, bool descending,
+                           WorkControl* control) {
+    const int codePage = CurrentCodePage();
+    if (control != nullptr) control->SetTotal(SortWork(rows.size()));
+    std::vector<Keyed> keyed;
+    if (!MakeKeys(rows, column, codePage, keyed, control)) return {};
     // Only names and extensions longer than the key can tie on it and still
     // differ.
-    bool keyIsWhole = column != kColumnFileName && column != kColumnExtension;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const FileItem* item = rows[i];
-        std::uint64_t key = 0;
-        std::uint64_t key2 = 0;
-        bool whole = true;
-        switch (column) {
-            case kColumnFileName: whole = TextKey(item->fileName, codePage, &key, &key2); break;
-            case kColumnDateTime: key = item->fileTime; break;
-            case kColumnSize: key = item->fileSize; break;
-            case kColumnVersion:
-                key = (std::uint64_t{item->versionInfo.dwFileVersionMS} << 32) | item->versionInfo.dwFileVersionLS;
-                break;
-            case kColumnExtension: whole = TextKey(item->extension(), codePage, &key, &key2); break;
-            case kColumnDirectory: key = ranks[item->folder]; break;
-            case kColumnSystem: key = item->systemFile ? 1 : 0; break;
-            case kColumnHidden: key = item->hidden ? 1 : 0; break;
-            default: break;
-        }
-        keyed[i] = Keyed{key, key2, static_cast<std::uint32_t>(i), whole, item};
-    }
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+    const bool keyIsWhole = column != kColumnFileName && column != kColumnExtension;
+    const auto less = [&](const Keyed& a, const Keyed& b) {
         if (a.key != b.key) return descending ? a.key > b.key : a.key < b.key;
         if (a.key2 != b.key2) return descending ? a.key2 > b.key2 : a.key2 < b.key2;
         if (!keyIsWhole && !(a.whole && b.whole)) {
@@ -229,7 +294,8 @@ std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column,
             if (order != 0) return order < 0;
         }
         return a.index < b.index;  // equal rows keep their order
-    });
+    };
+    if (!SortKeyed(keyed, less, control)) return {};
     std::vector<int> order(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) order[i] = static_cast<int>(keyed[i].index);
     return order;

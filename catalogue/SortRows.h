@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "catalogue/FileItem.h"
+#include "catalogue/WorkControl.h"
 
 namespace norvane {
 
 void SortRows(std::vector<const FileItem*>& rows, int column, bool descending);
 // The same order as a permutation: position i of the sorted rows holds
-// rows[order[i]].
-std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column, bool descending);
+// rows[order[i]]. With a control (a sort off the window's thread) it stops
+// between pieces when asked, giving an empty order, and counts its progress
+// in rows' worth of work.
+std::vector<int> SortOrder(const std::vector<const FileItem*>& rows, int column, bool descending,
+                           WorkControl* control = nullptr);
 
 }  // namespace norvane

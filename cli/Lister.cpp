@@ -18,6 +18,7 @@
 #include "catalogue/Comparison.h"
 #include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
+#include "catalogue/WorkerPool.h"
 #include "cli/ListerScan.h"
 #include "export/ListExporter.h"
 #include "export/OutputSink.h"
@@ -272,6 +273,8 @@ void ScanRows(const ListerOptions& options, ListerRows* list) {
     scanOptions.includeSystem = options.system;
     scanOptions.includeHidden = options.hidden;
     if (options.threads >= 0) scanOptions.threads = options.threads;
+    // The lister is the pool's only user: as many workers as it asks for.
+    WorkerPool::Shared().RaiseBound(static_cast<std::size_t>(std::max(scanOptions.threads, 1)));
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     std::function<void(std::span<FileItem* const>)> onRows;
     if (!options.savePath.empty()) {

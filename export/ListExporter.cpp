@@ -187,24 +187,37 @@ void CListExporter::WriteLine(OutputSink& sink, std::string& previousFolder, con
     sink.Write(line);
 }
 
-bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows) {
+bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control) {
+    constexpr std::size_t kPiece = 4096;
+    if (control != nullptr) control->SetTotal(rows.size());
     WriteHeader(sink);
     std::string previousFolder;
-    for (const FileItem* item : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         if (sink.Failed()) break;
-        if (item != nullptr) WriteRow(sink, previousFolder, *item);
+        if (control != nullptr && i % kPiece == 0 && i > 0) {
+            if (control->StopRequested()) return false;
+            control->Advance(kPiece);
+        }
+        if (rows[i] != nullptr) WriteRow(sink, previousFolder, *rows[i]);
     }
     WriteFooter(sink);
     sink.Flush();
     return !sink.Failed();
 }
 
-bool CListExporter::WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows) {
+bool CListExporter::WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows,
+                                    WorkControl* control) {
+    constexpr std::size_t kPiece = 4096;
+    if (control != nullptr) control->SetTotal(rows.size());
     WriteComparisonHeader(sink);
     std::string previousFolder;
-    for (const ComparedRow* row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         if (sink.Failed()) break;
-        if (row != nullptr) WriteComparedRow(sink, previousFolder, *row);
+        if (control != nullptr && i % kPiece == 0 && i > 0) {
+            if (control->StopRequested()) return false;
+            control->Advance(kPiece);
+        }
+        if (rows[i] != nullptr) WriteComparedRow(sink, previousFolder, *rows[i]);
     }
     WriteFooter(sink);
     sink.Flush();

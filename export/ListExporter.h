@@ -11,6 +11,7 @@
 
 #include "catalogue/Comparison.h"
 #include "catalogue/FileItem.h"
+#include "catalogue/WorkControl.h"
 #include "export/ExportSettings.h"
 #include "export/OutputSink.h"
 
@@ -30,8 +31,10 @@ public:
     void WriteFooter(OutputSink& sink);
     // Header, the rows in the given order, footer; then the sink is flushed.
     // False when the sink failed (its ErrorText says why); rows after a
-    // failure are not formatted.
-    bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows);
+    // failure are not formatted. With a control (an export off the window's
+    // thread) it counts the rows written and stops when asked: false then,
+    // with the sink as it is.
+    bool WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control = nullptr);
 
     // A comparison: the change column comes first, titled by the settings'
     // change title; a changed cell holds the old value, " → " and the new one
@@ -40,7 +43,9 @@ public:
     // everything else as the export of a list writes it.
     void WriteComparisonHeader(OutputSink& sink);
     void WriteComparedRow(OutputSink& sink, std::string& previousFolder, const ComparedRow& row);
-    bool WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows);
+    // With a control, as WriteRows.
+    bool WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows,
+                         WorkControl* control = nullptr);
 
     const ExportSettings& Settings() const { return m_settings; }
 

@@ -10,6 +10,9 @@
 #include <QString>
 #include <QUrl>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "export/ListExporterRun.h"
 #include "framework/MessageBox.h"
 #include "platform/CodePage.h"
@@ -60,6 +63,33 @@ QString AskSavePath(const QString& strFolder, const QString& strName) {
     return strChosen;
 }
 
+// Exports putting their file in place: a program that ends waits for them.
+struct Commits {
+    std::mutex mutex;
+    std::condition_variable done;
+    int nRunning = 0;
+};
+
+Commits& RunningCommits() {
+    static auto* commits = new Commits;  // a worker may still use it after main
+    return *commits;
+}
+
+class CommitInProgress {
+public:
+    CommitInProgress() {
+        std::lock_guard lock(RunningCommits().mutex);
+        ++RunningCommits().nRunning;
+    }
+    ~CommitInProgress() {
+        std::lock_guard lock(RunningCommits().mutex);
+        --RunningCommits().nRunning;
+        RunningCommits().done.notify_all();
+    }
+    CommitInProgress(const CommitInProgress&) = delete;
+    CommitInProgress& operator=(const CommitInProgress&) = delete;
+};
+
 void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string& strPathUtf8,
                    const std::string& strReason) {
     std::string strText(strWhat);
@@ -72,73 +102,12 @@ void ReportFailure(QWidget* pOwner, std::string_view strWhat, const std::string&
     ShowMessage(pOwner, strText, MessageIcon::kWarning);
 }
 
-// Writes the rows into the file at strPathUtf8. A file that cannot be
-// opened or written is told in a box with the path and the reason; false then.
-bool WriteExport(const std::function<void(OutputSink&)>& fnWrite, const std::string& strPathUtf8, QWidget* pOwner) {
-    const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
-    // Opening a pipe for writing waits for a reader that may never come.
-    struct stat st {};
-    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
-        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, "パイプには出力できません。");
-        return false;
-    }
-
-    FileOutputSink sink;
-    if (!sink.Open(strRawPath)) {
-        ReportFailure(pOwner, "出力先のファイルを開けませんでした。", strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
-        return false;
-    }
-    fnWrite(sink);
-    // Commit writes what is still buffered, reports a failure the file
-    // system deferred, and only then puts the file in place. A failed file
-    // leaves the destination as it was, unless it had to be written in place.
-    if (!sink.Commit()) {
-        ReportFailure(pOwner,
-                      sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
-                                           : "出力先のファイルに書き込めませんでした。出力先は変更されていません。",
-                      strPathUtf8, ErrnoText(sink.ErrorNumber(), true));
-        return false;
-    }
-    return true;
-}
-
-// The save dialog, the file written by fnWrite, the question.
-bool RunExport(const ExportSettings& settings, const std::function<void(OutputSink&)>& fnWrite, QWidget* pOwner) {
-    // Every run proposes the format's default name in the program's own
-    // folder, or where it may not write there, in the folder of the last
-    // export; never whatever the current folder happens to be.
-    std::string strRawFolder = ExportProposalFolder();
-    if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
-    const char* pszName = settings.format == ExportFormat::kText   ? "Carvel.txt"
-                          : settings.format == ExportFormat::kHtml ? "Carvel.html"
-                                                                   : "Carvel.csv";
-    // The dialog gets the folder decoded straight from the file system's
-    // bytes, so a folder name the code page cannot hold still opens.
-    QString strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
-    QString strFileName = QString::fromUtf8(pszName);
-    std::string strPathUtf8;
-    for (;;) {
-        const QString strPath = AskSavePath(strFolder, strFileName);
-        if (strPath.isEmpty()) return false;
-        strPathUtf8 = strPath.toStdString();
-        if (WriteExport(fnWrite, strPathUtf8, pOwner)) break;
-        // The options chosen stay: the dialog opens again on the name that
-        // failed, in its folder if there is one, for another place.
-        const QFileInfo failed(strPath);
-        if (failed.dir().exists()) strFolder = failed.absolutePath();
-        strFileName = failed.fileName();
-    }
-
-    const std::string strRawPath = CodePageToFileSystem(strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
-    RememberExportFolder(strRawPath.substr(0, strRawPath.rfind('/') + 1));
-
-    std::string strQuestion = strPathUtf8;
-    strQuestion += "\r\n出力されたファイルを表示しますか？";
-    if (AskYesNo(pOwner, strQuestion, "出力先")) CurrentOpener()(strPathUtf8);
-    return true;
-}
-
 }  // namespace
+
+bool WaitForExportsPuttingFilesInPlace(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(RunningCommits().mutex);
+    return RunningCommits().done.wait_for(lock, timeout, [] { return RunningCommits().nRunning == 0; });
+}
 
 FileOpener SetFileOpener(FileOpener fnOpener) {
     FileOpener fnOld = std::move(CurrentOpener());
@@ -146,12 +115,101 @@ FileOpener SetFileOpener(FileOpener fnOpener) {
     return fnOld;
 }
 
-bool ExportRows(const ExportSettings& settings, const std::vector<const FileItem*>& rows, QWidget* pOwner) {
-    return RunExport(settings, [&](OutputSink& sink) { CListExporter(settings).WriteRows(sink, rows); }, pOwner);
+CExportRun::CExportRun(const ExportSettings& settings, std::vector<ItemRef> rows,
+                       std::shared_ptr<const FileStore> store)
+    : m_settings(settings), m_rows(std::move(rows)), m_pStore(std::move(store)) {
+    // Every run proposes the format's default name in the program's own
+    // folder, or where it may not write there, in the folder of the last
+    // export; never whatever the current folder happens to be.
+    std::string strRawFolder = ExportProposalFolder();
+    if (strRawFolder.empty()) strRawFolder = QFile::encodeName(QDir::homePath() + QLatin1Char('/')).toStdString();
+    const char* pszName = m_settings.format == ExportFormat::kText   ? "Carvel.txt"
+                          : m_settings.format == ExportFormat::kHtml ? "Carvel.html"
+                                                                     : "Carvel.csv";
+    // The dialog gets the folder decoded straight from the file system's
+    // bytes, so a folder name the code page cannot hold still opens.
+    m_strFolder = QString::fromStdString(FileSystemToCodePage(strRawFolder, FileSystemCodePage(), kCodePageUtf8));
+    m_strFileName = QString::fromUtf8(pszName);
 }
 
-bool ExportComparison(const ExportSettings& settings, const std::vector<const ComparedRow*>& rows, QWidget* pOwner) {
-    return RunExport(settings, [&](OutputSink& sink) { CListExporter(settings).WriteComparison(sink, rows); }, pOwner);
+CExportRun::CExportRun(const ExportSettings& settings, std::vector<std::uint32_t> rows,
+                       std::shared_ptr<const Comparison> comparison)
+    : CExportRun(settings, std::move(rows), std::shared_ptr<const FileStore>()) {
+    m_pComparison = std::move(comparison);
+}
+
+bool CExportRun::AskPath(QWidget* /*pOwner*/) {
+    const QString strPath = AskSavePath(m_strFolder, m_strFileName);
+    if (strPath.isEmpty()) return false;
+    m_strPathUtf8 = strPath.toStdString();
+    return true;
+}
+
+void CExportRun::Write(WorkControl& control) {
+    m_strFailure.clear();
+    m_strReason.clear();
+    m_bStopped = false;
+    const std::string strRawPath = CodePageToFileSystem(m_strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
+    // Where the dialog opens again after a failure, looked at here, off the
+    // window's thread.
+    const std::string strRawFolder = strRawPath.substr(0, strRawPath.rfind('/') + 1);
+    m_bFolderExists = !strRawFolder.empty() && FolderExists(strRawFolder);
+    // Opening a pipe for writing waits for a reader that may never come.
+    struct stat st {};
+    if (::stat(strRawPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        m_strFailure = "出力先のファイルを開けませんでした。";
+        m_strReason = "パイプには出力できません。";
+        return;
+    }
+    FileOutputSink sink;
+    if (!sink.Open(strRawPath)) {
+        m_strFailure = "出力先のファイルを開けませんでした。";
+        m_strReason = ErrnoText(sink.ErrorNumber(), true);
+        return;
+    }
+    if (m_pComparison != nullptr) {
+        std::vector<const ComparedRow*> rows(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i) rows[i] = &(*m_pComparison)[m_rows[i]];
+        CListExporter(m_settings).WriteComparison(sink, rows, &control);
+    } else {
+        std::vector<const FileItem*> items(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i) items[i] = m_pStore->Item(m_rows[i]);
+        CListExporter(m_settings).WriteRows(sink, items, &control);
+    }
+    // A stop before the file takes its place drops it: the old file stays.
+    if (!control.Commit()) {
+        sink.Abandon();
+        m_bStopped = true;
+        return;
+    }
+    // Commit writes what is still buffered, reports a failure the file
+    // system deferred, and only then puts the file in place. A failed file
+    // leaves the destination as it was, unless it had to be written in place.
+    const CommitInProgress committing;
+    if (!sink.Commit()) {
+        m_strFailure = sink.TargetChanged() ? "出力先のファイルに書き込めませんでした。ファイルは不完全です。"
+                                            : "出力先のファイルに書き込めませんでした。出力先は変更されていません。";
+        m_strReason = ErrnoText(sink.ErrorNumber(), true);
+    }
+}
+
+bool CExportRun::Conclude(QWidget* pOwner) {
+    if (m_bStopped) return false;
+    if (!m_strFailure.empty()) {
+        ReportFailure(pOwner, m_strFailure, m_strPathUtf8, m_strReason);
+        // The options chosen stay: the dialog opens again on the name that
+        // failed, in its folder if there is one, for another place.
+        const QFileInfo failed(QString::fromStdString(m_strPathUtf8));
+        if (m_bFolderExists) m_strFolder = failed.absolutePath();
+        m_strFileName = failed.fileName();
+        return true;
+    }
+    const std::string strRawPath = CodePageToFileSystem(m_strPathUtf8, FileSystemCodePage(), kCodePageUtf8);
+    RememberExportFolder(strRawPath.substr(0, strRawPath.rfind('/') + 1));
+    std::string strQuestion = m_strPathUtf8;
+    strQuestion += "\r\n出力されたファイルを表示しますか？";
+    if (AskYesNo(pOwner, strQuestion, "出力先")) CurrentOpener()(m_strPathUtf8);
+    return false;
 }
 
 }  // namespace norvane

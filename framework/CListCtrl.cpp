@@ -75,21 +75,25 @@ int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCo
 
 int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
 
-QString CListCtrl::GetSelectedText() const {
-    auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
-    if (pModel == nullptr) return {};
-    // The columns in the order the header shows them, hidden ones left out.
+std::vector<int> CListCtrl::ShownColumns() const {
     const QHeaderView* pHeader = horizontalHeader();
     std::vector<int> columns;
     for (int nVisual = 0; nVisual < pHeader->count(); ++nVisual) {
         const int nColumn = pHeader->logicalIndex(nVisual);
         if (nColumn >= 0 && !pHeader->isSectionHidden(nColumn)) columns.push_back(nColumn);
     }
-    return pModel->RowsText(GetSelectedRows(), columns);
+    return columns;
+}
+
+QString CListCtrl::GetSelectedText() const {
+    auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
+    if (pModel == nullptr) return {};
+    return pModel->RowsText(GetSelectedRows(), ShownColumns());
 }
 
 void CListCtrl::Copy() {
     if (GetSelectedCount() == 0) return;
+    if (m_fnCopy && m_fnCopy(GetSelectedRows(), ShownColumns())) return;
     QApplication::clipboard()->setText(GetSelectedText());
 }
 

@@ -7,6 +7,7 @@
 // column's heading shows the direction of the sort.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QPersistentModelIndex>
@@ -36,6 +37,11 @@ public:
     QString GetSelectedText() const;
     // Puts that text on the clipboard; with no row selected nothing changes.
     void Copy();
+    // The owner may make a copy itself (a long one off its thread): the
+    // handler gets the selected rows and the shown columns, and returns true
+    // when it took the copy.
+    using CopyHandler = std::function<bool(const std::vector<int>& rows, const std::vector<int>& columns)>;
+    void SetCopyHandler(CopyHandler fnCopy) { m_fnCopy = std::move(fnCopy); }
 
     // Clicks on the headings on or off. While off the headings are drawn
     // greyed, as a greyed button's text is; the columns can still be
@@ -74,12 +80,15 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
+    // The columns in the order the header shows them, hidden ones left out.
+    std::vector<int> ShownColumns() const;
     void SelectFromMark(int nRow, bool bAdd);
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
     int m_nSelectionMark = -1;
     QPersistentModelIndex m_markRow;  // the mark's row while the rows are reordered
     bool m_bOwnShiftPress = false;
+    CopyHandler m_fnCopy;
 };
 
 }  // namespace norvane

@@ -122,14 +122,24 @@ std::vector<int> ListCtrlModel::WidestRows(int nColumn, const QFontMetrics& metr
 }
 
 void ListCtrlModel::Reorder(const std::vector<int>& order, const std::function<void()>& fnMove) {
+    const std::vector<int> newRow = NewRows(order);
+    if (!newRow.empty()) MoveRows(newRow, fnMove);
+}
+
+std::vector<int> ListCtrlModel::NewRows(const std::vector<int>& order) {
     const std::size_t nCount = order.size();
-    if (nCount != static_cast<std::size_t>(rowCount())) return;
     std::vector<int> newRow(nCount, -1);
     for (std::size_t i = 0; i < nCount; ++i) {
         const int nOld = order[i];
-        if (nOld < 0 || static_cast<std::size_t>(nOld) >= nCount || newRow[static_cast<std::size_t>(nOld)] >= 0) return;
+        if (nOld < 0 || static_cast<std::size_t>(nOld) >= nCount || newRow[static_cast<std::size_t>(nOld)] >= 0)
+            return {};
         newRow[static_cast<std::size_t>(nOld)] = static_cast<int>(i);
     }
+    return newRow;
+}
+
+void ListCtrlModel::MoveRows(const std::vector<int>& newRow, const std::function<void()>& fnMove) {
+    if (newRow.size() != static_cast<std::size_t>(rowCount())) return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     fnMove();
     const QModelIndexList from = persistentIndexList();

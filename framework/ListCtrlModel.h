@@ -53,6 +53,12 @@ protected:
     // rows so; the selection and the current row follow their rows. Anything
     // but a permutation of the rows changes nothing.
     void Reorder(const std::vector<int>& order, const std::function<void()>& fnMove);
+    // Where each row goes in order (newRow[old] = new); empty when order is
+    // no permutation. Any thread: a long list's is worked out off the
+    // window's thread.
+    static std::vector<int> NewRows(const std::vector<int>& order);
+    // Reorder with newRow worked out already, for the rows as they are.
+    void MoveRows(const std::vector<int>& newRow, const std::function<void()>& fnMove);
 
 private:
     struct Column {

@@ -91,6 +91,16 @@ std::uint32_t FolderSearch::OpenAt(int parentFd, const char* rawName) {
     return Start(Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW), false);
 }
 
+int OpenFolderDescriptor(const char* rawPath) { return Sys().openAt(AT_FDCWD, rawPath, kOpenFolderFlags); }
+
+int OpenSubfolderDescriptor(int parentFd, const char* rawName) {
+    return Sys().openAt(parentFd, rawName, kOpenFolderFlags | O_NOFOLLOW);
+}
+
+void CloseDescriptor(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
 bool FolderSearch::Identity(FolderIdentity* identity) const {
     struct statx stx {};
     if (m_nFd < 0 || ::statx(m_nFd, "", AT_EMPTY_PATH, STATX_INO, &stx) != 0) return false;
@@ -137,6 +147,10 @@ bool FolderSearch::Next(FindData* data) {
         struct dirent* entry = Sys().readDir(m_pDir);
         if (entry == nullptr) {
             m_nLastError = errno != 0 ? WinErrorFromErrno(errno) : ERROR_NO_MORE_FILES;
+            return false;
+        }
+        if (m_pStop != nullptr && m_pStop->load(std::memory_order_relaxed)) {
+            m_nLastError = ERROR_OPERATION_ABORTED;
             return false;
         }
         const char* name = entry->d_name;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -57,6 +58,10 @@ public:
     // With false, directories are given without their size and time (saves
     // a stat per folder entry when only files need them).
     void SetStatDirectories(bool stat) { m_bStatDirectories = stat; }
+    // Next gives up (LastError() 995) once *pStop is set, looked at between
+    // the system calls of an entry: a stopped scan makes no call it can do
+    // without. Any thread may set it.
+    void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
 
     // The open folder's identity; false when it cannot be had.
     bool Identity(FolderIdentity* identity) const;
@@ -77,7 +82,15 @@ private:
     bool m_bSkipDots = false;
     bool m_bStatDirectories = true;
     int m_nDosKind = 0;  // which way this file system keeps DOS attributes
+    const std::atomic<bool>* m_pStop = nullptr;
     std::uint32_t m_nLastError = 0;
 };
+
+// Descriptors of folders kept open by a scan, through the system-call table:
+// the top by its path (links followed), a subfolder by its name in an open
+// folder (a link is not followed). -1 with errno set on failure.
+int OpenFolderDescriptor(const char* rawPath);
+int OpenSubfolderDescriptor(int parentFd, const char* rawName);
+void CloseDescriptor(int fd);
 
 }  // namespace norvane

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,13 +140,13 @@ bool IsRootFolder(std::string_view folder) {
 bool FolderExists(std::string_view text) {
     if (text.empty()) return false;
     struct stat st {};
-    return ::stat(std::string(text).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return Sys().fstatAt(AT_FDCWD, std::string(text).c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool ExistsAsNonFolder(std::string_view text) {
     if (text.empty()) return false;
     struct stat st {};
-    return ::stat(std::string(text).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return Sys().fstatAt(AT_FDCWD, std::string(text).c_str(), &st, 0) == 0 && !S_ISDIR(st.st_mode);
 }
 
 }  // namespace norvane

@@ -45,7 +45,8 @@ std::size_t ExtensionOffset(std::string_view name, int codePage = CurrentCodePag
 bool IsRootFolder(std::string_view folder);
 
 // True when the exact text names an existing directory (links followed;
-// a relative text resolves against the current directory).
+// a relative text resolves against the current directory). Both look
+// through the system-call table, as the scan does.
 bool FolderExists(std::string_view text);
 // True when it names something that exists but is no directory (a file).
 bool ExistsAsNonFolder(std::string_view text);

@@ -59,6 +59,7 @@ inline constexpr std::uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr std::uint32_t ERROR_FILE_TOO_LARGE = 223;
 inline constexpr std::uint32_t ERROR_NO_DATA = 232;
 inline constexpr std::uint32_t ERROR_DIRECTORY = 267;
+inline constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
 inline constexpr std::uint32_t ERROR_IO_DEVICE = 1117;
 inline constexpr std::uint32_t ERROR_FILE_CORRUPT = 1392;
 inline constexpr std::uint32_t ERROR_CANT_RESOLVE_FILENAME = 1921;

@@ -4,8 +4,9 @@
 //
 //   bench_WindowBench ROOT [RUNS]        a rescan until its first rows are
 //       painted and until its end, the worst lateness of a 10 ms timer while
-//       it runs, a header-click sort by file name and by size (painted), and
-//       a scroll to the end (painted)
+//       it runs, a header-click sort by file name and by size and a copy of
+//       every row (each until done and painted, with the worst lateness of
+//       the timer meanwhile), and a scroll to the end (painted)
 //   bench_WindowBench --scan ROOT        one scan at start-up, as the program
 //       makes it, then the same figures of that scan and the peak resident
 //       size of the process (kilobytes), for a comparison with norvane-list
@@ -69,36 +70,89 @@ struct ScanTimes {
     double firstLateMs = 0;  // the lateness of its first firing
 };
 
-// Runs the event loop while the window scans (started at start): a 10 ms
-// timer measures how late the loop lets it fire, and the first rows are
-// painted as soon as they are there.
-ScanTimes WatchScan(CMainDlg& dlg, Clock::time_point start) {
+// Runs the event loop while the window is busy (from start): a 10 ms timer
+// measures how late the loop lets it fire, and the first rows are painted
+// as soon as they are there. fnAction, when given, runs from the loop a few
+// ticks in, as a click would, and counts with what follows; otherwise the
+// first interval, which holds the window's first paint (fonts and all), is
+// told apart.
+ScanTimes Watch(CMainDlg& dlg, Clock::time_point start, const std::function<bool()>& fnBusy,
+                const std::function<void()>& fnAction = {}) {
     ScanTimes times;
     QEventLoop loop;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
-    // The first interval holds the window's first paint (fonts and all),
-    // which it pays with or without a scan: it is told apart.
     auto last = Clock::now();
-    bool bFirst = true;
+    int nTicks = 0;
+    bool bActed = !fnAction;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         const auto now = Clock::now();
         const double late = std::chrono::duration<double, std::milli>(now - last).count() - 10.0;
-        if (bFirst) times.firstLateMs = late;
+        if (nTicks == 0 && !fnAction) times.firstLateMs = late;
         else times.worstLateMs = std::max(times.worstLateMs, late);
-        bFirst = false;
+        ++nTicks;
         last = now;
         if (times.firstRows == 0 && dlg.m_listFiles->GetItemCount() > 0) {
             dlg.repaint();
             times.firstRows = Seconds(start);
         }
-        if (!dlg.IsScanning()) loop.quit();
+        if (!bActed && nTicks == 3) {
+            start = Clock::now();
+            fnAction();
+            bActed = true;
+            return;
+        }
+        if (bActed && !fnBusy()) loop.quit();
     });
     tick.start(10);
     loop.exec();
+    dlg.repaint();
     times.whole = Seconds(start);
     if (times.firstRows == 0) times.firstRows = times.whole;
     return times;
+}
+
+ScanTimes WatchScan(CMainDlg& dlg, Clock::time_point start) {
+    return Watch(dlg, start, [&dlg] { return dlg.IsScanning(); });
+}
+
+// Long work an action starts (a sort, a copy), until done and painted.
+ScanTimes WatchWork(CMainDlg& dlg, const std::function<void()>& fnAction) {
+    return Watch(
+        dlg, Clock::now(), [&dlg] { return dlg.IsWorking(); }, fnAction);
+}
+
+// Every run's figures.
+struct Figures {
+    int nRows = 0;
+    std::vector<double> firstRows, wholeScans, lateness, firstLateness, nameSorts, sizeSorts, scrolls;
+    std::vector<double> copies, sortLateness, copyLateness;
+};
+
+// One rescan of the folder, then sorts, a copy of every row and a scroll.
+void MeasureRun(CMainDlg& dlg, const std::string& rawFolder, Figures& figures) {
+    CListCtrl* pView = dlg.m_listFiles;
+    const auto scanStart = Clock::now();
+    dlg.SetFolder(rawFolder);
+    const ScanTimes times = WatchScan(dlg, scanStart);
+    figures.firstRows.push_back(times.firstRows);
+    figures.wholeScans.push_back(times.whole);
+    figures.lateness.push_back(times.worstLateMs);
+    figures.nRows = pView->GetItemCount();
+    // A header click is this signal; each run starts from scan order.
+    const ScanTimes byName = WatchWork(dlg, [&] { emit pView->ColumnClick(kColumnFileName); });
+    const ScanTimes bySize = WatchWork(dlg, [&] { emit pView->ColumnClick(kColumnSize); });
+    figures.nameSorts.push_back(byName.whole);
+    figures.sizeSorts.push_back(bySize.whole);
+    figures.sortLateness.push_back(std::max(byName.worstLateMs, bySize.worstLateMs));
+    pView->selectAll();
+    const ScanTimes copy = WatchWork(dlg, [&] { pView->Copy(); });
+    figures.copies.push_back(copy.whole);
+    figures.copyLateness.push_back(copy.worstLateMs);
+    pView->clearSelection();
+    figures.scrolls.push_back(
+        TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
+    pView->scrollToTop();
 }
 
 long PeakResidentKb() {
@@ -163,8 +217,7 @@ int main(int argc, char** argv) {
         return nResult;
     }
 
-    int nRows = 0;
-    std::vector<double> firstRows, wholeScans, lateness, firstLateness, nameSorts, sizeSorts, scrolls;
+    Figures f;
     {
         // The window as start-up shows it, without its modal loop.
         const auto start = Clock::now();
@@ -173,50 +226,38 @@ int main(int argc, char** argv) {
         else if (bScanOnly) dlg.SetFolder(rawFolder);
         dlg.resize(1024, 768);
         dlg.show();
-        CListCtrl* pView = dlg.m_listFiles;
         if (bScanOnly) {
             const ScanTimes times = WatchScan(dlg, start);
-            firstRows.push_back(times.firstRows);
-            wholeScans.push_back(times.whole);
-            lateness.push_back(times.worstLateMs);
-            firstLateness.push_back(times.firstLateMs);
-            nRows = pView->GetItemCount();
+            f.firstRows.push_back(times.firstRows);
+            f.wholeScans.push_back(times.whole);
+            f.lateness.push_back(times.worstLateMs);
+            f.firstLateness.push_back(times.firstLateMs);
+            f.nRows = dlg.m_listFiles->GetItemCount();
             if (bOpen && !dlg.CataloguePath().empty()) std::printf("catalogue shown\n");
         } else {
             dlg.SetFolder(rawFolder);  // a first listing warms the caches as the lister's runs do
             WatchScan(dlg, Clock::now());
         }
-        for (int nRun = 0; !bScanOnly && nRun < nRuns; ++nRun) {
-            const auto scanStart = Clock::now();
-            dlg.SetFolder(rawFolder);
-            const ScanTimes times = WatchScan(dlg, scanStart);
-            firstRows.push_back(times.firstRows);
-            wholeScans.push_back(times.whole);
-            lateness.push_back(times.worstLateMs);
-            nRows = pView->GetItemCount();
-            // A header click is this signal; each run starts from scan order.
-            nameSorts.push_back(TimePainted(dlg, [&] { emit pView->ColumnClick(kColumnFileName); }));
-            sizeSorts.push_back(TimePainted(dlg, [&] { emit pView->ColumnClick(kColumnSize); }));
-            scrolls.push_back(
-                TimePainted(dlg, [&] { pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->maximum()); }));
-            pView->scrollToTop();
-        }
+        for (int nRun = 0; !bScanOnly && nRun < nRuns; ++nRun) MeasureRun(dlg, rawFolder, f);
         dlg.hide();
     }
     const long nPeakKb = PeakResidentKb();
     WaitForBackgroundWork(std::chrono::seconds(60));
 
-    std::printf("rows %d, median of %d runs\n", nRows, static_cast<int>(wholeScans.size()));
-    std::printf("first-rows-painted    %.3f\n", Median(firstRows));
-    std::printf("scan-to-end           %.3f\n", Median(wholeScans));
-    std::printf("worst-timer-lateness  %.1f ms\n", Median(lateness));
+    std::printf("rows %d, median of %d runs\n", f.nRows, static_cast<int>(f.wholeScans.size()));
+    std::printf("first-rows-painted    %.3f\n", Median(f.firstRows));
+    std::printf("scan-to-end           %.3f\n", Median(f.wholeScans));
+    std::printf("worst-timer-lateness  %.1f ms\n", Median(f.lateness));
     if (bScanOnly) {
-        std::printf("first-timer-lateness  %.1f ms (the first paint)\n", Median(firstLateness));
+        std::printf("first-timer-lateness  %.1f ms (the first paint)\n", Median(f.firstLateness));
         std::printf("peak-resident         %ld KB\n", nPeakKb);
         return 0;
     }
-    std::printf("sort-by-name          %.3f\n", Median(nameSorts));
-    std::printf("sort-by-size          %.3f\n", Median(sizeSorts));
-    std::printf("scroll-to-end         %.3f\n", Median(scrolls));
+    std::printf("sort-by-name          %.3f\n", Median(f.nameSorts));
+    std::printf("sort-by-size          %.3f\n", Median(f.sizeSorts));
+    std::printf("worst-timer-lateness-sorting %.1f ms\n", Median(f.sortLateness));
+    std::printf("copy-all-rows         %.3f\n", Median(f.copies));
+    std::printf("worst-timer-lateness-copying %.1f ms\n", Median(f.copyLateness));
+    std::printf("scroll-to-end         %.3f\n", Median(f.scrolls));
     return 0;
 }

@@ -16,12 +16,15 @@
 #include <mutex>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "catalogue/BackgroundScan.h"
 #include "catalogue/FolderScan.h"
+#include "catalogue/WorkerPool.h"
 #include "platform/CodePage.h"
 #include "platform/FileTime.h"
 #include "platform/SystemCalls.h"
@@ -358,6 +361,9 @@ bool CanBindMountPrivately() {
 TEST_F(FolderScanTest, AFolderMountedInsideItselfIsReportedAsALoop) {
     if (!CanBindMountPrivately()) GTEST_SKIP() << "no mount namespace of our own";
     ASSERT_TRUE(Make({"a", "sub/", "sub/b", "sub/m/", "other/"}));
+    // The child is forked from a process with no other thread (the pool's
+    // end), as a thread sanitizer wants it.
+    ASSERT_TRUE(EndBackgroundWork(std::chrono::seconds(10)));
     // The mounts live in the child's namespace and go with it.
     EXPECT_EXIT(
         {
@@ -667,4 +673,140 @@ TEST_F(FolderScanTest, WorkersReadOnWhileTheConsumerWaitsForASlowFolder) {
     EXPECT_EQ(scan.Result().end, ScanEnd::kCompleted);
     EXPECT_EQ(nTaken, std::size_t{kSlowFiles + (kFolders - 1) * kFiles});
     EXPECT_EQ(nReadWhenSlowEnded, nTaken);
+}
+
+// Thousands of stops at random points, from the consumer or from another
+// thread, of scans with any number of workers, taken as a window takes them
+// (woken, never waiting) or as the lister does (waiting), let go or waited
+// for: after a stop Take ends at once, the rows taken are the start of the
+// scan's order, and every worker is back in the pool at the end.
+TEST_F(FolderScanTest, ThousandsOfStopsAtRandomPoints) {
+    for (int f = 0; f < 12; ++f) {
+        const std::string folder = "f" + std::to_string(f);
+        ASSERT_TRUE(m_dir.MakeFolder(folder) && m_dir.MakeFolder(folder + "/sub"));
+        for (int i = 0; i < 12; ++i) ASSERT_TRUE(m_dir.MakeFile(folder + "/" + std::to_string(i)));
+        ASSERT_TRUE(m_dir.MakeFile(folder + "/sub/s"));
+    }
+    const Scan reference(m_dir.Folder(), ScanOptions{.threads = 0});
+    ASSERT_EQ(reference.items.size(), 12u * 13u);
+    std::uint32_t seed = 12345;
+    auto random = [&seed](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    for (int run = 0; run < 2000; ++run) {
+        const bool window = random(2) == 0;
+        const bool fromAnotherThread = random(2) == 0;
+        const std::uint32_t takesBeforeStop = random(12);
+        const std::uint32_t delayUs = random(400);
+        ScanOptions options;
+        options.threads = 1 + static_cast<int>(random(8));
+        options.readAheadRows = 1 + random(64);
+        auto shared = std::make_shared<FileStore>();
+        FileStore own;
+        auto scan = window ? std::make_unique<FolderScan>(m_dir.Folder(), options, shared)
+                           : std::make_unique<FolderScan>(m_dir.Folder(), options, own);
+        std::mutex mutex;
+        std::condition_variable woken;
+        bool wake = false;
+        if (window) {
+            scan->Start([&] {
+                std::lock_guard lock(mutex);
+                wake = true;
+                woken.notify_one();
+            });
+        } else {
+            scan->Start();
+        }
+        std::thread stopper;
+        if (fromAnotherThread) {
+            stopper = std::thread([&, delayUs] {
+                std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+                scan->RequestStop();
+            });
+        }
+        ScanBatch batch;
+        std::vector<const FileItem*> rows;
+        bool more = true;
+        bool stoppedHere = false;
+        for (std::uint32_t takes = 0; more; ++takes) {
+            if (!fromAnotherThread && takes == takesBeforeStop) {
+                scan->RequestStop();
+                stoppedHere = true;
+            }
+            if (window) {
+                std::unique_lock lock(mutex);
+                ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(10), [&] { return wake; })) << "run " << run;
+                wake = false;
+            }
+            do {
+                more = scan->Take(batch, std::chrono::milliseconds(window ? 0 : 1000), 1 + random(20));
+                rows.insert(rows.end(), batch.rows.begin(), batch.rows.end());
+            } while (more && window && !(batch.rows.empty() && batch.diagnostics.empty()));
+        }
+        if (stopper.joinable()) stopper.join();
+        EXPECT_FALSE(scan->Take(batch, std::chrono::milliseconds(0)));
+        const ScanEnd end = scan->Result().end;
+        EXPECT_TRUE(stoppedHere ? end == ScanEnd::kStoppedByRequest : end != ScanEnd::kStoppedByError) << run;
+        ASSERT_TRUE(end == ScanEnd::kCompleted ? rows.size() == reference.items.size()
+                                               : rows.size() <= reference.items.size())
+            << run;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            ASSERT_EQ(rows[i]->directory() + std::string(rows[i]->fileName),
+                      reference.items[i]->directory() + std::string(reference.items[i]->fileName))
+                << "run " << run << " row " << i;
+        }
+        scan.reset();
+    }
+    EXPECT_TRUE(WaitForBackgroundWork(std::chrono::seconds(30)));
+}
+
+// A stop never waits for a worker: with workers held inside a system call,
+// the stop and the end of Take come at once, and scans let go meanwhile
+// take no more threads than the pool holds; once the calls return, the
+// workers read nothing more, every one is back in the pool and the stores
+// let go are freed.
+TEST_F(FolderScanTest, AStopNeverWaitsAndScansLetGoGiveTheirWorkersBack) {
+    ASSERT_TRUE(Make({"a", "held/", "held/x"}));
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(m_dir.MakeFolder("held/" + std::to_string(i)));
+    static std::atomic<bool> hold{true};
+    static std::atomic<int> inside{0};
+    hold = true;
+    inside = 0;
+    Sys().openAt = [](int dirFd, const char* name, int flags) {
+        if (BaseName(name) != "a" && dirFd != AT_FDCWD) {
+            ++inside;
+            while (hold.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            --inside;
+        }
+        return RealSystemCalls().openAt(dirFd, name, flags);
+    };
+    std::vector<std::weak_ptr<FileStore>> stores;
+    for (int i = 0; i < 8; ++i) {
+        auto store = std::make_shared<FileStore>();
+        stores.push_back(store);
+        FolderScan scan(m_dir.Folder(), ScanOptions{}, store);
+        scan.Start();
+        ScanBatch batch;
+        std::vector<FileItem*> rows;
+        while (rows.empty() && scan.Take(batch, std::chrono::seconds(10))) rows = batch.rows;
+        ASSERT_EQ(rows.size(), 1u);  // "a"; the workers are held in "held"
+        while (inside.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        scan.RequestStop();
+        EXPECT_FALSE(scan.Take(batch, std::chrono::seconds(0)));
+        EXPECT_EQ(scan.Result().end, ScanEnd::kStoppedByRequest);
+    }  // each let go with its workers inside the call
+    EXPECT_LE(WorkerPool::Shared().ThreadCount(), WorkerPool::Shared().Bound() + WorkerPool::kOtherTasks);
+    EXPECT_FALSE(WaitForBackgroundWork(std::chrono::milliseconds(20)));
+    // Back from the call, a stopped worker reads nothing more.
+    static std::atomic<int> reads{0};
+    reads = 0;
+    Sys().readDir = [](DIR* dir) {
+        ++reads;
+        return RealSystemCalls().readDir(dir);
+    };
+    hold = false;
+    ASSERT_TRUE(WaitForBackgroundWork(std::chrono::seconds(30)));
+    EXPECT_EQ(reads.load(), 0);
+    for (const auto& store : stores) EXPECT_TRUE(store.expired());
 }

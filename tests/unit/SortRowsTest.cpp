@@ -76,3 +76,30 @@ TEST(SortRows, GivesTheStableOrderOfTheComparisonsForEveryColumnAndCodePage) {
     }
     SetCodePage(kCodePageUtf8);
 }
+
+// A sort that can be stopped (in pieces, merged) gives the order of one that
+// cannot, over more rows than a piece, counting its work up to its total;
+// stopped, it gives no order at all.
+TEST(SortRows, AStoppableSortGivesTheSameOrderAndStopsWhenAsked) {
+    SetCodePage(kCodePageUtf8);
+    std::mt19937 random(11);
+    FileStore store;
+    std::vector<const FileItem*> rows;
+    for (int round = 0; round < 50; ++round) {
+        std::vector<const FileItem*> some = MakeRows(store, kCodePageUtf8, random);
+        rows.insert(rows.end(), some.begin(), some.end());
+    }
+    ASSERT_GT(rows.size(), std::size_t{1} << 17);  // at least three pieces
+    for (int column : {kColumnFileName, kColumnSize, kColumnDirectory}) {
+        for (bool descending : {false, true}) {
+            WorkControl control;
+            EXPECT_EQ(SortOrder(rows, column, descending, &control), SortOrder(rows, column, descending))
+                << "column " << column << (descending ? " descending" : " ascending");
+            EXPECT_EQ(control.Done(), control.Total());
+        }
+    }
+    WorkControl stopped;
+    EXPECT_TRUE(stopped.Stop());
+    EXPECT_TRUE(SortOrder(rows, kColumnFileName, false, &stopped).empty());
+    EXPECT_FALSE(stopped.Commit());
+}

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QtTest>
@@ -18,14 +19,17 @@
 #include <vector>
 
 #include "app/MainDlg.h"
+#include "app/QtTranslations.h"
+#include "catalogue/BackgroundScan.h"
 #include "export/ColumnTitlesDlg.h"
 #include "export/ListExporterRun.h"
 #include "export/OutputOptionsDlg.h"
-#include "app/QtTranslations.h"
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
 #include "settings/SettingsFile.h"
+#include "support/MainWindow.h"
 #include "support/ModalDriver.h"
+#include "support/PoolGate.h"
 #include "support/TempDir.h"
 
 using namespace norvane;
@@ -34,12 +38,6 @@ using namespace norvane::test;
 namespace {
 
 QString Q(const std::string& str) { return QString::fromStdString(str); }
-
-void ClickHeader(CMainDlg* d, int nColumn) {
-    QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
-    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {},
-                      QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
-}
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
     CListCtrl* pView = d->m_listFiles;
@@ -412,6 +410,45 @@ private slots:
         RunWindow(driver);
         QVERIFY(m_opened.empty());
         QVERIFY(!QFile::exists(Q(m_dir / "missing")));
+    }
+
+    // The file is written off the window's thread, its progress on the
+    // status line and the window's commands greyed meanwhile; Escape stops
+    // it before the file takes its place: the file that was there stays as
+    // it was, nothing else is left in its folder, and no question comes.
+    void aStoppedExportLeavesTheFileAsItWas() {
+        const std::string strKept = m_dir / "stopped.txt";
+        QVERIFY(m_dir.MakeFile("stopped.txt", "previous\r\n"));
+        const QStringList before = QDir(Q(m_dir.Path())).entryList(QDir::AllEntries | QDir::Hidden);
+        std::optional<PoolGate> gate;
+        ModalDriver driver(10000);
+        driver
+            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
+                gate.emplace();  // the writing waits in the pool
+                QVERIFY(ClickButton(d, IDC_OUTPUT_ALL));
+            })
+            .Then<COutputOptionsDlg>(
+                [](COutputOptionsDlg* o) { QVERIFY(ClickButton(o, IDC_RAD_TEXT) && ClickButton(o, IDOK)); })
+            .Then<QFileDialog>([&](QFileDialog* f) { TypeSavePath(f, strKept); })
+            .Then<QMessageBox>([](QMessageBox* b) { QVERIFY(ClickButtonText(b, QStringLiteral("はい(&Y)"))); })
+            .ThenSettled<CMainDlg>([&](CMainDlg* d) {
+                QVERIFY(d->IsWorking());
+                QCOMPARE(d->GetStatusLine()->text(), QStringLiteral("出力中: 0 / 4 行（Esc で中止）"));
+                QVERIFY(!IsEnabled(d, IDC_OUTPUT_ALL) && !IsEnabled(d, IDC_OUTPUT_SELECTED));
+                QTest::keyClick(d->m_listFiles, Qt::Key_Escape);
+                QVERIFY(!d->IsWorking() && d->isVisible());
+                QCOMPARE(d->GetStatusLine()->text(),
+                         QStringLiteral("出力を中止しました。ファイルは書き込まれていません"));
+                gate.reset();
+                QVERIFY(WaitForBackgroundWork(std::chrono::seconds(10)));
+                QTest::qWait(50);  // no question comes
+                QVERIFY(QApplication::activeModalWidget() == d);
+                QVERIFY(ClickButton(d, IDCANCEL));
+            });
+        RunWindow(driver);
+        QVERIFY(m_opened.empty());
+        QCOMPARE(ReadAll(strKept), std::string("previous\r\n"));
+        QCOMPARE(QDir(Q(m_dir.Path())).entryList(QDir::AllEntries | QDir::Hidden), before);
     }
 
     // An installed program, whose folder is not its own to write (here: not

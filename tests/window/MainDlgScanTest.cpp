@@ -23,8 +23,10 @@
 #include "app/StatusLine.h"
 #include "catalogue/BackgroundScan.h"
 #include "catalogue/FolderScan.h"
+#include "catalogue/WorkerPool.h"
 #include "platform/CodePage.h"
 #include "platform/SystemCalls.h"
+#include "platform/Threads.h"
 #include "support/ModalDriver.h"
 #include "support/TempDir.h"
 
@@ -61,6 +63,32 @@ void MakeTree(const TempDir& tree, const std::string& strTag = "top") {
     for (int i = 0; i < 5; ++i) tree.MakeFile(strTag + std::to_string(i) + ".txt");
     tree.MakeFolder("held");
     tree.MakeFile("held/late.txt");
+}
+
+// Every call of the folder scan waits two seconds while g_bHang is set.
+std::atomic<bool> g_bHang{false};
+void Hang() {
+    if (g_bHang.load()) std::this_thread::sleep_for(2s);
+}
+int HangingOpenAt(int dirFd, const char* name, int flags) {
+    Hang();
+    return RealSystemCalls().openAt(dirFd, name, flags);
+}
+DIR* HangingFdOpenDir(int fd) {
+    Hang();
+    return RealSystemCalls().fdOpenDir(fd);
+}
+struct dirent* HangingReadDir(DIR* dir) {
+    Hang();
+    return RealSystemCalls().readDir(dir);
+}
+int HangingCloseDir(DIR* dir) {
+    Hang();
+    return RealSystemCalls().closeDir(dir);
+}
+int HangingFstatAt(int dirFd, const char* name, struct stat* st, int flags) {
+    Hang();
+    return RealSystemCalls().fstatAt(dirFd, name, st, flags);
 }
 
 bool WaitForScan(CMainDlg* d) {
@@ -146,6 +174,7 @@ private slots:
     }
     void cleanup() {
         g_bHold = false;
+        g_bHang = false;
         QVERIFY(WaitForBackgroundWork(10s));
         Sys() = RealSystemCalls();
         SetCodePage(kCodePageUtf8);
@@ -175,6 +204,9 @@ private slots:
             QVERIFY(Status(d).startsWith(QStringLiteral("検索中: ")));
             QObject::disconnect(watch);
             for (const auto& [nShown, nSaid] : shownAndSaid) QVERIFY2(nSaid >= nShown, qPrintable(Status(d)));
+            // What the list shows, and what the workers found (five, held at
+            // "held" before the sixth).
+            QTRY_VERIFY(Status(d).startsWith(QStringLiteral("検索中: 5 件表示・5 ファイル検出")));
             const std::vector<std::string> early = Rows(d);
             QVERIFY(std::equal(early.begin(), early.end(), expected.begin()));
             QVERIFY(ClickButton(d, IDCANCEL));
@@ -235,7 +267,7 @@ private slots:
             QVERIFY(!d->IsScanning());
             QVERIFY(d->isVisible());
             QCOMPARE(d->m_listFiles->GetItemCount(), 5);
-            QCOMPARE(Status(d), QStringLiteral("中止しました。5 ファイル（途中まで）"));
+            QCOMPARE(Status(d), QStringLiteral("中止しました。5 件を表示（残りは一覧にありません）"));
             QVERIFY(IsEnabled(d, IDC_OUTPUT_ALL));
             QVERIFY(d->grab().save(OutputPath("main-window-stopped.png")));
             QTest::keyClick(d->m_listFiles, Qt::Key_Escape);
@@ -383,6 +415,59 @@ private slots:
             });
         QVERIFY(!m_app.InitInstance(2, argv));
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+    }
+
+    // Fifty folder changes in a row, half through the folder box (each
+    // looked at first) and half as the chooser makes them, on a file system
+    // where every call hangs for two seconds: the process never holds more
+    // threads than the pool and a few of its own, and once the calls come
+    // back the last folder is listed and every worker is back.
+    void fiftyFolderChangesOnAHangingFileSystem() {
+        TempDir tree;
+        for (int i = 0; i < 50; ++i) {
+            QVERIFY(tree.MakeFolder(std::to_string(i)));
+            QVERIFY(tree.MakeFile(std::to_string(i) + "/file" + std::to_string(i)));
+        }
+        ModalDriver driver(60000);
+        int nPeak = 0;
+        int nOwn = 0;
+        driver.Then<CMainDlg>([&](CMainDlg* d) {
+            // The threads of the process besides the pool's: the window's,
+            // Qt's, the test's.
+            nOwn = ProcessThreadCount() - static_cast<int>(WorkerPool::Shared().ThreadCount());
+            g_bHang = true;
+            Sys().openAt = HangingOpenAt;
+            Sys().fdOpenDir = HangingFdOpenDir;
+            Sys().readDir = HangingReadDir;
+            Sys().closeDir = HangingCloseDir;
+            Sys().fstatAt = HangingFstatAt;
+            for (int i = 0; i < 50; ++i) {
+                const std::string strFolder = tree / std::to_string(i);
+                if (i % 2 == 0) {
+                    TypeFolder(d, QString::fromStdString(strFolder));
+                    QVERIFY(ClickButton(d, IDC_UPDATE_LIST));
+                } else {
+                    d->SetFolder(strFolder);
+                }
+                QTest::qWait(5);
+                nPeak = std::max(nPeak, ProcessThreadCount());
+            }
+            for (int i = 0; i < 50; ++i) {
+                QTest::qWait(20);
+                nPeak = std::max(nPeak, ProcessThreadCount());
+            }
+            g_bHang = false;
+            QVERIFY(QTest::qWaitFor([&] { return Rows(d) == std::vector<std::string>{tree / "49/file49"}; }, 30000));
+            QVERIFY(WaitForScan(d));
+            QVERIFY(ClickButton(d, IDCANCEL));
+        });
+        CMainDlg dlg;
+        dlg.exec();
+        QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
+        QVERIFY(WaitForBackgroundWork(30s));
+        const int nPool = static_cast<int>(WorkerPool::Shared().Bound() + WorkerPool::kOtherTasks);
+        qInfo("threads: %d at most, of which %d the process's own; the pool may hold %d", nPeak, nOwn, nPool);
+        QVERIFY(nPeak <= nOwn + nPool + 2);
     }
 
     // A missing folder from the command line is said so, lists nothing and

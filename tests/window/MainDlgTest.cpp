@@ -34,6 +34,7 @@
 #include "export/OutputOptionsDlg.h"
 #include "platform/Paths.h"
 #include "platform/SystemCalls.h"
+#include "support/MainWindow.h"
 #include "support/ModalDriver.h"
 #include "support/PeBuilder.h"
 #include "support/TempDir.h"
@@ -79,21 +80,6 @@ QString Cell(CMainDlg* d, int nRow, int nColumn) {
     QCoreApplication::processEvents();  // rows are announced to the view from the event loop
     QAbstractItemModel* pModel = d->m_listFiles->model();
     return pModel->data(pModel->index(nRow, nColumn)).toString();
-}
-
-// Whether the rows stand in the order of a column (ascending or not).
-bool SortedBy(CMainDlg* d, int nColumn, bool bAscending) {
-    for (int i = 1; i < d->m_listFiles->GetItemCount(); ++i) {
-        const int nCompare = CompareAscending(Item(d, i - 1), Item(d, i), nColumn);
-        if (bAscending ? nCompare > 0 : nCompare < 0) return false;
-    }
-    return true;
-}
-
-void ClickHeader(CMainDlg* d, int nColumn) {
-    QHeaderView* pHeader = d->m_listFiles->horizontalHeader();
-    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {},
-                      QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
 void ClickRow(CMainDlg* d, int nRow, Qt::KeyboardModifiers mods = {}) {
