@@ -182,8 +182,7 @@ bool CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& co
     pJob->store = m_fileList.Store();
     pJob->comparison = m_fileList.GetComparisonShare();
     StartWork(
-        WorkKind::kCopy, pJob->refs.size(),
-        [pJob](WorkControl& control) { pJob->strText = pJob->Text(control); },
+        WorkKind::kCopy, pJob->refs.size(), [pJob](WorkControl& control) { pJob->strText = pJob->Text(control); },
         [pJob] { QApplication::clipboard()->setText(pJob->strText); });
     return true;
 }

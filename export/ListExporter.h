@@ -44,8 +44,7 @@ public:
     void WriteComparisonHeader(OutputSink& sink);
     void WriteComparedRow(OutputSink& sink, std::string& previousFolder, const ComparedRow& row);
     // With a control, as WriteRows.
-    bool WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows,
-                         WorkControl* control = nullptr);
+    bool WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows, WorkControl* control = nullptr);
 
     const ExportSettings& Settings() const { return m_settings; }
 
@@ -59,8 +58,7 @@ private:
     void WriteLine(OutputSink& sink, std::string& previousFolder, const FileItem& item, const ComparedRow* pRow);
     void AppendHeading(std::string& line, std::string_view folder, int nColumns) const;
     // folder: the item's folder text.
-    void AppendRowLine(std::string& line, const FileItem& item, std::string_view folder,
-                       const ComparedRow* pRow) const;
+    void AppendRowLine(std::string& line, const FileItem& item, std::string_view folder, const ComparedRow* pRow) const;
     // The name text without CSV's quotes.
     void AppendNameText(std::string& line, const FileItem& item, std::string_view folder) const;
     class RowCells;

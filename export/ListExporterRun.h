@@ -68,8 +68,8 @@ private:
     std::vector<ItemRef> m_rows;
     std::shared_ptr<const FileStore> m_pStore;
     std::shared_ptr<const Comparison> m_pComparison;  // or null: a list's rows
-    QString m_strFolder;    // where the save dialog opens
-    QString m_strFileName;  // the name it proposes
+    QString m_strFolder;                              // where the save dialog opens
+    QString m_strFileName;                            // the name it proposes
     std::string m_strPathUtf8;
     // What Write came to: nothing when written; else what failed and why.
     std::string m_strFailure;

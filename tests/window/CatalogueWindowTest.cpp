@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QClipboard>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -33,6 +34,7 @@
 #include "store/Catalogue.h"
 #include "support/ModalDriver.h"
 #include "support/PeBuilder.h"
+#include "support/PoolGate.h"
 #include "support/TempDir.h"
 
 using namespace norvane;
@@ -448,6 +450,62 @@ private slots:
         QCOMPARE(strError,
                  QStringLiteral("カタログと比較できませんでした。\n\n") + Q(strText) +
                      QStringLiteral("\nNorvane のカタログではありません（SQLite のデータベースではありません）。"));
+    }
+
+    // A comparison's sort, copy and the unchanged files' re-sort run off the
+    // window's thread as the list's do: Escape leaves its order, and what
+    // they give is what the window makes at once; the counts come back.
+    void comparisonLongWork() {
+        ModalDriver driver(20000);
+        driver.ThenSettled<CMainDlg>([&](CMainDlg* d) { QVERIFY(d->CompareWithCatalogue(m_dir / "v1.nvcat")); });
+        driver.ThenWhen<CMainDlg>([](CMainDlg* d) { return !d->IsScanning() && d->GetComparison() != nullptr; },
+                                  [&](CMainDlg* d) {
+                                      const QString strCounts = Status(d);
+                                      const QStringList comparisonOrder = Column(d, 0);
+                                      d->m_nRowsAtOnce = 0;
+                                      {
+                                          test::PoolGate gate;
+                                          ClickHeader(d, 0);
+                                          QVERIFY(d->IsWorking());
+                                          QVERIFY(!d->GetCompareCatalogueAction()->isEnabled());
+                                          QVERIFY(Status(d).startsWith(QStringLiteral("並べ替え中: ")));
+                                          QTest::keyClick(d->m_listFiles, Qt::Key_Escape);
+                                          QVERIFY(!d->IsWorking());
+                                      }
+                                      QVERIFY(WaitForBackgroundWork(std::chrono::seconds(10)));
+                                      QTest::qWait(20);
+                                      QCOMPARE(Column(d, 0), comparisonOrder);
+                                      QCOMPARE(d->m_listFiles->GetSortArrowColumn(), -1);
+                                      for (int nColumn : {0, 0, 1 + kColumnSize, 1 + kColumnDirectory}) {
+                                          ClickHeader(d, nColumn);
+                                          QVERIFY(QTest::qWaitFor([d] { return !d->IsWorking(); }, 10000));
+                                          const QStringList offThread = Column(d, 0) + Column(d, 1 + kColumnFileName);
+                                          QCOMPARE(d->m_listFiles->GetSortArrowColumn(), nColumn);
+                                          // The same order made at once, from the list's order
+                                          // before the click.
+                                          d->m_nRowsAtOnce = CMainDlg::kRowsAtOnce;
+                                          ClickHeader(d, nColumn);
+                                          ClickHeader(d, nColumn);
+                                          QCOMPARE(Column(d, 0) + Column(d, 1 + kColumnFileName), offThread);
+                                          d->m_nRowsAtOnce = 0;
+                                      }
+                                      QCOMPARE(Status(d), strCounts);
+                                      ClickHeader(d, 0);
+                                      QVERIFY(QTest::qWaitFor([d] { return !d->IsWorking(); }, 10000));
+                                      d->GetShowUnchangedAction()->trigger();
+                                      QVERIFY(QTest::qWaitFor([d] { return !d->IsWorking(); }, 10000));
+                                      QCOMPARE(Column(d, 0).last(), QStringLiteral("同一"));
+                                      QCOMPARE(d->m_listFiles->GetSortArrowColumn(), 0);
+                                      d->m_listFiles->selectAll();
+                                      QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
+                                      QVERIFY(QTest::qWaitFor([d] { return !d->IsWorking(); }, 10000));
+                                      const QString strCopied = QApplication::clipboard()->text();
+                                      QCOMPARE(strCopied, d->m_listFiles->GetSelectedText());
+                                      QVERIFY(strCopied.startsWith(QStringLiteral("追加\tnew.txt\t")));
+                                      QCOMPARE(strCopied.count(QLatin1Char('\n')), 6);
+                                      QVERIFY(ClickButton(d, IDCANCEL));
+                                  });
+        RunWindow(driver, m_dir / "v2/Tools");
     }
 
 private:
