@@ -187,19 +187,32 @@ void CListExporter::WriteLine(OutputSink& sink, std::string& previousFolder, con
     sink.Write(line);
 }
 
-bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control) {
+namespace {
+
+// The rows' lines between header and footer, a piece at a time, each piece
+// after a look at the stop: false when stopped, with the sink as it is.
+template <typename Row, typename WriteLine>
+bool WriteLines(OutputSink& sink, const std::vector<const Row*>& rows, WorkControl* control, WriteLine writeLine) {
     constexpr std::size_t kPiece = 4096;
-    if (control != nullptr) control->SetTotal(rows.size());
-    WriteHeader(sink);
-    std::string previousFolder;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (sink.Failed()) break;
         if (control != nullptr && i % kPiece == 0 && i > 0) {
             if (control->StopRequested()) return false;
             control->Advance(kPiece);
         }
-        if (rows[i] != nullptr) WriteRow(sink, previousFolder, *rows[i]);
+        if (rows[i] != nullptr) writeLine(*rows[i]);
     }
+    return true;
+}
+
+}  // namespace
+
+bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control) {
+    if (control != nullptr) control->SetTotal(rows.size());
+    WriteHeader(sink);
+    std::string previousFolder;
+    if (!WriteLines(sink, rows, control, [&](const FileItem& item) { WriteRow(sink, previousFolder, item); }))
+        return false;
     WriteFooter(sink);
     sink.Flush();
     return !sink.Failed();
@@ -207,18 +220,11 @@ bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem
 
 bool CListExporter::WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows,
                                     WorkControl* control) {
-    constexpr std::size_t kPiece = 4096;
     if (control != nullptr) control->SetTotal(rows.size());
     WriteComparisonHeader(sink);
     std::string previousFolder;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (sink.Failed()) break;
-        if (control != nullptr && i % kPiece == 0 && i > 0) {
-            if (control->StopRequested()) return false;
-            control->Advance(kPiece);
-        }
-        if (rows[i] != nullptr) WriteComparedRow(sink, previousFolder, *rows[i]);
-    }
+    if (!WriteLines(sink, rows, control, [&](const ComparedRow& row) { WriteComparedRow(sink, previousFolder, row); }))
+        return false;
     WriteFooter(sink);
     sink.Flush();
     return !sink.Failed();
