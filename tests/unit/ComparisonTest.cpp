@@ -226,6 +226,14 @@ TEST(Comparison, RemovedFilesFollowTheFileBeforeThemOnTheOldSide) {
     const std::vector<int> descending = ComparisonSortOrder(rows, kColumnChange, true);
     EXPECT_EQ(ascending, (std::vector<int>{6, 7, 0, 2, 5, 9, 10, 4, 1, 3, 8, 11}));
     EXPECT_EQ(descending, (std::vector<int>{1, 3, 8, 11, 4, 0, 2, 5, 9, 10, 6, 7}));
+    // Off the window's thread: the same order, counted; a stopped one gives
+    // nothing to apply.
+    WorkControl control;
+    EXPECT_EQ(ComparisonSortOrder(rows, kColumnChange, true, &control), descending);
+    EXPECT_EQ(control.Done(), rows.size());
+    control.Stop();
+    EXPECT_TRUE(ComparisonSortOrder(rows, kColumnChange, false, &control).empty());
+    EXPECT_TRUE(ComparisonSortOrder(rows, kColumnFileName, false, &control).empty());
 }
 
 // The bytes of an exported comparison in the three formats: the change
