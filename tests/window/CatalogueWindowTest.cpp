@@ -7,6 +7,7 @@
 // for lists not made alike, Escape, and leaving the comparison.
 #include <QAccessible>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QProcess>
 #include <QHeaderView>
@@ -386,27 +387,6 @@ private slots:
                 QVERIFY(ClickButton(d, IDCANCEL));
             });
         RunWindow(driver, m_dir / "v2/Tools");
-        // The same comparison from norvane-list, sorted as the window was.
-        const std::string strListed = m_dir / "compare-lister.html";
-        QProcess lister;
-        lister.start(
-            QStringLiteral(NORVANE_LISTER),
-            {Q("--settings=" + m_dir / "Norvane.ini"), Q("--compare=" + m_dir / "v1.nvcat"),
-             QStringLiteral("--sort=change:desc"), QStringLiteral("-c"),
-             QStringLiteral("name,date,size,version,folder"), Q("--output=" + strListed), Q(m_dir / "v2/Tools")});
-        QVERIFY(lister.waitForFinished(30000));
-        QCOMPARE(lister.exitCode(), 1);
-        const std::string strBytes = ReadAll(strExport);
-        QCOMPARE(strBytes, ReadAll(strListed));
-        QVERIFY(
-            strBytes.starts_with("<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n<TD bgColor=#0066cc><FONT class=VERDANA "
-                                 "color=#ffffff>変化</FONT>"));
-        QVERIFY(strBytes.find("<tr><TD>変更（バージョン）</TD><TD>tool.exe</TD><TD>2024/05/01 12:00</TD>") !=
-                std::string::npos);
-        QVERIFY(strBytes.find("<TD align=right>10 → 20</TD>") != std::string::npos);
-        QVERIFY(strBytes.find("<TD>1.2.3.4 → 1.3.3.4</TD>") != std::string::npos);
-        QVERIFY(strBytes.find("<TD>" + m_dir / "v1/Tools/sub/ → " + m_dir / "v2/Tools/other/</TD>") !=
-                std::string::npos);
     }
 
     // Lists made with other options are compared, and the box says what
@@ -506,6 +486,36 @@ private slots:
                                       QVERIFY(ClickButton(d, IDCANCEL));
                                   });
         RunWindow(driver, m_dir / "v2/Tools");
+    }
+
+    // The export compareWithACatalogue wrote from the window holds the bytes
+    // norvane-list writes of the same comparison, sorted as the window was.
+    // Last of all: the lister runs in a child process, and a window scanning
+    // after a fork of this process with its pool's threads running is more
+    // than the thread sanitizer can follow.
+    void listerWritesTheWindowsBytes() {
+        const std::string strExport = m_dir / "compare.html";
+        QVERIFY(QFileInfo::exists(Q(strExport)));
+        const std::string strListed = m_dir / "compare-lister.html";
+        QProcess lister;
+        lister.start(
+            QStringLiteral(NORVANE_LISTER),
+            {Q("--settings=" + m_dir / "Norvane.ini"), Q("--compare=" + m_dir / "v1.nvcat"),
+             QStringLiteral("--sort=change:desc"), QStringLiteral("-c"),
+             QStringLiteral("name,date,size,version,folder"), Q("--output=" + strListed), Q(m_dir / "v2/Tools")});
+        QVERIFY(lister.waitForFinished(30000));
+        QCOMPARE(lister.exitCode(), 1);
+        const std::string strBytes = ReadAll(strExport);
+        QCOMPARE(strBytes, ReadAll(strListed));
+        QVERIFY(
+            strBytes.starts_with("<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n<TD bgColor=#0066cc><FONT class=VERDANA "
+                                 "color=#ffffff>変化</FONT>"));
+        QVERIFY(strBytes.find("<tr><TD>変更（バージョン）</TD><TD>tool.exe</TD><TD>2024/05/01 12:00</TD>") !=
+                std::string::npos);
+        QVERIFY(strBytes.find("<TD align=right>10 → 20</TD>") != std::string::npos);
+        QVERIFY(strBytes.find("<TD>1.2.3.4 → 1.3.3.4</TD>") != std::string::npos);
+        QVERIFY(strBytes.find("<TD>" + m_dir / "v1/Tools/sub/ → " + m_dir / "v2/Tools/other/</TD>") !=
+                std::string::npos);
     }
 
 private:
