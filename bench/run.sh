@@ -218,7 +218,7 @@ done
 kb_all=$(peak_kb --all --compare="$catalogue" --open="$changed")
 echo "norvane-list --compare --all, changed: peak resident $kb_all KB"
 if [ -x "$BUILD/bench/bench_WindowBench" ]; then
-  shown=() late=() kb=() sorts=() sort_late=() sorted_rows=0
+  shown=() late=() kb=() sorts=() sort_late=() sort_kb=() sorted_rows=0
   for _ in $(seq "$RUNS"); do
     out=$(QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_WindowBench" --compare "$catalogue" "$changed" 2>/dev/null)
     grep -q '^comparison shown' <<<"$out" || { echo "the window did not show the comparison" >&2; exit 1; }
@@ -228,13 +228,15 @@ if [ -x "$BUILD/bench/bench_WindowBench" ]; then
     sorts+=("$(awk '$1 == "sort-by-change" { c = $2 } $1 == "sort-by-size" { print c + $2 }' <<<"$out")")
     sort_late+=("$(awk '$1 == "sort-timer-lateness" { print $2 }' <<<"$out")")
     sorted_rows=$(awk '$1 == "sorted-rows" { print $2 }' <<<"$out")
+    sort_kb+=("$(awk '$1 == "peak-after-sorts" { print $2 }' <<<"$out")")
   done
   middle() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
   awk -v s="$(middle "${shown[@]}")" -v l="$(middle "${late[@]}")" -v k="$(middle "${kb[@]}")" \
-      -v so="$(middle "${sorts[@]}")" -v sl="$(middle "${sort_late[@]}")" -v n="$sorted_rows" 'BEGIN {
+      -v so="$(middle "${sorts[@]}")" -v sl="$(middle "${sort_late[@]}")" -v n="$sorted_rows" \
+      -v sk="$(middle "${sort_kb[@]}")" 'BEGIN {
     printf "window: the changed catalogue compared, painted %.3f s; worst timer lateness %.1f ms; peak %d KB\n", s, l, k
     printf "  every one of its %d rows shown, sorted by the change column and by size: %.3f s in all;\n", n, so
-    printf "  worst timer lateness meanwhile %.1f ms (limit 50 ms)\n", sl
+    printf "  worst timer lateness meanwhile %.1f ms (limit 50 ms); peak %d KB after them\n", sl, sk
   }'
 fi
 
