@@ -91,7 +91,8 @@ def check_main_window(main):
                        ('check box', 'サブフォルダを検索(B)'), ('check box', 'ｼｽﾃﾑﾌｧｲﾙ(Y)'),
                        ('check box', '隠しﾌｧｲﾙ(H)')]:
         check((role, name) in found, 'main window: %s %s' % (role, name))
-    check(any(role == 'combo box' for role, _ in found), 'main window: the folder box')
+    check(('combo box', 'フォルダ') in found, 'main window: the folder box named')
+    check(('table', 'ファイル一覧') in found, 'main window: the list named')
 
 
 def check_table(table):
