@@ -66,6 +66,11 @@ int CListCtrl::InsertColumn(int nCol, const QString& strHeading, ColumnAlign ali
     return nAt;
 }
 
+bool CListCtrl::DeleteColumn(int nCol) {
+    auto* pModel = dynamic_cast<ListCtrlModel*>(model());
+    return pModel != nullptr && pModel->RemoveColumn(nCol);
+}
+
 int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
 
 int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }

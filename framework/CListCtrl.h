@@ -25,6 +25,7 @@ public:
 
     // The model's column, and its width in pixels.
     int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth);
+    bool DeleteColumn(int nCol);
     int GetItemCount() const;
 
     // -1 when the list is new or emptied. SetSelectionMark returns the old one.

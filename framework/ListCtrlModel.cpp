@@ -86,6 +86,14 @@ int ListCtrlModel::InsertColumn(int nCol, const QString& strHeading, ColumnAlign
     return nAt;
 }
 
+bool ListCtrlModel::RemoveColumn(int nCol) {
+    if (nCol < 0 || nCol >= columnCount()) return false;
+    beginRemoveColumns(QModelIndex(), nCol, nCol);
+    m_columns.erase(m_columns.begin() + nCol);
+    endRemoveColumns();
+    return true;
+}
+
 std::vector<int> ListCtrlModel::WidestRows(int nColumn, const QFontMetrics& metrics) const {
     if (nColumn < 0 || nColumn >= columnCount()) return {};
     CharAdvances advances(metrics);

@@ -29,6 +29,8 @@ public:
 
     // Returns where it went.
     int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align);
+    // False when there is no such column.
+    bool RemoveColumn(int nCol);
 
     // The rows as text to copy: one line per row, ending with a line feed,
     // the cells of the columns given, in that order, joined by tabs. A tab or
