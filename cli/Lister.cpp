@@ -475,7 +475,7 @@ int RunComparison(const ListerOptions& options, ListerRows& list) {
         trouble = true;
     }
     if (StopSignal() != 0 && !options.quiet) {
-        PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
+        PrintError(std::string("SIG") + StopSignalName(StopSignal()) + " came after the output was written whole");
     }
     if (trouble || partial) return 2;
     return comparison.Differs() ? 1 : 0;
