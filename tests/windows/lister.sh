@@ -69,6 +69,24 @@ check "exit 2 for bad usage" same "$?:$(grep -c "unknown format 'pdf'" "$work/er
 out=$(lister --help)
 check "help: exit 0, no CR added" same "$?:$(grep -c $'\r' <<<"$out")" "0:0"
 
+# Ctrl+C (Wine turns a SIGINT into the console's Ctrl+C) stops a run that
+# is blocked writing to a pipe no one reads: status 130.
+many=$work/many
+for d in $(seq 20); do mkdir -p "$many/$d" && (cd "$many/$d" && seq 1000 | xargs touch); done
+mkfifo "$work/pipe"
+exec 3<>"$work/pipe"  # a reader that reads nothing: the writer fills the pipe and waits
+"$WINE" "$EXE" --settings="$settings" --quiet -f text "$(winpath "$many")" >"$work/pipe" &
+pid=$!
+sleep 1
+kill -INT "$pid"
+timeout 10 cat <&3 >/dev/null &
+drain=$!
+wait "$pid"
+check "Ctrl+C while blocked in a write: status 130" same "$?" "130"
+exec 3<&-
+kill "$drain" 2>/dev/null
+wait "$drain" 2>/dev/null
+
 # A catalogue written and read back through the SQLite built in.
 lister --settings="$settings" --quiet --save="$(winpath "$work/t.nvcat")" "$wtree"
 check "catalogue saved" same "$?" "0"
