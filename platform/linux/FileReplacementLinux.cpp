@@ -89,6 +89,7 @@ int OpenAnonymousFile(int* fd) {
 
 }  // namespace
 
+// The Linux replacement; FileReplacement.h says what each call does.
 class FileReplacement::Impl {
 public:
     Impl() = default;
@@ -96,27 +97,15 @@ public:
     Impl& operator=(const Impl&) = delete;
     ~Impl();
 
-    // With kOwnLinksOnly a link that is not the user's own, or that leads to
-    // another user's file, is refused with EACCES, as the kernel refuses it.
     int Open(const std::string& path, LinkRule rule = LinkRule::kFollow);
-    // Where the new bytes go; -1 unless open.
     int Fd() const { return m_nTempFd >= 0 ? m_nTempFd : m_nTargetFd; }
     bool IsOpen() const { return Fd() >= 0; }
-    // Random access to the new bytes, for a writer that goes back over what
-    // it wrote (a database). Errors as errno values. ReadAt gives fewer bytes
-    // than asked only at the end (*got says how many).
     int WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     int ReadAt(std::uint64_t offset, void* data, std::size_t size, std::size_t* got);
     int Truncate(std::uint64_t size);
     int Size(std::uint64_t* size) const;
-    // Puts the written bytes in the target's place and closes everything.
     int Commit();
-    // Drops the written bytes: the target stays as it was (a new one is not
-    // created) and no temporary file remains.
     void Abandon();
-    // True when the target itself has been written to, so a failure may have
-    // left it incomplete: always for a direct write, and when the in-place
-    // copy of Commit failed.
     bool TargetChanged() const { return m_bTargetChanged; }
 
 private:
