@@ -3,23 +3,38 @@
 // record's four-byte number in its store), each cell's text made by the
 // catalogue's cell-text functions when the list shows it. Rows arrive in
 // batches at the end, so a scan can append as it finds files; sorting
-// reorders them in place.
+// reorders them in place. The model also holds the list's columns (heading
+// and alignment).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include <QAbstractTableModel>
+
 #include "catalogue/FileItem.h"
 #include "catalogue/WorkControl.h"
-#include "framework/ListCtrlModel.h"
+
+class QFontMetrics;
 
 namespace norvane {
 
-class FileListModel : public ListCtrlModel {
+// How a column lays out its texts.
+enum class ColumnAlign { kLeft, kRight };
+
+class FileListModel : public QAbstractTableModel {
 public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
+    QVariant headerData(int nSection, Qt::Orientation orientation, int nRole = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Returns where it went.
+    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align);
 
     // Appends rows after the last: records of the list's store.
     void AppendRows(std::span<const FileItem* const> items);
@@ -58,13 +73,37 @@ public:
     // shows them anew.
     void SetFormattedSize(bool bFormattedSize);
 
-    // The rows to copy, made straight from the records.
-    QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const override;
+    // The rows as text to copy, made straight from the records: one line per
+    // row, ending with a line feed, the cells of the columns given, in that
+    // order, joined by tabs. A tab or line break inside a cell (a file name
+    // may hold one) becomes a blank, so that every row stays one line of
+    // cells.
+    QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const;
 
-protected:
-    QString CellText(int nRow, int nColumn) const override;
+    // The rows whose text in nColumn may be the widest in metrics' font,
+    // widest first: every row's text is measured by the sum of its
+    // characters' advances (no shaping, so a million rows take a moment, not
+    // minutes), and those within a few pixels of the widest are given, at
+    // most kWidestRows, for the list to measure exactly.
+    static constexpr std::size_t kWidestRows = 256;
+    std::vector<int> WidestRows(int nColumn, const QFontMetrics& metrics) const;
 
 private:
+    // The text of a cell, made when it is shown.
+    QString CellText(int nRow, int nColumn) const;
+    // Where each row goes in order (newRow[old] = new); empty when order is
+    // no permutation. Any thread: a long list's is worked out off the
+    // window's thread.
+    static std::vector<int> NewRows(const std::vector<int>& order);
+    // Puts the rows where newRow says: fnMove rearranges m_rows so; the
+    // selection and the current row follow their rows.
+    void MoveRows(const std::vector<int>& newRow, const std::function<void()>& fnMove);
+
+    struct Column {
+        QString strHeading;
+        Qt::Alignment align;
+    };
+    std::vector<Column> m_columns;
     std::shared_ptr<const FileStore> m_pStore;
     std::vector<ItemRef> m_rows;
     std::vector<ItemRef> m_scanOrder;  // once sorted: the rows as they came

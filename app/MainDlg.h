@@ -208,9 +208,9 @@ private:
                    std::function<void()> fnEnd);
     void FinishWork();
     void ShowWorkProgress();
-    // Copies the rows itself when they are many (see m_nRowsAtOnce); false
-    // leaves the copy to the list.
-    bool CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
+    // Puts the rows' text on the clipboard: at once when they are few, off
+    // the window's thread when they are many (see m_nRowsAtOnce).
+    void CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
     void SortDone(int nColumn, bool bDescending);
     // The status line as the last listing left it.
     void SetRestingStatus(const QString& strText, const QString& strDetail = {});

@@ -1,7 +1,5 @@
 #include "framework/CListCtrl.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -10,8 +8,6 @@
 
 #include <algorithm>
 #include <utility>
-
-#include "framework/ListCtrlModel.h"
 
 namespace norvane {
 
@@ -58,14 +54,6 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     });
 }
 
-int CListCtrl::InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth) {
-    auto* pModel = dynamic_cast<ListCtrlModel*>(model());
-    if (pModel == nullptr) return -1;
-    const int nAt = pModel->InsertColumn(nCol, strHeading, align);
-    horizontalHeader()->resizeSection(nAt, nWidth);
-    return nAt;
-}
-
 int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
 
 int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
@@ -80,16 +68,8 @@ std::vector<int> CListCtrl::ShownColumns() const {
     return columns;
 }
 
-QString CListCtrl::GetSelectedText() const {
-    auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
-    if (pModel == nullptr) return {};
-    return pModel->RowsText(GetSelectedRows(), ShownColumns());
-}
-
 void CListCtrl::Copy() {
-    if (GetSelectedCount() == 0) return;
-    if (m_fnCopy && m_fnCopy(GetSelectedRows(), ShownColumns())) return;
-    QApplication::clipboard()->setText(GetSelectedText());
+    if (GetSelectedCount() > 0) emit CopyRows(GetSelectedRows(), ShownColumns());
 }
 
 void CListCtrl::EnableColumnClicks(bool bEnable) {
@@ -108,14 +88,13 @@ void CListCtrl::EnableColumnClicks(bool bEnable) {
 }
 
 int CListCtrl::sizeHintForColumn(int nColumn) const {
-    const auto* pModel = dynamic_cast<const ListCtrlModel*>(model());
-    if (pModel == nullptr) return -1;
+    if (!m_fnWidestRows || model() == nullptr) return ReportView::sizeHintForColumn(nColumn);
     ensurePolished();
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     int nWidest = 0;
-    for (int nRow : pModel->WidestRows(nColumn, option.fontMetrics)) {
-        const QModelIndex index = pModel->index(nRow, nColumn);
+    for (int nRow : m_fnWidestRows(nColumn, option.fontMetrics)) {
+        const QModelIndex index = model()->index(nRow, nColumn);
         nWidest = std::max(nWidest, itemDelegateForIndex(index)->sizeHint(option, index).width());
     }
     return nWidest + GridWidth();

@@ -1,10 +1,10 @@
-// The list view of a dialog (a report with columns) over a ListCtrlModel:
+// The list view of a dialog (a report with columns over a table model):
 // whole rows selected, several at a time, the selection still shown when
 // another control has the focus, and the selection mark of a Windows list:
 // the row of the last click, or any number the program sets, and the anchor
 // of Shift+click and Shift+arrow while it names a row (it goes with its row
-// when the rows are reordered). Ctrl+C copies the selected rows; the sorted
-// column's heading shows the direction of the sort.
+// when the rows are reordered). Ctrl+C hands the selected rows to the owner
+// to copy; the sorted column's heading shows the direction of the sort.
 #pragma once
 
 #include <functional>
@@ -12,8 +12,9 @@
 
 #include <QPersistentModelIndex>
 
-#include "framework/ListCtrlModel.h"
 #include "framework/ReportView.h"
+
+class QFontMetrics;
 
 namespace norvane {
 
@@ -23,34 +24,28 @@ class CListCtrl : public ReportView {
 public:
     explicit CListCtrl(QWidget* pParent = nullptr);
 
-    // The model's column, and its width in pixels.
-    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth);
     int GetItemCount() const;
 
     // -1 when the list is new or emptied. SetSelectionMark returns the old one.
     int GetSelectionMark() const { return m_nSelectionMark; }
     int SetSelectionMark(int nMark);
 
-    // The selected rows as text: one line per row, the cells of the columns
-    // as the list shows them, in their order, joined by tabs.
-    QString GetSelectedText() const;
-    // Puts that text on the clipboard; with no row selected nothing changes.
+    // Asks the owner to copy the selected rows (CopyRows); with no row
+    // selected nothing happens.
     void Copy();
-    // The owner may make a copy itself (a long one off its thread): the
-    // handler gets the selected rows and the shown columns, and returns true
-    // when it took the copy.
-    using CopyHandler = std::function<bool(const std::vector<int>& rows, const std::vector<int>& columns)>;
-    void SetCopyHandler(CopyHandler fnCopy) { m_fnCopy = std::move(fnCopy); }
+    // The columns in the order the header shows them, hidden ones left out.
+    std::vector<int> ShownColumns() const;
 
     // Clicks on the headings on or off. While off the headings are drawn
     // greyed, as a greyed button's text is; the columns can still be
     // resized.
     void EnableColumnClicks(bool bEnable);
 
-    // The widest cell text of the column over every row, for a double click
-    // on the heading's border: each row's text is measured by its
-    // characters' advances, the widest few again by the delegate. Nothing is
-    // made per row but the cell's text.
+    // The rows whose text in a column may be the widest, for a double click
+    // on the heading's border: the owner picks them cheaply, the list
+    // measures them by the delegate. Unset, every row is measured.
+    using WidestRowsFn = std::function<std::vector<int>(int nColumn, const QFontMetrics& metrics)>;
+    void SetWidestRows(WidestRowsFn fnWidest) { m_fnWidestRows = std::move(fnWidest); }
     int sizeHintForColumn(int nColumn) const override;
 
     // The sort arrow in the heading of nColumn (-1: none). An emptied list
@@ -64,6 +59,10 @@ public:
     void setModel(QAbstractItemModel* pModel) override;
 
 signals:
+    // Ctrl+C or Copy() with rows selected: the rows, and the shown columns;
+    // the owner puts their text on the clipboard (a long copy off its
+    // thread).
+    void CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
     // A click on a column heading.
     void ColumnClick(int nColumn);
     // A right click on the rows, or the menu key while the list has the
@@ -79,15 +78,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
-    // The columns in the order the header shows them, hidden ones left out.
-    std::vector<int> ShownColumns() const;
     void SelectFromMark(int nRow, bool bAdd);
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
     int m_nSelectionMark = -1;
     QPersistentModelIndex m_markRow;  // the mark's row while the rows are reordered
     bool m_bOwnShiftPress = false;
-    CopyHandler m_fnCopy;
+    WidestRowsFn m_fnWidestRows;
 };
 
 }  // namespace norvane
