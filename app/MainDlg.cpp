@@ -127,8 +127,6 @@ CMainDlg::CMainDlg(QWidget* pParent)
     // be the widest, not a million.
     m_listFiles->SetWidestRows(
         [this](int nColumn, const QFontMetrics& metrics) { return m_fileList.WidestRows(nColumn, metrics); });
-    // A report with grid lines; rows are always selected whole.
-    m_listFiles->setShowGrid(true);
     m_pStatus = new StatusLine(this);
     m_pStatus->show();
     PlaceStatusLine();

@@ -1,30 +1,45 @@
-// The list view of a dialog (a report with columns over a table model):
-// whole rows selected, several at a time, the selection still shown when
-// another control has the focus, and the selection mark of a Windows list:
-// the row of the last click, or any number the program sets, and the anchor
-// of Shift+click and Shift+arrow while it names a row (it goes with its row
-// when the rows are reordered). Ctrl+C hands the selected rows to the owner
-// to copy; the sorted column's heading shows the direction of the sort.
+// The list view of a dialog: a report with columns over a table model, for
+// lists of any length. A row's place is worked out from its number, never
+// stored, so the view keeps nothing per row; rows appended below the last
+// one in sight repaint the scroll bar alone, so a list that grows while it is
+// shown costs the window almost no painting. Rows are selected whole, several
+// at a time, between grid lines, and the selection is still shown when
+// another control has the focus. Screen readers see a table
+// (ReportAccessible.cpp), told of the focus row and the selection.
+//
+// The selection mark is a Windows list's: the row of the last click, or any
+// number the program sets, and the anchor of Shift+click and Shift+arrow
+// while it names a row (it goes with its row when the rows are reordered).
+// Ctrl+C hands the selected rows to the owner to copy; the sorted column's
+// heading shows the direction of the sort.
 #pragma once
 
 #include <functional>
+#include <utility>
 #include <vector>
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QPersistentModelIndex>
 
-#include "framework/ReportView.h"
-
 class QFontMetrics;
+class QHeaderView;
 
 namespace norvane {
 
-class CListCtrl : public ReportView {
+class CListCtrl : public QAbstractItemView {
     Q_OBJECT
 
 public:
     explicit CListCtrl(QWidget* pParent = nullptr);
 
+    void setModel(QAbstractItemModel* pModel) override;
+    QHeaderView* horizontalHeader() const { return m_pHeader; }
+    int RowHeight() const { return m_nRowHeight; }
     int GetItemCount() const;
+    // The selected rows in display order, and their number.
+    std::vector<int> GetSelectedRows() const;
+    int GetSelectedCount() const;
 
     // -1 when the list is new or emptied. SetSelectionMark returns the old one.
     int GetSelectionMark() const { return m_nSelectionMark; }
@@ -56,7 +71,10 @@ public:
     int GetSortArrowColumn() const;
     bool IsSortArrowUp() const;
 
-    void setModel(QAbstractItemModel* pModel) override;
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& pt) const override;
+    void reset() override;
 
 signals:
     // Ctrl+C or Copy() with rows selected: the rows, and the shown columns;
@@ -71,6 +89,19 @@ signals:
     void ContextMenu(const QPoint& ptGlobal);
 
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers mods) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex& index) const override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+    void rowsInserted(const QModelIndex& parent, int nFirst, int nLast) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
@@ -78,13 +109,34 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
+    // The selected rows as sorted, disjoint [first, last] runs.
+    std::vector<std::pair<int, int>> SelectedRuns() const;
+    int TopRow() const;
+    // The rows wholly in sight (at least one).
+    int PageRows() const;
+    // The row at y in the viewport, in sight or not, and not clamped.
+    int RowAtY(int y) const;
+    // The whole row in viewport coordinates, across the shown columns.
+    QRect RowRect(int nRow) const;
+    void PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,
+                  const QColor& gridColor);
+    void PaintFocusRow(QPainter& painter, const QModelIndex& current);
+    void OnColumnsChanged();
+    // Tells screen readers of an event at the cell of index.
+    void Announce(QAccessible::Event type, const QModelIndex& index);
     void SelectFromMark(int nRow, bool bAdd);
     bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
+    QHeaderView* m_pHeader;
+    int m_nRowHeight = 0;
+    bool m_bInGeometries = false;
     int m_nSelectionMark = -1;
     QPersistentModelIndex m_markRow;  // the mark's row while the rows are reordered
     bool m_bOwnShiftPress = false;
     WidestRowsFn m_fnWidestRows;
 };
+
+// The accessible interface of a CListCtrl, for QAccessible::installFactory.
+QAccessibleInterface* ListCtrlAccessible(const QString& strClass, QObject* pObject);
 
 }  // namespace norvane

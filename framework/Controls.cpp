@@ -19,8 +19,6 @@
 namespace norvane {
 namespace {
 
-QString FromUtf8(std::string_view str) { return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size())); }
-
 std::function<int(const QString&)>& LengthCounter() {
     static std::function<int(const QString&)> fnCounter;
     return fnCounter;
@@ -30,8 +28,8 @@ std::function<int(const QString&)>& LengthCounter() {
 // not fit is dropped from the inserted text, as a Windows edit does.
 class EditLimiter : public QObject {
 public:
-    EditLimiter(QLineEdit* pEdit, int nMaxLength, bool bFitWidth)
-        : QObject(pEdit), m_pEdit(pEdit), m_nMaxLength(nMaxLength), m_bFitWidth(bFitWidth), m_strLast(pEdit->text()) {
+    EditLimiter(QLineEdit* pEdit, int nMaxLength)
+        : QObject(pEdit), m_pEdit(pEdit), m_nMaxLength(nMaxLength), m_strLast(pEdit->text()) {
         // The edit's own text, not the signal's: a change signal of the text
         // before a cut can arrive after the cut.
         connect(pEdit, &QLineEdit::textChanged, this, [this] {
@@ -40,21 +38,10 @@ public:
         connect(pEdit, &QLineEdit::textEdited, this, [this](const QString& strText) { OnEdited(strText); });
     }
 
-    void SetLimits(int nMaxLength, bool bFitWidth) {
-        m_nMaxLength = nMaxLength;
-        m_bFitWidth = m_bFitWidth || bFitWidth;
-    }
+    void SetLimit(int nMaxLength) { m_nMaxLength = nMaxLength; }
 
 private:
-    bool Fits(const QString& strText) const {
-        if (m_nMaxLength > 0 && CountTextLength(strText) > m_nMaxLength) return false;
-        if (m_bFitWidth) {
-            const QRect rcText = m_pEdit->contentsRect().marginsRemoved(m_pEdit->textMargins());
-            // The frame and the cursor take a few pixels of the box.
-            if (m_pEdit->fontMetrics().horizontalAdvance(strText) > rcText.width() - 6) return false;
-        }
-        return true;
-    }
+    bool Fits(const QString& strText) const { return m_nMaxLength <= 0 || CountTextLength(strText) <= m_nMaxLength; }
 
     void OnEdited(const QString& strText) {
         if (Fits(strText)) {
@@ -81,7 +68,6 @@ private:
 
     QLineEdit* m_pEdit;
     int m_nMaxLength;
-    bool m_bFitWidth;
     QString m_strLast;
     bool m_bEditing = false;
 };
@@ -170,15 +156,8 @@ QRect FitStaticText(QLabel* pLabel, const ControlTemplate& control, const QRect&
     const int nNeeded = metrics.horizontalAdvance(strShown) + 1;
     if (nNeeded <= rc.width()) return rc;
     QRect rcFit = rc;
-    if (control.nStyle & ctl::AlignRight) {
-        rcFit.setLeft(std::max(0, rc.right() + 1 - nNeeded));
-    } else if (control.nStyle & ctl::AlignCenter) {
-        const int nGrow = nNeeded - rc.width();
-        rcFit.adjust(-nGrow / 2, 0, nGrow - nGrow / 2, 0);
-        if (rcFit.left() < 0) rcFit.moveLeft(0);
-    } else {
-        rcFit.setWidth(nNeeded);
-    }
+    if (control.nStyle & ctl::AlignRight) rcFit.setLeft(std::max(0, rc.right() + 1 - nNeeded));
+    else rcFit.setWidth(nNeeded);
     return rcFit;
 }
 
@@ -199,10 +178,7 @@ QLabel* CreateStatic(const ControlTemplate& control, const QString& strText, con
     pLabel->setTextFormat(Qt::PlainText);
     // Static text wraps and starts at the top of its rectangle.
     pLabel->setWordWrap(true);
-    Qt::Alignment align = Qt::AlignLeft;
-    if (control.nStyle & ctl::AlignRight) align = Qt::AlignRight;
-    if (control.nStyle & ctl::AlignCenter) align = Qt::AlignHCenter;
-    pLabel->setAlignment(align | Qt::AlignTop);
+    pLabel->setAlignment(((control.nStyle & ctl::AlignRight) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
     pLabel->setText(strText);
     pLabel->setGeometry(FitStaticText(pLabel, control, rc));
     return pLabel;
@@ -219,7 +195,6 @@ CComboBox* CreateComboBox(const ControlTemplate& control, const QRect& rc, QWidg
         // Enter in the edit field must not pick a matching entry: only the
         // list picks entries.
         pCombo->setCompleter(nullptr);
-        if (!(control.nStyle & ctl::AutoHScroll)) LimitEditText(pCombo->lineEdit(), 0, true);
     }
     const int nHeight = std::min(pCombo->sizeHint().height(), rc.height());
     pCombo->setGeometry(QRect(rc.topLeft(), QSize(rc.width(), nHeight)));
@@ -244,13 +219,11 @@ QWidget* CreateOther(const ControlTemplate& control, const QString& strText, QWi
         case ControlKind::Edit: {
             auto* pEdit = new QLineEdit(pParent);
             pEdit->setFrame((control.nStyle & ctl::Border) != 0);
-            if (!(control.nStyle & ctl::AutoHScroll)) LimitEditText(pEdit, 0, true);
             return pEdit;
         }
         default: {
             auto* pList = new CListCtrl(pParent);
             pList->setFrameShape((control.nStyle & ctl::Border) ? QFrame::StyledPanel : QFrame::NoFrame);
-            if (control.nStyle & ctl::SingleSel) pList->setSelectionMode(QAbstractItemView::SingleSelection);
             return pList;
         }
     }
@@ -300,7 +273,7 @@ void SetFrameFill(QWidget* pFrame, const QColor& color) {
 }
 
 int CComboBox::AddString(std::string_view strUtf8) {
-    const QString strItem = FromUtf8(strUtf8);
+    const QString strItem = QString::fromUtf8(strUtf8);
     int nAt = count();
     if (m_bSorted) {
         nAt = 0;
@@ -315,7 +288,7 @@ void CComboBox::InsertString(int nIndex, std::string_view strUtf8) {
     const QString strEdit = currentText();
     const bool bNoSelection = currentIndex() < 0;
     const QSignalBlocker blocker(this);
-    insertItem(nIndex, FromUtf8(strUtf8));
+    insertItem(nIndex, QString::fromUtf8(strUtf8));
     if (bNoSelection) setCurrentIndex(-1);
     if (isEditable() && currentText() != strEdit) setEditText(strEdit);
 }
@@ -333,14 +306,14 @@ int CountTextLength(const QString& strText) {
     return static_cast<int>(strText.toUtf8().size());
 }
 
-void LimitEditText(QLineEdit* pEdit, int nMaxLength, bool bFitWidth) {
+void LimitEditText(QLineEdit* pEdit, int nMaxLength) {
     if (pEdit == nullptr) return;
     // The limiter has no meta-object of its own, so findChild cannot tell it
     // from the edit's other children.
     for (QObject* pChild : pEdit->children()) {
-        if (auto* pLimiter = dynamic_cast<EditLimiter*>(pChild)) return pLimiter->SetLimits(nMaxLength, bFitWidth);
+        if (auto* pLimiter = dynamic_cast<EditLimiter*>(pChild)) return pLimiter->SetLimit(nMaxLength);
     }
-    new EditLimiter(pEdit, nMaxLength, bFitWidth);
+    new EditLimiter(pEdit, nMaxLength);
 }
 
 }  // namespace norvane

@@ -52,8 +52,7 @@ void SetTextLengthCounter(std::function<int(const QString&)> fnCounter);
 int CountTextLength(const QString& strText);
 
 // Limits what the user types into an edit to nMaxLength as counted above (0:
-// no limit); with bFitWidth also to what fits the visible width, which later
-// calls keep. Text set by the program is never cut.
-void LimitEditText(QLineEdit* pEdit, int nMaxLength, bool bFitWidth = false);
+// no limit). Text set by the program is never cut.
+void LimitEditText(QLineEdit* pEdit, int nMaxLength);
 
 }  // namespace norvane

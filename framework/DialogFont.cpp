@@ -4,8 +4,6 @@
 #include <QFontMetrics>
 #include <QStringList>
 
-#include <cstdlib>
-
 namespace norvane {
 
 QString SubstituteFontFamily(const QString& strFace) {
@@ -43,14 +41,7 @@ DialogBaseUnits GetDialogBaseUnits(const QFont& font) {
     return {(nWidth / 26 + 1) / 2, metrics.height()};
 }
 
-int MulDiv(int a, int b, int c) {
-    if (c == 0) return -1;
-    const long long product = static_cast<long long>(a) * b;
-    const long long half = std::llabs(static_cast<long long>(c)) / 2;
-    const bool bNegative = (product < 0) != (c < 0);
-    const long long quotient = (std::llabs(product) + half) / std::llabs(static_cast<long long>(c));
-    return static_cast<int>(bNegative ? -quotient : quotient);
-}
+int MulDiv(int a, int b, int c) { return static_cast<int>((static_cast<long long>(a) * b + c / 2) / c); }
 
 QRect MapDialogRect(const QRect& rcUnits, const DialogBaseUnits& units) {
     const int nLeft = MulDiv(rcUnits.left(), units.cx, 4);

@@ -27,7 +27,8 @@ QFont DialogFont(const QString& strFace, int nPointSize);
 // Average width of "A".."Z", "a".."z" over 52, rounded; height of the font.
 DialogBaseUnits GetDialogBaseUnits(const QFont& font);
 
-// a * b / c rounded half away from zero, as Windows MulDiv.
+// a * b / c rounded half up, as Windows MulDiv for the dialog units and
+// sizes (never negative, c > 0) of the templates.
 int MulDiv(int a, int b, int c);
 
 // A rectangle in dialog units to pixels: x * cx / 4, y * cy / 8.

@@ -37,15 +37,12 @@ inline constexpr std::uint32_t TabStop = 1u << 0;         // WS_TABSTOP
 inline constexpr std::uint32_t Group = 1u << 1;           // WS_GROUP: starts a group
 inline constexpr std::uint32_t Border = 1u << 2;          // WS_BORDER
 inline constexpr std::uint32_t VScroll = 1u << 3;         // WS_VSCROLL
-inline constexpr std::uint32_t Disabled = 1u << 4;        // WS_DISABLED
 inline constexpr std::uint32_t AlignRight = 1u << 5;      // SS_RIGHT (else left)
-inline constexpr std::uint32_t AlignCenter = 1u << 6;     // SS_CENTER
 inline constexpr std::uint32_t NoPrefix = 1u << 7;        // SS_NOPREFIX: "&" shown as is
 inline constexpr std::uint32_t AutoHScroll = 1u << 8;     // ES_AUTOHSCROLL / CBS_AUTOHSCROLL
 inline constexpr std::uint32_t DropDown = 1u << 9;        // CBS_DROPDOWN: editable combo box
 inline constexpr std::uint32_t Sort = 1u << 10;           // CBS_SORT
 inline constexpr std::uint32_t ShowSelAlways = 1u << 11;  // LVS_SHOWSELALWAYS
-inline constexpr std::uint32_t SingleSel = 1u << 12;      // LVS_SINGLESEL
 inline constexpr std::uint32_t Report = 1u << 13;         // LVS_REPORT
 }  // namespace ctl
 

@@ -64,7 +64,6 @@ void TemplateDialog::CreateControls() {
         QWidget* pWidget = CreateTemplateControl(control, rc, this);
         if (TakesNoFocus(control.kind)) pWidget->setFocusPolicy(Qt::NoFocus);
         else pWidget->setFocusPolicy((control.nStyle & ctl::TabStop) ? Qt::StrongFocus : Qt::ClickFocus);
-        if (control.nStyle & ctl::Disabled) pWidget->setEnabled(false);
         pWidget->setObjectName(QStringLiteral("ctrl%1").arg(control.nId));
         if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget); pButton != nullptr && control.nId == IDOK) {
             connect(pButton, &QAbstractButton::clicked, this, &QDialog::accept);

@@ -131,7 +131,6 @@ int main(int argc, char** argv) {
     }
     pList->SetWidestRows(
         [&model](int nColumn, const QFontMetrics& metrics) { return model.WidestRows(nColumn, metrics); });
-    pList->setShowGrid(true);
     window.show();
     QCoreApplication::processEvents();
 
