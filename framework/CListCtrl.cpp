@@ -32,9 +32,9 @@ CListCtrl::CListCtrl(QWidget* pParent)
     m_pHeader->setSortIndicator(-1, Qt::AscendingOrder);
     m_pHeader->setSortIndicatorShown(true);
     connect(m_pHeader, &QHeaderView::sectionClicked, this, &CListCtrl::ColumnClick);
-    connect(m_pHeader, &QHeaderView::sectionResized, this, &CListCtrl::OnColumnsChanged);
-    connect(m_pHeader, &QHeaderView::sectionMoved, this, &CListCtrl::OnColumnsChanged);
-    connect(m_pHeader, &QHeaderView::sectionCountChanged, this, &CListCtrl::OnColumnsChanged);
+    connect(m_pHeader, &QHeaderView::sectionResized, this, &CListCtrl::Relayout);
+    connect(m_pHeader, &QHeaderView::sectionMoved, this, &CListCtrl::Relayout);
+    connect(m_pHeader, &QHeaderView::sectionCountChanged, this, &CListCtrl::Relayout);
     connect(m_pHeader, &QHeaderView::geometriesChanged, this, &CListCtrl::updateGeometries);
     // A double click on a divider fits the column to its cells and heading;
     // on a long list that takes a moment.
@@ -59,33 +59,23 @@ void CListCtrl::setModel(QAbstractItemModel* pModel) {
     m_pHeader->setModel(pModel);
     updateGeometries();
     if (pOldSelection != nullptr && pOldSelection != selectionModel()) pOldSelection->deleteLater();
-    m_nSelectionMark = -1;
+    m_mark = QPersistentModelIndex();
     SetSortArrow(-1, true);
     if (pModel == nullptr) return;
-    connect(pModel, &QAbstractItemModel::rowsRemoved, this, [this] {
-        updateGeometries();
-        viewport()->update();
-    });
-    // An emptied list forgets its mark and its order.
-    connect(pModel, &QAbstractItemModel::modelReset, this, [this] {
-        m_nSelectionMark = -1;
-        SetSortArrow(-1, true);
-    });
-    // Reordered rows take the mark along, as they take the selection and the
-    // current row: Shift+click after a sort selects from the same file.
-    connect(pModel, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
-        m_markRow =
-            MarkNamesRow() ? QPersistentModelIndex(model()->index(m_nSelectionMark, 0)) : QPersistentModelIndex();
-    });
-    connect(pModel, &QAbstractItemModel::layoutChanged, this, [this] {
-        if (m_markRow.isValid()) m_nSelectionMark = m_markRow.row();
-        m_markRow = QPersistentModelIndex();
-    });
+    connect(pModel, &QAbstractItemModel::rowsRemoved, this, &CListCtrl::Relayout);
+    // An emptied list forgets its order, as it forgets its mark. Reordered
+    // rows take the mark along, as they take the selection and the current
+    // row: Shift+click after a sort selects from the same file.
+    connect(pModel, &QAbstractItemModel::modelReset, this, [this] { SetSortArrow(-1, true); });
 }
 
 int CListCtrl::GetItemCount() const { return model() != nullptr ? model()->rowCount() : 0; }
 
-int CListCtrl::SetSelectionMark(int nMark) { return std::exchange(m_nSelectionMark, nMark); }
+int CListCtrl::SetSelectionMark(int nMark) {
+    const int nOld = GetSelectionMark();
+    m_mark = model() != nullptr ? QPersistentModelIndex(model()->index(nMark, 0)) : QPersistentModelIndex();
+    return nOld;
+}
 
 std::vector<int> CListCtrl::ShownColumns() const {
     const QHeaderView* pHeader = horizontalHeader();
@@ -155,9 +145,8 @@ void CListCtrl::contextMenuEvent(QContextMenuEvent* pEvent) {
 }
 
 void CListCtrl::SelectFromMark(int nRow, bool bAdd) {
-    const QItemSelection range(
-        model()->index(std::min(m_nSelectionMark, nRow), 0),
-        model()->index(std::max(m_nSelectionMark, nRow), std::max(0, model()->columnCount() - 1)));
+    const QItemSelection range(model()->index(std::min(m_mark.row(), nRow), 0),
+                               model()->index(std::max(m_mark.row(), nRow), std::max(0, model()->columnCount() - 1)));
     selectionModel()->select(
         range, (bAdd ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) | QItemSelectionModel::Rows);
     selectionModel()->setCurrentIndex(model()->index(nRow, 0), QItemSelectionModel::NoUpdate);
@@ -167,8 +156,7 @@ void CListCtrl::mousePressEvent(QMouseEvent* pEvent) {
     const QModelIndex index = indexAt(pEvent->position().toPoint());
     const Qt::KeyboardModifiers mods = pEvent->modifiers();
     const bool bLeft = index.isValid() && pEvent->button() == Qt::LeftButton;
-    m_bOwnShiftPress = bLeft && (mods & Qt::ShiftModifier) && MarkNamesRow() &&
-                       selectionMode() == QAbstractItemView::ExtendedSelection;
+    m_bOwnShiftPress = bLeft && (mods & Qt::ShiftModifier) && m_mark.isValid();
     if (m_bOwnShiftPress) {
         // The range runs from the mark, wherever it was set; the mark stays.
         SelectFromMark(index.row(), (mods & Qt::ControlModifier) != 0);
@@ -176,7 +164,7 @@ void CListCtrl::mousePressEvent(QMouseEvent* pEvent) {
         return;
     }
     QAbstractItemView::mousePressEvent(pEvent);
-    if (bLeft) m_nSelectionMark = index.row();
+    if (bLeft) SetSelectionMark(index.row());
 }
 
 void CListCtrl::mouseMoveEvent(QMouseEvent* pEvent) {
@@ -210,15 +198,15 @@ void CListCtrl::keyPressEvent(QKeyEvent* pEvent) {
     if (!currentIndex().isValid()) return;
     const int nRow = currentIndex().row();
     if (nKey == Qt::Key_Space) {
-        m_nSelectionMark = nRow;
+        SetSelectionMark(nRow);
     } else if (!bNavigation || nRow == nOldRow) {
         return;
     } else if (mods & Qt::ShiftModifier) {
         // Without a mark the range starts where the focus was.
-        if (!MarkNamesRow()) m_nSelectionMark = nOldRow >= 0 ? nOldRow : nRow;
+        if (!m_mark.isValid()) SetSelectionMark(nOldRow >= 0 ? nOldRow : nRow);
         SelectFromMark(nRow, false);
     } else if (!(mods & Qt::ControlModifier)) {
-        m_nSelectionMark = nRow;
+        SetSelectionMark(nRow);
     }
 }
 
@@ -271,8 +259,7 @@ void CListCtrl::reset() {
     QAbstractItemView::reset();
     // A new list starts at its top.
     verticalScrollBar()->setValue(0);
-    updateGeometries();
-    viewport()->update();
+    Relayout();
 }
 
 QModelIndex CListCtrl::moveCursor(CursorAction action, Qt::KeyboardModifiers /*mods*/) {
@@ -431,11 +418,10 @@ void CListCtrl::changeEvent(QEvent* pEvent) {
     QAbstractItemView::changeEvent(pEvent);
     if (pEvent->type() != QEvent::FontChange) return;
     m_nRowHeight = fontMetrics().height() + 4;
-    updateGeometries();
-    viewport()->update();
+    Relayout();
 }
 
-void CListCtrl::OnColumnsChanged() {
+void CListCtrl::Relayout() {
     updateGeometries();
     viewport()->update();
 }

@@ -7,9 +7,9 @@
 // another control has the focus. Screen readers see a table
 // (ReportAccessible.cpp), told of the focus row and the selection.
 //
-// The selection mark is a Windows list's: the row of the last click, or any
-// number the program sets, and the anchor of Shift+click and Shift+arrow
-// while it names a row (it goes with its row when the rows are reordered).
+// The selection mark is a Windows list's: the row of the last click, or one
+// the program sets, and the anchor of Shift+click and Shift+arrow (it goes
+// with its row when the rows are reordered).
 // Ctrl+C hands the selected rows to the owner to copy; the sorted column's
 // heading shows the direction of the sort.
 #pragma once
@@ -41,8 +41,9 @@ public:
     std::vector<int> GetSelectedRows() const;
     int GetSelectedCount() const;
 
-    // -1 when the list is new or emptied. SetSelectionMark returns the old one.
-    int GetSelectionMark() const { return m_nSelectionMark; }
+    // -1 when the list is new or emptied, or the mark names no row.
+    // SetSelectionMark returns the old one.
+    int GetSelectionMark() const { return m_mark.isValid() ? m_mark.row() : -1; }
     int SetSelectionMark(int nMark);
 
     // Asks the owner to copy the selected rows (CopyRows); with no row
@@ -121,17 +122,17 @@ private:
     void PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,
                   const QColor& gridColor);
     void PaintFocusRow(QPainter& painter, const QModelIndex& current);
-    void OnColumnsChanged();
+    // The rows' or columns' extent changed: the scroll bars, the header and
+    // the rows in sight follow.
+    void Relayout();
     // Tells screen readers of an event at the cell of index.
     void Announce(QAccessible::Event type, const QModelIndex& index);
     void SelectFromMark(int nRow, bool bAdd);
-    bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
     QHeaderView* m_pHeader;
     int m_nRowHeight = 0;
     bool m_bInGeometries = false;
-    int m_nSelectionMark = -1;
-    QPersistentModelIndex m_markRow;  // the mark's row while the rows are reordered
+    QPersistentModelIndex m_mark;  // invalid once its row is gone (an emptied list)
     bool m_bOwnShiftPress = false;
     WidestRowsFn m_fnWidestRows;
 };

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "framework/DialogFont.h"
+#include "framework/TemplateDialog.h"
 
 namespace norvane {
 namespace {

@@ -20,7 +20,7 @@
 #include "app/FileListModel.h"
 #include "catalogue/CellText.h"
 #include "framework/CListCtrl.h"
-#include "framework/DialogFont.h"
+#include "framework/TemplateDialog.h"
 #include "platform/CodePage.h"
 
 using namespace norvane;
