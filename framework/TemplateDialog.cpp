@@ -153,11 +153,9 @@ CComboBox* CreateComboBox(const ControlTemplate& control, const QRect& rc, QWidg
     pCombo->setEditable((control.nStyle & ctl::DropDown) != 0);
     pCombo->setInsertPolicy(QComboBox::NoInsert);
     pCombo->setDuplicatesEnabled(true);
-    if (pCombo->isEditable()) {
-        // Enter in the edit field must not pick a matching entry: only the
-        // list picks entries.
-        pCombo->setCompleter(nullptr);
-    }
+    // Enter in the edit field must not pick a matching entry: only the list
+    // picks entries.
+    pCombo->setCompleter(nullptr);
     const int nHeight = std::min(pCombo->sizeHint().height(), rc.height());
     pCombo->setGeometry(QRect(rc.topLeft(), QSize(rc.width(), nHeight)));
     const int nItemHeight = std::max(1, pCombo->fontMetrics().height() + 2);
