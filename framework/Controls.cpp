@@ -26,8 +26,6 @@ public:
         connect(pEdit, &QLineEdit::textEdited, this, [this](const QString& strText) { OnEdited(strText); });
     }
 
-    void SetLimit(int nMaxLength) { m_nMaxLength = nMaxLength; }
-
 private:
     bool Fits(const QString& strText) const { return m_nMaxLength <= 0 || CountTextLength(strText) <= m_nMaxLength; }
 
@@ -105,13 +103,7 @@ int CountTextLength(const QString& strText) {
 }
 
 void LimitEditText(QLineEdit* pEdit, int nMaxLength) {
-    if (pEdit == nullptr) return;
-    // The limiter has no meta-object of its own, so findChild cannot tell it
-    // from the edit's other children.
-    for (QObject* pChild : pEdit->children()) {
-        if (auto* pLimiter = dynamic_cast<EditLimiter*>(pChild)) return pLimiter->SetLimit(nMaxLength);
-    }
-    new EditLimiter(pEdit, nMaxLength);
+    if (pEdit != nullptr) new EditLimiter(pEdit, nMaxLength);
 }
 
 }  // namespace norvane

@@ -35,7 +35,7 @@ void SetTextLengthCounter(std::function<int(const QString&)> fnCounter);
 int CountTextLength(const QString& strText);
 
 // Limits what the user types into an edit to nMaxLength as counted above (0:
-// no limit). Text set by the program is never cut.
+// no limit), once for each edit. Text set by the program is never cut.
 void LimitEditText(QLineEdit* pEdit, int nMaxLength);
 
 }  // namespace norvane

@@ -24,7 +24,6 @@ protected:
 };
 
 void Prepare(QMessageBox& box, std::string_view strText, std::string_view strCaption) {
-    box.setObjectName(QStringLiteral("norvane_messagebox"));
     box.setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
     box.setWindowTitle(strCaption.empty() ? QCoreApplication::applicationName() : QString::fromUtf8(strCaption));
     box.setTextFormat(Qt::PlainText);
