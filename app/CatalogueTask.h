@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Comparison.h"
 #include "store/Catalogue.h"
 
 namespace norvane {
@@ -29,6 +30,10 @@ public:
     static std::unique_ptr<CatalogueTask> Save(std::string rawPath, CatalogueFacts facts,
                                                std::shared_ptr<const FileStore> store, std::vector<ItemRef> rows,
                                                std::function<void()> notify);
+    // Compares the catalogue at rawPath (the old side) with rows (records of
+    // store, in scan order: the new side), reading it one file at a time.
+    static std::unique_ptr<CatalogueTask> Compare(std::string rawPath, std::shared_ptr<const FileStore> store,
+                                                  std::vector<ItemRef> rows, std::function<void()> notify);
     // Asks the work to stop, and returns at once.
     ~CatalogueTask();
     CatalogueTask(const CatalogueTask&) = delete;
@@ -38,7 +43,8 @@ public:
     bool Done() const;
     // Waits until the work has ended.
     void Wait() const;
-    // Rows read or written so far, and (for a save) of how many.
+    // Rows read or written so far, and (for a save or a comparison) of how
+    // many.
     std::uint64_t RowsDone() const;
     std::uint64_t RowsTotal() const;
     const std::string& Path() const;
@@ -48,6 +54,9 @@ public:
     const CatalogueError& Error() const;
     // What was read (an open that succeeded), handed over once.
     CatalogueContents TakeContents();
+    // A comparison that succeeded, and the facts of its old side.
+    std::shared_ptr<const Comparison> TakeComparison();
+    const CatalogueFacts& Facts() const;
 
     struct Shared;
 

@@ -5,6 +5,12 @@
 // batches at the end, so a scan can append as it finds files; sorting
 // reorders them in place. The model also holds the list's columns (heading
 // and alignment).
+//
+// The list can show a comparison instead: its rows (the new values, a
+// removed file's old ones), a changed cell marked by a colour that reads on
+// light and dark themes and in bold, and said in words to screen readers
+// and in its tip ("変更前 ..."). The change column, when the window has put
+// it in, is the model's first.
 #pragma once
 
 #include <functional>
@@ -15,6 +21,7 @@
 
 #include <QAbstractTableModel>
 
+#include "catalogue/Comparison.h"
 #include "catalogue/FileItem.h"
 #include "catalogue/WorkControl.h"
 
@@ -35,6 +42,8 @@ public:
 
     // Returns where it went.
     int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align);
+    // False when there is no such column.
+    bool RemoveColumn(int nCol);
 
     // Appends rows after the last: records of the list's store.
     void AppendRows(std::span<const FileItem* const> items);
@@ -52,23 +61,51 @@ public:
     std::vector<const FileItem*> Items() const;
 
     // The record numbers of every row, in the list's order (work off the
-    // window's thread gets a copy).
-    const std::vector<ItemRef>& Refs() const { return m_rows; }
+    // window's thread gets a copy); for a comparison, the positions of its
+    // rows in its order (see GetComparisonShare).
+    const std::vector<std::uint32_t>& Refs() const { return m_pComparison != nullptr ? m_compared : m_rows; }
 
-    // Sorts by a list column, stably (equal rows keep their order).
+    // Sorts by a list column (or a comparison's change column), stably
+    // (equal rows keep their order).
     void Sort(int nColumn, bool bDescending);
     // A new order of the rows, worked out off the window's thread: the rows'
-    // record numbers in it, and where each old row goes.
+    // numbers in it (as Refs gives them), where each old row goes, and the
+    // comparison it was made for (null for the list's own rows).
     struct NewOrder {
-        std::vector<ItemRef> rows;
+        std::vector<std::uint32_t> rows;
         std::vector<int> newRow;
+        const Comparison* comparison = nullptr;
     };
     // Any thread: the order that puts refs[order[i]] at row i; empty when
     // order is no permutation of refs.
-    static NewOrder PrepareOrder(const std::vector<ItemRef>& refs, const std::vector<int>& order);
+    static NewOrder PrepareOrder(const std::vector<std::uint32_t>& refs, const std::vector<int>& order);
     // Takes an order prepared for the rows as they are now; one for other
-    // rows changes nothing.
+    // rows (or another comparison) changes nothing.
     void ApplyOrder(NewOrder order);
+
+    // Shows a comparison in place of the rows until Clear or SetRows: its
+    // rows in its order, unchanged files only with bShowUnchanged. Store and
+    // ScanOrder stay the list's own (the comparison's new side).
+    void SetComparison(std::shared_ptr<const Comparison> comparison, bool bShowUnchanged);
+    // Shows or leaves out the unchanged files, the rows in the comparison's
+    // order again.
+    void SetShowUnchanged(bool bShowUnchanged);
+    const Comparison* GetComparison() const { return m_pComparison.get(); }
+    // The comparison shown, shared with work off the window's thread.
+    const std::shared_ptr<const Comparison>& GetComparisonShare() const { return m_pComparison; }
+    const ComparedRow* Compared(int nRow) const;
+    // Model columns and list columns (kColumnChange for the change column),
+    // once the change column is in; -1 (no column) stays -1.
+    bool HasChangeColumn() const { return columnCount() > kColumnCount; }
+    int ListColumn(int nModelColumn) const {
+        if (nModelColumn < 0 || !HasChangeColumn()) return nModelColumn;
+        return nModelColumn == 0 ? kColumnChange : nModelColumn - 1;
+    }
+    int ModelColumn(int nListColumn) const {
+        if (nListColumn < 0 || !HasChangeColumn()) return nListColumn;
+        return nListColumn == kColumnChange ? 0 : nListColumn + 1;
+    }
+
     // Sizes as short texts with a unit, or plain numbers: the size column
     // shows them anew.
     void SetFormattedSize(bool bFormattedSize);
@@ -104,7 +141,17 @@ private:
         Qt::Alignment align;
     };
     std::vector<Column> m_columns;
+
+    // The rows of the comparison in its order, less the unchanged ones
+    // unless they are shown.
+    void FillCompared();
+    // The old value of a changed cell, as copying and the tip give it.
+    QString ChangedText(const ComparedRow& row, int nListColumn) const;
+
     std::shared_ptr<const FileStore> m_pStore;
+    std::shared_ptr<const Comparison> m_pComparison;
+    std::vector<std::uint32_t> m_compared;  // positions in the comparison's order
+    bool m_bShowUnchanged = false;
     std::vector<ItemRef> m_rows;
     std::vector<ItemRef> m_scanOrder;  // once sorted: the rows as they came
     bool m_bFormattedSize = false;
@@ -118,5 +165,11 @@ std::vector<const FileItem*> ItemsOf(const FileStore& store, const std::vector<I
 // control it stops when asked (giving nothing) and counts its rows.
 QString CopiedText(const std::vector<const FileItem*>& items, const std::vector<int>& columns, bool bFormattedSize,
                    WorkControl* pControl = nullptr);
+// The same for a comparison's rows; columns are list columns, kColumnChange
+// for the change column.
+QString CopiedText(const std::vector<const ComparedRow*>& rows, const std::vector<int>& columns, bool bFormattedSize,
+                   WorkControl* pControl = nullptr);
+// The rows of comparison at positions (of its order, as Refs gives them).
+std::vector<const ComparedRow*> RowsOf(const Comparison& comparison, const std::vector<std::uint32_t>& positions);
 
 }  // namespace norvane

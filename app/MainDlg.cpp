@@ -142,6 +142,7 @@ CMainDlg::CMainDlg(QWidget* pParent)
     // The catalogue items go into the list's menu and the window's, and take
     // their keys wherever the focus is in the window.
     CreateCatalogueActions();
+    CreateCompareActions();
 
     // Enter in the folder box is its own: it lists the typed folder. The box
     // takes the keys and hands them to its edit field without events.
@@ -191,7 +192,7 @@ int CMainDlg::MinimumClientWidth() const {
 // the About item after a separator, as in a window menu.
 void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent) {
     QMenu menu(this);
-    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue});
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue, m_pCompareCatalogue, m_pShowUnchanged});
     menu.addSeparator();
     const std::string_view strAbout = FindResourceString(IDS_ABOUTBOX);
     QAction* pAbout = menu.addAction(QString::fromUtf8(strAbout.data(), static_cast<qsizetype>(strAbout.size())));
@@ -303,7 +304,7 @@ void CMainDlg::OnListContextMenu(const QPoint& ptGlobal) {
     pCopy->setEnabled(m_listFiles->GetSelectedCount() > 0 && !IsWorking());
     connect(pCopy, &QAction::triggered, m_listFiles, &CListCtrl::Copy);
     menu.addSeparator();
-    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue});
+    menu.addActions({m_pOpenCatalogue, m_pSaveCatalogue, m_pCompareCatalogue, m_pShowUnchanged});
     menu.exec(ptGlobal);
 }
 

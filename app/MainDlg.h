@@ -22,6 +22,13 @@
 // menu and the window's, Ctrl+S and Ctrl+O). Both run off the window's
 // thread. An opened catalogue shows exactly as its scan did, until a scan
 // replaces it; the title and the status line say whose catalogue it is.
+//
+// "カタログと比較(&M)..." compares what the list shows with a catalogue kept
+// earlier (off the window's thread, with its progress, Escape stopping it)
+// and shows the comparison in the list's place: a first column with the
+// change, changed cells marked, the status line counting each kind. It
+// sorts, copies and exports as the list does. A scan (a new folder, a check
+// box, "リストを更新(&R)") or an opened catalogue leaves it.
 #pragma once
 
 #include <atomic>
@@ -114,7 +121,7 @@ public:
     void SetFolder(const std::string& rawFolder);
 
     // True while a listing is under way: its folder being checked or read,
-    // or a catalogue being read.
+    // or a catalogue being read or compared with the list.
     bool IsScanning() const;
     // True while a sort, a copy or an export runs off the window's thread.
     bool IsWorking() const { return m_pWork != nullptr; }
@@ -149,6 +156,20 @@ public:
     void OnSaveCatalogue();
     QAction* GetOpenCatalogueAction() const { return m_pOpenCatalogue; }
     QAction* GetSaveCatalogueAction() const { return m_pSaveCatalogue; }
+
+    // Compares the list with the catalogue at rawPath (its old side) in the
+    // background and shows the comparison once it is made; a catalogue that
+    // cannot be read is said so and the list stays. Lists not made alike
+    // (code pages, options, a scan cut short) are compared, and the user is
+    // told what differs.
+    bool CompareWithCatalogue(const std::string& rawPath);
+    // The menu item: asks for the catalogue, then compares.
+    void OnCompareCatalogue();
+    // The comparison shown, or null.
+    const Comparison* GetComparison() const { return m_fileList.GetComparison(); }
+    QAction* GetCompareCatalogueAction() const { return m_pCompareCatalogue; }
+    // Checked: a comparison shows its unchanged files too.
+    QAction* GetShowUnchangedAction() const { return m_pShowUnchanged; }
     // Stops the running scan, if any; its rows stay and the status line says
     // that it stopped.
     void StopScan();
@@ -211,6 +232,8 @@ private:
     // Puts the rows' text on the clipboard: at once when they are few, off
     // the window's thread when they are many (see m_nRowsAtOnce).
     void CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
+    // Sorts by a list column, off the window's thread when the rows are many.
+    void SortList(int nColumn, bool bDescending);
     void SortDone(int nColumn, bool bDescending);
     // The status line as the last listing left it.
     void SetRestingStatus(const QString& strText, const QString& strDetail = {});
@@ -226,6 +249,15 @@ private:
     void ShowCatalogue(CatalogueContents contents, const std::string& rawPath);
     void LeaveCatalogue();
     QString CatalogueSummary() const;
+    // Comparisons.
+    void CreateCompareActions();
+    void OnCompareTaskWake();
+    void EndCompare();
+    void ShowComparison(std::shared_ptr<const Comparison> comparison, const CatalogueFacts& oldFacts,
+                        const std::string& rawPath);
+    void ShowComparisonCounts();
+    void OnShowUnchanged();
+    void LeaveComparison();
 
     // The running scan, on the window's thread.
     void OnScanWake();
@@ -287,8 +319,19 @@ private:
     QString m_strBaseTitle;
     QAction* m_pOpenCatalogue = nullptr;
     QAction* m_pSaveCatalogue = nullptr;
+    std::unique_ptr<CatalogueTask> m_pCompare;
+    ThreadWake* m_pCompareWake = nullptr;
+    std::string m_strComparedPath;  // the old catalogue of the comparison shown
+    QAction* m_pCompareCatalogue = nullptr;
+    QAction* m_pShowUnchanged = nullptr;
     int m_nComboMaxWidth = 0;  // the folder box's width up to "リストを更新(&R)"
 };
+
+// The dialog for a catalogue to open (or with bSave, to save): Qt's own,
+// in strFolder, proposing strName, titled strTitle (or after what it does);
+// the chosen file, or empty when cancelled.
+QString AskCataloguePath(QWidget* pOwner, bool bSave, const QString& strFolder, const QString& strName,
+                         const QString& strTitle);
 
 // The folder browser of "フォルダを選択(&F)...": the chosen folder (UTF-8,
 // without a trailing "/" unless it is the root), or nothing when cancelled.

@@ -34,10 +34,15 @@ QString PathText(const std::string& rawPath) { return QFile::decodeName(QByteArr
 
 std::string PathBytes(const QString& strPath) { return QFile::encodeName(strPath).toStdString(); }
 
+}  // namespace
+
 // Qt's own dialog, as for exports: the same on every desktop. Empty when it
 // is cancelled.
-QString AskCataloguePath(QWidget* pOwner, bool bSave, const QString& strFolder, const QString& strName) {
-    QFileDialog dialog(pOwner, bSave ? QStringLiteral("カタログを保存") : QStringLiteral("カタログを開く"));
+QString AskCataloguePath(QWidget* pOwner, bool bSave, const QString& strFolder, const QString& strName,
+                         const QString& strTitle) {
+    QFileDialog dialog(pOwner, !strTitle.isEmpty() ? strTitle
+                               : bSave             ? QStringLiteral("カタログを保存")
+                                                   : QStringLiteral("カタログを開く"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(bSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(bSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -52,6 +57,8 @@ QString AskCataloguePath(QWidget* pOwner, bool bSave, const QString& strFolder, 
     if (dialog.exec() != QDialog::Accepted) return {};
     return strChosen;
 }
+
+namespace {
 
 QString Count(std::uint64_t nFiles) {
     return QLocale(QLocale::English).toString(static_cast<qulonglong>(nFiles)) + QStringLiteral(" ファイル");
@@ -80,12 +87,17 @@ void CMainDlg::UpdateCatalogueActions() {
     if (m_pOpenCatalogue == nullptr) return;
     m_pOpenCatalogue->setEnabled(!IsScanning());
     m_pSaveCatalogue->setEnabled(!IsScanning() && !IsSaving() && m_bHasFacts);
+    // A list is compared once it is a scan's or a catalogue's.
+    // A list is compared once it is a scan's or a catalogue's, and not while
+    // long work uses its rows.
+    if (m_pCompareCatalogue != nullptr) m_pCompareCatalogue->setEnabled(!IsScanning() && !IsWorking() && m_bHasFacts);
+    if (m_pShowUnchanged != nullptr) m_pShowUnchanged->setEnabled(!IsWorking());
 }
 
 void CMainDlg::OnOpenCatalogue() {
     if (!m_pOpenCatalogue->isEnabled()) return;
     const QString strFolder = Q(m_strCatalogueFolder.empty() ? ExportProposalFolder() : m_strCatalogueFolder);
-    const QString strPath = AskCataloguePath(this, false, strFolder.isEmpty() ? QDir::homePath() : strFolder, {});
+    const QString strPath = AskCataloguePath(this, false, strFolder.isEmpty() ? QDir::homePath() : strFolder, {}, {});
     if (strPath.isEmpty()) return;
     OpenCatalogue(PathBytes(strPath));
 }
@@ -99,7 +111,7 @@ void CMainDlg::OnSaveCatalogue() {
     if (strName.isEmpty()) strName = QStringLiteral("norvane");
     const QString strFolder = PathText(m_strCatalogueFolder.empty() ? ExportProposalFolder() : m_strCatalogueFolder);
     const QString strPath = AskCataloguePath(this, true, strFolder.isEmpty() ? QDir::homePath() : strFolder,
-                                             strName + QString::fromUtf8(kCatalogueExtension));
+                                             strName + QString::fromUtf8(kCatalogueExtension), {});
     if (strPath.isEmpty()) return;
     SaveCatalogue(PathBytes(strPath));
 }

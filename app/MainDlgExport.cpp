@@ -26,13 +26,18 @@ void CMainDlg::RunExport(bool bSelectedRows) {
     m_exportSettings.formattedSize = m_chkFormattedSize->isChecked();
 
     // Display order, whatever order the rows were selected in; the records
-    // are found off the window's thread.
-    std::vector<ItemRef> rows;
+    // are found off the window's thread. A comparison's rows are positions
+    // in its order, written with the change column first.
+    std::vector<std::uint32_t> rows;
     if (bSelectedRows) {
-        const std::vector<ItemRef>& refs = m_fileList.Refs();
+        const std::vector<std::uint32_t>& refs = m_fileList.Refs();
         for (int nRow : m_listFiles->GetSelectedRows()) rows.push_back(refs[static_cast<std::size_t>(nRow)]);
     } else {
         rows = m_fileList.Refs();
+    }
+    if (m_fileList.GetComparison() != nullptr) {
+        AskAndWrite(std::make_shared<CExportRun>(m_exportSettings, std::move(rows), m_fileList.GetComparisonShare()));
+        return;
     }
     AskAndWrite(std::make_shared<CExportRun>(m_exportSettings, std::move(rows), m_fileList.Store()));
 }

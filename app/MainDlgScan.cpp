@@ -65,7 +65,9 @@ std::pair<QString, QString> Outcome(const QString& strText, const ScanResult& re
 
 }  // namespace
 
-bool CMainDlg::IsScanning() const { return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr; }
+bool CMainDlg::IsScanning() const {
+    return m_pScan != nullptr || m_pFolderCheck != nullptr || m_pOpen != nullptr || m_pCompare != nullptr;
+}
 
 void CMainDlg::ClearItems() {
     // No scan may add rows to the emptied list; its workers keep their own
@@ -75,6 +77,8 @@ void CMainDlg::ClearItems() {
     EndScan();
     if (m_pWork != nullptr && m_workKind != WorkKind::kExport && m_pWork->Stop()) FinishWork();
     EndOpen();
+    EndCompare();
+    LeaveComparison();
     LeaveCatalogue();
     m_bHasFacts = false;
     // The rows go first: the list asks for no cell of a freed record.
@@ -98,6 +102,8 @@ bool CMainDlg::AddFileItem(const FileItem* pItem) {
 bool CMainDlg::ScanFolder(const std::string& rawFolder, bool recurse, bool includeSystem, bool includeHidden) {
     EndScan();
     EndOpen();
+    EndCompare();
+    LeaveComparison();
     LeaveCatalogue();
     ScanOptions options;
     options.recurse = recurse;
@@ -169,6 +175,13 @@ void CMainDlg::ShowScanProgress() {
             QStringLiteral("カタログを開いています: ") + Count(m_pOpen->RowsDone()) + QStringLiteral("　"),
             QFile::decodeName(QByteArray::fromStdString(m_pOpen->Path())));
     }
+    if (m_pScan == nullptr && m_pCompare != nullptr) {
+        const std::uint64_t nTotal = m_pCompare->RowsTotal();
+        return pStatusLine->SetStatus(QStringLiteral("カタログと比較しています: ") + Count(m_pCompare->RowsDone()) +
+                                          (nTotal != 0 ? QStringLiteral(" / ") + Count(nTotal) : QString()) +
+                                          QStringLiteral("　"),
+                                      QFile::decodeName(QByteArray::fromStdString(m_pCompare->Path())));
+    }
     if (m_pScan == nullptr && m_pSave != nullptr) {
         return pStatusLine->SetStatus(QStringLiteral("カタログを保存しています: ") + Count(m_pSave->RowsDone()) +
                                           QStringLiteral(" / ") + Count(m_pSave->RowsTotal()) + QStringLiteral("　"),
@@ -191,6 +204,11 @@ void CMainDlg::StopScan() {
     if (m_pOpen != nullptr) {
         // The list stays as it was.
         EndOpen();
+        static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
+    }
+    if (m_pCompare != nullptr) {
+        // The list stays as it was, a comparison shown before included.
+        EndCompare();
         static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strStatusBeforeOpen, m_strDetailBeforeOpen);
     }
     // A save is stopped by Escape only when nothing else is under way; the
@@ -264,7 +282,7 @@ void CMainDlg::EndScan() {
 // headings look so; nor while long work runs (one at a time). The busy
 // cursor shows over the list alone, as the rest of the window works as ever.
 void CMainDlg::UpdateCommands() {
-    const bool bBusy = m_pScan != nullptr || m_pOpen != nullptr || m_pWork != nullptr;
+    const bool bBusy = m_pScan != nullptr || m_pOpen != nullptr || m_pCompare != nullptr || m_pWork != nullptr;
     for (int nId : {IDC_OUTPUT_SELECTED, IDC_OUTPUT_ALL}) Control(nId)->setEnabled(!bBusy);
     UpdateCatalogueActions();
     m_listFiles->EnableColumnClicks(!bBusy);

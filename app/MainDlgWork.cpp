@@ -24,18 +24,33 @@ QString Number(std::uint64_t n) { return QLocale(QLocale::English).toString(stat
 // What a sort off the window's thread reads and gives back: the window
 // copies the rows' record numbers (a few milliseconds for a million), the
 // rest is the work's.
+// A comparison's rows are positions in its order, and the comparison
+// keeps what they point into.
 struct SortJob {
-    std::vector<ItemRef> refs;
+    std::vector<std::uint32_t> refs;
     std::shared_ptr<const FileStore> store;  // the records stay while it runs
+    std::shared_ptr<const Comparison> comparison;
     FileListModel::NewOrder order;
+
+    std::vector<int> Order(int nColumn, bool bDescending, WorkControl& control) const {
+        if (comparison != nullptr)
+            return ComparisonSortOrder(RowsOf(*comparison, refs), nColumn, bDescending, &control);
+        return SortOrder(ItemsOf(*store, refs), nColumn, bDescending, &control);
+    }
 };
 
 struct CopyJob {
-    std::vector<ItemRef> refs;  // of the rows to copy
-    std::vector<int> columns;
+    std::vector<std::uint32_t> refs;  // of the rows to copy
+    std::vector<int> columns;         // list columns
     bool bFormattedSize = false;
     std::shared_ptr<const FileStore> store;
+    std::shared_ptr<const Comparison> comparison;
     QString strText;
+
+    QString Text(WorkControl& control) const {
+        if (comparison != nullptr) return CopiedText(RowsOf(*comparison, refs), columns, bFormattedSize, &control);
+        return CopiedText(ItemsOf(*store, refs), columns, bFormattedSize, &control);
+    }
 };
 
 }  // namespace
@@ -48,7 +63,7 @@ void CMainDlg::StartWork(WorkKind kind, std::size_t nRows, std::function<void(Wo
         FinishWork();
         fnEnd();
         if (m_pScan == nullptr && m_pWork == nullptr)
-            static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strRestingStatus);
+            static_cast<StatusLine*>(m_pStatus)->SetStatus(m_strRestingStatus, m_strRestingDetail);
     });
     UpdateCommands();
     ShowWorkProgress();
@@ -100,11 +115,17 @@ void CMainDlg::ShowWorkProgress() {
     static_cast<StatusLine*>(m_pStatus)->SetStatus(strText + QStringLiteral("（Esc で中止）"));
 }
 
-void CMainDlg::OnColumnClick(int nColumn) {
+void CMainDlg::OnColumnClick(int nModelColumn) {
     if (IsScanning() || IsWorking()) return;  // the header is greyed meanwhile
+    // A comparison's change column is the model's first; the window keeps
+    // list columns.
+    const int nColumn = m_fileList.ListColumn(nModelColumn);
     // The window remembers the column it sorted by; the list's selection
     // mark is the user's anchor for Shift+click and is left alone.
-    const bool bDescending = m_nSortColumn == nColumn && m_bSortAscending;
+    SortList(nColumn, m_nSortColumn == nColumn && m_bSortAscending);
+}
+
+void CMainDlg::SortList(int nColumn, bool bDescending) {
     if (m_fileList.rowCount() <= m_nRowsAtOnce) {
         m_fileList.Sort(nColumn, bDescending);
         SortDone(nColumn, bDescending);
@@ -112,15 +133,18 @@ void CMainDlg::OnColumnClick(int nColumn) {
     }
     // The heading keeps its arrow until the rows are in their new order
     // (the header turned it at the click).
-    m_listFiles->SetSortArrow(m_nSortColumn, m_bSortAscending);
+    m_listFiles->SetSortArrow(m_fileList.ModelColumn(m_nSortColumn), m_bSortAscending);
     auto pJob = std::make_shared<SortJob>();
     pJob->refs = m_fileList.Refs();
     pJob->store = m_fileList.Store();
+    pJob->comparison = m_fileList.GetComparisonShare();
     StartWork(
         WorkKind::kSort, pJob->refs.size(),
         [pJob, nColumn, bDescending](WorkControl& control) {
-            const std::vector<int> order = SortOrder(ItemsOf(*pJob->store, pJob->refs), nColumn, bDescending, &control);
-            if (!control.StopRequested()) pJob->order = FileListModel::PrepareOrder(pJob->refs, order);
+            const std::vector<int> order = pJob->Order(nColumn, bDescending, control);
+            if (control.StopRequested()) return;
+            pJob->order = FileListModel::PrepareOrder(pJob->refs, order);
+            pJob->order.comparison = pJob->comparison.get();
         },
         [this, pJob, nColumn, bDescending] {
             m_fileList.ApplyOrder(std::move(pJob->order));
@@ -135,7 +159,7 @@ void CMainDlg::SortDone(int nColumn, bool bDescending) {
     // stable, so a folder's rows stay in one run in either direction); after
     // any other the export's folder headings would split folders apart.
     m_bFolderHeadingAllowed = nColumn == kColumnDirectory;
-    m_listFiles->SetSortArrow(nColumn, m_bSortAscending);
+    m_listFiles->SetSortArrow(m_fileList.ModelColumn(nColumn), m_bSortAscending);
 }
 
 void CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& columns) {
@@ -146,21 +170,20 @@ void CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& co
         return;
     }
     auto pJob = std::make_shared<CopyJob>();
-    const std::vector<ItemRef>& refs = m_fileList.Refs();
+    const std::vector<std::uint32_t>& refs = m_fileList.Refs();
     pJob->refs.reserve(rows.size());
     for (int nRow : rows) {
         if (nRow >= 0 && static_cast<std::size_t>(nRow) < refs.size())
             pJob->refs.push_back(refs[static_cast<std::size_t>(nRow)]);
     }
-    pJob->columns = columns;
+    for (int nColumn : columns) {
+        if (nColumn >= 0 && nColumn < m_fileList.columnCount()) pJob->columns.push_back(m_fileList.ListColumn(nColumn));
+    }
     pJob->bFormattedSize = m_chkFormattedSize->isChecked();
     pJob->store = m_fileList.Store();
+    pJob->comparison = m_fileList.GetComparisonShare();
     StartWork(
-        WorkKind::kCopy, pJob->refs.size(),
-        [pJob](WorkControl& control) {
-            pJob->strText =
-                CopiedText(ItemsOf(*pJob->store, pJob->refs), pJob->columns, pJob->bFormattedSize, &control);
-        },
+        WorkKind::kCopy, pJob->refs.size(), [pJob](WorkControl& control) { pJob->strText = pJob->Text(control); },
         [pJob] { QApplication::clipboard()->setText(pJob->strText); });
 }
 

@@ -169,6 +169,77 @@ if [ -x "$BUILD/bench/bench_WindowBench" ]; then
   }'
 fi
 
+# Comparisons: the catalogue above against a changed copy of it (a hundredth
+# of the files each grown, removed, moved to another folder and added, as a
+# user of the sqlite3 shell could make them), and against the same copy with
+# its files in another order (by folder and name, backwards: no row follows
+# the one it followed in the other). norvane-list compares them against
+# listing the larger catalogue alone, in time (paired) and peak resident
+# size; the window compares them with a 10 ms timer running.
+echo "== comparisons of two catalogues, medians of $RUNS runs (paired where a ratio is given)"
+changed=$cat_dir/changed.nvcat
+reordered=$cat_dir/reordered.nvcat
+cp "$catalogue" "$changed"
+sqlite3 "$changed" "UPDATE files SET size = size + 1 WHERE id % 100 = 1; DELETE FROM files WHERE id % 100 = 2;
+  UPDATE files SET folder = folder % (SELECT count(*) FROM folders) + 1 WHERE id % 100 = 3;
+  INSERT INTO files (folder, name, size, time, version_ms, version_ls, system, hidden, kind)
+    SELECT folder, name || '.new', size, time, version_ms, version_ls, system, hidden, kind FROM files WHERE id % 100 = 4;
+  UPDATE catalogue SET file_count = (SELECT count(*) FROM files)"
+cp "$changed" "$reordered"
+sqlite3 "$reordered" "CREATE TABLE t AS SELECT folder, name, size, time, version_ms, version_ls, system, hidden, kind
+    FROM files ORDER BY folder DESC, name DESC;
+  DELETE FROM files; INSERT INTO files (folder, name, size, time, version_ms, version_ls, system, hidden, kind)
+    SELECT * FROM t; DROP TABLE t; VACUUM"
+compare_with() { lister --compare="$catalogue" --open="$1" || [ $? -eq 1 ]; }
+open_alone() { lister --open="$1"; }
+if ! cmp -s <(compare_with "$changed" | sort) <(compare_with "$reordered" | sort); then
+  echo "the comparison depends on the order of the files" >&2
+  exit 1
+fi
+peak_kb() {  # peak_kb ARGS...: the median peak resident size of the lister
+  local kb=()
+  for _ in $(seq "$RUNS"); do
+    kb+=("$( { /usr/bin/time -f '%M' "$LISTER" --settings=/dev/null -f text -c name,date,size,version,ext,folder \
+      --no-headings "$@" >/dev/null; } 2>&1 | tail -n 1)")
+  done
+  printf '%s\n' "${kb[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
+rows=$(sqlite3 "$changed" 'SELECT count(*) FROM files')
+for pair in changed reordered; do
+  newer=${!pair}
+  read -r t_cmp t_alone r_cmp <<<"$(paired compare_with open_alone "$newer")"
+  kb_cmp=$(peak_kb --compare="$catalogue" --open="$newer")
+  kb_alone=$(peak_kb --open="$newer")
+  awk -v p="$pair" -v c="$t_cmp" -v a="$t_alone" -v r="$r_cmp" -v k="$kb_cmp" -v l="$kb_alone" -v n="$rows" 'BEGIN {
+    printf "norvane-list --compare, %s (%d files) %7.3f s (limit 2 s); --open of it alone %.3f s, %.2fx\n", p, n, c, a, r
+    printf "  peak resident %d KB, %.2fx the %d KB of --open alone (limit 1.5x)\n", k, k / l, l
+  }'
+done
+kb_all=$(peak_kb --all --compare="$catalogue" --open="$changed")
+echo "norvane-list --compare --all, changed: peak resident $kb_all KB"
+if [ -x "$BUILD/bench/bench_WindowBench" ]; then
+  shown=() late=() kb=() sorts=() sort_late=() sort_kb=() sorted_rows=0
+  for _ in $(seq "$RUNS"); do
+    out=$(QT_QPA_PLATFORM=offscreen "$BUILD/bench/bench_WindowBench" --compare "$catalogue" "$changed" 2>/dev/null)
+    grep -q '^comparison shown' <<<"$out" || { echo "the window did not show the comparison" >&2; exit 1; }
+    shown+=("$(awk '$1 == "compare-to-shown" { print $2 }' <<<"$out")")
+    late+=("$(awk '$1 == "worst-timer-lateness" { print $2 }' <<<"$out")")
+    kb+=("$(awk '$1 == "peak-resident" { print $2 }' <<<"$out")")
+    sorts+=("$(awk '$1 == "sort-by-change" { c = $2 } $1 == "sort-by-size" { print c + $2 }' <<<"$out")")
+    sort_late+=("$(awk '$1 == "sort-timer-lateness" { print $2 }' <<<"$out")")
+    sorted_rows=$(awk '$1 == "sorted-rows" { print $2 }' <<<"$out")
+    sort_kb+=("$(awk '$1 == "peak-after-sorts" { print $2 }' <<<"$out")")
+  done
+  middle() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+  awk -v s="$(middle "${shown[@]}")" -v l="$(middle "${late[@]}")" -v k="$(middle "${kb[@]}")" \
+      -v so="$(middle "${sorts[@]}")" -v sl="$(middle "${sort_late[@]}")" -v n="$sorted_rows" \
+      -v sk="$(middle "${sort_kb[@]}")" 'BEGIN {
+    printf "window: the changed catalogue compared, painted %.3f s; worst timer lateness %.1f ms; peak %d KB\n", s, l, k
+    printf "  every one of its %d rows shown, sorted by the change column and by size: %.3f s in all;\n", n, so
+    printf "  worst timer lateness meanwhile %.1f ms (limit 50 ms); peak %d KB after them\n", sl, sk
+  }'
+fi
+
 # The window's scan on a busy machine: as many busy loops as there are cores
 # (BENCH_BUSY_LOOPS), then the lister and the window scanning at start-up in
 # turn under that load. The window's workers must not starve (limit: twice

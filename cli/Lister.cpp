@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/Comparison.h"
 #include "catalogue/SortRows.h"
 #include "catalogue/FolderScan.h"
 #include "catalogue/WorkerPool.h"
@@ -34,8 +35,10 @@ namespace {
 constexpr const char* kUsage =
     "Usage: norvane-list [OPTIONS] FOLDER\n"
     "       norvane-list [OPTIONS] --open=CATALOGUE\n"
+    "       norvane-list [OPTIONS] --compare=OLD [FOLDER | --open=NEW]\n"
     "Lists every file of FOLDER (and its subfolders), or of a catalogue kept\n"
-    "with --save, as TEXT, HTML or CSV.\n"
+    "with --save, as TEXT, HTML or CSV; or what was added, removed, changed\n"
+    "and moved since the catalogue OLD.\n"
     "Options may come before or after FOLDER; after \"--\" nothing is an option.\n"
     "\n"
     "  -f, --format=text|html|csv   output format (default html)\n"
@@ -51,6 +54,7 @@ constexpr const char* kUsage =
     "      --no-system              leave out system files\n"
     "      --no-hidden              leave out hidden files\n"
     "  -s, --sort=COLUMN[:desc]     name,date,size,version,ext,folder,system,hidden\n"
+    "                               (and change, with --compare)\n"
     "      --settings=FILE          titles and colours from this settings file\n"
     "                               (default: the program's Norvane.ini)\n"
     "      --code-page=932|65001    instead of the locale's\n"
@@ -59,6 +63,10 @@ constexpr const char* kUsage =
     "      --save=CATALOGUE         keep the scan in a catalogue file (.nvcat);\n"
     "                               the list is then written only with -o\n"
     "      --open=CATALOGUE         list a catalogue instead of a folder\n"
+    "      --compare=OLD            compare with the catalogue OLD: a first column\n"
+    "                               with the change, both values of a changed\n"
+    "                               cell; written also with --save\n"
+    "      --all                    with --compare, unchanged files too\n"
     "      --threads=N              threads reading folders ahead of the output\n"
     "                               (default 32; 0: none, one folder at a time)\n"
     "      --quiet                  no progress and no warnings on standard error\n"
@@ -69,11 +77,13 @@ constexpr const char* kUsage =
     "Exit status: 0 written whole, 1 scan stopped early (also that of a catalogue)\n"
     "or output or catalogue not written, 2 bad usage, FOLDER is not a folder or\n"
     "CATALOGUE cannot be read, 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP\n"
-    "(no file written; standard output may hold a part).\n";
+    "(no file written; standard output may hold a part). With --compare, as diff:\n"
+    "0 nothing differs, 1 something does, 2 trouble (also a list of a scan that\n"
+    "stopped early, or output or catalogue not written).\n";
 
 constexpr std::array<std::string_view, 6> kColumnNames = {"name", "date", "size", "version", "ext", "folder"};
-constexpr std::array<std::string_view, 8> kSortNames = {"name", "date",   "size",   "version",
-                                                        "ext",  "folder", "system", "hidden"};
+constexpr std::array<std::string_view, 9> kSortNames = {"name",   "date",   "size",   "version", "ext",
+                                                        "folder", "system", "hidden", "change"};
 
 enum LongOnly {
     kWithPath = 256,
@@ -91,6 +101,8 @@ enum LongOnly {
     kQuiet,
     kSave,
     kOpen,
+    kCompare,
+    kAll,
 };
 
 bool ParseColumns(std::string_view list, std::array<bool, kExportColumnCount>& columns, std::string* error) {
@@ -194,9 +206,11 @@ bool ApplyOption(int option, std::string_view arg, ListerOptions* options, std::
         case kThreads: return ParseThreads(arg, &options->threads, error);
         case kSave:
         case kOpen:
+        case kCompare:
             if (arg.empty()) *error = "empty catalogue file name";
-            (option == kSave ? options->savePath : options->openPath) = arg;
+            (option == kSave ? options->savePath : option == kOpen ? options->openPath : options->comparePath) = arg;
             return !arg.empty();
+        case kAll: options->all = true; return true;
         case kQuiet: options->quiet = true; return true;
         case 'h': options->help = true; return true;
         case kVersion: options->version = true; return true;
@@ -225,6 +239,8 @@ constexpr struct option kLongOptions[] = {
     {"quiet", no_argument, nullptr, kQuiet},
     {"save", required_argument, nullptr, kSave},
     {"open", required_argument, nullptr, kOpen},
+    {"compare", required_argument, nullptr, kCompare},
+    {"all", no_argument, nullptr, kAll},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -275,6 +291,19 @@ void ScanRows(const ListerOptions& options, ListerRows* list) {
     list->facts = ScanFacts(options.folder, scanOptions, started, CurrentFileTime(), scan.result);
 }
 
+// Whether the filters keep a catalogue's file, and what its facts say of
+// the list once they have.
+bool KeptByFilters(const ListerOptions& options, const FileItem& item) {
+    return (options.system || !item.systemFile) && (options.hidden || !item.hidden) &&
+           (options.subfolders || item.folder->parent == nullptr);
+}
+CatalogueFacts FilteredFacts(const ListerOptions& options, CatalogueFacts facts) {
+    facts.subfolders = facts.subfolders && options.subfolders;
+    facts.systemFiles = facts.systemFiles && options.system;
+    facts.hiddenFiles = facts.hiddenFiles && options.hidden;
+    return facts;
+}
+
 // The rows of a catalogue, less those the filters leave out (its facts then
 // say so). False with the reason in *error when it cannot be read.
 bool OpenRows(const ListerOptions& options, ListerRows* list, std::string* error) {
@@ -285,25 +314,21 @@ bool OpenRows(const ListerOptions& options, ListerRows* list, std::string* error
         return false;
     }
     list->store = contents.store;
-    list->facts = contents.facts;
-    list->facts.subfolders = list->facts.subfolders && options.subfolders;
-    list->facts.systemFiles = list->facts.systemFiles && options.system;
-    list->facts.hiddenFiles = list->facts.hiddenFiles && options.hidden;
+    list->facts = FilteredFacts(options, contents.facts);
     list->rows.reserve(contents.rows.size());
     for (ItemRef ref : contents.rows) {
         const FileItem* item = contents.store->Item(ref);
-        if ((options.system || !item->systemFile) && (options.hidden || !item->hidden) &&
-            (options.subfolders || item->folder->parent == nullptr)) {
-            list->rows.push_back(item);
-        }
+        if (KeptByFilters(options, *item)) list->rows.push_back(item);
     }
     return true;
 }
 
-// Writes the rows to the output file or standard output; false with the
-// reason in *error when it could not be written whole. A stop signal ends it
-// unfinished: a file is then left as it was.
-bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*>& rows, std::string* error) {
+// Writes the output file or standard output: the header (a comparison's
+// with its change column), the rows writeRows writes, the footer; false
+// with the reason in *error when it could not be written whole. A stop
+// signal ends it unfinished: a file is then left as it was.
+using RowWriter = std::function<void(CListExporter& exporter, OutputSink& sink)>;
+bool WriteOutput(const ListerOptions& options, bool bComparison, const RowWriter& writeRows, std::string* error) {
     CListExporter exporter(options.output);
     FileOutputSink sink;
     sink.SetStop([] { return StopSignal() != 0; });
@@ -311,11 +336,9 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     const bool open = toStandardOutput ? sink.Attach(STDOUT_FILENO, "standard output") : sink.Open(options.outputPath);
     bool written = false;
     if (open) {
-        exporter.WriteHeader(sink);
-        std::string previousFolder;
-        for (std::size_t i = 0; i < rows.size() && !sink.Failed() && StopSignal() == 0; ++i) {
-            exporter.WriteRow(sink, previousFolder, *rows[i]);
-        }
+        if (bComparison) exporter.WriteComparisonHeader(sink);
+        else exporter.WriteHeader(sink);
+        writeRows(exporter, sink);
         if (StopSignal() != 0) {
             sink.Abandon();
             return false;
@@ -326,6 +349,9 @@ bool WriteOutput(const ListerOptions& options, const std::vector<const FileItem*
     *error = sink.ErrorText();
     return written;
 }
+
+// Whether the rows written so far went whole and no stop came.
+bool GoOn(const OutputSink& sink) { return !sink.Failed() && StopSignal() == 0; }
 
 // Keeps the rows (in scan order) in the catalogue --save names: commits the
 // one a scan wrote, or writes a catalogue's rows.
@@ -351,6 +377,107 @@ int TellIncomplete(const ListerOptions& options, const CatalogueFacts& facts) {
     if (!reason.empty()) text += ": " + reason;
     PrintError(text);
     return 1;
+}
+
+// Reads the catalogue --compare names one file at a time against the list
+// (less the files the filters leave out). False with the reason in *error.
+// The list's rows are the comparison's meanwhile: a list of a million rows
+// is not held twice.
+bool CompareWithOld(const ListerOptions& options, ListerRows* list, Comparison* comparison, CatalogueFacts* oldFacts,
+                    std::string* error) {
+    ComparisonBuilder builder(list->rows, list->store);
+    std::vector<const FileItem*>().swap(list->rows);
+    const auto folders = std::make_shared<FileStore>();
+    builder.SetOldFolders(folders);
+    CatalogueFacts facts;
+    CatalogueError problem;
+    const auto onRow = [&](const FileItem& item) {
+        if (KeptByFilters(options, item)) builder.AddOld(item);
+    };
+    if (!ReadCatalogueRows(options.comparePath, &facts, *folders, onRow, &problem, {&StopRequest(), nullptr})) {
+        *error = CatalogueErrorTextEnglish(problem);
+        return false;
+    }
+    *oldFacts = FilteredFacts(options, facts);
+    *comparison = builder.Finish();
+    list->rows.reserve(comparison->NewRowCount());
+    for (std::uint32_t i = 0; i < comparison->NewRowCount(); ++i) list->rows.push_back(comparison->Row(i).item);
+    return true;
+}
+
+// Writes the compared rows: unchanged ones only with --all; in the
+// comparison's order, or sorted (a list of the rows then made for it).
+void WriteCompared(const ListerOptions& options, const Comparison& comparison, CListExporter& exporter,
+                   OutputSink& sink) {
+    std::string previousFolder;
+    const auto wanted = [&options](const ComparedRow& row) {
+        return options.all || row.kind != ChangeKind::kUnchanged;
+    };
+    if (options.sortColumn < 0) {
+        for (std::size_t i = 0; i < comparison.size() && GoOn(sink); ++i) {
+            if (wanted(comparison[i])) exporter.WriteComparedRow(sink, previousFolder, comparison[i]);
+        }
+        return;
+    }
+    std::vector<const ComparedRow*> rows;
+    for (std::size_t i = 0; i < comparison.size(); ++i) {
+        if (wanted(comparison[i])) rows.push_back(&comparison[i]);
+    }
+    const std::vector<int> order = ComparisonSortOrder(rows, options.sortColumn, options.sortDescending);
+    for (std::size_t i = 0; i < order.size() && GoOn(sink); ++i)
+        exporter.WriteComparedRow(sink, previousFolder, *rows[static_cast<std::size_t>(order[i])]);
+}
+
+// A catalogue to compare with that cannot be read is told before a long
+// scan.
+bool CanCompare(const ListerOptions& options) {
+    CatalogueFacts facts;
+    CatalogueError problem;
+    if (options.comparePath.empty() || ReadCatalogueFacts(options.comparePath, &facts, &problem)) return true;
+    PrintError("cannot open the catalogue '" + options.comparePath + "': " + CatalogueErrorTextEnglish(problem));
+    return false;
+}
+
+// The rest of a run with --compare once the new list is made: the old
+// catalogue read against it, this list kept (--save) once the old one was
+// read (both may be one file), the comparison written. Ends as diff does.
+int RunComparison(const ListerOptions& options, ListerRows& list) {
+    std::string error;
+    Comparison comparison;
+    CatalogueFacts oldFacts;
+    if (!CompareWithOld(options, &list, &comparison, &oldFacts, &error)) {
+        if (StopSignal() != 0) return 128 + StopSignal();
+        PrintError("cannot open the catalogue '" + options.comparePath + "': " + error);
+        return 2;
+    }
+    bool trouble = false;
+    if (!options.savePath.empty() && !SaveRows(options, list, &error)) {
+        if (StopSignal() != 0) return 128 + StopSignal();
+        PrintError("the catalogue could not be written: " + error);
+        trouble = true;
+    }
+    // Lists not made alike differ for more than what changed on disk.
+    const bool partial = !oldFacts.whole() || !list.facts.whole();
+    if (!options.quiet) {
+        for (const std::string& warning : ComparisonWarnings(oldFacts, list.facts, true))
+            PrintError("warning: " + warning);
+    } else if (partial) {
+        PrintError("a list compared is of a scan that stopped early");
+    }
+    const auto writeRows = [&](CListExporter& exporter, OutputSink& sink) {
+        WriteCompared(options, comparison, exporter, sink);
+    };
+    const bool written = StopSignal() == 0 && WriteOutput(options, true, writeRows, &error);
+    if (!written && StopSignal() != 0) return 128 + StopSignal();
+    if (!written) {
+        PrintError("the output could not be written: " + error);
+        trouble = true;
+    }
+    if (StopSignal() != 0 && !options.quiet) {
+        PrintError(std::string("SIG") + sigabbrev_np(StopSignal()) + " came after the output was written whole");
+    }
+    if (trouble || partial) return 2;
+    return comparison.Differs() ? 1 : 0;
 }
 
 }  // namespace
@@ -381,6 +508,10 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
         if (options->help || options->version) return true;
     }
     for (int i = optind; i < argc; ++i) folders.emplace_back(argv[i]);  // after "--"
+    if (options->comparePath.empty() && (options->all || options->sortColumn == kColumnChange)) {
+        *error = options->all ? "--all needs --compare" : "--sort=change needs --compare";
+        return false;
+    }
     if (!options->openPath.empty()) {
         if (folders.empty()) return true;
         *error = "a FOLDER and --open may not be given together";
@@ -437,6 +568,8 @@ int RunLister(int argc, char** argv) {
         PrintError("the settings file '" + settingsPath + "' is larger than 1 MiB: it is not read");
     }
 
+    if (!CanCompare(options)) return 2;
+
     ListerRows list;
     if (options.openPath.empty()) {
         ScanRows(options, &list);
@@ -446,6 +579,7 @@ int RunLister(int argc, char** argv) {
         return 2;
     }
     if (StopSignal() != 0) return 128 + StopSignal();
+    if (!options.comparePath.empty()) return RunComparison(options, list);
     bool failed = false;
     // The catalogue keeps the scan's order, whatever the sort of the list.
     if (!options.savePath.empty() && !SaveRows(options, list, &error)) {
@@ -456,7 +590,12 @@ int RunLister(int argc, char** argv) {
     if (options.savePath.empty() || !options.outputPath.empty()) {
         if (options.sortColumn >= 0 && StopSignal() == 0)
             SortRows(list.rows, options.sortColumn, options.sortDescending);
-        const bool written = StopSignal() == 0 && WriteOutput(options, list.rows, &error);
+        const auto writeRows = [&list](CListExporter& exporter, OutputSink& sink) {
+            std::string previousFolder;
+            for (std::size_t i = 0; i < list.rows.size() && GoOn(sink); ++i)
+                exporter.WriteRow(sink, previousFolder, *list.rows[i]);
+        };
+        const bool written = StopSignal() == 0 && WriteOutput(options, false, writeRows, &error);
         // The output decides: a signal that came while it was put in place
         // came too late to stop it, and the status says what was done.
         if (!written && StopSignal() != 0) return 128 + StopSignal();

@@ -17,7 +17,7 @@ struct ListerOptions {
     bool subfolders = true;
     bool system = true;
     bool hidden = true;
-    int sortColumn = -1;  // a list column, or -1 for scan order
+    int sortColumn = -1;  // a list column (or a comparison's change column), or -1 for scan order
     bool sortDescending = false;
     std::optional<std::string> settingsPath;
     int codePage = 0;        // 0: the locale's
@@ -27,6 +27,8 @@ struct ListerOptions {
     std::string folder;
     std::string savePath;  // a catalogue to write
     std::string openPath;  // a catalogue to read instead of a folder
+    std::string comparePath;  // a catalogue to compare the list with
+    bool all = false;         // a comparison's unchanged files too
     bool help = false;
     bool version = false;
 };
@@ -38,7 +40,9 @@ bool ParseListerOptions(int argc, char** argv, ListerOptions* options, std::stri
 // stopped early (or the catalogue read is of such a scan) or the output or
 // the catalogue could not be written, 2 for bad usage, a folder that does not
 // exist or a catalogue that cannot be read, 128 and the signal's number when
-// SIGINT or SIGTERM stopped it (nothing is then written).
+// SIGINT or SIGTERM stopped it (nothing is then written). A comparison ends
+// as diff does: 0 when nothing differs, 1 when something does, 2 for any
+// trouble (a list of a scan that stopped early included).
 int RunLister(int argc, char** argv);
 
 }  // namespace norvane

@@ -66,6 +66,7 @@ void CColumnTitlesDlg::setSettings(const TitleSettings& titles) {
     for (std::size_t i = 0; i < m_editTitles.size(); ++i) m_editTitles[i]->setText(FromCodePage(titles.titles[i]));
     m_bgColor = ColorFromText(titles.bgColor).value_or(m_bgColor);
     m_fontColor = ColorFromText(titles.fontColor).value_or(m_fontColor);
+    m_strChangeTitle = titles.changeTitle;
     ShowColors();
 }
 
@@ -75,6 +76,7 @@ TitleSettings CColumnTitlesDlg::settings() const {
         titles.titles[i] = Utf8ToCodePage(m_editTitles[i]->text().toStdString());
     titles.bgColor = m_bgColor.name().toStdString();
     titles.fontColor = m_fontColor.name().toStdString();
+    titles.changeTitle = m_strChangeTitle;
     return titles;
 }
 
@@ -103,7 +105,12 @@ void CColumnTitlesDlg::ChooseColor(QColor& color) {
     ShowColors();
 }
 
-void CColumnTitlesDlg::OnDefaults() { setSettings(TitleSettings()); }
+// The change column's title, which the dialog does not show, stays.
+void CColumnTitlesDlg::OnDefaults() {
+    TitleSettings defaults;
+    defaults.changeTitle = m_strChangeTitle;
+    setSettings(defaults);
+}
 
 // Nothing is saved while a title is refused: its message has just told the
 // user what to change. The dialog stays open either way.

@@ -44,6 +44,7 @@ private:
     std::array<QLineEdit*, kExportColumnCount> m_editTitles{};  // in column order
     QColor m_bgColor;
     QColor m_fontColor;
+    std::string m_strChangeTitle = TitleSettings().changeTitle;  // not shown: handed back as it came
 };
 
 }  // namespace norvane

@@ -23,6 +23,11 @@ void ApplyTitleSettings(std::string_view settingsText, TitleSettings& titles) {
     for (std::size_t i = 0; i < titles.titles.size(); ++i) titles.titles[i] = std::move(values[i]);
     titles.bgColor = std::move(values[6]);
     titles.fontColor = std::move(values[7]);
+    constexpr const char* kChangeKey[] = {"VALUE7"};
+    std::string change[] = {titles.changeTitle};
+    const std::string defaultChange[] = {TitleSettings().changeTitle};
+    ApplySettingsValues(settingsText, kTitleSection, kChangeKey, defaultChange, change, kMaxValueBytes);
+    titles.changeTitle = std::move(change[0]);
 }
 
 SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path) {

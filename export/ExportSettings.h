@@ -35,6 +35,10 @@ struct TitleSettings {
                                                        "Version",  "Expansion",     "Directory"};
     std::string bgColor = "#0066cc";
     std::string fontColor = "#ffffff";
+    // The title of the change column that heads an exported comparison
+    // (VALUE7). No dialog edits it: the file holds it when a user puts it
+    // there, and saving the titles leaves it as it is.
+    std::string changeTitle = "Change";
 
     bool operator==(const TitleSettings&) const = default;
 };
@@ -58,11 +62,13 @@ struct ExportSettings {
 };
 
 // The titles and colours kept in the settings file (section TITLE, keys
-// VALUE1 to VALUE6, BGCOLOR and FONTCOLOR), from the file's text or from the
-// file at path (read once): each key held with a non-empty value replaces the
-// caller's text, a missing key gives its default, a value is read up to 519
-// bytes; nothing changes when there is no file or it is too large. Saving
-// writes all eight keys; false when the file could not be written.
+// VALUE1 to VALUE6, BGCOLOR and FONTCOLOR, and VALUE7 for the change
+// column), from the file's text or from the file at path (read once): each
+// key held with a non-empty value replaces the caller's text, a missing key
+// gives its default, a value is read up to 519 bytes; nothing changes when
+// there is no file or it is too large. Saving writes the first eight keys
+// (VALUE7 stays as the file has it); false when the file could not be
+// written.
 void ApplyTitleSettings(std::string_view settingsText, TitleSettings& titles);
 SettingsFileState LoadTitleSettings(TitleSettings& titles, const std::string& path);
 bool SaveTitleSettings(const TitleSettings& titles, const std::string& path);

@@ -83,6 +83,39 @@ void AppendEscaped(std::string& out, std::string_view text, const ByteEscapes& e
 
 }  // namespace
 
+// The cells of one row line: TEXT and CSV put the separator before every
+// cell but the first written; HTML wraps each cell, the size cell aligned
+// right; CSV quotes a cell's text.
+class CListExporter::RowCells {
+public:
+    RowCells(std::string& line, ExportFormat format) : m_line(line), m_format(format) {}
+
+    std::string& Line() { return m_line; }
+    bool Html() const { return m_format == ExportFormat::kHtml; }
+    void Open(bool bRightAligned) {
+        if (Html()) m_line += bRightAligned ? "<TD align=right>" : "<TD>";
+        else if (!m_bFirst) m_line += m_format == ExportFormat::kCsv ? ',' : '\t';
+        m_bFirst = false;
+    }
+    void Close() {
+        if (Html()) m_line += "</TD>";
+    }
+    // A cell whose text fnText appends.
+    template <typename Text>
+    void Quoted(bool bRightAligned, Text fnText) {
+        Open(bRightAligned);
+        if (m_format == ExportFormat::kCsv) m_line += '"';
+        fnText();
+        if (m_format == ExportFormat::kCsv) m_line += '"';
+        Close();
+    }
+
+private:
+    std::string& m_line;
+    ExportFormat m_format;
+    bool m_bFirst = true;
+};
+
 CListExporter::CListExporter(const ExportSettings& settings) : m_settings(settings) {}
 
 int CListExporter::WrittenColumnCount() const {
@@ -91,28 +124,35 @@ int CListExporter::WrittenColumnCount() const {
     return nCount;
 }
 
-void CListExporter::WriteHeader(OutputSink& sink) {
+void CListExporter::WriteHeader(OutputSink& sink) { WriteHeaderLine(sink, nullptr); }
+
+void CListExporter::WriteComparisonHeader(OutputSink& sink) { WriteHeaderLine(sink, &m_settings.titles.changeTitle); }
+
+void CListExporter::WriteHeaderLine(OutputSink& sink, const std::string* pChangeTitle) {
     const Format format = m_settings.format;
     if (format == Format::kText) return;
     const TitleSettings& titles = m_settings.titles;
     std::string& line = m_strLine;
     line.clear();
     if (format == Format::kHtml) line += "<table border=\"1\">\r\n<tbody>\r\n<TR>\r\n";
-    for (std::size_t nColumn = 0; nColumn < titles.titles.size(); ++nColumn) {
-        if (!m_settings.columns[nColumn]) continue;
+    const auto appendTitle = [&](const std::string& strTitle) {
         if (format == Format::kHtml) {
             line += "<TD bgColor=";
             AppendEscaped(line, titles.bgColor, kUserText);
             line += "><FONT class=VERDANA color=";
             AppendEscaped(line, titles.fontColor, kUserText);
             line += '>';
-            AppendEscaped(line, titles.titles[nColumn], kUserText);
+            AppendEscaped(line, strTitle, kUserText);
             line += "</FONT></TD>\r\n";
         } else {
             // Every title is followed by a comma, the last one too.
-            AppendEscaped(line, titles.titles[nColumn], kUserText);
+            AppendEscaped(line, strTitle, kUserText);
             line += ',';
         }
+    };
+    if (pChangeTitle != nullptr) appendTitle(*pChangeTitle);
+    for (std::size_t nColumn = 0; nColumn < titles.titles.size(); ++nColumn) {
+        if (m_settings.columns[nColumn]) appendTitle(titles.titles[nColumn]);
     }
     line += format == Format::kHtml ? "</TR>\r\n" : "\r\n";
     sink.Write(line);
@@ -123,6 +163,15 @@ void CListExporter::WriteFooter(OutputSink& sink) {
 }
 
 void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, const FileItem& item) {
+    WriteLine(sink, previousFolder, item, nullptr);
+}
+
+void CListExporter::WriteComparedRow(OutputSink& sink, std::string& previousFolder, const ComparedRow& row) {
+    if (row.item != nullptr) WriteLine(sink, previousFolder, *row.item, &row);
+}
+
+void CListExporter::WriteLine(OutputSink& sink, std::string& previousFolder, const FileItem& item,
+                              const ComparedRow* pRow) {
     std::string& line = m_strLine;
     line.clear();
     // Equal folder texts are equal byte strings in either code page, so a
@@ -131,35 +180,61 @@ void CListExporter::WriteRow(OutputSink& sink, std::string& previousFolder, cons
     if (!FolderTextEquals(item.folder, previousFolder)) {
         previousFolder.clear();
         AppendFolderText(previousFolder, item.folder);
-        if (m_settings.folderHeadings) AppendHeading(line, previousFolder);
+        if (m_settings.folderHeadings)
+            AppendHeading(line, previousFolder, WrittenColumnCount() + (pRow != nullptr ? 1 : 0));
     }
-    AppendRowLine(line, item, previousFolder);
+    AppendRowLine(line, item, previousFolder, pRow);
     sink.Write(line);
 }
 
-bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control) {
+namespace {
+
+// The rows' lines between header and footer, a piece at a time, each piece
+// after a look at the stop: false when stopped, with the sink as it is.
+template <typename Row, typename WriteLine>
+bool WriteLines(OutputSink& sink, const std::vector<const Row*>& rows, WorkControl* control, WriteLine writeLine) {
     constexpr std::size_t kPiece = 4096;
-    if (control != nullptr) control->SetTotal(rows.size());
-    WriteHeader(sink);
-    std::string previousFolder;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (sink.Failed()) break;
         if (control != nullptr && i % kPiece == 0 && i > 0) {
             if (control->StopRequested()) return false;
             control->Advance(kPiece);
         }
-        if (rows[i] != nullptr) WriteRow(sink, previousFolder, *rows[i]);
+        if (rows[i] != nullptr) writeLine(*rows[i]);
     }
+    return true;
+}
+
+}  // namespace
+
+bool CListExporter::WriteRows(OutputSink& sink, const std::vector<const FileItem*>& rows, WorkControl* control) {
+    if (control != nullptr) control->SetTotal(rows.size());
+    WriteHeader(sink);
+    std::string previousFolder;
+    if (!WriteLines(sink, rows, control, [&](const FileItem& item) { WriteRow(sink, previousFolder, item); }))
+        return false;
     WriteFooter(sink);
     sink.Flush();
     return !sink.Failed();
 }
 
-void CListExporter::AppendHeading(std::string& line, std::string_view folder) const {
+bool CListExporter::WriteComparison(OutputSink& sink, const std::vector<const ComparedRow*>& rows,
+                                    WorkControl* control) {
+    if (control != nullptr) control->SetTotal(rows.size());
+    WriteComparisonHeader(sink);
+    std::string previousFolder;
+    if (!WriteLines(sink, rows, control, [&](const ComparedRow& row) { WriteComparedRow(sink, previousFolder, row); }))
+        return false;
+    WriteFooter(sink);
+    sink.Flush();
+    return !sink.Failed();
+}
+
+void CListExporter::AppendHeading(std::string& line, std::string_view folder, int nColumns) const {
     const Format format = m_settings.format;
     if (format == Format::kHtml) {
         line += "<tr><TD colspan=";
-        line += std::to_string(WrittenColumnCount());
+        line += std::to_string(nColumns);
         line += '>';
         line += MarkBlackCircle();
         AppendEscaped(line, folder, kHtmlField);
@@ -180,90 +255,100 @@ void CListExporter::AppendHeading(std::string& line, std::string_view folder) co
     }
 }
 
-void CListExporter::AppendNameCell(std::string& line, const FileItem& item, std::string_view folder) const {
+void CListExporter::AppendNameText(std::string& line, const FileItem& item, std::string_view folder) const {
     const Format format = m_settings.format;
     const ByteEscapes& userText = format == Format::kCsv ? kCsvUserText : kUserText;
     const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
-    if (format == Format::kCsv) line += '"';
     AppendEscaped(line, m_settings.prefix, userText);
     // The name text is the folder (which ends with "/") and the name, kept
     // whole however long.
     if (!m_settings.nameOnly) AppendEscaped(line, folder, field);
     AppendEscaped(line, item.fileName, field);
     AppendEscaped(line, m_settings.suffix, userText);
-    if (format == Format::kCsv) line += '"';
 }
 
-void CListExporter::AppendRowLine(std::string& line, const FileItem& item, std::string_view folder) const {
-    const bool bHtml = m_settings.format == Format::kHtml;
-    const bool bCsv = m_settings.format == Format::kCsv;
-    const ByteEscapes& field = bHtml ? kHtmlField : (bCsv ? kCsvField : kTextField);
-    const char separator = bCsv ? ',' : '\t';
-    bool bFirst = true;
-    // TEXT and CSV put the separator before every cell but the first written;
-    // HTML wraps each cell, the size cell aligned right.
-    auto openCell = [&](bool bRightAligned) {
-        if (bHtml) line += bRightAligned ? "<TD align=right>" : "<TD>";
-        else if (!bFirst) line += separator;
-        bFirst = false;
-    };
-    auto closeCell = [&] {
-        if (bHtml) line += "</TD>";
-    };
-    auto quote = [&] {
-        if (bCsv) line += '"';
-    };
+void CListExporter::AppendRowLine(std::string& line, const FileItem& item, std::string_view folder,
+                                  const ComparedRow* pRow) const {
+    const Format format = m_settings.format;
+    const ByteEscapes& field = format == Format::kHtml ? kHtmlField : (format == Format::kCsv ? kCsvField : kTextField);
+    RowCells cells(line, format);
+    // Of a compared row: the old record of a changed cell (else null), and
+    // what goes between its two values.
+    auto oldOf = [pRow](int nColumn) { return pRow != nullptr && pRow->IsChanged(nColumn) ? pRow->old : nullptr; };
+    const std::string_view arrow = pRow != nullptr ? ChangeArrow(CurrentCodePage()) : std::string_view();
 
-    if (bHtml) line += "<tr>";
+    if (format == Format::kHtml) line += "<tr>";
+    if (pRow != nullptr) cells.Quoted(false, [&] { AppendChangeText(line, *pRow); });
     if (Written(kExportFileName)) {
-        openCell(false);
-        AppendNameCell(line, item, folder);
-        closeCell();
+        cells.Quoted(false, [&] {
+            // A moved file's name with its folder: both paths.
+            if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr && !m_settings.nameOnly) {
+                AppendNameText(line, *pOld, FolderText(pOld->folder));
+                line += arrow;
+            }
+            AppendNameText(line, item, folder);
+        });
     }
     if (Written(kExportDateTime)) {
-        openCell(false);
-        quote();
-        AppendDateText(line, item.fileTime);
-        quote();
-        closeCell();
+        cells.Quoted(false, [&] {
+            if (const FileItem* pOld = oldOf(kColumnDateTime); pOld != nullptr) {
+                // To the second: both texts differ.
+                AppendDateSecondsText(line, pOld->fileTime);
+                line += arrow;
+                AppendDateSecondsText(line, item.fileTime);
+            } else {
+                AppendDateText(line, item.fileTime);
+            }
+        });
     }
     if (Written(kExportSize)) {
-        openCell(true);
-        quote();
-        AppendCellText(line, item, kColumnSize, m_settings.formattedSize);
-        quote();
-        closeCell();
+        cells.Quoted(true, [&] {
+            if (const FileItem* pOld = oldOf(kColumnSize); pOld != nullptr) {
+                AppendCellText(line, *pOld, kColumnSize, m_settings.formattedSize);
+                line += arrow;
+            }
+            AppendCellText(line, item, kColumnSize, m_settings.formattedSize);
+        });
     }
-    if (Written(kExportVersion)) {
-        openCell(false);
-        // Here a file counts as versioned only when its major part is not 0,
-        // so 0.5.0.0 is written as no version (the list shows it).
-        if ((item.versionInfo.dwFileVersionMS >> 16) != 0) {
-            quote();
-            AppendVersionParts(line, item.versionInfo);
-            quote();
-        } else if (bHtml) {
-            // An empty HTML cell would lose its border in old browsers.
-            line += MarkFullWidthSpace();
-        }
-        closeCell();
-    }
-    if (Written(kExportExtension)) {
-        openCell(false);
-        quote();
-        AppendEscaped(line, item.extension(), field);
-        quote();
-        closeCell();
-    }
+    if (Written(kExportVersion)) AppendVersionCell(cells, item.versionInfo, oldOf(kColumnVersion), arrow);
+    if (Written(kExportExtension)) cells.Quoted(false, [&] { AppendEscaped(line, item.extension(), field); });
     if (Written(kExportFolder)) {
-        openCell(false);
-        quote();
-        AppendEscaped(line, folder, field);
-        quote();
-        closeCell();
+        cells.Quoted(false, [&] {
+            if (const FileItem* pOld = oldOf(kColumnDirectory); pOld != nullptr) {
+                AppendEscaped(line, FolderText(pOld->folder), field);
+                line += arrow;
+            }
+            AppendEscaped(line, folder, field);
+        });
     }
-    if (bHtml) line += "</tr>";
+    if (format == Format::kHtml) line += "</tr>";
     line += "\r\n";
+}
+
+void CListExporter::AppendVersionCell(RowCells& cells, const FileVersion& version, const FileItem* pOld,
+                                      std::string_view arrow) const {
+    std::string& line = cells.Line();
+    // Here a file counts as versioned only when its major part is not 0,
+    // so 0.5.0.0 is written as no version (the list shows it).
+    auto appendVersion = [&line](const FileVersion& parts) {
+        if ((parts.dwFileVersionMS >> 16) != 0) AppendVersionParts(line, parts);
+    };
+    if (pOld != nullptr) {
+        // Both values, either of which may be none.
+        cells.Quoted(false, [&] {
+            appendVersion(pOld->versionInfo);
+            line += arrow;
+            appendVersion(version);
+        });
+    } else if ((version.dwFileVersionMS >> 16) != 0) {
+        cells.Quoted(false, [&] { appendVersion(version); });
+    } else {
+        // No quotes: CSV writes an empty field, and an empty HTML cell would
+        // lose its border in old browsers.
+        cells.Open(false);
+        if (cells.Html()) line += MarkFullWidthSpace();
+        cells.Close();
+    }
 }
 
 }  // namespace norvane

@@ -132,6 +132,12 @@ CExportRun::CExportRun(const ExportSettings& settings, std::vector<ItemRef> rows
     m_strFileName = QString::fromUtf8(pszName);
 }
 
+CExportRun::CExportRun(const ExportSettings& settings, std::vector<std::uint32_t> rows,
+                       std::shared_ptr<const Comparison> comparison)
+    : CExportRun(settings, std::move(rows), std::shared_ptr<const FileStore>()) {
+    m_pComparison = std::move(comparison);
+}
+
 bool CExportRun::AskPath(QWidget* /*pOwner*/) {
     const QString strPath = AskSavePath(m_strFolder, m_strFileName);
     if (strPath.isEmpty()) return false;
@@ -161,9 +167,15 @@ void CExportRun::Write(WorkControl& control) {
         m_strReason = ErrnoText(sink.ErrorNumber(), true);
         return;
     }
-    std::vector<const FileItem*> items(m_rows.size());
-    for (std::size_t i = 0; i < m_rows.size(); ++i) items[i] = m_pStore->Item(m_rows[i]);
-    CListExporter(m_settings).WriteRows(sink, items, &control);
+    if (m_pComparison != nullptr) {
+        std::vector<const ComparedRow*> rows(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i) rows[i] = &(*m_pComparison)[m_rows[i]];
+        CListExporter(m_settings).WriteComparison(sink, rows, &control);
+    } else {
+        std::vector<const FileItem*> items(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i) items[i] = m_pStore->Item(m_rows[i]);
+        CListExporter(m_settings).WriteRows(sink, items, &control);
+    }
     // A stop before the file takes its place drops it: the old file stays.
     if (!control.Commit()) {
         sink.Abandon();

@@ -43,6 +43,10 @@ public:
     // rows: the numbers of the records in store to write, in that order, by
     // settings; the run keeps the store while it lives.
     CExportRun(const ExportSettings& settings, std::vector<ItemRef> rows, std::shared_ptr<const FileStore> store);
+    // rows: positions in comparison's order, written with the change column
+    // first; the run keeps the comparison while it lives.
+    CExportRun(const ExportSettings& settings, std::vector<std::uint32_t> rows,
+               std::shared_ptr<const Comparison> comparison);
 
     // The save dialog: first on the format's default name in the program's
     // own folder (or the last export's), after a failure on the name that
@@ -63,8 +67,9 @@ private:
     const ExportSettings m_settings;
     std::vector<ItemRef> m_rows;
     std::shared_ptr<const FileStore> m_pStore;
-    QString m_strFolder;    // where the save dialog opens
-    QString m_strFileName;  // the name it proposes
+    std::shared_ptr<const Comparison> m_pComparison;  // or null: a list's rows
+    QString m_strFolder;                              // where the save dialog opens
+    QString m_strFileName;                            // the name it proposes
     std::string m_strPathUtf8;
     // What Write came to: nothing when written; else what failed and why.
     std::string m_strFailure;

@@ -38,7 +38,9 @@ public:
     QString text(QAccessible::Text type) const override {
         if (type != QAccessible::Name || !isValid()) return {};
         if (m_nRow < 0) return m_pView->model()->headerData(m_nColumn, Qt::Horizontal).toString();
-        return Index().data().toString();
+        // A cell may say more than it shows (a changed value, its old one).
+        const QVariant spoken = Index().data(Qt::AccessibleTextRole);
+        return spoken.isValid() ? spoken.toString() : Index().data().toString();
     }
     QRect rect() const override {
         if (!isValid()) return {};

@@ -146,6 +146,14 @@ void AppendDateText(std::string& out, FILETIME time) {
     out.append(text, static_cast<std::size_t>(length));
 }
 
+void AppendDateSecondsText(std::string& out, FILETIME time) {
+    std::tm tm = LocalTimeFromFileTime(time);
+    char text[56];
+    int length = std::snprintf(text, sizeof text, "%04d/%02d/%02d %2d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                               tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    out.append(text, static_cast<std::size_t>(length));
+}
+
 std::string DateText(FILETIME time) {
     std::string text;
     AppendDateText(text, time);

@@ -39,5 +39,7 @@ bool ParseUtcIsoText(std::string_view text, FILETIME* time);
 // ("2010/03/05  9:07"); every FILETIME gives a text.
 void AppendDateText(std::string& out, FILETIME time);
 std::string DateText(FILETIME time);
+// The same with the seconds: "YYYY/MM/DD HH:MM:SS".
+void AppendDateSecondsText(std::string& out, FILETIME time);
 
 }  // namespace norvane

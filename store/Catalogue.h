@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -138,6 +139,26 @@ struct CatalogueContents {
 // whole; *contents is then left as it was.
 bool ReadCatalogue(const std::string& rawPath, CatalogueContents* contents, CatalogueError* error,
                    const CatalogueProgress& progress = {});
+// The same one file at a time, for who keeps only some of them: the folders
+// go into folders (which the caller keeps, also after a failure: records
+// handed over point into it), then each file, in scan order, is handed to
+// onRow as a record that lives for the call only. *facts is set once the
+// whole catalogue was read; a failure may come after some rows were handed
+// over.
+using CatalogueRowSink = std::function<void(const FileItem&)>;
+bool ReadCatalogueRows(const std::string& rawPath, CatalogueFacts* facts, FileStore& folders,
+                       const CatalogueRowSink& onRow, CatalogueError* error, const CatalogueProgress& progress = {});
+// The facts alone: whether the file can be read as a catalogue at all,
+// before a long scan.
+bool ReadCatalogueFacts(const std::string& rawPath, CatalogueFacts* facts, CatalogueError* error);
+
+// What differs in how two compared lists were made (the names' encoding,
+// the code page, the three options, a scan that stopped early), one text a
+// difference: in Japanese for the window, in English for the lister. The
+// facts are those of what is compared (a catalogue's, less what a filter
+// left out of it).
+std::vector<std::string> ComparisonWarnings(const CatalogueFacts& oldFacts, const CatalogueFacts& newFacts,
+                                            bool bEnglish);
 
 // Whether a path names a catalogue by its extension (in any case).
 bool HasCatalogueExtension(std::string_view path);

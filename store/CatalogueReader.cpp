@@ -63,6 +63,9 @@ class Reader {
 public:
     Reader(const std::string& rawPath, const CatalogueProgress& progress) : m_strPath(rawPath), m_progress(progress) {}
     bool Read(CatalogueContents* contents);
+    // The facts, the folders into folderStore, and the files one at a time.
+    bool ReadRows(CatalogueFacts* facts, FileStore& folderStore, const CatalogueRowSink& onRow);
+    bool ReadFactsOnly(CatalogueFacts* facts);
     const CatalogueError& Error() const { return m_error; }
 
 private:
@@ -71,7 +74,10 @@ private:
     bool CheckTables();
     bool ReadFacts(CatalogueFacts* facts);
     bool ReadFolders(FileStore& store, std::vector<const Folder*>& folders, const CatalogueFacts& facts);
-    bool ReadFiles(FileStore& store, const std::vector<const Folder*>& folders, std::vector<ItemRef>& rows);
+    // Into store and rows, or with onRow one at a time, each record made in
+    // a store of its own that is emptied every few thousand rows.
+    bool ReadFiles(FileStore& store, const std::vector<const Folder*>& folders, std::vector<ItemRef>& rows,
+                   const CatalogueRowSink* onRow = nullptr);
     bool CheckName(std::string_view name, bool top, const char* what);
     bool Stopped() const { return m_progress.stop != nullptr && m_progress.stop->load(std::memory_order_relaxed); }
 
@@ -295,14 +301,18 @@ bool Reader::ReadFolders(FileStore& store, std::vector<const Folder*>& folders, 
     return true;
 }
 
-bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folders, std::vector<ItemRef>& rows) {
+bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folders, std::vector<ItemRef>& rows,
+                       const CatalogueRowSink* onRow) {
     SqliteStatement row;
     if (const int rc = row.Prepare(m_db.Get(),
                                    "SELECT folder, name, size, time, version_ms, version_ls, system, hidden, kind "
                                    "FROM files ORDER BY id")) {
         return SqliteFailed(rc);
     }
-    rows.reserve(std::min(m_nFileCount, m_nFileBytes / kMinRowBytes + 1));
+    // With onRow, the records of a few thousand rows at a time.
+    std::unique_ptr<FileStore> passing = onRow != nullptr ? std::make_unique<FileStore>() : nullptr;
+    if (onRow == nullptr) rows.reserve(std::min(m_nFileCount, m_nFileBytes / kMinRowBytes + 1));
+    std::uint64_t count = 0;
     int rc = SQLITE_ROW;
     while ((rc = row.Step()) == SQLITE_ROW) {
         std::int64_t folder = 0, size = 0, time = 0, versionMS = 0, versionLS = 0, system = 0, hidden = 0, kind = 0;
@@ -318,8 +328,9 @@ bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folde
             return Damaged("a file's values out of range");
         }
         if (!CheckName(name, false, "file name")) return false;
-        FileItem* item = store.AddItem(FileNameToCodePage(name, m_nNameEncoding),
-                                       folders[static_cast<std::size_t>(folder - 1)], name);
+        FileItem* item = (onRow != nullptr ? *passing : store)
+                             .AddItem(FileNameToCodePage(name, m_nNameEncoding),
+                                      folders[static_cast<std::size_t>(folder - 1)], name);
         // The 64 bits of sizes and times as they were written.
         item->fileSize = static_cast<std::uint64_t>(size);
         item->fileTime = static_cast<std::uint64_t>(time);
@@ -328,13 +339,16 @@ bool Reader::ReadFiles(FileStore& store, const std::vector<const Folder*>& folde
         item->systemFile = system != 0;
         item->hidden = hidden != 0;
         item->kind = static_cast<FileKind>(kind);
-        rows.push_back(item->ref);
-        if (rows.size() % kRowsPerCheck != 0) continue;
-        if (m_progress.rows != nullptr) m_progress.rows->store(rows.size(), std::memory_order_relaxed);
+        if (onRow != nullptr) (*onRow)(*item);
+        else rows.push_back(item->ref);
+        if (++count % kRowsPerCheck != 0) continue;
+        if (onRow != nullptr) passing = std::make_unique<FileStore>();
+        if (m_progress.rows != nullptr) m_progress.rows->store(count, std::memory_order_relaxed);
         if (Stopped()) return Fail(CatalogueProblem::kStopped);
     }
     if (rc != SQLITE_DONE) return SqliteFailed(rc);
-    if (rows.size() != m_nFileCount) return Damaged("files missing");
+    if (count != m_nFileCount) return Damaged("files missing");
+    if (m_progress.rows != nullptr) m_progress.rows->store(count, std::memory_order_relaxed);
     return true;
 }
 
@@ -347,9 +361,40 @@ bool Reader::Read(CatalogueContents* contents) {
         !ReadFiles(*read.store, folders, read.rows)) {
         return false;
     }
-    if (m_progress.rows != nullptr) m_progress.rows->store(read.rows.size(), std::memory_order_relaxed);
     *contents = std::move(read);
     return true;
+}
+
+bool Reader::ReadRows(CatalogueFacts* facts, FileStore& folderStore, const CatalogueRowSink& onRow) {
+    if (!CheckHeader() || !OpenDatabase() || !CheckTables()) return false;
+    CatalogueFacts read;
+    std::vector<const Folder*> folders;
+    std::vector<ItemRef> none;
+    if (!ReadFacts(&read) || !ReadFolders(folderStore, folders, read) || !ReadFiles(folderStore, folders, none, &onRow))
+        return false;
+    *facts = std::move(read);
+    return true;
+}
+
+bool Reader::ReadFactsOnly(CatalogueFacts* facts) {
+    CatalogueFacts read;
+    if (!CheckHeader() || !OpenDatabase() || !CheckTables() || !ReadFacts(&read)) return false;
+    *facts = std::move(read);
+    return true;
+}
+
+// Runs one read, with running out of memory told as any other failure.
+template <typename Read>
+bool RunReader(Reader& reader, CatalogueError* error, Read read) {
+    bool done = false;
+    try {
+        done = read();
+    } catch (const std::bad_alloc&) {
+        *error = {CatalogueProblem::kOutOfMemory, 0, 0, {}};
+        return false;
+    }
+    if (!done) *error = reader.Error();
+    return done;
 }
 
 }  // namespace
@@ -357,15 +402,18 @@ bool Reader::Read(CatalogueContents* contents) {
 bool ReadCatalogue(const std::string& rawPath, CatalogueContents* contents, CatalogueError* error,
                    const CatalogueProgress& progress) {
     Reader reader(rawPath, progress);
-    bool read = false;
-    try {
-        read = reader.Read(contents);
-    } catch (const std::bad_alloc&) {
-        *error = {CatalogueProblem::kOutOfMemory, 0, 0, {}};
-        return false;
-    }
-    if (!read) *error = reader.Error();
-    return read;
+    return RunReader(reader, error, [&] { return reader.Read(contents); });
+}
+
+bool ReadCatalogueRows(const std::string& rawPath, CatalogueFacts* facts, FileStore& folders,
+                       const CatalogueRowSink& onRow, CatalogueError* error, const CatalogueProgress& progress) {
+    Reader reader(rawPath, progress);
+    return RunReader(reader, error, [&] { return reader.ReadRows(facts, folders, onRow); });
+}
+
+bool ReadCatalogueFacts(const std::string& rawPath, CatalogueFacts* facts, CatalogueError* error) {
+    Reader reader(rawPath, {});
+    return RunReader(reader, error, [&] { return reader.ReadFactsOnly(facts); });
 }
 
 bool HasCatalogueExtension(std::string_view path) {

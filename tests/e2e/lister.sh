@@ -3,16 +3,7 @@
 # format once, the exit statuses and the error texts on standard error.
 set -u
 LISTER=$1
-work=$(mktemp -d /tmp/norvane-e2e-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export TZ=UTC LC_ALL=C.UTF-8
-passed=0 failed=0
-
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $name" >&2; fi
-}
-same() { [ "$1" == "$2" ] || { printf 'expected: %q\n     got: %q\n' "$2" "$1" >&2; return 1; }; }
+. "$(dirname "$0")/common.sh"
 # Runs a command under strace (without the leak checker of a sanitizer
 # build, which cannot work under it); can_trace: strace works here.
 traced() { ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" strace -f -qq "$@"; }

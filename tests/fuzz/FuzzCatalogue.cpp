@@ -8,14 +8,19 @@
 // leaves what the caller held and says why; an accepted one holds as many
 // rows as it says, every folder chain ends at the top folder, no name is
 // empty or holds "/"; and written again and read back it gives the same
-// records.
+// records. Read a file at a time it is accepted or refused alike, and
+// compared so with itself nothing changed: each row of it is in the
+// comparison once, and what a path twice in it leaves unmatched is as
+// often added as removed.
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "catalogue/Comparison.h"
 #include "platform/CodePage.h"
 #include "store/Catalogue.h"
 #include "tests/fuzz/FuzzFiles.h"
@@ -144,6 +149,32 @@ void CheckRewrite(const CatalogueContents& contents) {
     }
 }
 
+// Read a file at a time against its own records.
+void CheckSelfComparison(const std::string& path, const CatalogueContents& contents) {
+    std::vector<const FileItem*> rows;
+    for (ItemRef ref : contents.rows) rows.push_back(contents.store->Item(ref));
+    ComparisonBuilder builder(rows, contents.store);
+    const auto folders = std::make_shared<FileStore>();
+    builder.SetOldFolders(folders);
+    CatalogueFacts facts;
+    CatalogueError error;
+    Check(ReadCatalogueRows(
+        path, &facts, *folders, [&](const FileItem& item) { builder.AddOld(item); }, &error));
+    const Comparison comparison = builder.Finish();
+    std::uint64_t total = 0;
+    for (int kind = 0; kind < kChangeKindCount; ++kind) total += comparison.Count(static_cast<ChangeKind>(kind));
+    Check(total == comparison.size() && comparison.Count(ChangeKind::kChanged) == 0);
+    Check(comparison.Count(ChangeKind::kAdded) == comparison.Count(ChangeKind::kRemoved));
+    std::vector<bool> seen(
+        comparison.NewRowCount() + comparison.Count(ChangeKind::kRemoved) + comparison.Count(ChangeKind::kMoved),
+        false);
+    for (const std::uint32_t number : comparison.Order()) {
+        Check(number < seen.size() && !seen[number]);
+        seen[number] = true;
+    }
+    for (std::uint32_t i = 0; i < comparison.NewRowCount(); ++i) Check(seen[i] && comparison.Row(i).item == rows[i]);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -160,9 +191,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!ReadCatalogue(path, &contents, &error)) {
         Check(error.problem != CatalogueProblem::kNone && !CatalogueErrorText(error).empty());
         Check(contents.store == nullptr && contents.rows.empty() && contents.facts.host == "untouched");
+        FileStore folders;
+        CatalogueFacts facts;
+        Check(!ReadCatalogueRows(
+            path, &facts, folders, [](const FileItem&) {}, &error));
         return 0;
     }
     CheckContents(contents);
     CheckRewrite(contents);
+    CheckSelfComparison(path, contents);
     return 0;
 }

@@ -180,11 +180,13 @@ private slots:
     }
 
     // Defaults puts back the six default titles and both default colours,
-    // swatches included; OK then gives them back.
+    // swatches included; OK then gives them back, and the change column's
+    // title, which the dialog does not show, as it came.
     void defaultsPutBackTitlesAndColours() {
         TitleSettings titles;
         titles.titles.fill("t");
         titles.bgColor = "#102030";
+        titles.changeTitle = "Kind";
         CColumnTitlesDlg dlg;
         dlg.setSettings(titles);
         ModalDriver driver;
@@ -195,7 +197,9 @@ private slots:
         });
         QCOMPARE(dlg.exec(), QDialog::Accepted);
         QVERIFY2(driver.Finished(), qPrintable(driver.Error()));
-        QVERIFY(dlg.settings() == TitleSettings());
+        TitleSettings expected;
+        expected.changeTitle = "Kind";
+        QVERIFY(dlg.settings() == expected);
     }
 
     // Save writes all eight TITLE keys (defaults too) and leaves the dialog

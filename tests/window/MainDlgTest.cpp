@@ -197,7 +197,8 @@ QStringList ContextMenu(QWidget* pTarget, QPoint pos, const QString& strChoice =
 }
 
 // The catalogue items of the list's menu and the window's.
-const QStringList kCatalogueItems{QStringLiteral("カタログを開く(&O)..."), QStringLiteral("カタログを保存(&V)...")};
+const QStringList kCatalogueItems{QStringLiteral("カタログを開く(&O)..."), QStringLiteral("カタログを保存(&V)..."),
+                                   QStringLiteral("カタログと比較(&M)..."), QStringLiteral("同一のファイルも表示(&U)")};
 
 // The lines of tab-separated cells the rows show, columns in their order.
 QString RowsAsShown(CMainDlg* d, const std::vector<int>& rows) {
