@@ -147,6 +147,11 @@ CMainDlg::CMainDlg(QWidget* pParent)
     // Enter in the folder box is its own: it lists the typed folder. The box
     // takes the keys and hands them to its edit field without events.
     m_cbFolder->installEventFilter(this);
+    // The label "フォルダ：" has no mnemonic, so it is no buddy of the folder
+    // box, and a screen reader would give its text to the list after it: the
+    // two are named here.
+    m_cbFolder->setAccessibleName(QStringLiteral("フォルダ"));
+    m_listFiles->setAccessibleName(QStringLiteral("ファイル一覧"));
     if (QLineEdit* pEdit = m_cbFolder->lineEdit()) pEdit->installEventFilter(this);
     LoadSettings();
 

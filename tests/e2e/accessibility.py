@@ -91,7 +91,8 @@ def check_main_window(main):
                        ('check box', 'サブフォルダを検索(B)'), ('check box', 'ｼｽﾃﾑﾌｧｲﾙ(Y)'),
                        ('check box', '隠しﾌｧｲﾙ(H)')]:
         check((role, name) in found, 'main window: %s %s' % (role, name))
-    check(any(role == 'combo box' for role, _ in found), 'main window: the folder box')
+    check(('combo box', 'フォルダ') in found, 'main window: the folder box named')
+    check(('table', 'ファイル一覧') in found, 'main window: the list named')
 
 
 def check_table(table):
@@ -168,6 +169,29 @@ def check_dialogs():
     key('Escape')
 
 
+def check_menu():
+    """The list's menu from the keyboard (the focus is on the list): a
+    screen reader is told of the item the arrow keys move to, and finds the
+    catalogue items beside it."""
+    told = []
+
+    def on_event(event):
+        if event.detail1 == 1 and event.source is not None and event.source.getRole() == pyatspi.ROLE_MENU_ITEM:
+            told.append(event.source)
+
+    pyatspi.Registry.registerEventListener(on_event, 'object:state-changed:focused')
+    key('Menu', 'Down')
+    wait_for(lambda: told, 10)
+    pyatspi.Registry.deregisterEventListener(on_event, 'object:state-changed:focused')
+    check(bool(told), 'menu: no item told')
+    items = set()
+    if told and told[-1].parent is not None:
+        items = {c.name for c in descendants(told[-1].parent) if c.getRole() == pyatspi.ROLE_MENU_ITEM}
+    for name in ['コピー(C)', 'カタログを開く(O)...', 'カタログを保存(V)...', 'カタログと比較(M)...']:
+        check(any(item.startswith(name) for item in items), 'menu: %s in %s' % (name, sorted(items)))
+    key('Escape')
+
+
 def main():
     main_window = wait_for(lambda: window('Norvane'))
     if main_window is None:
@@ -180,6 +204,7 @@ def main():
     if table is not None:
         check_table(table)
         check_focus_moves(main_window, table)
+        check_menu()
     check_dialogs()
     print('%d failures' % len(failures))
     return 1 if failures else 0
