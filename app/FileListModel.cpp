@@ -1,11 +1,15 @@
 #include "app/FileListModel.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 #include "catalogue/CellText.h"
@@ -13,8 +17,47 @@
 #include "platform/CodePage.h"
 
 namespace norvane {
-
 namespace {
+
+// The advances of a font's characters, each asked of the font once.
+class CharAdvances {
+public:
+    explicit CharAdvances(const QFontMetrics& metrics) : m_metrics(metrics), m_basic(0x10000, kUnknown) {}
+
+    int Of(const QString& strText) {
+        int nWidth = 0;
+        const qsizetype nLength = strText.size();
+        for (qsizetype i = 0; i < nLength; ++i) {
+            const QChar ch = strText[i];
+            if (ch.isHighSurrogate() && i + 1 < nLength && strText[i + 1].isLowSurrogate()) {
+                nWidth += Beyond(QChar::surrogateToUcs4(ch, strText[i + 1]), strText.mid(i, 2));
+                ++i;
+                continue;
+            }
+            std::int32_t& nAdvance = m_basic[ch.unicode()];
+            if (nAdvance == kUnknown) nAdvance = m_metrics.horizontalAdvance(ch);
+            nWidth += nAdvance;
+        }
+        return nWidth;
+    }
+
+private:
+    static constexpr std::int32_t kUnknown = -1;
+
+    int Beyond(char32_t code, const QString& strPair) {
+        const auto found = m_beyond.find(code);
+        if (found != m_beyond.end()) return found->second;
+        return m_beyond[code] = m_metrics.horizontalAdvance(strPair);
+    }
+
+    const QFontMetrics& m_metrics;
+    std::vector<std::int32_t> m_basic;  // the Basic Multilingual Plane
+    std::unordered_map<char32_t, int> m_beyond;
+};
+
+// How far below the widest sum a text may be and still be measured again:
+// shaping (kerning, above all) takes a few pixels off a long text's sum.
+int Slack(int nWidest) { return 4 + nWidest / 16; }
 
 QString FromCodePage(std::string& strText) {
     if (CurrentCodePage() != kCodePageUtf8) strText = CodePageToUtf8(strText);
@@ -36,6 +79,40 @@ QColor ChangedCellColor() {
 int FileListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     return static_cast<int>(m_pComparison != nullptr ? m_compared.size() : m_rows.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant FileListModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const {
+    if (orientation != Qt::Horizontal || nSection < 0 || nSection >= columnCount()) return {};
+    const Column& column = m_columns[static_cast<std::size_t>(nSection)];
+    if (nRole == Qt::DisplayRole) return column.strHeading;
+    if (nRole == Qt::TextAlignmentRole) return QVariant::fromValue(column.align);
+    return {};
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int FileListModel::InsertColumn(int nCol, const QString& strHeading, ColumnAlign align) {
+    const int nAt = std::clamp(nCol, 0, columnCount());
+    beginInsertColumns(QModelIndex(), nAt, nAt);
+    const Qt::Alignment flags = (align == ColumnAlign::kRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    m_columns.insert(m_columns.begin() + nAt, Column{strHeading, flags});
+    endInsertColumns();
+    return nAt;
+}
+
+bool FileListModel::RemoveColumn(int nCol) {
+    if (nCol < 0 || nCol >= columnCount()) return false;
+    beginRemoveColumns(QModelIndex(), nCol, nCol);
+    m_columns.erase(m_columns.begin() + nCol);
+    endRemoveColumns();
+    return true;
 }
 
 void FileListModel::AppendRows(std::span<const FileItem* const> items) {
@@ -145,6 +222,30 @@ FileListModel::NewOrder FileListModel::PrepareOrder(const std::vector<std::uint3
     return prepared;
 }
 
+std::vector<int> FileListModel::NewRows(const std::vector<int>& order) {
+    const std::size_t nCount = order.size();
+    std::vector<int> newRow(nCount, -1);
+    for (std::size_t i = 0; i < nCount; ++i) {
+        const int nOld = order[i];
+        if (nOld < 0 || static_cast<std::size_t>(nOld) >= nCount || newRow[static_cast<std::size_t>(nOld)] >= 0)
+            return {};
+        newRow[static_cast<std::size_t>(nOld)] = static_cast<int>(i);
+    }
+    return newRow;
+}
+
+void FileListModel::MoveRows(const std::vector<int>& newRow, const std::function<void()>& fnMove) {
+    if (newRow.size() != static_cast<std::size_t>(rowCount())) return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    fnMove();
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& idx : from) to.append(index(newRow[static_cast<std::size_t>(idx.row())], idx.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 void FileListModel::ApplyOrder(NewOrder order) {
     if (order.comparison != m_pComparison.get()) return;
     if (m_pComparison != nullptr) {
@@ -193,6 +294,33 @@ QString FileListModel::RowsText(const std::vector<int>& rows, const std::vector<
         if (const FileItem* pItem = Item(nRow)) items.push_back(pItem);
     }
     return CopiedText(items, shown, m_bFormattedSize);
+}
+
+std::vector<int> FileListModel::WidestRows(int nColumn, const QFontMetrics& metrics) const {
+    if (nColumn < 0 || nColumn >= columnCount()) return {};
+    CharAdvances advances(metrics);
+    // (sum, row) of the rows within the slack of the widest so far; pruned
+    // when it has grown, so it stays small whatever the number of rows.
+    std::vector<std::pair<int, int>> candidates;
+    int nWidest = 0;
+    auto prune = [&] {
+        std::erase_if(candidates, [&](const auto& candidate) { return candidate.first < nWidest - Slack(nWidest); });
+        std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        if (candidates.size() > kWidestRows) candidates.resize(kWidestRows);
+    };
+    const int nRows = rowCount();
+    for (int nRow = 0; nRow < nRows; ++nRow) {
+        const int nWidth = advances.Of(CellText(nRow, nColumn));
+        if (nWidth < nWidest - Slack(nWidest)) continue;
+        nWidest = std::max(nWidest, nWidth);
+        candidates.emplace_back(nWidth, nRow);
+        if (candidates.size() >= 4 * kWidestRows) prune();
+    }
+    prune();
+    std::vector<int> rows;
+    rows.reserve(candidates.size());
+    for (const auto& candidate : candidates) rows.push_back(candidate.second);
+    return rows;
 }
 
 namespace {
@@ -249,12 +377,15 @@ QString FileListModel::ChangedText(const ComparedRow& row, int nListColumn) cons
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int nRole) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    if (nRole == Qt::DisplayRole) return CellText(index.row(), index.column());
+    if (nRole == Qt::TextAlignmentRole)
+        return QVariant::fromValue(m_columns[static_cast<std::size_t>(index.column())].align);
     const bool bMarkRole = nRole == Qt::BackgroundRole || nRole == Qt::FontRole || nRole == Qt::ToolTipRole ||
                            nRole == Qt::AccessibleTextRole;
-    const ComparedRow* pCompared = bMarkRole && index.isValid() ? Compared(index.row()) : nullptr;
+    const ComparedRow* pCompared = bMarkRole ? Compared(index.row()) : nullptr;
     const int nListColumn = pCompared != nullptr ? ListColumn(index.column()) : -1;
-    if (pCompared == nullptr || !pCompared->IsChanged(nListColumn) || pCompared->old == nullptr)
-        return ListCtrlModel::data(index, nRole);
+    if (pCompared == nullptr || !pCompared->IsChanged(nListColumn) || pCompared->old == nullptr) return {};
     switch (nRole) {
         case Qt::BackgroundRole: return ChangedCellColor();
         case Qt::FontRole: {

@@ -3,7 +3,8 @@
 // record's four-byte number in its store), each cell's text made by the
 // catalogue's cell-text functions when the list shows it. Rows arrive in
 // batches at the end, so a scan can append as it finds files; sorting
-// reorders them in place.
+// reorders them in place. The model also holds the list's columns (heading
+// and alignment).
 //
 // The list can show a comparison instead: its rows (the new values, a
 // removed file's old ones), a changed cell marked by a colour that reads on
@@ -12,21 +13,37 @@
 // it in, is the model's first.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include <QAbstractTableModel>
+
 #include "catalogue/Comparison.h"
 #include "catalogue/FileItem.h"
 #include "catalogue/WorkControl.h"
-#include "framework/ListCtrlModel.h"
+
+class QFontMetrics;
 
 namespace norvane {
 
-class FileListModel : public ListCtrlModel {
+// How a column lays out its texts.
+enum class ColumnAlign { kLeft, kRight };
+
+class FileListModel : public QAbstractTableModel {
 public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
+    QVariant headerData(int nSection, Qt::Orientation orientation, int nRole = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Returns where it went.
+    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align);
+    // False when there is no such column.
+    bool RemoveColumn(int nCol);
 
     // Appends rows after the last: records of the list's store.
     void AppendRows(std::span<const FileItem* const> items);
@@ -89,18 +106,42 @@ public:
         return nListColumn == kColumnChange ? 0 : nListColumn + 1;
     }
 
-    QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
     // Sizes as short texts with a unit, or plain numbers: the size column
     // shows them anew.
     void SetFormattedSize(bool bFormattedSize);
 
-    // The rows to copy, made straight from the records.
-    QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const override;
+    // The rows as text to copy, made straight from the records: one line per
+    // row, ending with a line feed, the cells of the columns given, in that
+    // order, joined by tabs. A tab or line break inside a cell (a file name
+    // may hold one) becomes a blank, so that every row stays one line of
+    // cells.
+    QString RowsText(const std::vector<int>& rows, const std::vector<int>& columns) const;
 
-protected:
-    QString CellText(int nRow, int nColumn) const override;
+    // The rows whose text in nColumn may be the widest in metrics' font,
+    // widest first: every row's text is measured by the sum of its
+    // characters' advances (no shaping, so a million rows take a moment, not
+    // minutes), and those within a few pixels of the widest are given, at
+    // most kWidestRows, for the list to measure exactly.
+    static constexpr std::size_t kWidestRows = 256;
+    std::vector<int> WidestRows(int nColumn, const QFontMetrics& metrics) const;
 
 private:
+    // The text of a cell, made when it is shown.
+    QString CellText(int nRow, int nColumn) const;
+    // Where each row goes in order (newRow[old] = new); empty when order is
+    // no permutation. Any thread: a long list's is worked out off the
+    // window's thread.
+    static std::vector<int> NewRows(const std::vector<int>& order);
+    // Puts the rows where newRow says: fnMove rearranges m_rows so; the
+    // selection and the current row follow their rows.
+    void MoveRows(const std::vector<int>& newRow, const std::function<void()>& fnMove);
+
+    struct Column {
+        QString strHeading;
+        Qt::Alignment align;
+    };
+    std::vector<Column> m_columns;
+
     // The rows of the comparison in its order, less the unchanged ones
     // unless they are shown.
     void FillCompared();

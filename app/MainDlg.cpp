@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -119,10 +120,13 @@ CMainDlg::CMainDlg(QWidget* pParent)
     m_listFiles->setModel(&m_fileList);
     for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
         const ColumnSpec& column = kColumns[static_cast<std::size_t>(nColumn)];
-        m_listFiles->InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.align, column.nWidth);
+        m_fileList.InsertColumn(nColumn, QString::fromUtf8(column.pszHeading), column.align);
+        m_listFiles->horizontalHeader()->resizeSection(nColumn, column.nWidth);
     }
-    // A report with grid lines; rows are always selected whole.
-    m_listFiles->setShowGrid(true);
+    // A double click on a heading's border measures the few rows that may
+    // be the widest, not a million.
+    m_listFiles->SetWidestRows(
+        [this](int nColumn, const QFontMetrics& metrics) { return m_fileList.WidestRows(nColumn, metrics); });
     m_pStatus = new StatusLine(this);
     m_pStatus->show();
     PlaceStatusLine();
@@ -134,8 +138,7 @@ CMainDlg::CMainDlg(QWidget* pParent)
         ShowWorkProgress();
     });
     // Copying many rows runs off the window's thread.
-    m_listFiles->SetCopyHandler(
-        [this](const std::vector<int>& rows, const std::vector<int>& columns) { return CopyRows(rows, columns); });
+    connect(m_listFiles, &CListCtrl::CopyRows, this, &CMainDlg::CopyRows);
     // The catalogue items go into the list's menu and the window's, and take
     // their keys wherever the focus is in the window.
     CreateCatalogueActions();

@@ -229,9 +229,9 @@ private:
                    std::function<void()> fnEnd);
     void FinishWork();
     void ShowWorkProgress();
-    // Copies the rows itself when they are many (see m_nRowsAtOnce); false
-    // leaves the copy to the list.
-    bool CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
+    // Puts the rows' text on the clipboard: at once when they are few, off
+    // the window's thread when they are many (see m_nRowsAtOnce).
+    void CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
     // Sorts by a list column, off the window's thread when the rows are many.
     void SortList(int nColumn, bool bDescending);
     void SortDone(int nColumn, bool bDescending);

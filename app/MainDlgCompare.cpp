@@ -99,7 +99,8 @@ void CMainDlg::ShowComparison(std::shared_ptr<const Comparison> comparison, cons
     if (!m_fileList.HasChangeColumn()) {
         const int nWidth = m_listFiles->fontMetrics().horizontalAdvance(QString::fromUtf8(kChangeWidthText)) +
                            m_listFiles->fontMetrics().averageCharWidth() * 2;
-        m_listFiles->InsertColumn(0, QString::fromUtf8(kChangeHeading), ColumnAlign::kLeft, nWidth);
+        m_fileList.InsertColumn(0, QString::fromUtf8(kChangeHeading), ColumnAlign::kLeft);
+        m_listFiles->horizontalHeader()->resizeSection(0, nWidth);
     }
     m_listFiles->SetSortArrow(-1, true);
     m_nSortColumn = -1;
@@ -150,7 +151,7 @@ void CMainDlg::OnShowUnchanged() {
 
 // The list's own columns again; the rows go with the list's.
 void CMainDlg::LeaveComparison() {
-    if (m_fileList.HasChangeColumn()) m_listFiles->DeleteColumn(0);
+    if (m_fileList.HasChangeColumn()) m_fileList.RemoveColumn(0);
     if (m_strComparedPath.empty()) return;
     m_strComparedPath.clear();
     setWindowTitle(m_strBaseTitle);

@@ -162,11 +162,12 @@ void CMainDlg::SortDone(int nColumn, bool bDescending) {
     m_listFiles->SetSortArrow(m_fileList.ModelColumn(nColumn), m_bSortAscending);
 }
 
-bool CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& columns) {
-    if (rows.size() <= static_cast<std::size_t>(m_nRowsAtOnce)) return false;
+void CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& columns) {
+    if (rows.size() <= static_cast<std::size_t>(m_nRowsAtOnce))
+        return QApplication::clipboard()->setText(m_fileList.RowsText(rows, columns));
     if (IsWorking()) {
         static_cast<StatusLine*>(m_pStatus)->SetStatus(QStringLiteral("ほかの処理の終了後にコピーしてください"));
-        return true;
+        return;
     }
     auto pJob = std::make_shared<CopyJob>();
     const std::vector<std::uint32_t>& refs = m_fileList.Refs();
@@ -184,7 +185,6 @@ bool CMainDlg::CopyRows(const std::vector<int>& rows, const std::vector<int>& co
     StartWork(
         WorkKind::kCopy, pJob->refs.size(), [pJob](WorkControl& control) { pJob->strText = pJob->Text(control); },
         [pJob] { QApplication::clipboard()->setText(pJob->strText); });
-    return true;
 }
 
 }  // namespace norvane

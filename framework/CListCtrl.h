@@ -1,57 +1,67 @@
-// The list view of a dialog (a report with columns) over a ListCtrlModel:
-// whole rows selected, several at a time, the selection still shown when
-// another control has the focus, and the selection mark of a Windows list:
-// the row of the last click, or any number the program sets, and the anchor
-// of Shift+click and Shift+arrow while it names a row (it goes with its row
-// when the rows are reordered). Ctrl+C copies the selected rows; the sorted
-// column's heading shows the direction of the sort.
+// The list view of a dialog: a report with columns over a table model, for
+// lists of any length. A row's place is worked out from its number, never
+// stored, so the view keeps nothing per row; rows appended below the last
+// one in sight repaint the scroll bar alone, so a list that grows while it is
+// shown costs the window almost no painting. Rows are selected whole, several
+// at a time, between grid lines, and the selection is still shown when
+// another control has the focus. Screen readers see a table
+// (ReportAccessible.cpp), told of the focus row and the selection.
+//
+// The selection mark is a Windows list's: the row of the last click, or one
+// the program sets, and the anchor of Shift+click and Shift+arrow (it goes
+// with its row when the rows are reordered).
+// Ctrl+C hands the selected rows to the owner to copy; the sorted column's
+// heading shows the direction of the sort.
 #pragma once
 
 #include <functional>
+#include <utility>
 #include <vector>
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QPersistentModelIndex>
 
-#include "framework/ListCtrlModel.h"
-#include "framework/ReportView.h"
+class QFontMetrics;
+class QHeaderView;
 
 namespace norvane {
 
-class CListCtrl : public ReportView {
+class CListCtrl : public QAbstractItemView {
     Q_OBJECT
 
 public:
     explicit CListCtrl(QWidget* pParent = nullptr);
 
-    // The model's column, and its width in pixels.
-    int InsertColumn(int nCol, const QString& strHeading, ColumnAlign align, int nWidth);
-    bool DeleteColumn(int nCol);
+    void setModel(QAbstractItemModel* pModel) override;
+    QHeaderView* horizontalHeader() const { return m_pHeader; }
+    int RowHeight() const { return m_nRowHeight; }
     int GetItemCount() const;
+    // The selected rows in display order, and their number.
+    std::vector<int> GetSelectedRows() const;
+    int GetSelectedCount() const;
 
-    // -1 when the list is new or emptied. SetSelectionMark returns the old one.
-    int GetSelectionMark() const { return m_nSelectionMark; }
+    // -1 when the list is new or emptied, or the mark names no row.
+    // SetSelectionMark returns the old one.
+    int GetSelectionMark() const { return m_mark.isValid() ? m_mark.row() : -1; }
     int SetSelectionMark(int nMark);
 
-    // The selected rows as text: one line per row, the cells of the columns
-    // as the list shows them, in their order, joined by tabs.
-    QString GetSelectedText() const;
-    // Puts that text on the clipboard; with no row selected nothing changes.
+    // Asks the owner to copy the selected rows (CopyRows); with no row
+    // selected nothing happens.
     void Copy();
-    // The owner may make a copy itself (a long one off its thread): the
-    // handler gets the selected rows and the shown columns, and returns true
-    // when it took the copy.
-    using CopyHandler = std::function<bool(const std::vector<int>& rows, const std::vector<int>& columns)>;
-    void SetCopyHandler(CopyHandler fnCopy) { m_fnCopy = std::move(fnCopy); }
+    // The columns in the order the header shows them, hidden ones left out.
+    std::vector<int> ShownColumns() const;
 
     // Clicks on the headings on or off. While off the headings are drawn
     // greyed, as a greyed button's text is; the columns can still be
     // resized.
     void EnableColumnClicks(bool bEnable);
 
-    // The widest cell text of the column over every row, for a double click
-    // on the heading's border: each row's text is measured by its
-    // characters' advances, the widest few again by the delegate. Nothing is
-    // made per row but the cell's text.
+    // The rows whose text in a column may be the widest, for a double click
+    // on the heading's border: the owner picks them cheaply, the list
+    // measures them by the delegate. Unset, every row is measured.
+    using WidestRowsFn = std::function<std::vector<int>(int nColumn, const QFontMetrics& metrics)>;
+    void SetWidestRows(WidestRowsFn fnWidest) { m_fnWidestRows = std::move(fnWidest); }
     int sizeHintForColumn(int nColumn) const override;
 
     // The sort arrow in the heading of nColumn (-1: none). An emptied list
@@ -62,9 +72,16 @@ public:
     int GetSortArrowColumn() const;
     bool IsSortArrowUp() const;
 
-    void setModel(QAbstractItemModel* pModel) override;
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& pt) const override;
+    void reset() override;
 
 signals:
+    // Ctrl+C or Copy() with rows selected: the rows, and the shown columns;
+    // the owner puts their text on the clipboard (a long copy off its
+    // thread).
+    void CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
     // A click on a column heading.
     void ColumnClick(int nColumn);
     // A right click on the rows, or the menu key while the list has the
@@ -73,6 +90,19 @@ signals:
     void ContextMenu(const QPoint& ptGlobal);
 
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers mods) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex& index) const override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+    void rowsInserted(const QModelIndex& parent, int nFirst, int nLast) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
@@ -80,15 +110,34 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
 
 private:
-    // The columns in the order the header shows them, hidden ones left out.
-    std::vector<int> ShownColumns() const;
+    // The selected rows as sorted, disjoint [first, last] runs.
+    std::vector<std::pair<int, int>> SelectedRuns() const;
+    int TopRow() const;
+    // The rows wholly in sight (at least one).
+    int PageRows() const;
+    // The row at y in the viewport, in sight or not, and not clamped.
+    int RowAtY(int y) const;
+    // The whole row in viewport coordinates, across the shown columns.
+    QRect RowRect(int nRow) const;
+    void PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,
+                  const QColor& gridColor);
+    void PaintFocusRow(QPainter& painter, const QModelIndex& current);
+    // The rows' or columns' extent changed: the scroll bars, the header and
+    // the rows in sight follow.
+    void Relayout();
+    // Tells screen readers of an event at the cell of index.
+    void Announce(QAccessible::Event type, const QModelIndex& index);
     void SelectFromMark(int nRow, bool bAdd);
-    bool MarkNamesRow() const { return m_nSelectionMark >= 0 && m_nSelectionMark < GetItemCount(); }
 
-    int m_nSelectionMark = -1;
-    QPersistentModelIndex m_markRow;  // the mark's row while the rows are reordered
+    QHeaderView* m_pHeader;
+    int m_nRowHeight = 0;
+    bool m_bInGeometries = false;
+    QPersistentModelIndex m_mark;  // invalid once its row is gone (an emptied list)
     bool m_bOwnShiftPress = false;
-    CopyHandler m_fnCopy;
+    WidestRowsFn m_fnWidestRows;
 };
+
+// The accessible interface of a CListCtrl, for QAccessible::installFactory.
+QAccessibleInterface* ListCtrlAccessible(const QString& strClass, QObject* pObject);
 
 }  // namespace norvane

@@ -9,11 +9,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "framework/DialogTemplate.h"
-
-class QAbstractButton;
-class QButtonGroup;
-
 namespace norvane {
 
 // An editable combo box whose list leaves the edit field alone: adding or
@@ -31,18 +26,6 @@ private:
     bool m_bSorted;
 };
 
-// Creates the widget of a template control at rc (pixels), without tab
-// order, mnemonics or signals: TemplateDialog adds those.
-QWidget* CreateTemplateControl(const ControlTemplate& control, const QRect& rc, QWidget* pParent);
-// A label's text with its mnemonic markers resolved ("&&" is "&").
-QString StripMnemonic(const QString& strText);
-// Tab into the radio group lands on its checked button, or on pTabStop (the
-// template's tab stop) while none is checked; the other buttons take the
-// focus by the mouse and the arrow keys only.
-void SetRadioGroupTabStop(QButtonGroup* pGroup, QAbstractButton* pTabStop);
-// A group box's mnemonic moves the focus to pNext (to the checked button
-// when pNext is a radio button).
-void SetGroupBoxNext(QWidget* pGroupBox, QWidget* pNext);
 // Fills a black-frame static, inset by one pixel, until changed.
 void SetFrameFill(QWidget* pFrame, const QColor& color);
 
@@ -52,8 +35,7 @@ void SetTextLengthCounter(std::function<int(const QString&)> fnCounter);
 int CountTextLength(const QString& strText);
 
 // Limits what the user types into an edit to nMaxLength as counted above (0:
-// no limit); with bFitWidth also to what fits the visible width, which later
-// calls keep. Text set by the program is never cut.
-void LimitEditText(QLineEdit* pEdit, int nMaxLength, bool bFitWidth = false);
+// no limit), once for each edit. Text set by the program is never cut.
+void LimitEditText(QLineEdit* pEdit, int nMaxLength);
 
 }  // namespace norvane

@@ -31,35 +31,26 @@ enum class ControlKind {
     ListView,
 };
 
-// Control styles. The names follow the window styles they stand for.
+// Control styles the dialog layer acts on. The names follow the window
+// styles they stand for.
 namespace ctl {
-inline constexpr std::uint32_t TabStop = 1u << 0;         // WS_TABSTOP
-inline constexpr std::uint32_t Group = 1u << 1;           // WS_GROUP: starts a group
-inline constexpr std::uint32_t Border = 1u << 2;          // WS_BORDER
-inline constexpr std::uint32_t VScroll = 1u << 3;         // WS_VSCROLL
-inline constexpr std::uint32_t Disabled = 1u << 4;        // WS_DISABLED
-inline constexpr std::uint32_t AlignRight = 1u << 5;      // SS_RIGHT (else left)
-inline constexpr std::uint32_t AlignCenter = 1u << 6;     // SS_CENTER
-inline constexpr std::uint32_t NoPrefix = 1u << 7;        // SS_NOPREFIX: "&" shown as is
-inline constexpr std::uint32_t AutoHScroll = 1u << 8;     // ES_AUTOHSCROLL / CBS_AUTOHSCROLL
-inline constexpr std::uint32_t DropDown = 1u << 9;        // CBS_DROPDOWN: editable combo box
-inline constexpr std::uint32_t Sort = 1u << 10;           // CBS_SORT
-inline constexpr std::uint32_t ShowSelAlways = 1u << 11;  // LVS_SHOWSELALWAYS
-inline constexpr std::uint32_t SingleSel = 1u << 12;      // LVS_SINGLESEL
-inline constexpr std::uint32_t Report = 1u << 13;         // LVS_REPORT
+inline constexpr std::uint32_t TabStop = 1u << 0;     // WS_TABSTOP
+inline constexpr std::uint32_t Group = 1u << 1;       // WS_GROUP: starts a group
+inline constexpr std::uint32_t Border = 1u << 2;      // WS_BORDER
+inline constexpr std::uint32_t AlignRight = 1u << 3;  // SS_RIGHT (else left)
+inline constexpr std::uint32_t NoPrefix = 1u << 4;    // SS_NOPREFIX: "&" shown as is
+inline constexpr std::uint32_t DropDown = 1u << 5;    // CBS_DROPDOWN: editable combo box
+inline constexpr std::uint32_t Sort = 1u << 6;        // CBS_SORT
 }  // namespace ctl
 
-// Dialog (window) styles.
+// Dialog (window) styles the dialog layer acts on.
 namespace dlg {
-inline constexpr std::uint32_t Popup = 1u << 0;        // WS_POPUP
-inline constexpr std::uint32_t Visible = 1u << 1;      // WS_VISIBLE
-inline constexpr std::uint32_t Caption = 1u << 2;      // WS_CAPTION
-inline constexpr std::uint32_t SysMenu = 1u << 3;      // WS_SYSMENU
-inline constexpr std::uint32_t ThickFrame = 1u << 4;   // WS_THICKFRAME: resizable
-inline constexpr std::uint32_t MinimizeBox = 1u << 5;  // WS_MINIMIZEBOX
-inline constexpr std::uint32_t MaximizeBox = 1u << 6;  // WS_MAXIMIZEBOX
-inline constexpr std::uint32_t ModalFrame = 1u << 7;   // DS_MODALFRAME
-inline constexpr std::uint32_t AppWindow = 1u << 8;    // WS_EX_APPWINDOW: own taskbar entry
+inline constexpr std::uint32_t Caption = 1u << 0;      // WS_CAPTION
+inline constexpr std::uint32_t SysMenu = 1u << 1;      // WS_SYSMENU
+inline constexpr std::uint32_t ThickFrame = 1u << 2;   // WS_THICKFRAME: resizable
+inline constexpr std::uint32_t MinimizeBox = 1u << 3;  // WS_MINIMIZEBOX
+inline constexpr std::uint32_t MaximizeBox = 1u << 4;  // WS_MAXIMIZEBOX
+inline constexpr std::uint32_t AppWindow = 1u << 5;    // WS_EX_APPWINDOW: own taskbar entry
 }  // namespace dlg
 
 struct ControlTemplate {

@@ -5,12 +5,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "framework/DialogFont.h"
+#include "framework/TemplateDialog.h"
 
 namespace norvane {
 namespace {
-
-QString FromUtf8(std::string_view str) { return QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size())); }
 
 // A box without a cancel button cannot be dismissed by Esc or the close box.
 class NoCancelFilter : public QObject {
@@ -26,11 +24,10 @@ protected:
 };
 
 void Prepare(QMessageBox& box, std::string_view strText, std::string_view strCaption) {
-    box.setObjectName(QStringLiteral("norvane_messagebox"));
     box.setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
-    box.setWindowTitle(strCaption.empty() ? QCoreApplication::applicationName() : FromUtf8(strCaption));
+    box.setWindowTitle(strCaption.empty() ? QCoreApplication::applicationName() : QString::fromUtf8(strCaption));
     box.setTextFormat(Qt::PlainText);
-    box.setText(FromUtf8(strText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    box.setText(QString::fromUtf8(strText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 }  // namespace
@@ -38,9 +35,7 @@ void Prepare(QMessageBox& box, std::string_view strText, std::string_view strCap
 void ShowMessage(QWidget* pOwner, std::string_view strText, MessageIcon icon, std::string_view strCaption) {
     QMessageBox box(pOwner);
     Prepare(box, strText, strCaption);
-    box.setIcon(icon == MessageIcon::kWarning       ? QMessageBox::Warning
-                : icon == MessageIcon::kInformation ? QMessageBox::Information
-                                                    : QMessageBox::NoIcon);
+    box.setIcon(icon == MessageIcon::kWarning ? QMessageBox::Warning : QMessageBox::Information);
     QPushButton* pOk = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(pOk);
     box.setEscapeButton(pOk);

@@ -9,7 +9,7 @@ class QWidget;
 
 namespace norvane {
 
-enum class MessageIcon { kNone, kInformation, kWarning };
+enum class MessageIcon { kInformation, kWarning };
 
 // A box with OK alone, which Esc also ends.
 void ShowMessage(QWidget* pOwner, std::string_view strText, MessageIcon icon, std::string_view strCaption = {});

@@ -1,4 +1,4 @@
-// What a screen reader sees of a ReportView: a table of the model's rows and
+// What a screen reader sees of a CListCtrl: a table of the model's rows and
 // columns under a row of column headings (Qt gives a table interface only to
 // its own views). The children are the headings, then the cells row by row;
 // a cell's interface is made when it is asked for and kept until the rows
@@ -7,7 +7,7 @@
 #include <QHeaderView>
 #include <QPointer>
 
-#include "framework/ReportView.h"
+#include "framework/CListCtrl.h"
 
 namespace norvane {
 namespace {
@@ -17,7 +17,7 @@ QRect GlobalRect(const QWidget* pWidget, const QRect& rc) { return {pWidget->map
 // A cell, or in row -1 a column's heading.
 class ReportCell : public QAccessibleInterface, public QAccessibleTableCellInterface {
 public:
-    ReportCell(ReportView* pView, int nRow, int nColumn) : m_pView(pView), m_nRow(nRow), m_nColumn(nColumn) {}
+    ReportCell(CListCtrl* pView, int nRow, int nColumn) : m_pView(pView), m_nRow(nRow), m_nColumn(nColumn) {}
 
     bool isValid() const override {
         const QAbstractItemModel* pModel = m_pView != nullptr ? m_pView->model() : nullptr;
@@ -72,14 +72,14 @@ public:
 private:
     QModelIndex Index() const { return m_pView->model()->index(m_nRow, m_nColumn); }
 
-    QPointer<ReportView> m_pView;
+    QPointer<CListCtrl> m_pView;
     int m_nRow;
     int m_nColumn;
 };
 
 class ReportTable : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
-    explicit ReportTable(ReportView* pView) : QAccessibleWidget(pView, QAccessible::Table), m_pView(pView) {}
+    explicit ReportTable(CListCtrl* pView) : QAccessibleWidget(pView, QAccessible::Table), m_pView(pView) {}
     ~ReportTable() override { modelChange(nullptr); }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
@@ -168,22 +168,19 @@ private:
     bool SelectRow(int nRow, QItemSelectionModel::SelectionFlags flags) {
         QItemSelectionModel* pSelection = m_pView->selectionModel();
         if (pSelection == nullptr || nRow < 0 || nRow >= rowCount()) return false;
-        if (m_pView->selectionMode() == QAbstractItemView::NoSelection) return false;
-        const bool bSingle = m_pView->selectionMode() == QAbstractItemView::SingleSelection;
-        if (bSingle && (flags & QItemSelectionModel::Select)) flags |= QItemSelectionModel::Clear;
         pSelection->select(m_pView->model()->index(nRow, 0), flags | QItemSelectionModel::Rows);
         return true;
     }
 
-    ReportView* m_pView;
+    CListCtrl* m_pView;
     mutable QHash<int, QAccessible::Id> m_cells;
 };
 
 }  // namespace
 
-QAccessibleInterface* ReportViewAccessible(const QString& strClass, QObject* pObject) {
-    auto* pView = qobject_cast<ReportView*>(pObject);
-    if (pView == nullptr || strClass != QLatin1String(ReportView::staticMetaObject.className())) return nullptr;
+QAccessibleInterface* ListCtrlAccessible(const QString& strClass, QObject* pObject) {
+    auto* pView = qobject_cast<CListCtrl*>(pObject);
+    if (pView == nullptr || strClass != QLatin1String(CListCtrl::staticMetaObject.className())) return nullptr;
     return new ReportTable(pView);
 }
 

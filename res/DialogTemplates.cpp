@@ -16,7 +16,7 @@ constexpr int kFontSize = 9;
 constexpr std::uint32_t kButton = TabStop;
 constexpr std::uint32_t kCheck = TabStop;
 constexpr std::uint32_t kText = Group;
-constexpr std::uint32_t kEdit = TabStop | Border | AutoHScroll;
+constexpr std::uint32_t kEdit = TabStop | Border;
 
 // The About box.
 constexpr ControlTemplate kAboutControls[] = {
@@ -34,13 +34,13 @@ constexpr ControlTemplate kMainControls[] = {
     {IDC_STATIC, K::Static, "ファイル一覧を出力したい場合は右のボタンを押してください", 7, 7, 174, 8, kText},
     {IDC_SELECT_FOLDER, K::PushButton, "フォルダを選択(&F)...", 7, 24, 58, 14, kButton},
     {IDC_STATIC, K::Static, "フォルダ：", 7, 48, 29, 8, kText | AlignRight},
-    {IDC_LIST_FILES, K::ListView, "", 7, 64, 340, 162, Border | TabStop | ShowSelAlways},
+    {IDC_LIST_FILES, K::ListView, "", 7, 64, 340, 162, Border | TabStop},
     {IDC_FORMATTED_SIZE, K::AutoCheckBox, "ﾌｫｰﾏｯﾄされたｻｲｽﾞ表示(&D)", 73, 31, 91, 10, kCheck},
     {IDC_SUBFOLDERS, K::AutoCheckBox, "サブフォルダを検索(&B)", 73, 19, 80, 10, kCheck},
     {IDC_SYSTEM_FILES, K::AutoCheckBox, "ｼｽﾃﾑﾌｧｲﾙ(&Y)", 170, 17, 56, 10, kCheck},
     {IDC_HIDDEN_FILES, K::AutoCheckBox, "隠しﾌｧｲﾙ(&H)", 170, 31, 53, 10, kCheck},
     // The edit field scrolls: a folder path may be longer than the box.
-    {IDC_FOLDER, K::ComboBox, "", 38, 45, 249, 62, TabStop | DropDown | VScroll | Sort | AutoHScroll},
+    {IDC_FOLDER, K::ComboBox, "", 38, 45, 249, 62, TabStop | DropDown | Sort},
     {IDC_UPDATE_LIST, K::PushButton, "リストを更新(&R)", 291, 44, 56, 14, kButton},
 };
 
@@ -102,7 +102,7 @@ constexpr ControlTemplate kOptionsControls[] = {
     {IDC_STATIC, K::GroupBox, "出力ファイル", 151, 101, 156, 29, 0},
 };
 
-constexpr std::uint32_t kModalStyle = dlg::Popup | dlg::Caption | dlg::SysMenu | dlg::ModalFrame;
+constexpr std::uint32_t kModalStyle = dlg::Caption | dlg::SysMenu;
 
 }  // namespace
 
@@ -111,8 +111,7 @@ constexpr std::uint32_t kModalStyle = dlg::Popup | dlg::Caption | dlg::SysMenu |
 const DialogTemplate kAboutBoxTemplate{IDD_ABOUTBOX, "Norvaneのﾊﾞｰｼﾞｮﾝ情報", 235, 55, kFontFace, kFontSize,
     kModalStyle, kAboutControls};
 const DialogTemplate kMainTemplate{IDD_MAIN, "Norvane", 354, 233, kFontFace, kFontSize,
-    dlg::Popup | dlg::Visible | dlg::Caption | dlg::SysMenu | dlg::ThickFrame | dlg::MinimizeBox |
-        dlg::MaximizeBox | dlg::AppWindow,
+    dlg::Caption | dlg::SysMenu | dlg::ThickFrame | dlg::MinimizeBox | dlg::MaximizeBox | dlg::AppWindow,
     kMainControls};
 const DialogTemplate kColumnTitlesTemplate{IDD_COLUMN_TITLES, "出力するﾃｰﾌﾞﾙのﾀｲﾄﾙ編集", 339, 103, kFontFace,
     kFontSize, kModalStyle, kTitlesControls};

@@ -20,7 +20,7 @@
 #include "app/FileListModel.h"
 #include "catalogue/CellText.h"
 #include "framework/CListCtrl.h"
-#include "framework/DialogFont.h"
+#include "framework/TemplateDialog.h"
 #include "platform/CodePage.h"
 
 using namespace norvane;
@@ -125,9 +125,12 @@ int main(int argc, char** argv) {
     pList->setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
     pList->setModel(&model);
     pList->setGeometry(0, 0, 1024, 600);
-    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn)
-        pList->InsertColumn(nColumn, QStringLiteral("Column"), ColumnAlign::kLeft, 100);
-    pList->setShowGrid(true);
+    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+        model.InsertColumn(nColumn, QStringLiteral("Column"), ColumnAlign::kLeft);
+        pList->horizontalHeader()->resizeSection(nColumn, 100);
+    }
+    pList->SetWidestRows(
+        [&model](int nColumn, const QFontMetrics& metrics) { return model.WidestRows(nColumn, metrics); });
     window.show();
     QCoreApplication::processEvents();
 

@@ -16,6 +16,11 @@ inline void ClickHeader(CMainDlg* d, int nColumn) {
                       QPoint(pHeader->sectionViewportPosition(nColumn) + 5, 5));
 }
 
+// The text Ctrl+C puts on the clipboard for the selected rows.
+inline QString SelectedText(CMainDlg* d) {
+    return d->GetFileList().RowsText(d->m_listFiles->GetSelectedRows(), d->m_listFiles->ShownColumns());
+}
+
 // Whether the rows stand in the order of a column (ascending or not).
 inline bool SortedBy(CMainDlg* d, int nColumn, bool bAscending) {
     const FileListModel& rows = d->GetFileList();

@@ -480,7 +480,8 @@ private slots:
                                       QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
                                       QVERIFY(QTest::qWaitFor([d] { return !d->IsWorking(); }, 10000));
                                       const QString strCopied = QApplication::clipboard()->text();
-                                      QCOMPARE(strCopied, d->m_listFiles->GetSelectedText());
+                                      QCOMPARE(strCopied, d->GetFileList().RowsText(d->m_listFiles->GetSelectedRows(),
+                                                                                    d->m_listFiles->ShownColumns()));
                                       QVERIFY(strCopied.startsWith(QStringLiteral("追加\tnew.txt\t")));
                                       QCOMPARE(strCopied.count(QLatin1Char('\n')), 6);
                                       QVERIFY(ClickButton(d, IDCANCEL));
@@ -583,9 +584,10 @@ private:
         // Copying: the change first, both values of a changed cell.
         d->m_listFiles->selectionModel()->select(m->index(2, 0),
                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QCOMPARE(d->m_listFiles->GetSelectedText(), QStringLiteral("変更（サイズ）\treadme.txt\t2024/05/01 12:00\t10 → "
-                                                                   "20\t\t.txt\t") +
-                                                        Q(m_dir / "v2/Tools/") + QStringLiteral("\t\t\n"));
+        QCOMPARE(d->GetFileList().RowsText(d->m_listFiles->GetSelectedRows(), d->m_listFiles->ShownColumns()),
+                 QStringLiteral("変更（サイズ）\treadme.txt\t2024/05/01 12:00\t10 → "
+                                "20\t\t.txt\t") +
+                     Q(m_dir / "v2/Tools/") + QStringLiteral("\t\t\n"));
         // The unchanged file on request, the sort kept.
         d->GetShowUnchangedAction()->trigger();
         QCOMPARE(Column(d, 0).size(), 6);

@@ -151,7 +151,7 @@ private slots:
             QTest::keyClick(d->m_listFiles, Qt::Key_C, Qt::ControlModifier);
             QVERIFY(WaitForWork(d));
             const QString strCopied = QApplication::clipboard()->text();
-            QCOMPARE(strCopied, d->m_listFiles->GetSelectedText());
+            QCOMPARE(strCopied, SelectedText(d));
             QCOMPARE(strCopied.count(QLatin1Char('\n')), 300);
             QCOMPARE(Status(d), QStringLiteral("300 ファイル"));
         });

@@ -5,6 +5,7 @@
 // stop early.
 #include <unistd.h>
 
+#include <QAbstractItemModelTester>
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -12,6 +13,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QStyleOptionComboBox>
 #include <QScrollBar>
@@ -23,6 +25,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <thread>
 
 #include "app/AboutDlg.h"
@@ -775,6 +778,51 @@ private slots:
             QVERIFY(pClipboard->text().startsWith(QStringLiteral("tab and break\t")));
             QCOMPARE(pClipboard->text().count(QLatin1Char('\n')), 1);
         });
+    }
+
+    // The list's model keeps Qt's model rules through every change the
+    // window makes: columns, appends, new orders, clearing. A new order
+    // keeps the selection on its rows, and anything but a permutation (too
+    // short, a repeat, out of range) leaves the rows as they were.
+    void theListModelKeepsItsRowsThroughEveryOrder() {
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.modeltest.debug=false"));
+        QWidget window;
+        auto* pList = new CListCtrl(&window);
+        FileListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        pList->setModel(&model);
+        model.InsertColumn(0, QStringLiteral("A"), ColumnAlign::kLeft);
+        model.InsertColumn(1, QStringLiteral("B"), ColumnAlign::kRight);
+        QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                 Qt::AlignRight | Qt::AlignVCenter);
+        auto store = std::make_shared<FileStore>();
+        model.Clear(store);
+        const Folder* pFolder = store->AddFolder("/list/");
+        for (int i = 0; i < 5; ++i) {
+            std::vector<const FileItem*> batch;
+            for (int j = 0; j < 10; ++j) batch.push_back(store->AddItem(std::to_string(i * 10 + j), pFolder));
+            model.AppendRows(batch);
+        }
+        model.AppendRows({});
+        const int nCount = pList->GetItemCount();
+        QCOMPARE(nCount, 50);
+        std::vector<QString> before;
+        for (int i = 0; i < nCount; ++i) before.push_back(model.index(i, 0).data().toString());
+        pList->selectionModel()->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        std::vector<int> reversed(before.size());
+        std::iota(reversed.rbegin(), reversed.rend(), 0);
+        std::vector<int> shifted(before.size());
+        std::iota(shifted.begin(), shifted.end(), 1);
+        std::reverse(before.begin(), before.end());  // the reversed rows, which the other orders then leave
+        for (const std::vector<int>& order :
+             {reversed, std::vector<int>{0, 1}, std::vector<int>(before.size(), 0), shifted}) {
+            model.ApplyOrder(FileListModel::PrepareOrder(model.Refs(), order));
+            for (int i = 0; i < nCount; ++i)
+                QCOMPARE(model.index(i, 0).data().toString(), before[static_cast<std::size_t>(i)]);
+        }
+        QCOMPARE(pList->GetSelectedRows(), std::vector<int>{nCount - 3});
+        model.Clear();
+        QCOMPARE(pList->GetSelectedCount(), 0);
     }
 
     // With no row selected the copy item is greyed and the clipboard keeps
