@@ -23,6 +23,8 @@
 namespace norvane {
 
 class ThreadWake : public QObject {
+    Q_OBJECT
+
 public:
     // handler runs on the thread that made the wake (it must have an event
     // loop), while the wake lives.
@@ -39,8 +41,9 @@ public:
 
 private:
     class Channel;
-    // The wake's own thread: a notification has come.
-    void Deliver();
+    // The wake's own thread: a notification has come. Called by name, so
+    // that Qt makes and frees the queued call itself.
+    Q_INVOKABLE void Deliver();
 
     std::shared_ptr<Channel> m_pChannel;
     std::function<void()> m_fnHandler;
