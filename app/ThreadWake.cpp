@@ -25,9 +25,9 @@ public:
         if (m_bPending.exchange(true)) return;
         std::lock_guard lock(m_mutex);
         if (m_pReceiver == nullptr) return;
-        ThreadWake* pReceiver = m_pReceiver;
-        QMetaObject::invokeMethod(
-            pReceiver, [pReceiver] { pReceiver->Deliver(); }, Qt::QueuedConnection);
+        // By name: Qt makes the queued call and frees it on the wake's
+        // thread, where it runs; a functor made here would be freed here.
+        QMetaObject::invokeMethod(m_pReceiver, "Deliver", Qt::QueuedConnection);
     }
     // The wake's thread, before it calls the handler: a notify from now on
     // posts another call.
