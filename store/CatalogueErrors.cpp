@@ -4,15 +4,22 @@
 #include "store/Catalogue.h"
 
 namespace norvane {
+namespace {
+
+// The system's reason, in the words the program gives it everywhere (one
+// text in both languages).
+std::string SystemReason(const CatalogueError& error) {
+    if (error.errorNumber == 0) return error.detail;
+    return ErrnoText(error.errorNumber, error.problem == CatalogueProblem::kCannotWrite);
+}
+
+}  // namespace
 
 std::string CatalogueErrorText(const CatalogueError& error) {
     switch (error.problem) {
         case CatalogueProblem::kNone: return {};
         case CatalogueProblem::kCannotRead:
-        case CatalogueProblem::kCannotWrite:
-            if (error.errorNumber != 0)
-                return ErrnoText(error.errorNumber, error.problem == CatalogueProblem::kCannotWrite);
-            return error.detail;
+        case CatalogueProblem::kCannotWrite: return SystemReason(error);
         case CatalogueProblem::kFolder: return "フォルダです。カタログのファイルを指定してください。";
         case CatalogueProblem::kNotRegular: return "通常のファイルではありません。";
         case CatalogueProblem::kNotSqlite:
@@ -34,11 +41,7 @@ std::string CatalogueErrorTextEnglish(const CatalogueError& error) {
     switch (error.problem) {
         case CatalogueProblem::kNone: return {};
         case CatalogueProblem::kCannotRead:
-        case CatalogueProblem::kCannotWrite:
-            // The system's reason, in the words the program gives it everywhere.
-            if (error.errorNumber != 0)
-                return ErrnoText(error.errorNumber, error.problem == CatalogueProblem::kCannotWrite);
-            return error.detail;
+        case CatalogueProblem::kCannotWrite: return SystemReason(error);
         case CatalogueProblem::kFolder: return "it is a folder, not a catalogue file";
         case CatalogueProblem::kNotRegular: return "it is not a regular file";
         case CatalogueProblem::kNotSqlite: return "not a Norvane catalogue (not an SQLite database)";
