@@ -31,7 +31,12 @@ public:
     }
     // The wake's thread, before it calls the handler: a notify from now on
     // posts another call.
-    void Taken() { m_bPending.store(false); }
+    // The flag is taken back with an exchange, not a store: every notifier
+    // set it with a read-modify-write after what it wrote, so this
+    // acquire-release exchange reads the last of them and orders all they
+    // wrote before the handler, by our own atomics and not only by Qt's
+    // posting of the call (which the thread sanitizer cannot see).
+    void Taken() { m_bPending.exchange(false); }
     void Detach() {
         std::lock_guard lock(m_mutex);
         m_pReceiver = nullptr;
