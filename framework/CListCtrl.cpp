@@ -28,9 +28,8 @@ CListCtrl::CListCtrl(QWidget* pParent)
     m_pHeader->setSectionsClickable(true);
     m_pHeader->setHighlightSections(false);
     m_pHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // No arrow until the program sorts.
-    m_pHeader->setSortIndicator(-1, Qt::AscendingOrder);
     m_pHeader->setSortIndicatorShown(true);
+    SetSortArrow(-1, true);  // none until the program sorts
     connect(m_pHeader, &QHeaderView::sectionClicked, this, &CListCtrl::ColumnClick);
     connect(m_pHeader, &QHeaderView::sectionResized, this, &CListCtrl::Relayout);
     connect(m_pHeader, &QHeaderView::sectionMoved, this, &CListCtrl::Relayout);
@@ -78,11 +77,10 @@ int CListCtrl::SetSelectionMark(int nMark) {
 }
 
 std::vector<int> CListCtrl::ShownColumns() const {
-    const QHeaderView* pHeader = horizontalHeader();
     std::vector<int> columns;
-    for (int nVisual = 0; nVisual < pHeader->count(); ++nVisual) {
-        const int nColumn = pHeader->logicalIndex(nVisual);
-        if (nColumn >= 0 && !pHeader->isSectionHidden(nColumn)) columns.push_back(nColumn);
+    for (int nVisual = 0; nVisual < m_pHeader->count(); ++nVisual) {
+        const int nColumn = m_pHeader->logicalIndex(nVisual);
+        if (nColumn >= 0 && !m_pHeader->isSectionHidden(nColumn)) columns.push_back(nColumn);
     }
     return columns;
 }
@@ -92,18 +90,16 @@ void CListCtrl::Copy() {
 }
 
 void CListCtrl::EnableColumnClicks(bool bEnable) {
-    QHeaderView* pHeader = horizontalHeader();
-    pHeader->setSectionsClickable(bEnable);
-    if (bEnable) {
-        pHeader->setPalette(QPalette());  // the list's own again
-        return;
-    }
+    m_pHeader->setSectionsClickable(bEnable);
     // Greyed by its colours, not by disabling it: a disabled header could
     // not be resized.
-    QPalette palette = pHeader->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive})
-        palette.setColor(group, QPalette::ButtonText, palette.color(QPalette::Disabled, QPalette::ButtonText));
-    pHeader->setPalette(palette);
+    QPalette palette;  // enabled, the list's own again
+    if (!bEnable) {
+        palette = m_pHeader->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, QPalette::ButtonText, palette.color(QPalette::Disabled, QPalette::ButtonText));
+    }
+    m_pHeader->setPalette(palette);
 }
 
 int CListCtrl::sizeHintForColumn(int nColumn) const {
@@ -122,12 +118,12 @@ int CListCtrl::sizeHintForColumn(int nColumn) const {
 void CListCtrl::SetSortArrow(int nColumn, bool bAscending) {
     // A Windows list points the arrow up for an ascending sort (the least
     // on top); Qt's styles point it down for their ascending order.
-    horizontalHeader()->setSortIndicator(nColumn, bAscending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    m_pHeader->setSortIndicator(nColumn, bAscending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
-int CListCtrl::GetSortArrowColumn() const { return horizontalHeader()->sortIndicatorSection(); }
+int CListCtrl::GetSortArrowColumn() const { return m_pHeader->sortIndicatorSection(); }
 
-bool CListCtrl::IsSortArrowUp() const { return horizontalHeader()->sortIndicatorOrder() == Qt::DescendingOrder; }
+bool CListCtrl::IsSortArrowUp() const { return m_pHeader->sortIndicatorOrder() == Qt::DescendingOrder; }
 
 void CListCtrl::contextMenuEvent(QContextMenuEvent* pEvent) {
     // Only clicks on the rows and the menu key come here; a click on the
@@ -449,15 +445,10 @@ void CListCtrl::paintEvent(QPaintEvent* pEvent) {
 // frame only after a Tab, and in the colour of the selection).
 void CListCtrl::PaintFocusRow(QPainter& painter, const QModelIndex& current) {
     const bool bSelected = selectionModel()->isSelected(current);
-    QPen pen(palette().color(QPalette::Active, bSelected ? QPalette::HighlightedText : QPalette::Text));
-    pen.setStyle(Qt::DotLine);
-    pen.setWidth(0);
-    painter.save();
-    painter.setPen(pen);
+    painter.setPen(QPen(palette().color(QPalette::Active, bSelected ? QPalette::HighlightedText : QPalette::Text), 0,
+                        Qt::DotLine));
     painter.setBrush(Qt::NoBrush);
-    const QRect rcRow = RowRect(current.row()).adjusted(0, 0, -1, -2);
-    painter.drawRect(rcRow);
-    painter.restore();
+    painter.drawRect(RowRect(current.row()).adjusted(0, 0, -1, -2));
 }
 
 void CListCtrl::PaintRow(QPainter& painter, QStyleOptionViewItem& option, int nRow, const QRect& rcDirty,

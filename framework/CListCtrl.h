@@ -1,17 +1,12 @@
 // The list view of a dialog: a report with columns over a table model, for
 // lists of any length. A row's place is worked out from its number, never
-// stored, so the view keeps nothing per row; rows appended below the last
-// one in sight repaint the scroll bar alone, so a list that grows while it is
-// shown costs the window almost no painting. Rows are selected whole, several
-// at a time, between grid lines, and the selection is still shown when
-// another control has the focus. Screen readers see a table
-// (ReportAccessible.cpp), told of the focus row and the selection.
-//
-// The selection mark is a Windows list's: the row of the last click, or one
-// the program sets, and the anchor of Shift+click and Shift+arrow (it goes
-// with its row when the rows are reordered).
-// Ctrl+C hands the selected rows to the owner to copy; the sorted column's
-// heading shows the direction of the sort.
+// stored, so the view keeps nothing per row, and rows appended below those in
+// sight repaint the scroll bar alone. Rows are selected whole, between grid
+// lines, and the selection stays shown while another control has the focus.
+// Screen readers see a table (ReportAccessible.cpp). The selection mark is a
+// Windows list's: the row of the last click, or one the program sets, and
+// the anchor of Shift+click and Shift+arrow; it goes with its row when the
+// rows are reordered.
 #pragma once
 
 #include <functional>
@@ -52,9 +47,8 @@ public:
     // The columns in the order the header shows them, hidden ones left out.
     std::vector<int> ShownColumns() const;
 
-    // Clicks on the headings on or off. While off the headings are drawn
-    // greyed, as a greyed button's text is; the columns can still be
-    // resized.
+    // Clicks on the headings on or off; while off the headings are greyed,
+    // and the columns can still be resized.
     void EnableColumnClicks(bool bEnable);
 
     // The rows whose text in a column may be the widest, for a double click
@@ -64,11 +58,9 @@ public:
     void SetWidestRows(WidestRowsFn fnWidest) { m_fnWidestRows = std::move(fnWidest); }
     int sizeHintForColumn(int nColumn) const override;
 
-    // The sort arrow in the heading of nColumn (-1: none). An emptied list
-    // shows none.
+    // The sort arrow in the heading of nColumn (-1: none), up for an
+    // ascending sort; an emptied list shows none.
     void SetSortArrow(int nColumn, bool bAscending);
-    // The column with the arrow (-1: none), and whether it points up
-    // (ascending).
     int GetSortArrowColumn() const;
     bool IsSortArrowUp() const;
 
@@ -78,9 +70,8 @@ public:
     void reset() override;
 
 signals:
-    // Ctrl+C or Copy() with rows selected: the rows, and the shown columns;
-    // the owner puts their text on the clipboard (a long copy off its
-    // thread).
+    // Ctrl+C or Copy() with rows selected: the rows and the shown columns,
+    // whose text the owner puts on the clipboard.
     void CopyRows(const std::vector<int>& rows, const std::vector<int>& columns);
     // A click on a column heading.
     void ColumnClick(int nColumn);
