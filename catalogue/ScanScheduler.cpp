@@ -48,7 +48,15 @@ ScanWork* ScanScheduler::Next() {
             ++m_nReading;
             return work;
         }
-        if (m_nReading == 0 && m_work.empty()) return nullptr;  // everything is read
+        if (m_nReading == 0 && m_work.empty()) {
+            // Everything is read. The folders listed last may all have been
+            // read already (one the consumer named before it was listed), so
+            // their listing woke fewer workers than sleep: every worker
+            // learns the end from the one that finds it.
+            lock.unlock();
+            Bump(true);
+            return nullptr;
+        }
         if (FarAhead() && !heldBack) {
             heldBack = true;  // look again with the flag up
             continue;

@@ -51,6 +51,31 @@ TEST(ScanSchedulerTest, OrderOfReading) {
     EXPECT_EQ(last.get(), nullptr);
 }
 
+// A folder the consumer waits for may be read before the worker reading its
+// parent lists it: that worker then lists only folders read already, and
+// finds everything read. Every worker asleep learns the end, not only the
+// one its listing woke.
+TEST(ScanSchedulerTest, EverySleepingWorkerLearnsTheEnd) {
+    std::deque<ScanWork> work(2);
+    ScanScheduler scheduler(1000);
+    scheduler.Add(&work[0]);
+    ASSERT_EQ(scheduler.Next(), &work[0]);
+    scheduler.ConsumerWaitsFor(&work[1]);  // its row is out, its parent not yet done
+    ASSERT_EQ(scheduler.Next(), &work[1]);
+    EXPECT_EQ(scheduler.Finished({}, true), nullptr);
+    auto first = AskNext(scheduler);
+    auto second = AskNext(scheduler);
+    EXPECT_TRUE(Sleeps(first));
+    EXPECT_TRUE(Sleeps(second));
+    EXPECT_EQ(scheduler.Finished({&work[1]}, true), nullptr);  // read already
+    EXPECT_EQ(scheduler.Next(), nullptr);
+    EXPECT_TRUE(Answers(first));
+    EXPECT_TRUE(Answers(second));
+    scheduler.Stop();  // lets a worker that never woke go, so that the test ends
+    EXPECT_EQ(first.get(), nullptr);
+    EXPECT_EQ(second.get(), nullptr);
+}
+
 // Past the bound a worker sleeps until the consumer has taken half of it,
 // or waits for the folder it is at; it wakes for a new folder and for a
 // stop, after which nothing more is handed out.
