@@ -42,7 +42,7 @@ struct FolderIdentity {
 class FolderSearch {
 public:
     FolderSearch() = default;
-    ~FolderSearch();
+    ~FolderSearch() { Close(); }
     FolderSearch(const FolderSearch&) = delete;
     FolderSearch& operator=(const FolderSearch&) = delete;
 
@@ -81,7 +81,10 @@ public:
     struct State;
 
 private:
-    std::uint32_t Fail(std::uint32_t error);
+    std::uint32_t Fail(std::uint32_t error) {
+        m_nLastError = error;
+        return error;
+    }
 
     State* m_pState = nullptr;
     bool m_bStatDirectories = true;

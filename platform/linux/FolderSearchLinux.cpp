@@ -63,18 +63,11 @@ struct FolderSearch::State {
     std::uint32_t DosAttributes(const std::string& rawName);
 };
 
-FolderSearch::~FolderSearch() { Close(); }
-
 void FolderSearch::Close() {
     if (m_pState == nullptr) return;
     Sys().closeDir(m_pState->dir);  // closes its descriptor too
     delete m_pState;
     m_pState = nullptr;
-}
-
-std::uint32_t FolderSearch::Fail(std::uint32_t error) {
-    m_nLastError = error;
-    return error;
 }
 
 namespace {

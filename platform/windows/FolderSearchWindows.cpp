@@ -41,18 +41,11 @@ struct FolderSearch::State {
     std::wstring path;
 };
 
-FolderSearch::~FolderSearch() { Close(); }
-
 void FolderSearch::Close() {
     if (m_pState == nullptr) return;
     if (m_pState->find != INVALID_HANDLE_VALUE) FindClose(m_pState->find);
     delete m_pState;
     m_pState = nullptr;
-}
-
-std::uint32_t FolderSearch::Fail(std::uint32_t error) {
-    m_nLastError = error;
-    return error;
 }
 
 namespace {
